@@ -1,0 +1,191 @@
+#include "support/errors.hpp"
+
+#include <cstdio>
+#include <string>
+
+#include "support/fileunits.hpp"
+#include "support/report_output.hpp"
+#include "support/textview.hpp"
+#include "support/warnings.hpp"
+
+namespace kelpra {
+namespace {
+
+int ierrlogunit = 0;
+bool errorreported = false;
+
+constexpr std::string_view kFatalHeadline = "*** FATAL ERROR, HALTING EXECUTION ***";
+constexpr std::string_view kInputHeadline = "*** INPUT ERROR, HALTING EXECUTION ***";
+constexpr std::string_view kWarningHeadline = "***      WARNING MESSAGE      ***";
+constexpr std::string_view kAllocHeadline = "*** ALLOCATION ERROR, HALTING EXECUTION ***";
+constexpr std::string_view kDimensionHeadline = "*** DIMENSIONING ERROR, HALTING EXECUTION ***";
+
+void writebox(int unit, std::string_view headline, std::string_view body) {
+  const std::string stars(headline.size(), '*');
+  detail::reportline(unit, "");
+  detail::reportline(unit, stars);
+  detail::reportline(unit, headline);
+  detail::reportline(unit, stars);
+  detail::reportline(unit, "");
+  detail::reportline(unit, body);
+  detail::reportline(unit, "");
+}
+
+void writeboxes(std::string_view headline, std::string_view body) {
+  if (ierrlogunit > 0) writebox(ierrlogunit, headline, body);
+  writebox(0, headline, body);
+}
+
+// Writes the first stopping report of the run, closes the pool's files, then unwinds.
+// The throw happens outside the lock: an exception must not leave a critical region.
+[[noreturn]] void stopreport(std::string_view headline, std::string_view body) {
+#pragma omp critical(tnqerror)
+  {
+    if (!errorreported) {
+      errorreported = true;
+      printwarnings();
+      writeboxes(headline, body);
+      freeunitall();
+    }
+  }
+  throw RunStopped{};
+}
+
+std::string withstatus(int status, std::string_view message) {
+  std::string text(trimview(message));
+  text += '\n';
+  const std::string detailtext = statustext(status);
+  if (!detailtext.empty()) {
+    text += "Error detail: ";
+    text += detailtext;
+    text += '\n';
+  }
+  text += "Error number: ";
+  text += std::to_string(status);
+  return text;
+}
+
+}  // namespace
+
+namespace detail {
+
+void reportline(int unit, std::string_view text) {
+  if (unit == 0) {
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+    return;
+  }
+  (void)writeline(unit, text);
+}
+
+}  // namespace detail
+
+void seterrorloggingfileunit(int unit) { ierrlogunit = unit; }
+int errorloggingfileunit() { return ierrlogunit; }
+bool errorwasreported() { return errorreported; }
+
+void fatalerror(std::string_view message) { stopreport(kFatalHeadline, trimview(message)); }
+
+void input_error(std::string_view message) { stopreport(kInputHeadline, trimview(message)); }
+
+void warningmsg(std::string_view message) {
+#pragma omp critical(tnqerror)
+  { writeboxes(kWarningHeadline, trimview(message)); }
+}
+
+void check_alloc(int status, std::string_view what) {
+  if (status == 0) return;
+  std::string body = "Allocation failed: ";
+  body += trimview(what);
+  const std::string detailtext = statustext(status);
+  if (!detailtext.empty()) {
+    body += "\nError detail: ";
+    body += detailtext;
+  }
+  body += "\nError number: ";
+  body += std::to_string(status);
+  stopreport(kAllocHeadline, body);
+}
+
+void user_size_check(std::int32_t requested, std::int32_t defaultsize, std::string_view name) {
+  if (requested <= defaultsize) return;
+  std::string body = " Pre-processor request exceeds default array size\n\n ";
+  body += trimview(name);
+  body += "\n   Default value:   ";
+  body += std::to_string(defaultsize);
+  body += "\n   Requested value: ";
+  body += std::to_string(requested);
+  body += "\n\n Increase the default value in file array_sizes.default";
+  stopreport(kDimensionHeadline, body);
+}
+
+void fatalerrorstat(int status, std::string_view message) { fatalerror(withstatus(status, message)); }
+void input_error_stat(int status, std::string_view message) { input_error(withstatus(status, message)); }
+void warningmsgstat(int status, std::string_view message) { warningmsg(withstatus(status, message)); }
+
+void checkfileopen(int status, std::string_view filename) {
+  if (status != 0) fatalerrorstat(status, std::string("Failed to open file: ") += trimview(filename));
+}
+void checkfileread(int status, std::string_view filename) {
+  if (status != 0) fatalerrorstat(status, std::string("Error reading file: ") += trimview(filename));
+}
+void checkfilewrite(int status, std::string_view filename) {
+  if (status != 0) fatalerrorstat(status, std::string("Error writing file: ") += trimview(filename));
+}
+
+void unknowncommanderror(std::string_view context, std::string_view instruction) {
+  std::string text(trimview(context));
+  text += ": Unrecognized instruction.\nInstruction: ";
+  text += trimview(instruction);
+  input_error(text);
+}
+
+void commandconflicterror(std::string_view first, std::string_view second) {
+  std::string text = "Command conflict: \"";
+  text += trimview(first);
+  text += "\" \"";
+  text += trimview(second);
+  text += '"';
+  input_error(text);
+}
+
+void obsoletecommanderror(std::string_view replacement) {
+  std::string text = "This command is obsolete and no longer supported.\n";
+  const std::string_view r = trimview(replacement);
+  if (!r.empty()) {
+    text += "Please use this command instead: ";
+    text += r;
+  } else {
+    text += "Please remove this command and rerun vorn.";
+  }
+  input_error(text);
+}
+
+std::string statustext(int status) {
+  switch (status) {
+    case -2: return "End-of-record encountered on read";
+    case -1: return "End-of-file encountered on read";
+    case 9: return "Permission to access file denied";
+    case 24: return "End-of-file encountered during execution of read";
+    case 29: return "File with the specified name could not be found";
+    case 30: return "Unknown error encountered opening file";
+    case 38: return "Error encountered during write statement";
+    case 39: return "Error encountered during read statement";
+    case 41: return "Insufficient virtual memory";
+    case 43: return "Invalid file name or pathname";
+    case 59: return "Invalid data format during list-directed input";
+    case 64: return "Invalid character during formatted input";
+    case 603: return "Number of open files allowed by OS exceeded";
+    default: return {};
+  }
+}
+
+namespace testing_only {
+void reseterrorstate() {
+  errorreported = false;
+  ierrlogunit = 0;
+}
+}  // namespace testing_only
+
+}  // namespace kelpra

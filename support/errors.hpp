@@ -1,0 +1,50 @@
+// Error and warning reports. A stopping report writes its box to the log unit and to
+// standard error, closes every file of the unit pool and throws RunStopped, which
+// unwinds to main; main returns exit status 1. Only the first error of a run is written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelpra {
+
+// Thrown by every stopping report after its box is written. Deliberately not derived from
+// std::exception so that no generic handler swallows it on the way to main.
+struct RunStopped {
+  int exitstatus = 1;
+};
+
+void seterrorloggingfileunit(int unit);
+int errorloggingfileunit();
+
+[[noreturn]] void fatalerror(std::string_view message);
+[[noreturn]] void input_error(std::string_view message);
+void warningmsg(std::string_view message);
+void check_alloc(int status, std::string_view what);
+void user_size_check(std::int32_t requested, std::int32_t defaultsize, std::string_view name);
+
+[[noreturn]] void fatalerrorstat(int status, std::string_view message);
+[[noreturn]] void input_error_stat(int status, std::string_view message);
+void warningmsgstat(int status, std::string_view message);
+
+void checkfileopen(int status, std::string_view filename);
+void checkfileread(int status, std::string_view filename);
+void checkfilewrite(int status, std::string_view filename);
+
+[[noreturn]] void unknowncommanderror(std::string_view context, std::string_view instruction);
+[[noreturn]] void commandconflicterror(std::string_view first, std::string_view second);
+[[noreturn]] void obsoletecommanderror(std::string_view replacement);
+
+// The text of a file-layer or allocation status code; "" for codes without one.
+std::string statustext(int status);
+
+// True once a stopping report has been written in this process.
+bool errorwasreported();
+
+namespace testing_only {
+// Puts the report state back to the start of a run (tests run many reports in one process).
+void reseterrorstate();
+}  // namespace testing_only
+
+}  // namespace kelpra

@@ -1,0 +1,196 @@
+#include "support/fileunits.hpp"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "support/errors.hpp"
+#include "support/textview.hpp"
+
+namespace kelpra {
+namespace {
+
+struct Slot {
+  bool used = false;
+  std::uint64_t serial = 0;  // tells a handle whether the unit is still the one it took
+  std::FILE* fp = nullptr;
+  std::string name;
+  FileForm form = FileForm::formatted;
+};
+
+std::uint64_t nextserial = 1;
+
+std::vector<Slot>& slots() {
+  static std::vector<Slot> table(kLastUnit - kFirstUnit + 1);
+  return table;
+}
+
+bool inrange(int unit) { return unit >= kFirstUnit && unit <= kLastUnit; }
+Slot& slot(int unit) { return slots()[static_cast<std::size_t>(unit - kFirstUnit)]; }
+
+void closeslot(Slot& s) {
+  if (s.fp != nullptr) std::fclose(s.fp);
+  s.fp = nullptr;
+  s.name.clear();
+}
+
+int openstatusfromerrno(int err) {
+  switch (err) {
+    case ENOENT: return kStatusFileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return kStatusPermissionDenied;
+    case EMFILE:
+    case ENFILE: return kStatusTooManyFiles;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EISDIR:
+    case ENOTDIR: return kStatusBadFileName;
+    case ENOMEM: return kStatusNoMemory;
+    default: return kStatusOpenFailed;
+  }
+}
+
+const std::string emptyname;
+
+}  // namespace
+
+int getunit() {
+  for (int u = kFirstUnit; u <= kLastUnit; ++u) {
+    Slot& s = slot(u);
+    if (!s.used) {
+      s.used = true;
+      s.serial = nextserial++;
+      return u;
+    }
+  }
+  fatalerror("No free file units, range exhausted: [1100,20000]");
+}
+
+void freeunit(int unit) {
+  if (!inrange(unit)) {
+    fatalerror("File unit " + std::to_string(unit) + " outside of range [1100,20000]");
+  }
+  Slot& s = slot(unit);
+  if (!s.used) fatalerror("File unit " + std::to_string(unit) + " already free");
+  s.used = false;
+  closeslot(s);
+}
+
+void freeunitall() {
+  for (int u = kFirstUnit; u <= kLastUnit; ++u) {
+    Slot& s = slot(u);
+    s.used = false;
+    closeslot(s);
+  }
+}
+
+bool unitused(int unit) { return inrange(unit) && slot(unit).used; }
+
+bool fileexists(std::string_view name) {
+  const std::string path(trimview(name));
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) {
+  if (!inrange(unit)) return kStatusOpenFailed;
+  Slot& s = slot(unit);
+  closeslot(s);
+  const std::string path(trimview(name));
+  if (path.empty()) return kStatusBadFileName;
+  std::FILE* fp = nullptr;
+  errno = 0;
+  switch (status) {
+    case OpenStatus::unknown:
+      if (fileexists(path)) {
+        fp = std::fopen(path.c_str(), "r+b");
+        if (fp == nullptr && (errno == EACCES || errno == EROFS)) fp = std::fopen(path.c_str(), "rb");
+      } else {
+        fp = std::fopen(path.c_str(), "w+b");
+      }
+      break;
+    case OpenStatus::old:
+      fp = std::fopen(path.c_str(), "rb");
+      break;
+    case OpenStatus::replace:
+      fp = std::fopen(path.c_str(), "w+b");
+      break;
+  }
+  if (fp == nullptr) return openstatusfromerrno(errno);
+  // Large buffers: result and plot files are read and written in long sequential runs.
+  std::setvbuf(fp, nullptr, _IOFBF, 1 << 16);
+  s.fp = fp;
+  s.name = path;
+  s.form = form;
+  return 0;
+}
+
+void closeunit(int unit) {
+  if (inrange(unit)) closeslot(slot(unit));
+}
+
+std::FILE* unitstream(int unit) { return inrange(unit) ? slot(unit).fp : nullptr; }
+
+const std::string& unitfilename(int unit) { return inrange(unit) ? slot(unit).name : emptyname; }
+
+int writeline(int unit, std::string_view text) {
+  std::FILE* fp = unitstream(unit);
+  if (fp == nullptr) return kStatusWriteFailed;
+  if ((!text.empty() && std::fwrite(text.data(), 1, text.size(), fp) != text.size()) ||
+      std::fputc('\n', fp) == EOF) {
+    return kStatusWriteFailed;
+  }
+  return 0;
+}
+
+namespace {
+void openexisting(int& unit, std::string_view name, FileForm form) {
+  if (!fileexists(name)) fatalerror(std::string("File not found: ") += trimview(name));
+  unit = getunit();
+  checkfileopen(openunit(unit, name, form), name);
+}
+}  // namespace
+
+void open_ascii_file(int& unit, std::string_view name) { openexisting(unit, name, FileForm::formatted); }
+void open_unformatted_file(int& unit, std::string_view name) {
+  openexisting(unit, name, FileForm::unformatted);
+}
+
+UnitHandle::UnitHandle(int unit) : unit_(unit), serial_(unitused(unit) ? slot(unit).serial : 0) {}
+
+UnitHandle::UnitHandle(UnitHandle&& other) noexcept : unit_(other.unit_), serial_(other.serial_) {
+  other.unit_ = 0;
+  other.serial_ = 0;
+}
+
+UnitHandle& UnitHandle::operator=(UnitHandle&& other) noexcept {
+  if (this != &other) {
+    drop();
+    unit_ = other.unit_;
+    serial_ = other.serial_;
+    other.unit_ = 0;
+    other.serial_ = 0;
+  }
+  return *this;
+}
+
+UnitHandle::~UnitHandle() { drop(); }
+
+UnitHandle UnitHandle::take() { return UnitHandle(getunit()); }
+
+void UnitHandle::release() { drop(); }
+
+void UnitHandle::drop() noexcept {
+  if (unit_ != 0 && unitused(unit_) && slot(unit_).serial == serial_) {
+    Slot& s = slot(unit_);
+    s.used = false;
+    closeslot(s);
+  }
+  unit_ = 0;
+  serial_ = 0;
+}
+
+}  // namespace kelpra

@@ -1,0 +1,87 @@
+// File units: small integers naming the open files of a run, handed out from a
+// fixed pool so that every file can be closed in one call when the run stops.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace kelpra {
+
+inline constexpr int kFirstUnit = 1100;
+inline constexpr int kLastUnit = 20000;
+
+// Status codes of the file layer (0 success; the others have texts in errors.hpp).
+inline constexpr int kStatusEndOfRecord = -2;
+inline constexpr int kStatusEndOfFile = -1;
+inline constexpr int kStatusPermissionDenied = 9;
+inline constexpr int kStatusEndOfFileInRead = 24;
+inline constexpr int kStatusFileNotFound = 29;
+inline constexpr int kStatusOpenFailed = 30;
+inline constexpr int kStatusWriteFailed = 38;
+inline constexpr int kStatusReadFailed = 39;
+inline constexpr int kStatusNoMemory = 41;
+inline constexpr int kStatusBadFileName = 43;
+inline constexpr int kStatusBadListInput = 59;
+inline constexpr int kStatusBadCharacter = 64;
+inline constexpr int kStatusTooManyFiles = 603;
+
+enum class FileForm { formatted, unformatted };
+
+// How an open treats the file on disk.
+enum class OpenStatus {
+  unknown,  // use an existing file as it is (read and write, or read only when not writable), else create it
+  old,      // the file must exist; read only
+  replace,  // create or truncate; read and write
+};
+
+// Pool operations.
+int getunit();
+void freeunit(int unit);
+void freeunitall();
+bool unitused(int unit);
+
+// Opens `name` on a unit already taken with getunit. Returns a status code (0 on success).
+int openunit(int unit, std::string_view name, FileForm form, OpenStatus status = OpenStatus::unknown);
+// Closes the file of a unit (nothing when none is open); the unit stays taken.
+void closeunit(int unit);
+// The open stream of a unit, or nullptr.
+std::FILE* unitstream(int unit);
+// The file name a unit was opened with ("" when none).
+const std::string& unitfilename(int unit);
+// Writes one text record (the text and a line end) to a formatted unit; returns a status code.
+int writeline(int unit, std::string_view text);
+
+bool fileexists(std::string_view name);
+
+// Take a unit and open an existing file on it; a missing file or failing open stops the run.
+void open_ascii_file(int& unit, std::string_view name);
+void open_unformatted_file(int& unit, std::string_view name);
+
+// Owner of one unit: gives it back on destruction unless the pool was cleared meanwhile
+// (a stopping report or the normal exit closes every file of the pool).
+class UnitHandle {
+ public:
+  UnitHandle() = default;
+  explicit UnitHandle(int unit);
+  UnitHandle(const UnitHandle&) = delete;
+  UnitHandle& operator=(const UnitHandle&) = delete;
+  UnitHandle(UnitHandle&& other) noexcept;
+  UnitHandle& operator=(UnitHandle&& other) noexcept;
+  ~UnitHandle();
+
+  // Takes a fresh unit from the pool.
+  static UnitHandle take();
+  int unit() const { return unit_; }
+  explicit operator bool() const { return unit_ != 0; }
+  // Gives the unit back now (reports a unit freed twice as the pool does).
+  void release();
+
+ private:
+  void drop() noexcept;
+  int unit_ = 0;
+  std::uint64_t serial_ = 0;
+};
+
+}  // namespace kelpra

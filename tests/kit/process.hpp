@@ -1,0 +1,40 @@
+// Test helpers: run a program and capture what it writes; temporary directories.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kelpra::testkit {
+
+struct ProcessResult {
+  int exitstatus = -1;  // exit status, or 128 + signal number when killed by a signal
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `args` in `workdir`, feeding `input` on standard input.
+ProcessResult runprocess(const std::filesystem::path& program, const std::vector<std::string>& args,
+                         const std::filesystem::path& workdir = {}, const std::string& input = {});
+
+// Path of a program built in the build tree (relative to the top build directory).
+std::filesystem::path builtprogram(const std::string& relative);
+
+std::string readfile(const std::filesystem::path& path);
+void writefile(const std::filesystem::path& path, const std::string& text);
+
+// A fresh directory under the system's temporary folder, removed with its contents.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace kelpra::testkit

@@ -1,0 +1,164 @@
+// Report boxes checked on a real process: exact text, both destinations, exit status.
+#include <gtest/gtest.h>
+
+#include "support/errors.hpp"
+#include "tests/kit/process.hpp"
+
+namespace kelpra {
+namespace {
+
+using testkit::ProcessResult;
+using testkit::TempDir;
+
+ProcessResult probe(std::vector<std::string> args) {
+  return testkit::runprocess(testkit::builtprogram("tests/support/report_probe"), args);
+}
+
+std::string box(const std::string& headline, const std::string& body) {
+  const std::string stars(headline.size(), '*');
+  return "\n" + stars + "\n" + headline + "\n" + stars + "\n\n" + body + "\n\n";
+}
+
+const std::string kFatal = "*** FATAL ERROR, HALTING EXECUTION ***";
+const std::string kInput = "*** INPUT ERROR, HALTING EXECUTION ***";
+
+TEST(StoppingReports, FatalErrorBoxOnStandardErrorAndStatusOne) {
+  const auto r = probe({"-", "fatal", "Something broke   "});
+  EXPECT_EQ(r.exitstatus, 1);
+  EXPECT_EQ(r.err, box(kFatal, "Something broke"));
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(StoppingReports, LogUnitGetsTheSameBoxFirst) {
+  TempDir dir;
+  const auto log = (dir / "run.eco").string();
+  const auto r = probe({log, "input", "bad line\nsecond line"});
+  EXPECT_EQ(r.exitstatus, 1);
+  const std::string expected = box(kInput, "bad line\nsecond line");
+  EXPECT_EQ(r.err, expected);
+  // The log file was closed (and so flushed) by the report itself.
+  EXPECT_EQ(testkit::readfile(log), expected);
+}
+
+TEST(StoppingReports, OnlyTheFirstErrorIsWrittenButBothStop) {
+  const auto r = probe({"-", "twoerrors", "first", "second"});
+  EXPECT_EQ(r.exitstatus, 1);
+  EXPECT_EQ(r.err, box(kFatal, "first"));
+}
+
+TEST(StoppingReports, BlankMessageGivesEmptyBody) {
+  const auto r = probe({"-", "fatal", "     "});
+  EXPECT_EQ(r.err, box(kFatal, ""));
+}
+
+TEST(StoppingReports, StatusVariants) {
+  auto r = probe({"-", "fatalstat", "29", "Failed to open file: abc"});
+  EXPECT_EQ(r.exitstatus, 1);
+  EXPECT_EQ(r.err, box(kFatal,
+                       "Failed to open file: abc\nError detail: File with the specified name could not be "
+                       "found\nError number: 29"));
+  r = probe({"-", "fatalstat", "-1", "x"});
+  EXPECT_EQ(r.err, box(kFatal, "x\nError detail: End-of-file encountered on read\nError number: -1"));
+  r = probe({"-", "inputstat", "151", "y  "});
+  EXPECT_EQ(r.err, box(kInput, "y\nError number: 151"));
+}
+
+TEST(StoppingReports, AllocationError) {
+  auto r = probe({"-", "alloc", "0", "Title array"});
+  EXPECT_EQ(r.exitstatus, 3);  // returned: nothing reported
+  EXPECT_EQ(r.err, "");
+  r = probe({"-", "alloc", "41", "Title array"});
+  EXPECT_EQ(r.exitstatus, 1);
+  EXPECT_EQ(r.err, box("*** ALLOCATION ERROR, HALTING EXECUTION ***",
+                       "Allocation failed: Title array\nError detail: Insufficient virtual memory\n"
+                       "Error number: 41"));
+  r = probe({"-", "alloc", "151", "Title array"});
+  EXPECT_EQ(r.err, box("*** ALLOCATION ERROR, HALTING EXECUTION ***",
+                       "Allocation failed: Title array\nError number: 151"));
+}
+
+TEST(StoppingReports, DimensioningError) {
+  auto r = probe({"-", "size", "5", "5", "nodes"});
+  EXPECT_EQ(r.exitstatus, 3);
+  EXPECT_EQ(r.err, "");
+  r = probe({"-", "size", "6", "5", "nodes"});
+  EXPECT_EQ(r.exitstatus, 1);
+  EXPECT_EQ(r.err, box("*** DIMENSIONING ERROR, HALTING EXECUTION ***",
+                       " Pre-processor request exceeds default array size\n\n nodes\n"
+                       "   Default value:   5\n   Requested value: 6\n\n"
+                       " Increase the default value in file array_sizes.default"));
+}
+
+TEST(StoppingReports, InstructionReporters) {
+  auto r = probe({"-", "unknown", "Plot control  ", "frobnicate  "});
+  EXPECT_EQ(r.err, box(kInput, "Plot control: Unrecognized instruction.\nInstruction: frobnicate"));
+  r = probe({"-", "conflict", "tecplot ascii", "tecplot binary"});
+  EXPECT_EQ(r.err, box(kInput, "Command conflict: \"tecplot ascii\" \"tecplot binary\""));
+  r = probe({"-", "obsolete", "   "});
+  EXPECT_EQ(r.err, box(kInput,
+                       "This command is obsolete and no longer supported.\n"
+                       "Please remove this command and rerun vorn."));
+  r = probe({"-", "obsolete", "new command"});
+  EXPECT_EQ(r.err, box(kInput,
+                       "This command is obsolete and no longer supported.\n"
+                       "Please use this command instead: new command"));
+  EXPECT_EQ(r.exitstatus, 1);
+}
+
+TEST(Warnings, WarningBoxAndTheRunGoesOn) {
+  TempDir dir;
+  const auto log = (dir / "run.eco").string();
+  const auto r = probe({log, "warning", "careful"});
+  EXPECT_EQ(r.exitstatus, 0);
+  EXPECT_EQ(r.out, "run goes on\n");
+  const std::string expected = box("***      WARNING MESSAGE      ***", "careful");
+  EXPECT_EQ(r.err, expected);
+  EXPECT_EQ(testkit::readfile(log), expected);
+}
+
+TEST(Warnings, QueuedWarningsAreListedBeforeTheBox) {
+  auto r = probe({"-", "queued", "stop", "one", "two", "three"});
+  EXPECT_EQ(r.exitstatus, 1);
+  EXPECT_EQ(r.err,
+            "\nThere were 3 warnings raised.\n\n"
+            "1. Type: Generic Warning\nMessage: one\n\n"
+            "2. Type: Generic Warning\nMessage: two\n\n"
+            "3. Type: Generic Warning\nMessage: three\n\n" +
+                box(kFatal, "stop"));
+  r = probe({"-", "queued", "stop", "only"});
+  EXPECT_EQ(r.err, "\nThere was 1 warning raised.\n\n1. Type: Generic Warning\nMessage: only\n\n" +
+                       box(kFatal, "stop"));
+  r = probe({"-", "queued", "stop"});
+  EXPECT_EQ(r.err, "\nNo warnings were raised.\n\n" + box(kFatal, "stop"));
+}
+
+TEST(Warnings, ImmediateWarningNamesTheCommandAndNoSummaryFollows) {
+  const auto r = probe({"-", "immediate", "read heads", "bad value"});
+  EXPECT_EQ(r.exitstatus, 1);
+  EXPECT_EQ(r.err, box("***      WARNING MESSAGE      ***",
+                       "Type: Input Warning\nIssuing command: read heads\nMessage: bad value") +
+                       box(kFatal, "stop"));
+}
+
+TEST(FileUnitReports, MissingFileAndBadFrees) {
+  TempDir dir;
+  auto r = probe({"-", "openmissing", (dir / "nothere  ").string()});
+  EXPECT_EQ(r.exitstatus, 1);
+  EXPECT_EQ(r.err, box(kFatal, "File not found: " + (dir / "nothere").string()));
+  r = probe({"-", "freeunit", "5"});
+  EXPECT_EQ(r.err, box(kFatal, "File unit 5 outside of range [1100,20000]"));
+  r = probe({"-", "freeunit", "20001"});
+  EXPECT_EQ(r.err, box(kFatal, "File unit 20001 outside of range [1100,20000]"));
+  r = probe({"-", "freeunit", "1100"});
+  EXPECT_EQ(r.err, box(kFatal, "File unit 1100 already free"));
+}
+
+TEST(StatusText, TableAndUnknownCodes) {
+  EXPECT_EQ(statustext(-2), "End-of-record encountered on read");
+  EXPECT_EQ(statustext(603), "Number of open files allowed by OS exceeded");
+  EXPECT_EQ(statustext(0), "");
+  EXPECT_EQ(statustext(151), "");
+}
+
+}  // namespace
+}  // namespace kelpra

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "tests/kit/process.hpp"
+
+namespace kelpra {
+namespace {
+
+class FileUnits : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    freeunitall();
+    testing_only::reseterrorstate();
+  }
+  void TearDown() override {
+    freeunitall();
+    testing_only::reseterrorstate();
+  }
+};
+
+TEST_F(FileUnits, LowestFreeUnitFirst) {
+  EXPECT_EQ(getunit(), 1100);
+  EXPECT_EQ(getunit(), 1101);
+  freeunit(1100);
+  EXPECT_EQ(getunit(), 1100);
+  EXPECT_EQ(getunit(), 1102);
+}
+
+TEST_F(FileUnits, ExhaustionIsFatal) {
+  for (int i = 0; i < 18901; ++i) getunit();
+  EXPECT_TRUE(unitused(20000));
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(getunit(), RunStopped);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("No free file units, range exhausted: [1100,20000]"), std::string::npos);
+  // The stopping report cleared the pool.
+  EXPECT_FALSE(unitused(20000));
+}
+
+TEST_F(FileUnits, FreeingTwiceOrAfterFreeAllIsFatal) {
+  const int u = getunit();
+  freeunit(u);
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(freeunit(u), RunStopped);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("already free"), std::string::npos);
+}
+
+TEST_F(FileUnits, LastUnitOfTheRangeCanBeFreed) {
+  int u = 0;
+  for (int i = 0; i < 18901; ++i) u = getunit();
+  EXPECT_EQ(u, 20000);
+  freeunit(20000);
+  EXPECT_EQ(getunit(), 20000);
+}
+
+TEST_F(FileUnits, OpenWriteCloseAndReopen) {
+  testkit::TempDir dir;
+  const std::string name = (dir / "a.txt").string();
+  const int u = getunit();
+  ASSERT_EQ(openunit(u, name + "   ", FileForm::formatted, OpenStatus::replace), 0);
+  EXPECT_EQ(unitfilename(u), name);
+  EXPECT_EQ(writeline(u, "hello"), 0);
+  freeunit(u);  // closes and flushes
+  EXPECT_EQ(testkit::readfile(name), "hello\n");
+  int v = 0;
+  open_ascii_file(v, name);
+  EXPECT_EQ(v, u);
+  EXPECT_NE(unitstream(v), nullptr);
+  freeunit(v);
+  EXPECT_EQ(unitstream(v), nullptr);
+}
+
+TEST_F(FileUnits, OpenFailuresReturnStatusCodes) {
+  testkit::TempDir dir;
+  const int u = getunit();
+  EXPECT_EQ(openunit(u, (dir / "missing").string(), FileForm::formatted, OpenStatus::old), 29);
+  EXPECT_EQ(openunit(u, (dir / "no/such/dir/x").string(), FileForm::formatted, OpenStatus::replace), 29);
+  EXPECT_EQ(openunit(u, "   ", FileForm::formatted), 43);
+  EXPECT_EQ(unitstream(u), nullptr);
+  EXPECT_EQ(writeline(u, "x"), 38);
+  EXPECT_FALSE(fileexists(dir.path().string()));  // a folder is not a file
+}
+
+TEST_F(FileUnits, HandleGivesItsUnitBackUnlessThePoolWasCleared) {
+  {
+    UnitHandle h = UnitHandle::take();
+    EXPECT_EQ(h.unit(), 1100);
+    EXPECT_TRUE(unitused(1100));
+  }
+  EXPECT_FALSE(unitused(1100));
+  {
+    UnitHandle h = UnitHandle::take();
+    freeunitall();
+    const int other = getunit();  // the same number now belongs to someone else
+    EXPECT_EQ(other, h.unit());
+  }
+  EXPECT_TRUE(unitused(1100));  // the stale handle left the new owner alone
+}
+
+}  // namespace
+}  // namespace kelpra
