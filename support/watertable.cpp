@@ -1,0 +1,153 @@
+#include "support/watertable.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <initializer_list>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+
+namespace kelpra {
+namespace {
+
+// One call's view of the mesh; positions are 0-based here.
+struct Columns {
+  std::span<const double> z;
+  std::span<const double> psi;
+  std::size_t nn;
+  std::size_t nz;
+  std::size_t npl;
+  bool interp;
+
+  // Water table between the saturated node s and the unsaturated node u above it.
+  double crossing(std::size_t s, std::size_t u) const {
+    if (interp) return z[s] - psi[s] / (psi[s] - psi[u]) * (z[s] - z[u]);
+    return z[s] + psi[s];
+  }
+  double headof(std::size_t n) const { return z[n] + psi[n]; }
+};
+
+// Without this check npl = nn / nz leaves the last nodes outside every column, or the
+// column walks step past the arrays.
+void checklayout(std::int32_t nn, std::int32_t nz) {
+  if (nz < 1 || nn < 0 || nn % nz != 0) {
+    input_error("Depth to water table: " + std::to_string(nn) + " nodes do not form " + std::to_string(nz) +
+                " layers of equal size.");
+  }
+}
+
+void checkarrays(std::int32_t nn, std::initializer_list<std::size_t> sizes) {
+  for (const auto s : sizes) {
+    if (s < static_cast<std::size_t>(nn)) {
+      fatalerror("Depth to water table: an array holds " + std::to_string(s) + " values for " + std::to_string(nn) +
+                 " nodes.");
+    }
+  }
+}
+
+Columns columns(std::int32_t nn, std::int32_t nz, bool interp, std::span<const double> z, std::span<const double> psi) {
+  const auto n = static_cast<std::size_t>(nn);
+  const auto layers = static_cast<std::size_t>(nz);
+  return Columns{z, psi, n, layers, n / layers, interp};
+}
+
+// Water table seen from node i: a saturated node looks up to the first unsaturated node,
+// an unsaturated one down to the first saturated node; psi NaN counts as unsaturated.
+double watertablefrom(const Columns& m, std::size_t i) {
+  auto saturated = [&](std::size_t n) { return m.psi[n] >= 0.0; };
+  if (saturated(i)) {
+    std::size_t n = i;
+    while (n + m.npl < m.nn) {
+      n += m.npl;
+      if (!saturated(n)) return m.crossing(n - m.npl, n);
+    }
+    return m.headof(n);
+  }
+  std::size_t n = i;
+  while (n >= m.npl) {
+    n -= m.npl;
+    if (saturated(n)) return m.crossing(n, n + m.npl);
+  }
+  return m.headof(n);
+}
+
+// Water table of the column with bottom node c: the lowest saturated-below-unsaturated
+// pair; without one, the ground surface when the top node is saturated, else the head
+// of the bottom node. A single layer has no pair and takes the ground surface.
+double watertablebottomup(const Columns& m, std::size_t c) {
+  const std::size_t top = c + (m.nz - 1) * m.npl;
+  for (std::size_t lower = c; lower < top; lower += m.npl) {
+    const std::size_t upper = lower + m.npl;
+    if (m.psi[lower] >= 0.0 && m.psi[upper] < 0.0) return m.crossing(lower, upper);
+  }
+  if (m.nz == 1 || m.psi[top] >= 0.0) return m.z[top];
+  return m.headof(c);
+}
+
+std::vector<double> pressurehead(std::span<const double> z, std::span<const double> head, std::size_t nn,
+                                 std::string_view what) {
+  std::vector<double> psi;
+  try {
+    psi.resize(nn);
+  } catch (const std::bad_alloc&) {
+    check_alloc(kStatusNoMemory, what);
+  }
+  for (std::size_t i = 0; i < nn; ++i) psi[i] = head[i] - z[i];
+  return psi;
+}
+
+}  // namespace
+
+void depth2gwtnode(std::int32_t i, std::int32_t nn, std::int32_t nz, bool interp, std::span<const double> z,
+                   std::span<const double> psi, double& depth, double& wt) {
+  checklayout(nn, nz);
+  checkarrays(nn, {z.size(), psi.size()});
+  if (i < 1 || i > nn) fatalerror("Depth to water table: node " + std::to_string(i) + " is not a node of the mesh.");
+  const auto m = columns(nn, nz, interp, z, psi);
+  const auto k = static_cast<std::size_t>(i - 1);
+  wt = watertablefrom(m, k);
+  depth = z[k] - wt;
+}
+
+void depth2gwtdomain(std::int32_t nn, std::int32_t nz, bool interp, std::span<const double> z,
+                     std::span<const double> head, std::span<double> depth) {
+  checklayout(nn, nz);
+  checkarrays(nn, {z.size(), head.size(), depth.size()});
+  const auto psi = pressurehead(z, head, static_cast<std::size_t>(nn), "depth to groundwater work array");
+  const auto m = columns(nn, nz, interp, z, psi);
+  for (std::size_t i = 0; i < m.nn; ++i) depth[i] = z[i] - watertablefrom(m, i);
+}
+
+void depth2gwtnodebottomup(std::int32_t c, std::int32_t nn, std::int32_t nz, bool interp,
+                           std::span<const double> z, std::span<const double> psi, double& depth, double& wt) {
+  checklayout(nn, nz);
+  checkarrays(nn, {z.size(), psi.size()});
+  if (c < 1 || c > nn / nz) {
+    fatalerror("Depth to water table: node " + std::to_string(c) + " is not a bottom node of the mesh.");
+  }
+  const auto m = columns(nn, nz, interp, z, psi);
+  const auto k = static_cast<std::size_t>(c - 1);
+  wt = watertablebottomup(m, k);
+  depth = z[k + (m.nz - 1) * m.npl] - wt;
+}
+
+void depth2gwt2ddomain(std::int32_t nn, std::int32_t nz, bool interp, std::span<const double> z,
+                       std::span<const double> head, std::span<double> depth) {
+  checklayout(nn, nz);
+  checkarrays(nn, {z.size(), head.size(), depth.size()});
+  const auto psi = pressurehead(z, head, static_cast<std::size_t>(nn), "depth to groundwater 2D work array");
+  const auto m = columns(nn, nz, interp, z, psi);
+  for (std::size_t c = 0; c < m.npl; ++c) {
+    depth[c] = z[c + (m.nz - 1) * m.npl] - watertablebottomup(m, c);
+  }
+  for (std::size_t layer = 1; layer < m.nz; ++layer) {
+    std::copy(depth.begin(), depth.begin() + static_cast<std::ptrdiff_t>(m.npl),
+              depth.begin() + static_cast<std::ptrdiff_t>(layer * m.npl));
+  }
+}
+
+}  // namespace kelpra
