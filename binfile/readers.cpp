@@ -1,0 +1,250 @@
+#include "binfile/readers.hpp"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "binfile/recordfile.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "support/strings.hpp"
+#include "support/textview.hpp"
+
+namespace kelpra {
+namespace {
+
+// Header record as a byte stream: length word, 80 characters, length word.
+constexpr std::size_t kStreamHeaderBytes = kBinHeaderLength + 2 * kRecordLengthBytes;
+
+template <class T>
+constexpr std::string_view typecodeof() {
+  if constexpr (std::is_same_v<T, std::int32_t>) {
+    return "I04";
+  } else if constexpr (std::is_same_v<T, float>) {
+    return "R04";
+  } else {
+    static_assert(std::is_same_v<T, double>);
+    return "R08";
+  }
+}
+
+std::string named(std::string_view what, std::string_view fname) {
+  std::string message(what);
+  message += trimview(fname);
+  return message;
+}
+
+std::size_t valuecount(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
+
+// An array smaller than the count asked for is a fault of the caller; stop cleanly rather
+// than write past it.
+void checkarray(std::size_t size, std::size_t count, std::string_view fname) {
+  if (size >= count) return;
+  fatalerror("An array of " + std::to_string(size) + " values cannot take the " + std::to_string(count) +
+             " values read from file " + std::string(trimview(fname)));
+}
+
+UnitHandle openresultfile(std::string_view fname) {
+  UnitHandle file = UnitHandle::take();
+  checkfileopen(openunit(file.unit(), fname, FileForm::unformatted, OpenStatus::old), fname);
+  return file;
+}
+
+// Values of one type read as another would be garbage: a current-layout header that names
+// a different value type is an input error. Other type tags are not acted on.
+void checkvaluetype(std::string_view header, std::string_view wanted, std::string_view fname) {
+  if (!isnewerfileformat(header)) return;
+  const std::string_view found = header.substr(65, 3);
+  if (found == wanted || (found != "I04" && found != "R04" && found != "R08")) return;
+  std::string message = named("Value type mismatch reading file ", fname);
+  message += "\nValue type in file: ";
+  message += found;
+  message += "\nValue type to read: ";
+  message += wanted;
+  input_error(message);
+}
+
+template <class T>
+std::string readheaderrecord(int unit, std::string_view fname, std::string* header) {
+  std::string text(kBinHeaderLength, ' ');
+  if (const int status = readrecord(unit, text.data(), text.size()); status != 0) {
+    input_error_stat(status, named("Error reading header from file ", fname));
+  }
+  if (header != nullptr) *header = text;
+  checkvaluetype(text, typecodeof<T>(), fname);
+  return text;
+}
+
+template <class T>
+void read1d(std::string_view fname, std::int32_t n, std::span<T> values, std::string* header) {
+  const std::size_t count = valuecount(n);
+  checkarray(values.size(), count, fname);
+  UnitHandle file = openresultfile(fname);
+  readheaderrecord<T>(file.unit(), fname, header);
+  if (const int status = readrecordvalues(file.unit(), values.first(count)); status != 0) {
+    input_error_stat(status, named("Error reading values from file ", fname));
+  }
+  file.release();
+}
+
+// vec2, vec3 and tensor files: one record per component, or n records of every component.
+template <class T, std::size_t K>
+void readcomponents(std::string_view fname, std::int32_t n, const std::array<std::span<T>, K>& components,
+                    std::string* header) {
+  const std::size_t count = valuecount(n);
+  for (const std::span<T>& c : components) checkarray(c.size(), count, fname);
+  UnitHandle file = openresultfile(fname);
+  const std::string text = readheaderrecord<T>(file.unit(), fname, header);
+  if (isnewerfileformat(text)) {
+    for (std::size_t k = 0; k < K; ++k) {
+      if (const int status = readrecordvalues(file.unit(), components[k].first(count)); status != 0) {
+        input_error_stat(status, "Error reading component " + std::to_string(k + 1) + named(" values from file ", fname));
+      }
+    }
+  } else {
+    std::array<T, K> row{};
+    for (std::size_t i = 0; i < count; ++i) {
+      if (const int status = readrecordvalues(file.unit(), std::span<T>(row)); status != 0) {
+        input_error_stat(status, named("Error reading values from file ", fname));
+      }
+      for (std::size_t k = 0; k < K; ++k) components[k][i] = row[k];
+    }
+  }
+  file.release();
+}
+
+template <class T>
+void read2d(std::string_view fname, std::int32_t n, Array2DRef<T> values, std::string* header) {
+  const std::size_t count = valuecount(n);
+  const std::int32_t m = std::max<std::int32_t>(values.cols, 0);
+  if (m > 0) checkarray(valuecount(values.rows), count, fname);
+  UnitHandle file = openresultfile(fname);
+  const std::string text = readheaderrecord<T>(file.unit(), fname, header);
+  if (isnewerfileformat(text)) {
+    for (std::int32_t j = 1; j <= m; ++j) {
+      const std::span<T> column = count > 0 ? std::span<T>(values.column(j), count) : std::span<T>{};
+      if (const int status = readrecordvalues(file.unit(), column); status != 0) {
+        input_error_stat(status, named("Error reading values from file ", fname));
+      }
+    }
+  } else {
+    std::vector<T> row(static_cast<std::size_t>(m));
+    for (std::size_t i = 1; i <= count; ++i) {
+      if (const int status = readrecordvalues(file.unit(), std::span<T>(row)); status != 0) {
+        input_error_stat(status, named("Error reading values from file ", fname));
+      }
+      for (std::int32_t j = 1; j <= m; ++j) values(static_cast<std::int32_t>(i), j) = row[static_cast<std::size_t>(j - 1)];
+    }
+  }
+  file.release();
+}
+
+// Reads the header record and the first value record's length word as a byte stream.
+std::int32_t readblocksize(int unit, std::string_view fname, std::string_view headermessage, std::string* header) {
+  unsigned char head[kStreamHeaderBytes];
+  if (const int status = readstreambytes(unit, head, sizeof head); status != 0) {
+    input_error_stat(status, named(headermessage, fname));
+  }
+  if (header != nullptr) header->assign(reinterpret_cast<const char*>(head) + kRecordLengthBytes, kBinHeaderLength);
+  unsigned char word[kRecordLengthBytes];
+  if (const int status = readstreambytes(unit, word, sizeof word); status != 0) {
+    input_error_stat(status, named("Error reading block size from file ", fname));
+  }
+  return loadlittleendian<std::int32_t>(word);
+}
+
+template <class T>
+void readsafe(std::string_view fname, std::int32_t n, std::span<T> values, std::string* header) {
+  const std::size_t count = valuecount(n);
+  checkarray(values.size(), count, fname);
+  UnitHandle file = openresultfile(fname);
+  std::string text;
+  const std::int32_t length = readblocksize(file.unit(), fname, "Error reading header from file ", &text);
+  if (header != nullptr) *header = text;
+  checkvaluetype(text, typecodeof<T>(), fname);
+  const std::int32_t m = length / static_cast<std::int32_t>(sizeof(T));
+  if (m != n) {
+    std::string message = named("Size mismatch reading file ", fname);
+    message += "\nNum values in file: " + tostring_i4(m);
+    message += "\nNum values to read: " + tostring_i4(n);
+    input_error(message);
+  }
+  const std::span<T> target = values.first(count);
+  if (const int status = readstreambytes(file.unit(), target.data(), target.size_bytes()); status != 0) {
+    input_error_stat(status, named("Error reading values from file ", fname));
+  }
+  littleendiantohost(target);
+  file.release();
+}
+
+}  // namespace
+
+void read_i4_1d(std::string_view fname, std::int32_t n, std::span<std::int32_t> values, std::string* header) {
+  read1d(fname, n, values, header);
+}
+void read_r4_1d(std::string_view fname, std::int32_t n, std::span<float> values, std::string* header) {
+  read1d(fname, n, values, header);
+}
+void read_r8_1d(std::string_view fname, std::int32_t n, std::span<double> values, std::string* header) {
+  read1d(fname, n, values, header);
+}
+
+void read_r4_vec2(std::string_view fname, std::int32_t n, std::span<float> x, std::span<float> y, std::string* header) {
+  readcomponents<float, 2>(fname, n, {x, y}, header);
+}
+void read_r8_vec2(std::string_view fname, std::int32_t n, std::span<double> x, std::span<double> y,
+                  std::string* header) {
+  readcomponents<double, 2>(fname, n, {x, y}, header);
+}
+void read_r4_vec3(std::string_view fname, std::int32_t n, std::span<float> x, std::span<float> y, std::span<float> z,
+                  std::string* header) {
+  readcomponents<float, 3>(fname, n, {x, y, z}, header);
+}
+void read_r8_vec3(std::string_view fname, std::int32_t n, std::span<double> x, std::span<double> y,
+                  std::span<double> z, std::string* header) {
+  readcomponents<double, 3>(fname, n, {x, y, z}, header);
+}
+void read_r4_tensor(std::string_view fname, std::int32_t n, std::span<float> c1, std::span<float> c2,
+                    std::span<float> c3, std::span<float> c4, std::span<float> c5, std::span<float> c6,
+                    std::string* header) {
+  readcomponents<float, 6>(fname, n, {c1, c2, c3, c4, c5, c6}, header);
+}
+void read_r8_tensor(std::string_view fname, std::int32_t n, std::span<double> c1, std::span<double> c2,
+                    std::span<double> c3, std::span<double> c4, std::span<double> c5, std::span<double> c6,
+                    std::string* header) {
+  readcomponents<double, 6>(fname, n, {c1, c2, c3, c4, c5, c6}, header);
+}
+
+void read_r4_2d(std::string_view fname, std::int32_t n, Array2DRef<float> values, std::string* header) {
+  read2d(fname, n, values, header);
+}
+void read_r8_2d(std::string_view fname, std::int32_t n, Array2DRef<double> values, std::string* header) {
+  read2d(fname, n, values, header);
+}
+
+void read_safe_i4_1d(std::string_view fname, std::int32_t n, std::span<std::int32_t> values, std::string* header) {
+  readsafe(fname, n, values, header);
+}
+void read_safe_r4_1d(std::string_view fname, std::int32_t n, std::span<float> values, std::string* header) {
+  readsafe(fname, n, values, header);
+}
+void read_safe_r8_1d(std::string_view fname, std::int32_t n, std::span<double> values, std::string* header) {
+  readsafe(fname, n, values, header);
+}
+
+std::int32_t numvalswork_1d(std::string_view fname, std::int32_t elementsize) {
+  if (elementsize < 1) fatalerror("Invalid element size " + std::to_string(elementsize) + " counting values of file " +
+                                  std::string(trimview(fname)));
+  UnitHandle file = openresultfile(fname);
+  const std::int32_t length = readblocksize(file.unit(), fname, "Error reading header data from file ", nullptr);
+  // Callers size arrays with the count: a length word that the rest of the file cannot back
+  // (the record and its trailing length word) is broken.
+  const long long left = bytesleftinfile(file.unit());
+  if (length < 0 || (left >= 0 && static_cast<long long>(length) + static_cast<long long>(kRecordLengthBytes) > left)) {
+    input_error_stat(kStatusReadFailed, named("Error reading block size from file ", fname));
+  }
+  file.release();
+  return length / elementsize;
+}
+
+}  // namespace kelpra

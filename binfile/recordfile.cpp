@@ -1,0 +1,119 @@
+#include "binfile/recordfile.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "support/fileunits.hpp"
+
+namespace kelpra {
+namespace {
+
+// Reads exactly n bytes; a short read is a failure unless nothing at all was left.
+int readexact(std::FILE* fp, void* dest, std::size_t n, bool endoffileisclean) {
+  if (n == 0) return 0;
+  const std::size_t got = std::fread(dest, 1, n, fp);
+  if (got == n) return 0;
+  if (got == 0 && endoffileisclean && std::feof(fp) && !std::ferror(fp)) return kStatusEndOfFile;
+  return kStatusReadFailed;
+}
+
+// Reads the leading length word of a record: 0 and the length, or a failure status.
+int readleadinglength(std::FILE* fp, std::int32_t& length) {
+  unsigned char word[kRecordLengthBytes];
+  const int status = readexact(fp, word, sizeof word, true);
+  if (status != 0) return status;
+  length = loadlittleendian<std::int32_t>(word);
+  return length < 0 ? kStatusReadFailed : 0;
+}
+
+int readtrailinglength(std::FILE* fp, std::int32_t expected) {
+  unsigned char word[kRecordLengthBytes];
+  if (readexact(fp, word, sizeof word, false) != 0) return kStatusReadFailed;
+  return loadlittleendian<std::int32_t>(word) == expected ? 0 : kStatusReadFailed;
+}
+
+// Bytes between the stream position and the end of a regular file; -1 when unknown.
+long long bytesleft(std::FILE* fp) {
+  struct stat st {};
+  if (::fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  const long pos = std::ftell(fp);
+  if (pos < 0) return -1;
+  return static_cast<long long>(st.st_size) - pos;
+}
+
+int writelength(std::FILE* fp, std::int32_t length) {
+  unsigned char word[kRecordLengthBytes];
+  storelittleendian(length, word);
+  return std::fwrite(word, 1, sizeof word, fp) == sizeof word ? 0 : kStatusWriteFailed;
+}
+
+}  // namespace
+
+int readrecord(int unit, void* dest, std::size_t nbytes) {
+  std::FILE* fp = unitstream(unit);
+  if (fp == nullptr) return kStatusReadFailed;
+  std::int32_t length = 0;
+  if (const int status = readleadinglength(fp, length); status != 0) return status;
+  const auto recordbytes = static_cast<std::size_t>(length);
+  if (recordbytes < nbytes) return kStatusReadFailed;
+  if (readexact(fp, dest, nbytes, false) != 0) return kStatusReadFailed;
+  if (recordbytes > nbytes) {
+    // Skipping past the end of the file is caught by the trailing length word.
+    if (std::fseek(fp, static_cast<long>(recordbytes - nbytes), SEEK_CUR) != 0) return kStatusReadFailed;
+  }
+  return readtrailinglength(fp, length);
+}
+
+int readrecordbytes(int unit, std::vector<std::byte>& bytes) {
+  bytes.clear();
+  std::FILE* fp = unitstream(unit);
+  if (fp == nullptr) return kStatusReadFailed;
+  std::int32_t length = 0;
+  if (const int status = readleadinglength(fp, length); status != 0) return status;
+  const long long left = bytesleft(fp);
+  if (left >= 0 && static_cast<long long>(length) + static_cast<long long>(kRecordLengthBytes) > left) {
+    return kStatusReadFailed;
+  }
+  // Where the file size is unknown (a pipe), storage grows only with the bytes that arrive.
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  std::size_t remaining = static_cast<std::size_t>(length);
+  while (remaining > 0) {
+    const std::size_t chunk = left >= 0 ? remaining : std::min(remaining, kChunk);
+    const std::size_t old = bytes.size();
+    bytes.resize(old + chunk);
+    if (readexact(fp, bytes.data() + old, chunk, false) != 0) {
+      bytes.clear();
+      return kStatusReadFailed;
+    }
+    remaining -= chunk;
+  }
+  if (const int status = readtrailinglength(fp, length); status != 0) {
+    bytes.clear();
+    return status;
+  }
+  return 0;
+}
+
+int writerecord(int unit, const void* data, std::size_t nbytes) {
+  std::FILE* fp = unitstream(unit);
+  if (fp == nullptr || nbytes > kMaxRecordBytes) return kStatusWriteFailed;
+  const auto length = static_cast<std::int32_t>(nbytes);
+  if (writelength(fp, length) != 0) return kStatusWriteFailed;
+  if (nbytes > 0 && std::fwrite(data, 1, nbytes, fp) != nbytes) return kStatusWriteFailed;
+  return writelength(fp, length);
+}
+
+long long bytesleftinfile(int unit) {
+  std::FILE* fp = unitstream(unit);
+  return fp == nullptr ? -1 : bytesleft(fp);
+}
+
+int readstreambytes(int unit, void* dest, std::size_t nbytes) {
+  std::FILE* fp = unitstream(unit);
+  if (fp == nullptr) return kStatusReadFailed;
+  return readexact(fp, dest, nbytes, true);
+}
+
+}  // namespace kelpra
