@@ -338,9 +338,10 @@ class DynArray {
     } else {
       const std::int32_t capacity = std::max(arraydetail::growth64(size_), needed);
       auto block = newblock(capacity, Op::insertrange, label);
+      // Source first: moving texts out of this array would empty a source that views it.
+      copysource(source, block.get() + (pos - 1));
       std::move(block_.get(), at, block.get());
       std::move(at, block_.get() + count, block.get() + (pos - 1) + m);
-      copysource(source, block.get() + (pos - 1));
       take(std::move(block), capacity);
     }
     count = needed;

@@ -1,5 +1,6 @@
 // Read throughput of a result file of 10 million 8-byte reals through read_r8_1d, against a
-// plain read of the same bytes from the same file.
+// plain read of its values from the same file; the reader should stay within 1.3 times the
+// plain read's time.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -55,16 +56,20 @@ void BM_read_r8_1d(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(file.bytes()));
 }
 
+// The baseline: the value bytes alone, read straight into an array of the same kind, so
+// that the difference is the reader's own cost and not where the bytes land.
 void BM_plain_read(benchmark::State& state) {
   const ResultFile& file = resultfile();
-  std::vector<char> buffer(file.bytes());
+  constexpr long kValuesAt = 88 + 4;  // header record, then the value record's length word
+  std::vector<double> values(static_cast<std::size_t>(kValues));
   for (auto _ : state) {
     std::FILE* fp = std::fopen(file.name().c_str(), "rb");
-    if (fp == nullptr || std::fread(buffer.data(), 1, buffer.size(), fp) != buffer.size()) {
+    if (fp == nullptr || std::fseek(fp, kValuesAt, SEEK_SET) != 0 ||
+        std::fread(values.data(), sizeof(double), values.size(), fp) != values.size()) {
       state.SkipWithError("plain read failed");
     }
     if (fp != nullptr) std::fclose(fp);
-    benchmark::DoNotOptimize(buffer.data());
+    benchmark::DoNotOptimize(values.data());
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(file.bytes()));

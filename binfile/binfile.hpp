@@ -1,5 +1,5 @@
 // Binary result files of the simulator: one 80-character header record, then value
-// records (record framing in binfile/recordfile.hpp).
+// records (record framing in support/recordio.hpp).
 //
 // Header columns (1-based) in the current layout:
 //    1-55  header text: a time stamp word, one blank and a free description

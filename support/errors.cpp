@@ -51,8 +51,9 @@ void writeboxes(std::string_view headline, std::string_view body) {
   throw RunStopped{};
 }
 
-std::string withstatus(int status, std::string_view message) {
-  std::string text(trimview(message));
+// Appends the lines that explain a status: "Error detail: " (only for codes with a text)
+// and "Error number: ".
+void appendstatuslines(std::string& text, int status) {
   text += '\n';
   const std::string detailtext = statustext(status);
   if (!detailtext.empty()) {
@@ -62,6 +63,11 @@ std::string withstatus(int status, std::string_view message) {
   }
   text += "Error number: ";
   text += std::to_string(status);
+}
+
+std::string withstatus(int status, std::string_view message) {
+  std::string text(trimview(message));
+  appendstatuslines(text, status);
   return text;
 }
 
@@ -98,13 +104,7 @@ void check_alloc(int status, std::string_view what) {
   if (status == 0) return;
   std::string body = "Allocation failed: ";
   body += trimview(what);
-  const std::string detailtext = statustext(status);
-  if (!detailtext.empty()) {
-    body += "\nError detail: ";
-    body += detailtext;
-  }
-  body += "\nError number: ";
-  body += std::to_string(status);
+  appendstatuslines(body, status);
   stopreport(kAllocHeadline, body);
 }
 

@@ -75,7 +75,8 @@ class UnitHandle {
   static UnitHandle take();
   int unit() const { return unit_; }
   explicit operator bool() const { return unit_ != 0; }
-  // Gives the unit back now (reports a unit freed twice as the pool does).
+  // Gives the unit back now and closes its file; a unit the pool has taken back in the
+  // meantime (and perhaps handed to someone else) is left alone.
   void release();
 
  private:

@@ -24,14 +24,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kelpra {
+#include "support/textview.hpp"  // len_trim, trimview
 
-// Position of the last character that is not a blank; 0 for a blank or empty text.
-constexpr int len_trim(std::string_view s) noexcept {
-  std::size_t n = s.size();
-  while (n > 0 && s[n - 1] == ' ') --n;
-  return static_cast<int>(n);
-}
+namespace kelpra {
 
 // ---------------------------------------------------------------------------------------
 // Number to text and back

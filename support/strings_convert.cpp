@@ -109,8 +109,13 @@ std::string writenonfinite(double value, int w) {
   return rightadjust("", text, w);
 }
 
+// At least the point and d digits (and, under E, four exponent characters) are written,
+// so d >= w never fits. Deciding that up front also bounds the digit buffers below by w.
+bool decimalsfit(const Format& f) { return f.d < f.w; }
+
 std::string writefixed(double value, const Format& f) {
   if (!std::isfinite(value)) return writenonfinite(value, f.w);
+  if (!decimalsfit(f)) return std::string(static_cast<std::size_t>(f.w), '*');
   // Up to 309 integer digits of a huge value plus up to 80 decimals.
   std::array<char, 512> buf{};
   auto [end, ec] =
@@ -126,7 +131,7 @@ std::string writefixed(double value, const Format& f) {
   return rightadjust(sign, body, f.w);
 }
 
-// The significant digits of a finite magnitude rounded to ndigits digits (1 to 81), and
+// The significant digits of a finite magnitude rounded to ndigits digits (1 to 80), and
 // the exponent of the form d.ddd x 10^exponent.
 struct Digits {
   std::array<char, 96> text{};
@@ -167,6 +172,7 @@ void appendexponent(std::string& out, int exponent, std::size_t ndigits) {
 
 std::string writeexponent(double value, const Format& f) {
   if (!std::isfinite(value)) return writenonfinite(value, f.w);
+  if (!decimalsfit(f)) return std::string(static_cast<std::size_t>(f.w), '*');
   // Mantissa 0.ddd with d significant digits, so the exponent is one higher than for d.ddd.
   const Digits digits = significant(std::fabs(value), f.d);
   const int exponent = value == 0 ? 0 : digits.exponent + 1;
@@ -359,7 +365,7 @@ int parsereal(std::string_view text, T& value) {
 
 [[noreturn]] void readfailed(int status, std::string_view what, std::string_view text) {
   std::string msg = "Cannot read ";
-  msg.append(what).append(" from the text \"").append(text.substr(0, static_cast<std::size_t>(len_trim(text))));
+  msg.append(what).append(" from the text \"").append(trimview(text));
   msg += '"';
   fatalerrorstat(status, msg);
 }
@@ -417,7 +423,7 @@ void str2l(std::string_view text, bool& value, int* iostat) {
   static constexpr std::string_view truewords[] = {"t", "T", "true", "True", "TRUE", ".true.", ".TRUE."};
   static constexpr std::string_view falsewords[] = {"f", "F", "false", "False", "FALSE", ".false.", ".FALSE."};
   if (iostat != nullptr) *iostat = 0;
-  const std::string_view word = text.substr(0, static_cast<std::size_t>(len_trim(text)));
+  const std::string_view word = trimview(text);
   for (const std::string_view w : truewords) {
     if (word == w) {
       value = true;

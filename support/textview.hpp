@@ -5,9 +5,16 @@
 
 namespace kelpra {
 
-inline std::string_view trimview(std::string_view s) {
-  const auto last = s.find_last_not_of(' ');
-  return last == std::string_view::npos ? std::string_view{} : s.substr(0, last + 1);
+// Position of the last character that is not a blank; 0 for a blank or empty text.
+constexpr int len_trim(std::string_view s) noexcept {
+  std::size_t n = s.size();
+  while (n > 0 && s[n - 1] == ' ') --n;
+  return static_cast<int>(n);
+}
+
+// The field's text, s(1:len_trim(s)).
+constexpr std::string_view trimview(std::string_view s) noexcept {
+  return s.substr(0, static_cast<std::size_t>(len_trim(s)));
 }
 
 }  // namespace kelpra

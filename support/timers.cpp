@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -46,7 +47,12 @@ double TICTOCTIMER::elapsedtime() const {
 
 std::string TICTOCTIMER::elapsedtimestr() const {
   const double e = elapsedtime();
-  const auto m = static_cast<std::int32_t>(std::floor(e / 60.0));
+  // Stamps set by hand can give a span (or a NaN) that no 4-byte count of minutes holds;
+  // converting such a value unchecked is undefined, so it is held at the range.
+  const double minutes = std::floor(e / 60.0);
+  constexpr double lowest = std::numeric_limits<std::int32_t>::min();
+  constexpr double highest = std::numeric_limits<std::int32_t>::max();
+  const auto m = std::isnan(minutes) ? 0 : static_cast<std::int32_t>(std::clamp(minutes, lowest, highest));
   const double s = e - 60.0 * m;
   return "Elapsed time: " + std::to_string(m) + "m" + tostring_r8(s, "(F6.3)") + "s";
 }

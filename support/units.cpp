@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/errors.hpp"
+#include "support/recordio.hpp"
 #include "support/strings.hpp"
 #include "support/textview.hpp"
 
@@ -41,40 +42,19 @@ constexpr std::array<SystemInfo, kNumSystems> kSystems{{
 
 bool knowncode(std::int32_t code) { return code >= 0 && code < kNumSystems; }
 
-void putle32(unsigned char* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-std::uint32_t getle32(const unsigned char* p) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(p[i]) << (8 * i);
-  return v;
-}
-
-// One record: its length before and after the 4-byte code, all little-endian.
-int writecoderecord(std::FILE* fp, std::int32_t code) {
-  std::array<unsigned char, 12> buf{};
-  putle32(buf.data(), 4);
-  putle32(buf.data() + 4, static_cast<std::uint32_t>(code));
-  putle32(buf.data() + 8, 4);
-  if (std::fwrite(buf.data(), 1, buf.size(), fp) != buf.size()) return kStatusWriteFailed;
-  return 0;
+// The saved form in a record file: one record whose leading 4 bytes hold the code.
+int writecoderecord(int unit, std::int32_t code) {
+  unsigned char data[4];
+  storele32(code, data);
+  return writerecord(unit, data, sizeof data);
 }
 
 // Reads the leading 4-byte integer of the next record and skips the rest of it.
-int readcoderecord(std::FILE* fp, std::int32_t& code) {
-  unsigned char head[4];
-  const std::size_t got = std::fread(head, 1, 4, fp);
-  if (got == 0 && std::feof(fp)) return kStatusEndOfFile;
-  if (got != 4) return kStatusReadFailed;
-  const std::uint32_t length = getle32(head);
-  if (length < 4) return kStatusReadFailed;
+int readcoderecord(int unit, std::int32_t& code) {
   unsigned char data[4];
-  if (std::fread(data, 1, 4, fp) != 4) return kStatusReadFailed;
-  if (length > 4 && std::fseek(fp, static_cast<long>(length - 4), SEEK_CUR) != 0) return kStatusReadFailed;
-  unsigned char tail[4];
-  if (std::fread(tail, 1, 4, fp) != 4 || getle32(tail) != length) return kStatusReadFailed;
-  code = static_cast<std::int32_t>(getle32(data));
-  return 0;
+  const int status = readrecord(unit, data, sizeof data);
+  if (status == 0) code = loadle32(data);
+  return status;
 }
 
 // Free-form integer input: blank lines are passed over until a value turns up.
@@ -119,7 +99,7 @@ void UnitSystem::convert(double& value, const SIUnit& dimension) const {
 void UnitSystem::serialize(int unit, FileForm form) const {
   std::FILE* fp = unitstream(unit);
   if (fp == nullptr) fatalerror("UnitSystem: serialize failed: unassociated file unit");
-  const int status = form == FileForm::unformatted ? writecoderecord(fp, code) : writeline(unit, std::to_string(code));
+  const int status = form == FileForm::unformatted ? writecoderecord(unit, code) : writeline(unit, std::to_string(code));
   checkfilewrite(status, unitfilename(unit));
 }
 
@@ -127,7 +107,7 @@ void UnitSystem::deserialize(int unit, FileForm form) {
   std::FILE* fp = unitstream(unit);
   if (fp == nullptr) fatalerror("UnitSystem: deserialize failed: unassociated file unit");
   std::int32_t stored = 0;
-  const int status = form == FileForm::unformatted ? readcoderecord(fp, stored) : readcodeline(unit, stored);
+  const int status = form == FileForm::unformatted ? readcoderecord(unit, stored) : readcodeline(unit, stored);
   checkfileread(status, unitfilename(unit));
   init(stored);
 }

@@ -94,6 +94,20 @@ TEST_F(Editing, InsertRangeOfTextCutsOrPads) {
   EXPECT_EQ(a(4), "abcdefgh");
 }
 
+TEST_F(Editing, InsertRangeOfTextFromTheTargetItselfSurvivesTheGrowth) {
+  TextArray a(4);
+  std::int32_t count = 0;
+  pushback_s("ab", count, a);
+  pushback_s("cd", count, a);
+  ASSERT_EQ(a.size(), count);  // full: the insert must grow the array
+  insertrange_s(2, a.view(), count, a);
+  ASSERT_EQ(count, 4);
+  EXPECT_EQ(a(1), "ab  ");
+  EXPECT_EQ(a(2), "ab  ");
+  EXPECT_EQ(a(3), "cd  ");
+  EXPECT_EQ(a(4), "cd  ");
+}
+
 TEST_F(Editing, EraseMovesLaterPositionsDown) {
   I4Array a = list({1, 2, 3, 4, 5}, 5);
   std::int32_t count = 5;

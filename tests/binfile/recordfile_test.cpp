@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "tests/binfile/binfile_fixture.hpp"
@@ -47,6 +48,16 @@ TEST_F(RecordFile, WrittenRecordsAreFramedLittleEndian) {
   EXPECT_EQ(readrecordbytes(u.unit(), bytes), 0);
   EXPECT_EQ(bytes.size(), 16u);
   EXPECT_EQ(skiprecord(u.unit()), kStatusEndOfFile);
+}
+
+TEST_F(RecordFile, LengthWordsAreLittleEndianWhateverTheHost) {
+  unsigned char word[4];
+  storele32(-2, word);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(word), 4), "\xfe\xff\xff\xff");
+  EXPECT_EQ(loadle32(word), -2);
+  storele32(0x01020304, word);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(word), 4), "\x04\x03\x02\x01");
+  EXPECT_EQ(loadle32(word), 0x01020304);
 }
 
 TEST_F(RecordFile, LongerRecordIsReadInPartAndTheRestSkipped) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/errors.hpp"
+#include "support/warnings.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
@@ -132,12 +133,71 @@ TEST(Warnings, QueuedWarningsAreListedBeforeTheBox) {
   EXPECT_EQ(r.err, "\nNo warnings were raised.\n\n" + box(kFatal, "stop"));
 }
 
+TEST(Warnings, QueuedSummaryGoesToTheLogUnitAsWell) {
+  TempDir dir;
+  const auto log = (dir / "run.eco").string();
+  const auto r = probe({log, "queued", "stop", "one", "two"});
+  EXPECT_EQ(r.exitstatus, 1);
+  const std::string expected =
+      "\nThere were 2 warnings raised.\n\n"
+      "1. Type: Generic Warning\nMessage: one\n\n"
+      "2. Type: Generic Warning\nMessage: two\n\n" +
+      box(kFatal, "stop");
+  EXPECT_EQ(r.err, expected);
+  EXPECT_EQ(testkit::readfile(log), expected);
+}
+
 TEST(Warnings, ImmediateWarningNamesTheCommandAndNoSummaryFollows) {
   const auto r = probe({"-", "immediate", "read heads", "bad value"});
   EXPECT_EQ(r.exitstatus, 1);
   EXPECT_EQ(r.err, box("***      WARNING MESSAGE      ***",
                        "Type: Input Warning\nIssuing command: read heads\nMessage: bad value") +
                        box(kFatal, "stop"));
+}
+
+// The queue itself, in process: at the start-up level warnings are only collected.
+class WarningQueue : public ::testing::Test {
+ protected:
+  void SetUp() override { testing_only::resetwarnings(); }
+  void TearDown() override { testing_only::resetwarnings(); }
+};
+
+TEST_F(WarningQueue, StructuredTextsAndTheCurrentCommand) {
+  setcurrentcmd("read heads   ");
+  inputwarn("bad value  ");
+  clearcurrentcmd();
+  genericwarn("no command");
+  deprecationwarn("old cmd  ");
+  deprecationwarn("old cmd", "new cmd  ");
+  deprecationwarn("old cmd", "   ");
+  const std::string deprecated =
+      "Type: Deprecation Warning\nIssuing command: old cmd\nMessage: The command \"old cmd\" has been "
+      "deprecated and will be removed in a future release.";
+  const std::vector<std::string> expected = {
+      "Type: Input Warning\nIssuing command: read heads\nMessage: bad value",
+      "Type: Generic Warning\nMessage: no command",
+      deprecated,
+      deprecated + "\n         Please consider the command(s): \"new cmd\"",
+      deprecated + "\n         Please consider the command(s): \"\"",
+  };
+  EXPECT_EQ(queuedwarnings(), expected);
+}
+
+TEST_F(WarningQueue, OffDropsWarnings) {
+  warnoff();
+  genericwarn("ignored");
+  EXPECT_TRUE(queuedwarnings().empty());
+}
+
+TEST_F(WarningQueue, CapacityGrowsByHalf) {
+  std::vector<std::size_t> capacities;
+  for (int i = 0; i < 27; ++i) {
+    push("w");
+    if (capacities.empty() || capacities.back() != queuedwarnings().capacity()) {
+      capacities.push_back(queuedwarnings().capacity());
+    }
+  }
+  EXPECT_EQ(capacities, (std::vector<std::size_t>{1, 2, 3, 5, 8, 12, 18, 27}));
 }
 
 TEST(FileUnitReports, MissingFileAndBadFrees) {

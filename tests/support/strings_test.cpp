@@ -85,6 +85,12 @@ TEST(ToString, RealFormats) {
   EXPECT_EQ(tostring_r8(-INFINITY, "(F5.1)"), " -Inf");
   EXPECT_EQ(tostring_r8(NAN, "(E9.2)"), "      NaN");
   EXPECT_EQ(tostring_r8(NAN, "(F2.1)"), "**");
+  // More decimals than the field is wide can never fit, however many are asked for.
+  EXPECT_EQ(tostring_r8(0.0, "(E10.200)"), "**********");
+  EXPECT_EQ(tostring_r8(1.5, "(E12.99999)"), "************");
+  EXPECT_EQ(tostring_r4(0.5f, "(F4.4)"), "****");
+  EXPECT_EQ(tostring_r4(0.5f, "(F4.3)"), ".500");
+  EXPECT_EQ(tostring_r8(-2.5, "(E80.73)"), "-0.25" + std::string(71, '0') + "E+01");
 }
 
 TEST(ToString, BadFormatsFail) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "support/errors.hpp"
@@ -97,6 +98,10 @@ TEST_F(Timers, ElapsedTimeText) {
   EXPECT_EQ(text(125.25), "Elapsed time: 2m 5.250s");
   EXPECT_EQ(text(59.9), "Elapsed time: 0m59.900s");
   EXPECT_EQ(text(3600.0), "Elapsed time: 60m 0.000s");
+  // Spans beyond a 4-byte count of minutes, or not a number, still give a text.
+  EXPECT_EQ(text(1e300).rfind("Elapsed time: 2147483647m", 0), 0U) << text(1e300);
+  EXPECT_EQ(text(-1e300).rfind("Elapsed time: -2147483648m", 0), 0U) << text(-1e300);
+  EXPECT_EQ(text(std::numeric_limits<double>::quiet_NaN()), "Elapsed time: 0m   NaNs");
 }
 
 }  // namespace

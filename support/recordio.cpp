@@ -1,4 +1,4 @@
-#include "binfile/recordfile.hpp"
+#include "support/recordio.hpp"
 
 #include <sys/stat.h>
 
@@ -24,14 +24,14 @@ int readleadinglength(std::FILE* fp, std::int32_t& length) {
   unsigned char word[kRecordLengthBytes];
   const int status = readexact(fp, word, sizeof word, true);
   if (status != 0) return status;
-  length = loadlittleendian<std::int32_t>(word);
+  length = loadle32(word);
   return length < 0 ? kStatusReadFailed : 0;
 }
 
 int readtrailinglength(std::FILE* fp, std::int32_t expected) {
   unsigned char word[kRecordLengthBytes];
   if (readexact(fp, word, sizeof word, false) != 0) return kStatusReadFailed;
-  return loadlittleendian<std::int32_t>(word) == expected ? 0 : kStatusReadFailed;
+  return loadle32(word) == expected ? 0 : kStatusReadFailed;
 }
 
 // Bytes between the stream position and the end of a regular file; -1 when unknown.
@@ -45,7 +45,7 @@ long long bytesleft(std::FILE* fp) {
 
 int writelength(std::FILE* fp, std::int32_t length) {
   unsigned char word[kRecordLengthBytes];
-  storelittleendian(length, word);
+  storele32(length, word);
   return std::fwrite(word, 1, sizeof word, fp) == sizeof word ? 0 : kStatusWriteFailed;
 }
 

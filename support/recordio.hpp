@@ -1,0 +1,62 @@
+// Record files: the result files, mesh files, model files and the append file are sequences
+// of records, each stored as its length in bytes (a 4-byte little-endian signed integer),
+// the record's bytes and the same length word again. This is the framing alone; typed
+// values inside records are the business of their readers (binfile/recordfile.hpp).
+//
+// The operations work on a unit opened with openunit (support/fileunits.hpp) and return a
+// status code of the file layer, ready for checkfileread / input_error_stat:
+//   0                   success;
+//   kStatusEndOfFile    the file ends where the next record would start (nothing of it there);
+//   kStatusReadFailed   anything else: a record cut short by the end of the file, a negative
+//                       length word, a record shorter than the bytes asked for, a trailing
+//                       length word that differs from the leading one, no open file;
+//   kStatusWriteFailed  a failed write, or a record too long for its length word.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace kelpra {
+
+inline constexpr std::size_t kRecordLengthBytes = 4;
+inline constexpr std::size_t kMaxRecordBytes = std::numeric_limits<std::int32_t>::max();
+
+// The 4-byte little-endian integer at p, and its inverse, whatever the host's byte order.
+inline std::int32_t loadle32(const void* p) noexcept {
+  const auto* b = static_cast<const unsigned char*>(p);
+  const std::uint32_t u = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+                          static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+  return static_cast<std::int32_t>(u);
+}
+inline void storele32(std::int32_t value, void* p) noexcept {
+  auto* b = static_cast<unsigned char*>(p);
+  const auto u = static_cast<std::uint32_t>(value);
+  for (int i = 0; i < 4; ++i) b[i] = static_cast<unsigned char>(u >> (8 * i));
+}
+
+// Reads the next record and copies its first nbytes into dest; the rest of a longer record
+// is skipped. A record shorter than nbytes is a read failure and leaves dest untouched.
+int readrecord(int unit, void* dest, std::size_t nbytes);
+
+// Reads past the next record.
+inline int skiprecord(int unit) { return readrecord(unit, nullptr, 0); }
+
+// Reads the next record whole, whatever its length. The length word is checked against
+// what is left of the file before any storage is taken for it. bytes is empty on failure.
+int readrecordbytes(int unit, std::vector<std::byte>& bytes);
+
+// Writes nbytes from data as one record.
+int writerecord(int unit, const void* data, std::size_t nbytes);
+
+// Bytes from the unit's position to the end of its file; -1 when that is not known (no
+// open file, or not a regular file).
+long long bytesleftinfile(int unit);
+
+// Reads up to nbytes of a plain byte stream (no record framing) into dest. Returns 0 when
+// all arrived, kStatusEndOfFile when the stream was already at its end, kStatusReadFailed
+// otherwise.
+int readstreambytes(int unit, void* dest, std::size_t nbytes);
+
+}  // namespace kelpra
