@@ -1,0 +1,1096 @@
+// Binary Tecplot data sets (version 112 data files) behind the TecIO writer calls.
+//
+// Zone data streams into "<base>.szplt.szdat" in the order of the data section of the final
+// file, large arrays padded to aligned offsets; the header is kept in memory and saved to
+// "<base>.szplt.szhdr" at open and at every flush. The close writes the header, then copies
+// the data section without the padding behind it.
+#include "plot/tecio.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kelpra {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr float kZoneMarker = 299.0f;
+constexpr float kEndOfHeaderMarker = 357.0f;
+constexpr float kDataSetAuxMarker = 799.0f;
+constexpr float kVarAuxMarker = 899.0f;
+constexpr std::int64_t kMaxCount = std::numeric_limits<std::int32_t>::max();
+constexpr std::size_t kStreamBuffer = std::size_t{4} << 20;
+// Blocks of at least this size skip the buffer and go straight from the caller's array.
+constexpr std::size_t kDirectWrite = std::size_t{256} << 10;
+// Values are taken in slices of this size, so that each is still in the cache when it is
+// written after its min/max pass.
+constexpr std::size_t kSliceBytes = std::size_t{2} << 20;
+// Large arrays start at a multiple of this in the data file: the kernel copies into the page
+// cache markedly slower to unaligned offsets. The padding is left out of the final file.
+constexpr std::int64_t kAlign = 64;
+constexpr std::int64_t kAlignFrom = 64 << 10;
+constexpr char kSavedMagic[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '1'};
+
+// ---------------------------------------------------------------------------------------------
+// Byte assembly and low-level file access
+
+class Bytes {
+ public:
+  void raw(const void* data, std::size_t n) {
+    const char* p = static_cast<const char*>(data);
+    bytes_.insert(bytes_.end(), p, p + n);
+  }
+  void i32(std::int32_t v) { raw(&v, sizeof v); }
+  void i64(std::int64_t v) { raw(&v, sizeof v); }
+  void u64(std::uint64_t v) { raw(&v, sizeof v); }
+  void f32(float v) { raw(&v, sizeof v); }
+  void f64(double v) { raw(&v, sizeof v); }
+  // Data-file text: one 32-bit integer per character and a closing 0.
+  void text(std::string_view s) {
+    for (unsigned char c : s) i32(static_cast<std::int32_t>(c));
+    i32(0);
+  }
+  // Saved-state text: its length, then its bytes.
+  void str(std::string_view s) {
+    i64(static_cast<std::int64_t>(s.size()));
+    raw(s.data(), s.size());
+  }
+  std::size_t size() const { return bytes_.size(); }
+  const char* data() const { return bytes_.data(); }
+
+ private:
+  std::vector<char> bytes_;
+};
+
+bool writeall(int fd, const void* data, std::size_t n, std::int64_t offset) {
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const ssize_t done = ::pwrite(fd, p, n, static_cast<off_t>(offset));
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (done == 0) return false;
+    p += done;
+    n -= static_cast<std::size_t>(done);
+    offset += done;
+  }
+  return true;
+}
+
+bool copyrange(int in, std::int64_t from, int out, std::int64_t to, std::int64_t length) {
+  off_t inpos = static_cast<off_t>(from);
+  off_t outpos = static_cast<off_t>(to);
+  // The kernel copies without passing the bytes through this process where it can.
+  while (length > 0) {
+    const ssize_t done = ::copy_file_range(in, &inpos, out, &outpos, static_cast<std::size_t>(length), 0);
+    if (done > 0) {
+      length -= done;
+      continue;
+    }
+    if (done < 0 && errno == EINTR) continue;
+    if (done == 0) return false;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+    break;
+  }
+  std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(length, kStreamBuffer)));
+  while (length > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(length, buffer.size()));
+    const ssize_t got = ::pread(in, buffer.data(), want, inpos);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    if (!writeall(out, buffer.data(), static_cast<std::size_t>(got), outpos)) return false;
+    inpos += got;
+    outpos += got;
+    length -= got;
+  }
+  return true;
+}
+
+bool readwhole(const std::string& name, std::string& content) {
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (f == nullptr) return false;
+  content.clear();
+  char chunk[65536];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, got);
+  const bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  return ok;
+}
+
+// Replaces a small file as a whole, so that a run killed meanwhile leaves the old or the new one.
+bool replacefile(const std::string& name, const Bytes& content) {
+  const std::string fresh = name + ".new";
+  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = writeall(fd, content.data(), content.size(), 0);
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = std::rename(fresh.c_str(), name.c_str()) == 0;
+  if (!ok) std::remove(fresh.c_str());
+  return ok;
+}
+
+// The data-section file: appended in large blocks, with earlier bytes patched in place.
+class DataStream {
+ public:
+  DataStream() = default;
+  DataStream(const DataStream&) = delete;
+  DataStream& operator=(const DataStream&) = delete;
+  ~DataStream() { release(); }
+
+  bool create(const std::string& name) {
+    fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    start_ = 0;
+    return fd_ >= 0;
+  }
+
+  // Reopens a file an earlier run wrote and drops whatever lies beyond `length`.
+  std::int32_t resume(const std::string& name, std::int64_t length) {
+    fd_ = ::open(name.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) {
+      if (errno != ENOENT) return kTecIoError;
+      if (length != 0) return kTecBadTemporary;
+      return create(name) ? kTecOk : kTecIoError;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) return kTecIoError;
+    if (info.st_size < length) return kTecBadTemporary;
+    if (info.st_size > length && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) return kTecIoError;
+    start_ = length;
+    return kTecOk;
+  }
+
+  int fd() const { return fd_; }
+  std::int64_t end() const { return start_ + static_cast<std::int64_t>(used_); }
+
+  bool append(const void* data, std::size_t n) {
+    if (n >= kDirectWrite) {
+      // Large blocks go straight from the caller's array to the file.
+      if (!flush() || !writeall(fd_, data, n, start_)) return false;
+      start_ += static_cast<std::int64_t>(n);
+      return true;
+    }
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kStreamBuffer);
+    if (n > kStreamBuffer - used_ && !flush()) return false;
+    std::memcpy(buffer_.get() + used_, data, n);
+    used_ += n;
+    return true;
+  }
+
+  bool patch(std::int64_t offset, const void* data, std::size_t n) {
+    const char* p = static_cast<const char*>(data);
+    if (offset < start_) {
+      const std::size_t ondisk = static_cast<std::size_t>(std::min<std::int64_t>(start_ - offset, n));
+      if (!writeall(fd_, p, ondisk, offset)) return false;
+      p += ondisk;
+      n -= ondisk;
+      offset += static_cast<std::int64_t>(ondisk);
+    }
+    if (n > 0) std::memcpy(buffer_.get() + (offset - start_), p, n);
+    return true;
+  }
+
+  bool flush() {
+    if (used_ == 0) return true;
+    if (!writeall(fd_, buffer_.get(), used_, start_)) return false;
+    start_ += static_cast<std::int64_t>(used_);
+    used_ = 0;
+    return true;
+  }
+
+  // Closes the file without writing what is still buffered.
+  bool release() {
+    used_ = 0;
+    if (fd_ < 0) return true;
+    const bool ok = ::close(fd_) == 0;
+    fd_ = -1;
+    return ok;
+  }
+
+ private:
+  int fd_ = -1;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
+  std::int64_t start_ = 0;  // file offset of buffer_[0]
+};
+
+// ---------------------------------------------------------------------------------------------
+// Data-set state
+
+struct VarSlot {
+  std::int32_t type = kTecFloat;
+  bool cellcentred = false;
+  bool passive = false;
+  std::int32_t share = 0;  // zone that holds the values (1-based), 0 for own values
+  std::int32_t pad = 0;    // padding before the values in the data file
+};
+
+struct ZoneRecord {
+  std::string title;
+  std::int32_t type = 0;
+  std::int64_t nodes = 0;
+  std::int64_t cells = 0;
+  double time = 0.0;
+  std::int32_t strand = 0;  // 0 static
+  std::int32_t connshare = 0;  // zone that holds the node lists, 0 for own
+  std::int32_t connpad = 0;    // padding before the node lists in the data file
+  std::vector<VarSlot> vars;
+
+  std::int64_t valuecount(std::size_t v) const { return vars[v].cellcentred ? cells : nodes; }
+};
+
+// Progress of the zone whose data is being written.
+struct ZoneWrite {
+  std::int32_t zone = 0;
+  std::int64_t begin = 0;  // data-file offset where the zone starts
+  std::vector<std::int64_t> expected;
+  std::vector<std::int64_t> written;
+  std::vector<std::int64_t> rangeat;  // data-file offset of each variable's min/max pair, -1 none
+  std::vector<double> lo;
+  std::vector<double> hi;
+  std::size_t next = 0;  // first variable not yet complete
+  std::int64_t connexpected = 0;
+  std::int64_t connwritten = 0;
+
+  void skipcomplete() {
+    while (next < expected.size() && written[next] == expected[next]) ++next;
+  }
+  bool complete() const { return next == expected.size() && connwritten == connexpected; }
+};
+
+struct AuxItem {
+  std::int32_t var = 0;  // 0 for data-set items
+  std::string name;
+  std::string value;
+};
+
+struct DataSet {
+  std::string finalname;
+  std::string headername;
+  std::string dataname;
+  std::string key;  // absolute final name, to refuse a second writer
+  std::string title;
+  std::int32_t filetype = kTecFileFull;
+  std::int32_t defaulttype = kTecFloat;
+  std::vector<std::string> names;
+  std::vector<AuxItem> aux;
+  std::vector<ZoneRecord> zones;
+  std::optional<ZoneWrite> current;
+  DataStream data;
+  bool broken = false;  // a data write failed; only the state of the last flush is trustworthy
+
+  std::size_t nvar() const { return names.size(); }
+};
+
+std::int32_t nodesperelement(std::int32_t zonetype) {
+  switch (zonetype) {
+    case kTecFeLineSeg: return 2;
+    case kTecFeTriangle: return 3;
+    case kTecFeQuadrilateral:
+    case kTecFeTetrahedron: return 4;
+    case kTecFeBrick: return 8;
+    default: return 0;
+  }
+}
+
+bool validauxname(const char* name) {
+  if (name == nullptr) return false;
+  const auto first = static_cast<unsigned char>(name[0]);
+  if (!(std::isalpha(first) || first == '_')) return false;
+  for (const char* p = name + 1; *p != '\0'; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (!(std::isalnum(c) || c == '_' || c == '.')) return false;
+  }
+  return true;
+}
+
+// Names are joined by commas; a name that holds a comma itself comes between double quotes.
+bool splitnames(std::string_view list, std::vector<std::string>& names) {
+  names.clear();
+  while (true) {
+    std::string_view name;
+    if (!list.empty() && list.front() == '"') {
+      const std::size_t close = list.find('"', 1);
+      if (close == std::string_view::npos) return false;
+      name = list.substr(1, close - 1);
+      list.remove_prefix(close + 1);
+      if (!list.empty() && list.front() != ',') return false;
+    } else {
+      name = list.substr(0, list.find(','));
+      list.remove_prefix(name.size());
+    }
+    if (name.empty()) return false;
+    names.emplace_back(name);
+    if (list.empty()) return true;
+    list.remove_prefix(1);  // the comma
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data-file sections
+
+Bytes buildheader(const DataSet& ds) {
+  Bytes b;
+  b.raw("#!TDV112", 8);
+  b.i32(1);  // byte order
+  b.i32(ds.filetype);
+  b.text(ds.title);
+  b.i32(static_cast<std::int32_t>(ds.nvar()));
+  for (const auto& name : ds.names) b.text(name);
+  for (const auto& z : ds.zones) {
+    b.f32(kZoneMarker);
+    b.text(z.title);
+    b.i32(-1);  // parent zone
+    b.i32(z.strand > 0 ? z.strand - 1 : -1);
+    b.f64(z.time);
+    b.i32(-1);  // zone colour, unused
+    b.i32(z.type);
+    const bool anycells = std::any_of(z.vars.begin(), z.vars.end(), [](const VarSlot& v) { return v.cellcentred; });
+    b.i32(anycells ? 1 : 0);
+    if (anycells) {
+      for (const auto& v : z.vars) b.i32(v.cellcentred ? 1 : 0);
+    }
+    b.i32(0);  // no raw face neighbours
+    b.i32(0);  // no user-defined face neighbour connections
+    b.i32(static_cast<std::int32_t>(z.nodes));
+    b.i32(static_cast<std::int32_t>(z.cells));
+    b.i32(0);  // cell dimensions, unused for these zone types
+    b.i32(0);
+    b.i32(0);
+    b.i32(0);  // no zone auxiliary data
+  }
+  for (const auto& item : ds.aux) {
+    if (item.var == 0) {
+      b.f32(kDataSetAuxMarker);
+    } else {
+      b.f32(kVarAuxMarker);
+      b.i32(item.var - 1);
+    }
+    b.text(item.name);
+    b.i32(0);  // value format: text
+    b.text(item.value);
+  }
+  b.f32(kEndOfHeaderMarker);
+  return b;
+}
+
+// The start of a zone's data section; min/max pairs are zero until each variable is complete.
+Bytes zonepreamble(const ZoneRecord& z, std::vector<std::int64_t>& rangeat, std::int64_t begin) {
+  Bytes b;
+  b.f32(kZoneMarker);
+  for (const auto& v : z.vars) b.i32(v.type);
+  const bool anypassive = std::any_of(z.vars.begin(), z.vars.end(), [](const VarSlot& v) { return v.passive; });
+  b.i32(anypassive ? 1 : 0);
+  if (anypassive) {
+    for (const auto& v : z.vars) b.i32(v.passive ? 1 : 0);
+  }
+  const bool anyshared = std::any_of(z.vars.begin(), z.vars.end(), [](const VarSlot& v) { return v.share > 0; });
+  b.i32(anyshared ? 1 : 0);
+  if (anyshared) {
+    for (const auto& v : z.vars) b.i32(v.share - 1);
+  }
+  b.i32(z.connshare - 1);
+  rangeat.assign(z.vars.size(), -1);
+  for (std::size_t v = 0; v < z.vars.size(); ++v) {
+    if (z.vars[v].passive || z.vars[v].share > 0) continue;
+    rangeat[v] = begin + static_cast<std::int64_t>(b.size());
+    b.f64(0.0);
+    b.f64(0.0);
+  }
+  return b;
+}
+
+std::int64_t typesize(std::int32_t type) { return type == kTecDouble ? 8 : 4; }
+
+// The byte runs of a complete zone in the data file, in order: bytes of the final file (`take`)
+// and padding (`skip`).
+template <class Take, class Skip>
+void walkzone(const ZoneRecord& z, Take take, Skip skip) {
+  std::vector<std::int64_t> unused;
+  take(static_cast<std::int64_t>(zonepreamble(z, unused, 0).size()));
+  for (std::size_t v = 0; v < z.vars.size(); ++v) {
+    if (z.vars[v].passive || z.vars[v].share > 0) continue;
+    skip(std::int64_t{z.vars[v].pad});
+    take(z.valuecount(v) * typesize(z.vars[v].type));
+  }
+  if (z.connshare == 0) {
+    skip(std::int64_t{z.connpad});
+    take(z.cells * nodesperelement(z.type) * 4);
+  }
+}
+
+std::int64_t layoutlength(const std::vector<ZoneRecord>& zones) {
+  std::int64_t length = 0;
+  const auto add = [&](std::int64_t n) { length += n; };
+  for (const auto& z : zones) walkzone(z, add, add);
+  return length;
+}
+
+// Copies the data section, without its padding, from the data file to `out` at `outpos`.
+bool copydata(const std::vector<ZoneRecord>& zones, int in, int out, std::int64_t outpos) {
+  std::int64_t pos = 0, start = 0;  // [start, pos) holds bytes not copied yet
+  bool ok = true;
+  const auto copyrun = [&] {
+    if (ok && pos > start) {
+      ok = copyrange(in, start, out, outpos, pos - start);
+      outpos += pos - start;
+    }
+    start = pos;
+  };
+  for (const auto& z : zones) {
+    walkzone(z, [&](std::int64_t n) { pos += n; },
+             [&](std::int64_t n) {
+               if (n == 0) return;
+               copyrun();
+               pos += n;
+               start = pos;
+             });
+  }
+  copyrun();
+  return ok;
+}
+
+// Pads the data file to the next multiple of kAlign; `pad` records how much.
+bool padto(DataStream& data, std::int32_t& pad) {
+  static constexpr char kZeros[kAlign] = {};
+  pad = static_cast<std::int32_t>((kAlign - data.end() % kAlign) % kAlign);
+  return pad == 0 || data.append(kZeros, static_cast<std::size_t>(pad));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saved state ("<base>.szplt.szhdr"): the header in a form this layer reads back
+
+std::uint64_t checksum(const char* data, std::size_t n) {
+  std::uint64_t h = 1469598103934665603ULL;
+  for (std::size_t i = 0; i < n; ++i) {
+    h ^= static_cast<unsigned char>(data[i]);
+    h *= 1099511628211ULL;
+  }
+  return h;
+}
+
+bool savestate(const DataSet& ds, std::int64_t datalength) {
+  Bytes b;
+  b.raw(kSavedMagic, sizeof kSavedMagic);
+  b.i64(datalength);
+  b.str(ds.title);
+  b.i32(ds.filetype);
+  b.i64(static_cast<std::int64_t>(ds.nvar()));
+  for (const auto& name : ds.names) b.str(name);
+  b.i64(static_cast<std::int64_t>(ds.aux.size()));
+  for (const auto& item : ds.aux) {
+    b.i32(item.var);
+    b.str(item.name);
+    b.str(item.value);
+  }
+  b.i64(static_cast<std::int64_t>(ds.zones.size()));
+  for (const auto& z : ds.zones) {
+    b.str(z.title);
+    b.i32(z.type);
+    b.i64(z.nodes);
+    b.i64(z.cells);
+    b.f64(z.time);
+    b.i32(z.strand);
+    b.i32(z.connshare);
+    b.i32(z.connpad);
+    for (const auto& v : z.vars) {
+      b.i32(v.type);
+      b.i32((v.cellcentred ? 1 : 0) | (v.passive ? 2 : 0));
+      b.i32(v.share);
+      b.i32(v.pad);
+    }
+  }
+  b.u64(checksum(b.data(), b.size()));
+  return replacefile(ds.headername, b);
+}
+
+class Cursor {
+ public:
+  explicit Cursor(std::string_view bytes) : rest_(bytes) {}
+  template <class T>
+  bool get(T& v) {
+    if (rest_.size() < sizeof v) return false;
+    std::memcpy(&v, rest_.data(), sizeof v);
+    rest_.remove_prefix(sizeof v);
+    return true;
+  }
+  bool str(std::string& s) {
+    std::int64_t n = 0;
+    if (!get(n) || n < 0 || static_cast<std::uint64_t>(n) > rest_.size()) return false;
+    s.assign(rest_.data(), static_cast<std::size_t>(n));
+    rest_.remove_prefix(static_cast<std::size_t>(n));
+    return true;
+  }
+  // A count of records of at least `minbytes` each that can still follow.
+  bool count(std::int64_t& n, std::size_t minbytes) {
+    return get(n) && n >= 0 && static_cast<std::uint64_t>(n) <= rest_.size() / minbytes;
+  }
+  bool done() const { return rest_.empty(); }
+
+ private:
+  std::string_view rest_;
+};
+
+struct SavedState {
+  std::int64_t datalength = 0;
+  std::string title;
+  std::int32_t filetype = 0;
+  std::vector<std::string> names;
+  std::vector<AuxItem> aux;
+  std::vector<ZoneRecord> zones;
+};
+
+// Checks every fact the writer later relies on, so a damaged file cannot lead it astray.
+bool parsestate(std::string_view content, SavedState& st) {
+  if (content.size() < sizeof kSavedMagic + sizeof(std::uint64_t)) return false;
+  if (std::memcmp(content.data(), kSavedMagic, sizeof kSavedMagic) != 0) return false;
+  const std::size_t body = content.size() - sizeof(std::uint64_t);
+  std::uint64_t stored = 0;
+  std::memcpy(&stored, content.data() + body, sizeof stored);
+  if (stored != checksum(content.data(), body)) return false;
+
+  Cursor in(content.substr(sizeof kSavedMagic, body - sizeof kSavedMagic));
+  std::int64_t n = 0;
+  if (!in.get(st.datalength) || st.datalength < 0 || !in.str(st.title) || !in.get(st.filetype)) return false;
+  if (!in.count(n, sizeof(std::int64_t)) || n == 0) return false;
+  st.names.resize(static_cast<std::size_t>(n));
+  for (auto& name : st.names) {
+    if (!in.str(name) || name.empty()) return false;
+  }
+  const std::size_t nvar = st.names.size();
+  if (!in.count(n, 20)) return false;
+  st.aux.resize(static_cast<std::size_t>(n));
+  for (auto& item : st.aux) {
+    if (!in.get(item.var) || !in.str(item.name) || !in.str(item.value)) return false;
+    if (item.var < 0 || static_cast<std::size_t>(item.var) > nvar || !validauxname(item.name.c_str())) return false;
+  }
+  if (!in.count(n, 48)) return false;
+  st.zones.resize(static_cast<std::size_t>(n));
+  for (std::size_t z = 0; z < st.zones.size(); ++z) {
+    auto& zr = st.zones[z];
+    if (!in.str(zr.title) || !in.get(zr.type) || !in.get(zr.nodes) || !in.get(zr.cells) || !in.get(zr.time) ||
+        !in.get(zr.strand) || !in.get(zr.connshare) || !in.get(zr.connpad)) {
+      return false;
+    }
+    if (nodesperelement(zr.type) == 0 || zr.nodes < 0 || zr.nodes > kMaxCount || zr.cells < 0 ||
+        zr.cells > kMaxCount || zr.strand < 0 || zr.connshare < 0 || static_cast<std::size_t>(zr.connshare) > z ||
+        zr.connpad < 0 || zr.connpad >= kAlign) {
+      return false;
+    }
+    if (zr.connshare > 0) {
+      const auto& src = st.zones[static_cast<std::size_t>(zr.connshare) - 1];
+      if (src.connshare != 0 || src.type != zr.type || src.nodes != zr.nodes || src.cells != zr.cells) return false;
+    }
+    zr.vars.resize(nvar);
+    for (std::size_t v = 0; v < nvar; ++v) {
+      std::int32_t flags = 0;
+      auto& slot = zr.vars[v];
+      if (!in.get(slot.type) || !in.get(flags) || !in.get(slot.share) || !in.get(slot.pad)) return false;
+      if (slot.type < kTecFloat || slot.type > kTecInt32 || flags < 0 || flags > 3 || slot.pad < 0 ||
+          slot.pad >= kAlign) {
+        return false;
+      }
+      slot.cellcentred = (flags & 1) != 0;
+      slot.passive = (flags & 2) != 0;
+      if (slot.share < 0 || static_cast<std::size_t>(slot.share) > z || (slot.share > 0 && slot.passive)) return false;
+      if (slot.share > 0) {
+        const auto& src = st.zones[static_cast<std::size_t>(slot.share) - 1];
+        const auto& owner = src.vars[v];
+        if (owner.share != 0 || owner.passive || owner.type != slot.type || owner.cellcentred != slot.cellcentred ||
+            src.valuecount(v) != zr.valuecount(v)) {
+          return false;
+        }
+      }
+    }
+  }
+  return in.done() && st.datalength == layoutlength(st.zones);
+}
+
+// Widens [lo, hi] by the values; not-a-number values are left out. Several chains of short
+// vectors keep the pass as fast as the memory that feeds it.
+template <class T>
+void widenrange(const T* values, std::size_t n, double& lo, double& hi) {
+  typedef T Vec __attribute__((vector_size(16)));
+  constexpr std::size_t kLanes = sizeof(Vec) / sizeof(T);
+  constexpr std::size_t kChains = 4;  // as many as the initialisers below
+  constexpr T kHigh =
+      std::numeric_limits<T>::has_infinity ? std::numeric_limits<T>::infinity() : std::numeric_limits<T>::max();
+  constexpr T kLow =
+      std::numeric_limits<T>::has_infinity ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::lowest();
+  const Vec high = Vec{} + kHigh;
+  const Vec low = Vec{} + kLow;
+  Vec l[kChains] = {high, high, high, high};
+  Vec h[kChains] = {low, low, low, low};
+  std::size_t i = 0;
+  for (; i + kChains * kLanes <= n; i += kChains * kLanes) {
+    for (std::size_t c = 0; c < kChains; ++c) {
+      Vec x;
+      std::memcpy(&x, values + i + c * kLanes, sizeof x);
+      l[c] = x < l[c] ? x : l[c];
+      h[c] = x > h[c] ? x : h[c];
+    }
+  }
+  T least = kHigh;
+  T most = kLow;
+  for (; i < n; ++i) {
+    least = values[i] < least ? values[i] : least;
+    most = values[i] > most ? values[i] : most;
+  }
+  for (std::size_t c = 0; c < kChains; ++c) {
+    for (std::size_t k = 0; k < kLanes; ++k) {
+      least = l[c][k] < least ? l[c][k] : least;
+      most = h[c][k] > most ? h[c][k] : most;
+    }
+  }
+  if (least > most) return;  // no number among the values
+  lo = std::min(lo, static_cast<double>(least));
+  hi = std::max(hi, static_cast<double>(most));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Open data sets
+
+struct Registry {
+  std::mutex lock;
+  std::map<std::uintptr_t, std::unique_ptr<DataSet>> open;
+  std::uintptr_t last = 0;
+};
+
+Registry& registry() {
+  static Registry r;
+  return r;
+}
+
+DataSet* lookup(void* handle) {
+  if (handle == nullptr) return nullptr;
+  auto& open = registry().open;
+  const auto it = open.find(reinterpret_cast<std::uintptr_t>(handle));
+  return it == open.end() ? nullptr : it->second.get();
+}
+
+// Runs one call under the registry lock; an unexpected exception (memory exhaustion) becomes
+// a status like every other failure.
+template <class F>
+std::int32_t guarded(F&& body) noexcept {
+  try {
+    std::lock_guard<std::mutex> hold(registry().lock);
+    return body();
+  } catch (...) {
+    return kTecIoError;
+  }
+}
+
+std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char* variableList,
+                      std::int32_t fileFormat, std::int32_t fileType, std::int32_t defaultVarType,
+                      void* gridFileHandle, void** fileHandle) {
+  if (fileHandle == nullptr) return kTecBadArgument;
+  *fileHandle = nullptr;
+  if (fileName == nullptr || dataSetTitle == nullptr || variableList == nullptr || gridFileHandle != nullptr) {
+    return kTecBadArgument;
+  }
+  if (fileFormat != kTecFormatSzplt || fileType != kTecFileFull || defaultVarType < 0 || defaultVarType > kTecInt32) {
+    return kTecBadArgument;
+  }
+  auto ds = std::make_unique<DataSet>();
+  if (!splitnames(variableList, ds->names)) return kTecBadArgument;
+  std::string base = fileName;
+  constexpr std::string_view kExtension = ".szplt";
+  if (base.size() > kExtension.size() && base.ends_with(kExtension)) base.resize(base.size() - kExtension.size());
+  if (base.empty()) return kTecBadArgument;
+  ds->finalname = base + std::string(kExtension);
+  ds->headername = ds->finalname + ".szhdr";
+  ds->dataname = ds->finalname + ".szdat";
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(fs::path(ds->finalname), ec);
+  if (ec) return kTecIoError;
+  ds->key = absolute.lexically_normal().string();
+  for (const auto& [token, other] : registry().open) {
+    if (other->key == ds->key) return kTecBadArgument;
+  }
+  ds->title = dataSetTitle;
+  ds->filetype = fileType;
+  ds->defaulttype = defaultVarType == 0 ? kTecFloat : defaultVarType;
+
+  bool resumed = false;
+  if (fs::exists(ds->headername, ec)) {
+    std::string content;
+    if (!readwhole(ds->headername, content)) return kTecIoError;
+    SavedState st;
+    if (!parsestate(content, st)) return kTecBadTemporary;
+    if (st.names == ds->names && st.filetype == ds->filetype) {
+      const std::int32_t rc = ds->data.resume(ds->dataname, st.datalength);
+      if (rc != kTecOk) return rc;
+      ds->aux = std::move(st.aux);
+      ds->zones = std::move(st.zones);
+      resumed = true;
+    }
+  } else if (ec) {
+    return kTecIoError;
+  }
+  if (!resumed && !ds->data.create(ds->dataname)) return kTecIoError;
+  if (!savestate(*ds, ds->data.end())) return kTecIoError;
+
+  auto& reg = registry();
+  const std::uintptr_t token = ++reg.last;
+  reg.open.emplace(token, std::move(ds));
+  *fileHandle = reinterpret_cast<void*>(token);
+  return kTecOk;
+}
+
+// `var` 0 adds a data-set item, 1 to the variable count an item of that variable.
+std::int32_t addaux(void* fileHandle, bool ofvariable, std::int32_t var, const char* name, const char* value) {
+  DataSet* ds = lookup(fileHandle);
+  if (ds == nullptr) return kTecBadHandle;
+  if ((ofvariable && var < 1) || var < 0 || static_cast<std::size_t>(var) > ds->nvar() || !validauxname(name) || value == nullptr) {
+    return kTecBadArgument;
+  }
+  for (auto& item : ds->aux) {
+    if (item.var == var && item.name == name) {
+      item.value = value;
+      return kTecOk;
+    }
+  }
+  ds->aux.push_back({var, name, value});
+  return kTecOk;
+}
+
+std::int32_t createzone(void* fileHandle, const char* zoneTitle, std::int32_t zoneType, std::int64_t numNodes,
+                        std::int64_t numCells, const std::int32_t* varTypes, const std::int32_t* shareVarFromZone,
+                        const std::int32_t* valueLocations, const std::int32_t* passiveVarList,
+                        std::int32_t shareConnectivityFromZone, std::int64_t numFaceConnections,
+                        std::int32_t faceNeighborMode, std::int32_t* zone) {
+  DataSet* ds = lookup(fileHandle);
+  if (ds == nullptr) return kTecBadHandle;
+  const std::int32_t npe = nodesperelement(zoneType);
+  if (zoneTitle == nullptr || zone == nullptr || npe == 0 || numNodes < 0 || numNodes > kMaxCount || numCells < 0 ||
+      numCells > kMaxCount || numFaceConnections != 0 || faceNeighborMode < 0 || faceNeighborMode > 3) {
+    return kTecBadArgument;
+  }
+  if (ds->broken) return kTecIoError;
+  if (ds->current) return kTecBadSequence;
+  if (ds->zones.size() >= static_cast<std::size_t>(kMaxCount)) return kTecBadArgument;
+  const auto newzone = static_cast<std::int32_t>(ds->zones.size() + 1);
+
+  ZoneRecord z;
+  z.title = zoneTitle;
+  z.type = zoneType;
+  z.nodes = numNodes;
+  z.cells = numCells;
+  z.vars.resize(ds->nvar());
+  for (std::size_t v = 0; v < ds->nvar(); ++v) {
+    auto& slot = z.vars[v];
+    slot.type = varTypes != nullptr ? varTypes[v] : ds->defaulttype;
+    const std::int32_t location = valueLocations != nullptr ? valueLocations[v] : kTecNodal;
+    const std::int32_t passive = passiveVarList != nullptr ? passiveVarList[v] : 0;
+    const std::int32_t share = shareVarFromZone != nullptr ? shareVarFromZone[v] : 0;
+    if (slot.type < kTecFloat || slot.type > kTecInt32 || (location != kTecNodal && location != kTecCellCentred) ||
+        passive < 0 || passive > 1 || share < 0 || share >= newzone || (share > 0 && passive == 1)) {
+      return kTecBadArgument;
+    }
+    slot.cellcentred = location == kTecCellCentred;
+    slot.passive = passive == 1;
+    if (share > 0) {
+      // Shared values must fit this zone as they are; chains end at the zone that holds them.
+      const auto& src = ds->zones[static_cast<std::size_t>(share) - 1];
+      const auto& from = src.vars[v];
+      if (from.passive || from.cellcentred != slot.cellcentred || src.valuecount(v) != z.valuecount(v)) {
+        return kTecBadArgument;
+      }
+      slot.type = from.type;
+      slot.share = from.share > 0 ? from.share : share;
+    }
+  }
+  if (shareConnectivityFromZone < 0 || shareConnectivityFromZone >= newzone) return kTecBadArgument;
+  if (shareConnectivityFromZone > 0) {
+    const auto& src = ds->zones[static_cast<std::size_t>(shareConnectivityFromZone) - 1];
+    if (src.type != z.type || src.nodes != z.nodes || src.cells != z.cells) return kTecBadArgument;
+    z.connshare = src.connshare > 0 ? src.connshare : shareConnectivityFromZone;
+  }
+
+  ZoneWrite w;
+  w.zone = newzone;
+  w.begin = ds->data.end();
+  const Bytes preamble = zonepreamble(z, w.rangeat, w.begin);
+  w.expected.resize(ds->nvar());
+  for (std::size_t v = 0; v < ds->nvar(); ++v) {
+    w.expected[v] = (z.vars[v].passive || z.vars[v].share > 0) ? 0 : z.valuecount(v);
+  }
+  w.written.assign(ds->nvar(), 0);
+  w.lo.assign(ds->nvar(), std::numeric_limits<double>::infinity());
+  w.hi.assign(ds->nvar(), -std::numeric_limits<double>::infinity());
+  w.connexpected = z.connshare > 0 ? 0 : z.cells * npe;
+  w.skipcomplete();
+  if (!ds->data.append(preamble.data(), preamble.size())) {
+    ds->broken = true;
+    return kTecIoError;
+  }
+  ds->zones.push_back(std::move(z));
+  if (!w.complete()) ds->current = std::move(w);
+  *zone = newzone;
+  return kTecOk;
+}
+
+// Argument checks shared by the value and node-map writes.
+std::int32_t checkzone(const DataSet& ds, std::int32_t zone, std::int32_t partition, std::int64_t count,
+                       const void* data) {
+  if (zone < 1 || static_cast<std::size_t>(zone) > ds.zones.size() || partition != 0 || count < 0 ||
+      (count > 0 && data == nullptr)) {
+    return kTecBadArgument;
+  }
+  return kTecOk;
+}
+
+// Whether `zone` still takes data; every other existing zone is complete and takes nothing more.
+bool writing(const DataSet& ds, std::int32_t zone) { return ds.current && ds.current->zone == zone; }
+
+std::int32_t finishvar(DataSet& ds, std::size_t v) {
+  ZoneWrite& w = *ds.current;
+  double range[2] = {w.lo[v], w.hi[v]};
+  if (range[0] > range[1]) range[0] = range[1] = 0.0;  // no values, or none a number
+  if (!ds.data.patch(w.rangeat[v], range, sizeof range)) {
+    ds.broken = true;
+    return kTecIoError;
+  }
+  w.skipcomplete();
+  return kTecOk;
+}
+
+template <class T>
+std::int32_t writevalues(void* fileHandle, std::int32_t zone, std::int32_t var, std::int32_t partition,
+                         std::int64_t count, const T* values, std::int32_t type) {
+  DataSet* ds = lookup(fileHandle);
+  if (ds == nullptr) return kTecBadHandle;
+  if (const std::int32_t rc = checkzone(*ds, zone, partition, count, values); rc != kTecOk) return rc;
+  if (var < 1 || static_cast<std::size_t>(var) > ds->nvar()) return kTecBadArgument;
+  const auto v = static_cast<std::size_t>(var) - 1;
+  const VarSlot& slot = ds->zones[static_cast<std::size_t>(zone) - 1].vars[v];
+  if (slot.type != type) return kTecBadArgument;
+  if (slot.passive || slot.share > 0) return kTecBadSequence;
+  if (ds->broken) return kTecIoError;
+  if (!writing(*ds, zone)) return count == 0 ? kTecOk : kTecBadSequence;
+  ZoneWrite& w = *ds->current;
+  if (w.next < v || count > w.expected[v] - w.written[v]) return kTecBadSequence;
+  if (count == 0) return kTecOk;
+  const auto n = static_cast<std::size_t>(count);
+  if (w.written[v] == 0 && w.expected[v] * static_cast<std::int64_t>(sizeof(T)) >= kAlignFrom &&
+      !padto(ds->data, ds->zones.back().vars[v].pad)) {
+    ds->broken = true;
+    return kTecIoError;
+  }
+  constexpr std::size_t kSlice = kSliceBytes / sizeof(T);
+  for (std::size_t i = 0; i < n; i += kSlice) {
+    const std::size_t m = std::min(kSlice, n - i);
+    widenrange(values + i, m, w.lo[v], w.hi[v]);
+    if (!ds->data.append(values + i, m * sizeof(T))) {
+      ds->broken = true;
+      return kTecIoError;
+    }
+  }
+  w.written[v] += count;
+  if (w.written[v] == w.expected[v]) {
+    if (const std::int32_t rc = finishvar(*ds, v); rc != kTecOk) return rc;
+    if (w.complete()) ds->current.reset();
+  }
+  return kTecOk;
+}
+
+std::int32_t writenodemap(void* fileHandle, std::int32_t zone, std::int32_t partition, std::int32_t oneBased,
+                          std::int64_t count, const std::int32_t* nodes) {
+  DataSet* ds = lookup(fileHandle);
+  if (ds == nullptr) return kTecBadHandle;
+  if (const std::int32_t rc = checkzone(*ds, zone, partition, count, nodes); rc != kTecOk) return rc;
+  if (oneBased != 0 && oneBased != 1) return kTecBadArgument;
+  const ZoneRecord& z = ds->zones[static_cast<std::size_t>(zone) - 1];
+  if (z.connshare > 0) return kTecBadSequence;
+  if (ds->broken) return kTecIoError;
+  if (!writing(*ds, zone)) return count == 0 ? kTecOk : kTecBadSequence;
+  ZoneWrite& w = *ds->current;
+  if (w.next < w.expected.size() || count > w.connexpected - w.connwritten) return kTecBadSequence;
+  const std::int64_t first = oneBased;
+  const std::int64_t last = first + z.nodes - 1;
+  const auto n = static_cast<std::size_t>(count);
+  if (std::any_of(nodes, nodes + n, [&](std::int32_t k) { return k < first || k > last; })) return kTecBadArgument;
+  if (count == 0) return kTecOk;
+  bool ok = w.connwritten > 0 || w.connexpected * 4 < kAlignFrom || padto(ds->data, ds->zones.back().connpad);
+  if (ok && oneBased == 0) {
+    ok = ds->data.append(nodes, n * sizeof(std::int32_t));
+  } else if (ok) {
+    // The file numbers nodes from 0.
+    std::vector<std::int32_t> shifted(std::min<std::size_t>(n, kSliceBytes / sizeof(std::int32_t)));
+    for (std::size_t i = 0; ok && i < n; i += shifted.size()) {
+      const std::size_t m = std::min(shifted.size(), n - i);
+      for (std::size_t k = 0; k < m; ++k) shifted[k] = nodes[i + k] - 1;
+      ok = ds->data.append(shifted.data(), m * sizeof(std::int32_t));
+    }
+  }
+  if (!ok) {
+    ds->broken = true;
+    return kTecIoError;
+  }
+  w.connwritten += count;
+  if (w.complete()) ds->current.reset();
+  return kTecOk;
+}
+
+std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const std::int32_t* zonesToRetain) {
+  DataSet* ds = lookup(fileHandle);
+  if (ds == nullptr) return kTecBadHandle;
+  if (numZonesToRetain < 0 || (numZonesToRetain > 0 && zonesToRetain == nullptr)) return kTecBadArgument;
+  for (std::int32_t i = 0; i < numZonesToRetain; ++i) {
+    if (zonesToRetain[i] < 1 || static_cast<std::size_t>(zonesToRetain[i]) > ds->zones.size()) {
+      return kTecBadArgument;
+    }
+  }
+  if (ds->current) return kTecBadSequence;
+  if (ds->broken) return kTecIoError;
+  if (!ds->data.flush()) {
+    ds->broken = true;
+    return kTecIoError;
+  }
+  return savestate(*ds, ds->data.end()) ? kTecOk : kTecIoError;
+}
+
+std::int32_t closeimpl(void** fileHandle) {
+  if (fileHandle == nullptr) return kTecBadHandle;
+  DataSet* ds = lookup(*fileHandle);
+  if (ds == nullptr) return kTecBadHandle;
+  auto& open = registry().open;
+  const auto it = open.find(reinterpret_cast<std::uintptr_t>(*fileHandle));
+  const std::unique_ptr<DataSet> owned = std::move(it->second);
+  open.erase(it);
+  *fileHandle = nullptr;
+
+  std::int32_t rc = kTecOk;
+  std::int64_t datalength = ds->data.end();
+  if (ds->current) {
+    datalength = ds->current->begin;
+    ds->zones.pop_back();
+    ds->current.reset();
+    rc = kTecBadSequence;
+  }
+  if (ds->broken || !ds->data.flush()) {
+    ds->data.release();
+    return kTecIoError;
+  }
+  if (layoutlength(ds->zones) != datalength) {
+    ds->data.release();
+    return kTecBadTemporary;
+  }
+  // Saved first, so that a failing assembly still leaves every complete zone resumable.
+  if (!savestate(*ds, datalength)) {
+    ds->data.release();
+    return kTecIoError;
+  }
+  const Bytes header = buildheader(*ds);
+  const int out = ::open(ds->finalname.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  bool ok = out >= 0;
+  if (ok) {
+    ok = writeall(out, header.data(), header.size(), 0) &&
+         copydata(ds->zones, ds->data.fd(), out, static_cast<std::int64_t>(header.size()));
+    ok = (::close(out) == 0) && ok;
+  }
+  ok = ds->data.release() && ok;
+  if (!ok) return kTecIoError;
+  std::remove(ds->dataname.c_str());
+  std::remove(ds->headername.c_str());
+  return rc;
+}
+
+}  // namespace
+
+std::int32_t tecFileWriterOpen(const char* fileName, const char* dataSetTitle, const char* variableList,
+                               std::int32_t fileFormat, std::int32_t fileType, std::int32_t defaultVarType,
+                               void* gridFileHandle, void** fileHandle) noexcept {
+  return guarded([&] {
+    return openimpl(fileName, dataSetTitle, variableList, fileFormat, fileType, defaultVarType, gridFileHandle,
+                    fileHandle);
+  });
+}
+
+std::int32_t tecDataSetAddAuxData(void* fileHandle, const char* name, const char* value) noexcept {
+  return guarded([&] { return addaux(fileHandle, false, 0, name, value); });
+}
+
+std::int32_t tecVarAddAuxData(void* fileHandle, std::int32_t var, const char* name, const char* value) noexcept {
+  return guarded([&] { return addaux(fileHandle, true, var, name, value); });
+}
+
+std::int32_t tecZoneCreateFE(void* fileHandle, const char* zoneTitle, std::int32_t zoneType, std::int64_t numNodes,
+                             std::int64_t numCells, const std::int32_t* varTypes,
+                             const std::int32_t* shareVarFromZone, const std::int32_t* valueLocations,
+                             const std::int32_t* passiveVarList, std::int32_t shareConnectivityFromZone,
+                             std::int64_t numFaceConnections, std::int32_t faceNeighborMode,
+                             std::int32_t* zone) noexcept {
+  return guarded([&] {
+    return createzone(fileHandle, zoneTitle, zoneType, numNodes, numCells, varTypes, shareVarFromZone,
+                      valueLocations, passiveVarList, shareConnectivityFromZone, numFaceConnections,
+                      faceNeighborMode, zone);
+  });
+}
+
+std::int32_t tecZoneSetUnsteadyOptions(void* fileHandle, std::int32_t zone, double solutionTime,
+                                       std::int32_t strand) noexcept {
+  return guarded([&] {
+    DataSet* ds = lookup(fileHandle);
+    if (ds == nullptr) return kTecBadHandle;
+    if (zone < 1 || static_cast<std::size_t>(zone) > ds->zones.size() || strand < 0 || !std::isfinite(solutionTime)) {
+      return kTecBadArgument;
+    }
+    auto& z = ds->zones[static_cast<std::size_t>(zone) - 1];
+    z.time = solutionTime;
+    z.strand = strand;
+    return kTecOk;
+  });
+}
+
+std::int32_t tecZoneVarWriteFloatValues(void* fileHandle, std::int32_t zone, std::int32_t var,
+                                        std::int32_t partition, std::int64_t count, const float* values) noexcept {
+  return guarded([&] { return writevalues(fileHandle, zone, var, partition, count, values, kTecFloat); });
+}
+
+std::int32_t tecZoneVarWriteDoubleValues(void* fileHandle, std::int32_t zone, std::int32_t var,
+                                         std::int32_t partition, std::int64_t count, const double* values) noexcept {
+  return guarded([&] { return writevalues(fileHandle, zone, var, partition, count, values, kTecDouble); });
+}
+
+std::int32_t tecZoneVarWriteInt32Values(void* fileHandle, std::int32_t zone, std::int32_t var,
+                                        std::int32_t partition, std::int64_t count,
+                                        const std::int32_t* values) noexcept {
+  return guarded([&] { return writevalues(fileHandle, zone, var, partition, count, values, kTecInt32); });
+}
+
+std::int32_t tecZoneNodeMapWrite32(void* fileHandle, std::int32_t zone, std::int32_t partition,
+                                   std::int32_t nodesAreOneBased, std::int64_t count,
+                                   const std::int32_t* nodes) noexcept {
+  return guarded([&] { return writenodemap(fileHandle, zone, partition, nodesAreOneBased, count, nodes); });
+}
+
+std::int32_t tecFileWriterFlush(void* fileHandle, std::int32_t numZonesToRetain,
+                                const std::int32_t* zonesToRetain) noexcept {
+  return guarded([&] { return flushimpl(fileHandle, numZonesToRetain, zonesToRetain); });
+}
+
+std::int32_t tecFileWriterClose(void** fileHandle) noexcept {
+  return guarded([&] { return closeimpl(fileHandle); });
+}
+
+}  // namespace kelpra

@@ -1,0 +1,96 @@
+// Binary Tecplot data sets: our own implementation of the eleven TecIO writer calls that the
+// plot writer uses. Each data set is written as a Tecplot binary data file of version 112
+// under "<base>.szplt".
+//
+// While a data set is open its header state lives in "<base>.szplt.szhdr" and its zone data in
+// "<base>.szplt.szdat"; the close joins them into "<base>.szplt" and removes both. A flush
+// leaves everything needed to go on in those two files, so a later run that opens the same base
+// name with the same variable list continues the data set (append mode drops its handles after
+// a flush instead of closing them).
+//
+// Every call returns 0 on success and one of the codes below otherwise; none throws or stops
+// the program, so the caller decides how to report. Texts are zero-terminated.
+#pragma once
+
+#include <cstdint>
+
+namespace kelpra {
+
+// Results of the calls.
+inline constexpr std::int32_t kTecOk = 0;
+inline constexpr std::int32_t kTecBadHandle = 1;     // null or unknown data-set handle
+inline constexpr std::int32_t kTecBadArgument = 2;   // unknown zone or variable, bad code, count or pointer
+inline constexpr std::int32_t kTecBadSequence = 3;   // call out of order, too many or too few values
+inline constexpr std::int32_t kTecIoError = 4;       // a file could not be created, written or read
+inline constexpr std::int32_t kTecBadTemporary = 5;  // the temporary files of an earlier run are damaged
+
+// File format and type of tecFileWriterOpen.
+inline constexpr std::int32_t kTecFormatSzplt = 1;
+inline constexpr std::int32_t kTecFileFull = 0;
+
+// Value types (varTypes, defaultVarType; 0 as default type means single precision).
+inline constexpr std::int32_t kTecFloat = 1;
+inline constexpr std::int32_t kTecDouble = 2;
+inline constexpr std::int32_t kTecInt32 = 3;
+
+// Value locations (valueLocations).
+inline constexpr std::int32_t kTecCellCentred = 0;
+inline constexpr std::int32_t kTecNodal = 1;
+
+// Zone types of tecZoneCreateFE.
+inline constexpr std::int32_t kTecFeLineSeg = 1;
+inline constexpr std::int32_t kTecFeTriangle = 2;
+inline constexpr std::int32_t kTecFeQuadrilateral = 3;
+inline constexpr std::int32_t kTecFeTetrahedron = 4;
+inline constexpr std::int32_t kTecFeBrick = 5;
+
+// Opens a data set, or resumes the one whose temporary files an earlier run left with the same
+// variable list (names joined by commas). A different variable list starts afresh.
+std::int32_t tecFileWriterOpen(const char* fileName, const char* dataSetTitle, const char* variableList,
+                               std::int32_t fileFormat, std::int32_t fileType, std::int32_t defaultVarType,
+                               void* gridFileHandle, void** fileHandle) noexcept;
+
+// Data-set and variable auxiliary data; a name given again replaces the earlier value.
+std::int32_t tecDataSetAddAuxData(void* fileHandle, const char* name, const char* value) noexcept;
+std::int32_t tecVarAddAuxData(void* fileHandle, std::int32_t var, const char* name, const char* value) noexcept;
+
+// Starts a finite-element zone; arrays hold one entry per variable or are null for the
+// defaults (default type, nodal, own values, not passive). shareVarFromZone k > 0 and
+// shareConnectivityFromZone k > 0 take the values or node lists of zone k.
+std::int32_t tecZoneCreateFE(void* fileHandle, const char* zoneTitle, std::int32_t zoneType, std::int64_t numNodes,
+                             std::int64_t numCells, const std::int32_t* varTypes,
+                             const std::int32_t* shareVarFromZone, const std::int32_t* valueLocations,
+                             const std::int32_t* passiveVarList, std::int32_t shareConnectivityFromZone,
+                             std::int64_t numFaceConnections, std::int32_t faceNeighborMode,
+                             std::int32_t* zone) noexcept;
+
+// Solution time and strand (0 static) of a zone.
+std::int32_t tecZoneSetUnsteadyOptions(void* fileHandle, std::int32_t zone, double solutionTime,
+                                       std::int32_t strand) noexcept;
+
+// Values of the zone being written, variable by variable in increasing number; one variable
+// may come in several calls.
+std::int32_t tecZoneVarWriteFloatValues(void* fileHandle, std::int32_t zone, std::int32_t var,
+                                        std::int32_t partition, std::int64_t count, const float* values) noexcept;
+std::int32_t tecZoneVarWriteDoubleValues(void* fileHandle, std::int32_t zone, std::int32_t var,
+                                         std::int32_t partition, std::int64_t count, const double* values) noexcept;
+std::int32_t tecZoneVarWriteInt32Values(void* fileHandle, std::int32_t zone, std::int32_t var,
+                                        std::int32_t partition, std::int64_t count,
+                                        const std::int32_t* values) noexcept;
+
+// Node lists of the zone's elements, after all its values; may come in several calls.
+std::int32_t tecZoneNodeMapWrite32(void* fileHandle, std::int32_t zone, std::int32_t partition,
+                                   std::int32_t nodesAreOneBased, std::int64_t count,
+                                   const std::int32_t* nodes) noexcept;
+
+// Puts every complete zone on disk so that a later run can resume. The zones to retain are
+// checked but need nothing more: shared values are referred to, never copied.
+std::int32_t tecFileWriterFlush(void* fileHandle, std::int32_t numZonesToRetain,
+                                const std::int32_t* zonesToRetain) noexcept;
+
+// Writes "<base>.szplt", removes the temporary files and sets the handle to null. A zone left
+// incomplete is dropped (and reported by the result); after a write failure the temporary
+// files are kept as of the last flush.
+std::int32_t tecFileWriterClose(void** fileHandle) noexcept;
+
+}  // namespace kelpra

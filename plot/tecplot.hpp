@@ -1,0 +1,76 @@
+// The Tecplot writer of a domain's data set, with an ASCII back end (".dat" text files) and a
+// binary one (through the TecIO calls of plot/tecio.hpp), chosen by plot_data.tecplot_bin_mode.
+//
+// Calling order for one data set: tecplotinit; per variable, in data-set order, tecplotvaradd,
+// one data-type call and as needed a units call; tecplotfileopen; tecplotvarunitswrite; then
+// per zone the cell-centred and share marks, tecplotwritezonefe, one array per variable that
+// is not shared (in variable-number order) and, in a zone with its own connectivity,
+// tecplotwriteconnectivity.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "plot/plotdata.hpp"
+
+namespace kelpra {
+
+// ---- Variable list -----------------------------------------------------------------------
+void tecplotinit(DOMAIN& dom);
+void tecplotvaradd(std::string_view name, std::int32_t& count, std::int32_t& number, std::string& list);
+void tecplotvarunitsadd(std::string_view name, std::int32_t number, std::string_view units, DOMAIN& dom);
+void tecplottransvarunitsadd(std::int32_t species, std::string_view name, std::int32_t number,
+                             std::string_view units, DOMAIN& dom);
+void tecplotvarunitsaddprivate(std::string_view name, std::int32_t number, std::string_view unittext, DOMAIN& dom);
+std::string parseunitstrans(std::int32_t species, std::string_view units);
+void tecplotvarunitswrite(DOMAIN& dom);
+void tecplotvarshareadd(std::int32_t number, std::int32_t zone, DOMAIN& dom);
+void tecplotvarlocccadd(std::int32_t number, DOMAIN& dom);
+void tecplotdatatypereal4(std::int32_t number, std::span<const float> values, DOMAIN& dom);
+void tecplotdatatypereal8(std::int32_t number, std::span<const double> values, DOMAIN& dom);
+void tecplotdatatypeint4(std::int32_t number, std::span<const std::int32_t> values, DOMAIN& dom);
+void tecplotdatatype(std::int32_t number, std::int32_t code, DOMAIN& dom);
+// The 8-character word of a data-type code: 2 "DOUBLE", 3 "LONGINT", anything else "SINGLE".
+std::string tecdt2string(std::int32_t code);
+
+// ---- Data set, auxiliary data and zones ----------------------------------------------------
+void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,
+                     std::string_view varlist, DOMAIN& dom);
+void tecplotmetadata(DOMAIN& dom);
+void tecplotaddmetadata(std::string_view key, std::string_view value, DOMAIN& dom);
+void tecplotmetadataascii(int unit);
+void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int32_t elements,
+                        std::string_view timetext, std::int32_t sharezone, DOMAIN& dom);
+void tecplotfileflush(DOMAIN& dom);
+void tecplotfileclose(DOMAIN& dom);
+
+// Zone type word and TecIO code of a domain's elements ("" and 0 when unsupported).
+std::string_view zonetypeword(std::int32_t nln, std::string_view domainname);
+std::int32_t zonetypecode(std::int32_t nln, std::string_view domainname);
+
+// ---- Arrays and connectivity --------------------------------------------------------------
+void tecplotwritearrayreal4(std::int32_t var, std::int32_t n, std::span<const float> values, bool truncate,
+                            const Mask& mask, std::string_view label, DOMAIN& dom);
+void tecplotwritearrayreal8(std::int32_t var, std::int32_t n, std::span<const double> values, bool truncate,
+                            const Mask& mask, std::string_view label, DOMAIN& dom);
+void tecplotwritearrayint4(std::int32_t var, std::int32_t n, std::span<const std::int32_t> values, bool truncate,
+                           const Mask& mask, std::string_view label, DOMAIN& dom);
+void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom);
+// Output node numbers of element e (1-based) by the element shape table.
+void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes);
+
+// ASCII line writers: values five to a line (reals in 26-character fields, integers as a
+// blank and 10 digits), many lines per write.
+void writearrayreal4(std::int32_t n, std::span<const float> values, int unit);
+void writearrayreal8(std::int32_t n, std::span<const double> values, int unit);
+void writearrayint4(std::int32_t n, std::span<const std::int32_t> values, int unit);
+// Integers q to a line, each right-aligned in 10 characters and followed by a blank.
+void bufferedwriteint4(std::int32_t n, std::span<const std::int32_t> values, int unit, std::int32_t perline);
+
+// Formats one value into its 26-character field (17 significant digits).
+void formatreal26(double x, char* field);
+
+}  // namespace kelpra

@@ -1,0 +1,437 @@
+// Value arrays and element connectivity of a zone. ASCII values are formatted into a large
+// buffer and written many lines at a time; masked (truncated) arrays are packed first.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "plot/tecio.hpp"
+#include "plot/tecplot.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "support/textview.hpp"
+
+namespace kelpra {
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 17;
+
+std::string domainname(const DOMAIN& dom) { return std::string(trimview(dom.name)); }
+
+// Collects text and hands it to a unit's stream in large blocks.
+class LineBuffer {
+ public:
+  explicit LineBuffer(int unit) : unit_(unit), stream_(unitstream(unit)) {}
+  ~LineBuffer() { flushquietly(); }
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+
+  // Room for at least n more characters.
+  char* reserve(std::size_t n) {
+    if (used_ + n > kBufferSize) flush();
+    return buffer_ + used_;
+  }
+  void commit(std::size_t n) { used_ += n; }
+  void flush() {
+    if (used_ == 0) return;
+    const bool ok = stream_ != nullptr && std::fwrite(buffer_, 1, used_, stream_) == used_;
+    used_ = 0;
+    if (!ok) checkfilewrite(kStatusWriteFailed, unitfilename(unit_));
+  }
+
+ private:
+  void flushquietly() noexcept {
+    if (used_ != 0 && stream_ != nullptr) std::fwrite(buffer_, 1, used_, stream_);
+    used_ = 0;
+  }
+  int unit_;
+  std::FILE* stream_;
+  std::size_t used_ = 0;
+  char buffer_[kBufferSize];
+};
+
+// Right-aligns text of length n in a field of width w (n <= w).
+void rightalign(const char* text, std::size_t n, char* field, std::size_t w) {
+  std::memset(field, ' ', w - n);
+  std::memcpy(field + (w - n), text, n);
+}
+
+void writeint10(std::int32_t v, char* field) {
+  char digits[16];
+  const auto r = std::to_chars(digits, digits + sizeof digits, v);
+  const auto n = static_cast<std::size_t>(r.ptr - digits);
+  if (n > 10) {
+    std::memset(field, '*', 10);
+  } else {
+    rightalign(digits, n, field, 10);
+  }
+}
+
+template <class T>
+std::string_view typetext();
+template <>
+std::string_view typetext<float>() { return "real(4)"; }
+template <>
+std::string_view typetext<double>() { return "real(8)"; }
+template <>
+std::string_view typetext<std::int32_t>() { return "integer(4)"; }
+
+template <class T>
+std::vector<T>& workarray();
+template <>
+std::vector<float>& workarray<float>() { return plot_data.tmpr4; }
+template <>
+std::vector<double>& workarray<double>() { return plot_data.tmpr8; }
+template <>
+std::vector<std::int32_t>& workarray<std::int32_t>() { return plot_data.tmpi4; }
+
+std::int32_t tecwrite(void* handle, std::int32_t zone, std::int32_t var, std::int64_t count, const float* v) {
+  return tecZoneVarWriteFloatValues(handle, zone, var, 0, count, v);
+}
+std::int32_t tecwrite(void* handle, std::int32_t zone, std::int32_t var, std::int64_t count, const double* v) {
+  return tecZoneVarWriteDoubleValues(handle, zone, var, 0, count, v);
+}
+std::int32_t tecwrite(void* handle, std::int32_t zone, std::int32_t var, std::int64_t count,
+                      const std::int32_t* v) {
+  return tecZoneVarWriteInt32Values(handle, zone, var, 0, count, v);
+}
+
+// The values to write: all n, or those whose mask entry is set, packed into the work array
+// of the value type (grown as needed).
+template <class T>
+std::span<const T> packed(std::int32_t n, std::span<const T> values, bool truncate, const Mask& mask,
+                          std::string_view label, const DOMAIN& dom) {
+  const auto count = static_cast<std::size_t>(std::max(n, 0));
+  if (values.size() < count || (truncate && mask.size() < count)) {
+    fatalerror("Tecplot array " + std::string(trimview(label)) + " of " + domainname(dom) + " domain holds " +
+               std::to_string(values.size()) + " values, " + std::to_string(count) + " expected.");
+  }
+  if (!truncate) return values.first(count);
+  std::vector<T>& work = workarray<T>();
+  if (work.size() < count) work.resize(count);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (mask[i] != 0) work[kept++] = values[i];
+  }
+  return {work.data(), kept};
+}
+
+// The next array of the zone must be for the first variable that is neither written nor
+// shared yet, with as many values as the zone has nodes or elements.
+void checkarray(std::int32_t var, std::size_t count, DOMAIN& dom) {
+  const std::string where = " in zone " + std::to_string(dom.zone) + " of " + domainname(dom) + " domain.";
+  if (var < 1 || var > dom.nvar || static_cast<std::size_t>(var) > dom.zonevarstate.size()) {
+    fatalerror("Tecplot variable # " + std::to_string(var) + " is not in the data set" + where);
+  }
+  const auto i = static_cast<std::size_t>(var - 1);
+  if (dom.zonevarstate[i] == 2) fatalerror("Tecplot variable # " + std::to_string(var) + " is shared" + where);
+  if (dom.zonevarstate[i] == 1) {
+    fatalerror("Tecplot variable # " + std::to_string(var) + " is written twice" + where);
+  }
+  for (std::size_t j = 0; j < i; ++j) {
+    if (dom.zonevarstate[j] == 0) {
+      fatalerror("Tecplot variable # " + std::to_string(var) + " comes before variable # " +
+                 std::to_string(j + 1) + where);
+    }
+  }
+  const bool cellcentred = i < dom.zonecc.size() && dom.zonecc[i] != 0;
+  const auto expected = static_cast<std::size_t>(cellcentred ? dom.zoneelements : dom.zonenodes);
+  if (count != expected) {
+    fatalerror("Tecplot variable # " + std::to_string(var) + " has " + std::to_string(count) + " values, " +
+               std::to_string(expected) + " expected" + where);
+  }
+  dom.zonevarstate[i] = 1;
+}
+
+template <class T>
+void writearray(std::int32_t var, std::int32_t n, std::span<const T> values, bool truncate, const Mask& mask,
+                std::string_view label, DOMAIN& dom) {
+  if (!plot_data.tecplot_bin_mode) {
+    const std::string line = "# " + std::string(trimview(label));
+    checkfilewrite(writeline(dom.unit, line), unitfilename(dom.unit));
+  }
+  const std::span<const T> out = packed(n, values, truncate, mask, label, dom);
+  checkarray(var, out.size(), dom);
+  if (plot_data.tecplot_bin_mode) {
+    if (tecwrite(dom.tecfilehandle, dom.zone, var, static_cast<std::int64_t>(out.size()), out.data()) != 0) {
+      tecFileWriterClose(&dom.tecfilehandle);
+      fatalerror("Writing " + std::string(typetext<T>()) + " data for variable # " + std::to_string(var) + " in " +
+                 domainname(dom) + " domain.");
+    }
+    return;
+  }
+  if constexpr (std::is_same_v<T, std::int32_t>) {
+    writearrayint4(static_cast<std::int32_t>(out.size()), out, dom.unit);
+  } else if constexpr (std::is_same_v<T, float>) {
+    writearrayreal4(static_cast<std::int32_t>(out.size()), out, dom.unit);
+  } else {
+    writearrayreal8(static_cast<std::int32_t>(out.size()), out, dom.unit);
+  }
+}
+
+template <class T>
+void writereallines(std::int32_t n, std::span<const T> values, int unit) {
+  const auto count = std::min(static_cast<std::size_t>(std::max(n, 0)), values.size());
+  auto buffer = std::make_unique<LineBuffer>(unit);
+  std::size_t i = 0;
+  while (i < count) {
+    const std::size_t k = std::min<std::size_t>(5, count - i);
+    char* p = buffer->reserve(5 * 26 + 1);
+    for (std::size_t j = 0; j < k; ++j) formatreal26(static_cast<double>(values[i + j]), p + 26 * j);
+    p[26 * k] = '\n';
+    buffer->commit(26 * k + 1);
+    i += k;
+  }
+  buffer->flush();
+}
+
+}  // namespace
+
+void formatreal26(double x, char* field) {
+  if (x == 0.0) {
+    std::memcpy(field, "   0.0000000000000000     ", 26);
+    return;
+  }
+  if (!std::isfinite(x)) {
+    const char* text = std::isnan(x) ? "NaN" : (x > 0 ? "Infinity" : "-Infinity");
+    rightalign(text, std::strlen(text), field, 21);
+    std::memset(field + 21, ' ', 5);
+    return;
+  }
+  // 17 significant digits, correctly rounded: "-d.dddddddddddddddde-xxx".
+  char sci[40];
+  const auto r = std::to_chars(sci, sci + sizeof sci, x, std::chars_format::scientific, 16);
+  const char* s = sci;
+  const bool negative = *s == '-';
+  if (negative) ++s;
+  char digits[17];
+  digits[0] = s[0];
+  std::memcpy(digits + 1, s + 2, 16);
+  // s[18] is 'e', s[19] the exponent's sign, then its digits.
+  int exponent = 0;
+  std::from_chars(s + 20, r.ptr, exponent);
+  if (s[19] == '-') exponent = -exponent;
+
+  char text[32];
+  std::size_t n = 0;
+  if (negative) text[n++] = '-';
+  if (exponent >= -1 && exponent <= 16) {
+    // Fixed point with 17 significant digits: k digits before the point.
+    const int k = exponent + 1;
+    if (k == 0) {
+      text[n++] = '0';
+    } else {
+      std::memcpy(text + n, digits, static_cast<std::size_t>(k));
+      n += static_cast<std::size_t>(k);
+    }
+    text[n++] = '.';
+    std::memcpy(text + n, digits + k, static_cast<std::size_t>(17 - k));
+    n += static_cast<std::size_t>(17 - k);
+    rightalign(text, n, field, 21);
+    std::memset(field + 21, ' ', 5);
+    return;
+  }
+  // 0.d1...d17 times ten to exponent + 1, with three exponent digits.
+  const int e = exponent + 1;
+  text[n++] = '0';
+  text[n++] = '.';
+  std::memcpy(text + n, digits, 17);
+  n += 17;
+  text[n++] = 'E';
+  text[n++] = e < 0 ? '-' : '+';
+  const int magnitude = e < 0 ? -e : e;
+  text[n++] = static_cast<char>('0' + magnitude / 100);
+  text[n++] = static_cast<char>('0' + magnitude / 10 % 10);
+  text[n++] = static_cast<char>('0' + magnitude % 10);
+  rightalign(text, n, field, 26);
+}
+
+void writearrayreal4(std::int32_t n, std::span<const float> values, int unit) { writereallines(n, values, unit); }
+void writearrayreal8(std::int32_t n, std::span<const double> values, int unit) { writereallines(n, values, unit); }
+
+void writearrayint4(std::int32_t n, std::span<const std::int32_t> values, int unit) {
+  const auto count = std::min(static_cast<std::size_t>(std::max(n, 0)), values.size());
+  auto buffer = std::make_unique<LineBuffer>(unit);
+  std::size_t i = 0;
+  while (i < count) {
+    const std::size_t k = std::min<std::size_t>(5, count - i);
+    char* p = buffer->reserve(5 * 11 + 1);
+    for (std::size_t j = 0; j < k; ++j) {
+      p[11 * j] = ' ';
+      writeint10(values[i + j], p + 11 * j + 1);
+    }
+    p[11 * k] = '\n';
+    buffer->commit(11 * k + 1);
+    i += k;
+  }
+  buffer->flush();
+}
+
+void bufferedwriteint4(std::int32_t n, std::span<const std::int32_t> values, int unit, std::int32_t perline) {
+  const auto count = std::min(static_cast<std::size_t>(std::max(n, 0)), values.size());
+  const auto q = static_cast<std::size_t>(std::max(perline, 1));
+  auto buffer = std::make_unique<LineBuffer>(unit);
+  std::size_t i = 0;
+  while (i < count) {
+    const std::size_t k = std::min(q, count - i);
+    char* p = buffer->reserve(11 * q + 1);
+    for (std::size_t j = 0; j < k; ++j) {
+      writeint10(values[i + j], p + 11 * j);
+      p[11 * j + 10] = ' ';
+    }
+    p[11 * k] = '\n';
+    buffer->commit(11 * k + 1);
+    i += k;
+  }
+  buffer->flush();
+}
+
+void tecplotwritearrayreal4(std::int32_t var, std::int32_t n, std::span<const float> values, bool truncate,
+                            const Mask& mask, std::string_view label, DOMAIN& dom) {
+  writearray(var, n, values, truncate, mask, label, dom);
+}
+void tecplotwritearrayreal8(std::int32_t var, std::int32_t n, std::span<const double> values, bool truncate,
+                            const Mask& mask, std::string_view label, DOMAIN& dom) {
+  writearray(var, n, values, truncate, mask, label, dom);
+}
+void tecplotwritearrayint4(std::int32_t var, std::int32_t n, std::span<const std::int32_t> values, bool truncate,
+                           const Mask& mask, std::string_view label, DOMAIN& dom) {
+  writearray(var, n, values, truncate, mask, label, dom);
+}
+
+void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes) {
+  const auto nln = static_cast<std::size_t>(dom.nln);
+  const auto base = static_cast<std::size_t>(e - 1) * nln;
+  auto inc = [&](std::size_t k) { return dom.incidences[base + k - 1]; };
+  auto out = [&](std::int32_t node) -> std::int32_t {
+    if (dom.nodemap.empty()) return node;
+    if (node < 1 || static_cast<std::size_t>(node) > dom.nodemap.size()) {
+      input_error("Element " + std::to_string(e) + " of " + domainname(dom) + " domain refers to node " +
+                  std::to_string(node) + " outside 1 to " + std::to_string(dom.nodemap.size()) + ".");
+    }
+    return dom.nodemap[static_cast<std::size_t>(node - 1)];
+  };
+  if (e < 1 || base + nln > dom.incidences.size()) {
+    fatalerror("Element " + std::to_string(e) + " of " + domainname(dom) + " domain has no node list.");
+  }
+  switch (dom.nln) {
+    case 2:
+      nodes[0] = out(inc(1));
+      nodes[1] = out(inc(2));
+      return;
+    case 3:
+      nodes[0] = out(inc(1));
+      nodes[1] = out(inc(2));
+      nodes[2] = nodes[3] = out(inc(3));
+      return;
+    case 4: {
+      if (inc(4) == 0) {
+        nodes[0] = out(inc(1));
+        nodes[1] = out(inc(2));
+        nodes[2] = nodes[3] = out(inc(3));
+        return;
+      }
+      const bool linked = dom.coupling != 0 && trimview(dom.name) != "pm";
+      if (!linked) {
+        for (std::size_t k = 1; k <= 4; ++k) nodes[k - 1] = out(inc(k));
+        return;
+      }
+      // Elements of the other multi-node domains hold "pm" node numbers: map each to this
+      // domain's own node, and on an overland wall to the node's copy on the element's wall.
+      const bool walls = plot_data.olf_wall && trimview(dom.name) == "olf";
+      for (std::size_t k = 1; k <= 4; ++k) {
+        const std::int32_t pmnode = inc(k);
+        if (pmnode < 1 || static_cast<std::size_t>(pmnode) > dom.link_pm2dom.size()) {
+          input_error("Element " + std::to_string(e) + " of " + domainname(dom) + " domain refers to porous " +
+                      "medium node " + std::to_string(pmnode) + " that has no node in the domain.");
+        }
+        std::int32_t m = dom.link_pm2dom[static_cast<std::size_t>(pmnode - 1)];
+        if (walls && m >= 1 && static_cast<std::size_t>(m) <= plot_data.is_wallnode.size() &&
+            plot_data.is_wallnode[static_cast<std::size_t>(m - 1)] != 0) {
+          const std::int32_t wall = static_cast<std::size_t>(e) <= plot_data.wallelemid.size()
+                                        ? plot_data.wallelemid[static_cast<std::size_t>(e - 1)]
+                                        : 0;
+          if (m > plot_data.link_olf2wall.extent1() || wall < 1 || wall > plot_data.link_olf2wall.extent2()) {
+            input_error("Element " + std::to_string(e) + " of olf domain: wall " + std::to_string(wall) +
+                        " of node " + std::to_string(m) + " is not in the wall tables.");
+          }
+          m = plot_data.link_olf2wall(m, wall);
+        }
+        nodes[k - 1] = out(m - dom.globalstart);
+      }
+      return;
+    }
+    case 6:
+      nodes[0] = out(inc(1));
+      nodes[1] = out(inc(2));
+      nodes[2] = nodes[3] = out(inc(3));
+      nodes[4] = out(inc(4));
+      nodes[5] = out(inc(5));
+      nodes[6] = nodes[7] = out(inc(6));
+      return;
+    case 8:
+      for (std::size_t k = 1; k <= 8; ++k) nodes[k - 1] = out(inc(k));
+      return;
+    default:
+      input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " +
+                  domainname(dom) + " domain.");
+  }
+}
+
+void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom) {
+  std::int32_t npe = 0;
+  switch (dom.nln) {
+    case 2: npe = 2; break;
+    case 3:
+    case 4: npe = 4; break;
+    case 6:
+    case 8: npe = 8; break;
+    default:
+      input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " +
+                  domainname(dom) + " domain.");
+  }
+  const auto ne = static_cast<std::size_t>(std::max(dom.ne, 0));
+  const bool masked = !elemmask.empty();
+  if (masked && elemmask.size() < ne) {
+    fatalerror("Tecplot element mask of " + domainname(dom) + " domain is shorter than its elements.");
+  }
+  std::size_t kept = 0;
+  for (std::size_t e = 0; e < ne; ++e) kept += (!masked || elemmask[e] != 0) ? 1 : 0;
+  if (static_cast<std::int64_t>(kept) != dom.zoneelements || !dom.zoneneedsconnectivity) {
+    fatalerror("Tecplot element connectivity of zone " + std::to_string(dom.zone) + " of " + domainname(dom) +
+               " domain does not match the zone.");
+  }
+  std::vector<std::int32_t> work;
+  try {
+    work.resize(kept * static_cast<std::size_t>(npe));
+  } catch (const std::bad_alloc&) {
+    check_alloc(kStatusNoMemory, "Tecplot element connectivity array");
+  }
+  std::array<std::int32_t, 8> nodes{};
+  std::size_t p = 0;
+  for (std::size_t e = 0; e < ne; ++e) {
+    if (masked && elemmask[e] == 0) continue;
+    tecplotelemconnectivity(dom, static_cast<std::int32_t>(e + 1), nodes);
+    for (std::int32_t k = 0; k < npe; ++k) {
+      const std::int32_t node = nodes[static_cast<std::size_t>(k)];
+      if (node < 1 || node > dom.zonenodes) {
+        input_error("Element " + std::to_string(e + 1) + " of " + domainname(dom) + " domain refers to node " +
+                    std::to_string(node) + " outside the zone's 1 to " + std::to_string(dom.zonenodes) + ".");
+      }
+      work[p++] = node;
+    }
+  }
+  dom.zoneneedsconnectivity = false;
+  if (plot_data.tecplot_bin_mode) {
+    if (tecZoneNodeMapWrite32(dom.tecfilehandle, dom.zone, 0, 1, static_cast<std::int64_t>(work.size()),
+                              work.data()) != 0) {
+      tecFileWriterClose(&dom.tecfilehandle);
+      fatalerror("Tecplot element connectivity for " + domainname(dom) + " domain.");
+    }
+    return;
+  }
+  checkfilewrite(writeline(dom.unit, "# element node lists"), unitfilename(dom.unit));
+  bufferedwriteint4(static_cast<std::int32_t>(work.size()), work, dom.unit, npe);
+}
+
+}  // namespace kelpra

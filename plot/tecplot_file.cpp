@@ -1,0 +1,266 @@
+// The data set of a domain: opening, auxiliary data, zones, flushing and closing.
+#include <cstdio>
+
+#include "plot/messages.hpp"
+#include "plot/tecio.hpp"
+#include "plot/tecplot.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "support/strings.hpp"
+#include "support/textview.hpp"
+#include "support/timestamp.hpp"
+#include "support/units.hpp"
+
+namespace kelpra {
+namespace {
+
+std::string domainname(const DOMAIN& dom) { return std::string(trimview(dom.name)); }
+
+// A failed TecIO call after the opening: close the data set, then stop the run.
+[[noreturn]] void binaryfailure(DOMAIN& dom, const std::string& message) {
+  tecFileWriterClose(&dom.tecfilehandle);
+  fatalerror(message);
+}
+
+void writeasciiline(DOMAIN& dom, std::string_view line) {
+  checkfilewrite(writeline(dom.unit, line), std::string(trimview(dom.tecfilename)) + ".dat");
+}
+
+// Every variable of the zone just finished must have been written or shared, and a zone with
+// its own connectivity must have it.
+void checkzonecomplete(const DOMAIN& dom) {
+  if (dom.zone < 1) return;
+  for (std::size_t i = 0; i < dom.zonevarstate.size(); ++i) {
+    if (dom.zonevarstate[i] == 0) {
+      fatalerror("Tecplot zone " + std::to_string(dom.zone) + " of " + domainname(dom) +
+                 " domain has no values for variable # " + std::to_string(i + 1) + ".");
+    }
+  }
+  if (dom.zoneneedsconnectivity) {
+    fatalerror("Tecplot zone " + std::to_string(dom.zone) + " of " + domainname(dom) +
+               " domain has no element connectivity.");
+  }
+}
+
+// Takes the pending marks into the checks of the new zone.
+void startzonechecks(DOMAIN& dom, std::int32_t nodes, std::int32_t elements, std::int32_t sharezone) {
+  const auto nvar = static_cast<std::size_t>(dom.nvar);
+  dom.pendingshare.resize(nvar, 0);
+  dom.pendingcc.resize(nvar, 0);
+  dom.zonevarstate.assign(nvar, 0);
+  if (dom.zone > 1) {
+    for (std::size_t i = 0; i < nvar; ++i) {
+      if (dom.pendingshare[i] != 0) dom.zonevarstate[i] = 2;
+    }
+  }
+  dom.zonecc = dom.pendingcc;
+  dom.pendingshare.assign(nvar, 0);
+  dom.pendingcc.assign(nvar, 0);
+  dom.zonenodes = nodes;
+  dom.zoneelements = elements;
+  dom.zoneneedsconnectivity = sharezone <= 0;
+}
+
+}  // namespace
+
+std::string_view zonetypeword(std::int32_t nln, std::string_view name) {
+  const std::string_view n = trimview(name);
+  switch (nln) {
+    case 2: return "FELINESEG";
+    case 3:
+    case 4: return (n == "pm" || n == "dual") ? "FETETRAHEDRON" : "FEQUADRILATERAL";
+    case 6:
+    case 8: return "FEBRICK";
+    default: return "";
+  }
+}
+
+std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {
+  const std::string_view n = trimview(name);
+  switch (nln) {
+    case 2: return kTecFeLineSeg;
+    case 3:
+    case 4: return (n == "pm" || n == "dual") ? kTecFeTetrahedron : kTecFeQuadrilateral;
+    case 6:
+    case 8: return kTecFeBrick;
+    default: return 0;
+  }
+}
+
+void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,
+                     std::string_view varlist, DOMAIN& dom) {
+  dom.tecfilename = std::string(trimview(basename));
+  if (plot_data.tecplot_bin_mode) {
+    const std::string base(trimview(basename));
+    const std::string titletext(trimview(title));
+    const std::string names(trimview(varlist));
+    const std::int32_t status = tecFileWriterOpen(base.c_str(), titletext.c_str(), names.c_str(), kTecFormatSzplt,
+                                                  kTecFileFull, 0, nullptr, &dom.tecfilehandle);
+    checkfileopen(status, base);
+    tecplotmetadata(dom);
+    dom.varlocation.allocate(count, 1, "Tecplot variable location array");
+    dom.varshare.allocate(count, 0, "Tecplot variable sharing array");
+    dom.varpassive.allocate(count, 0, "Tecplot passive variables array");
+    return;
+  }
+  const std::string filename = std::string(trimview(basename)) + ".dat";
+  dom.unit = getunit();
+  checkfileopen(openunit(dom.unit, filename, FileForm::formatted, OpenStatus::replace), filename);
+  writeasciiline(dom, "TITLE = \"" + std::string(trimview(title)) + "\"");
+  writeasciiline(dom, "VARIABLES = " + std::string(trimview(varlist)));
+  tecplotmetadata(dom);
+}
+
+void tecplotmetadata(DOMAIN& dom) {
+  tecplotaddmetadata("Source", "Tarnovelquasir, Morvane Inc.", dom);
+  tecplotaddmetadata("TNQ_Version", kRevision, dom);
+  tecplotaddmetadata("Date_Created", timestamputc(), dom);
+  tecplotaddmetadata("Model_Prefix", plot_data.prefix, dom);
+  tecplotaddmetadata("Mass_Base_Unit", getderivedunit("M"), dom);
+  tecplotaddmetadata("Length_Base_Unit", getderivedunit("L"), dom);
+  tecplotaddmetadata("Time_Base_Unit", getderivedunit("T"), dom);
+  tecplotaddmetadata("Temperature_Base_Unit", "deg C", dom);
+}
+
+void tecplotaddmetadata(std::string_view key, std::string_view value, DOMAIN& dom) {
+  if (plot_data.tecplot_bin_mode) {
+    const std::string k(trimview(key));
+    const std::string v(trimview(value));
+    if (tecDataSetAddAuxData(dom.tecfilehandle, k.c_str(), v.c_str()) != 0) {
+      binaryfailure(dom, "Tecplot data set aux data for " + domainname(dom) + " domain.");
+    }
+    return;
+  }
+  writeasciiline(dom, "DATASETAUXDATA " + std::string(trimview(key)) + "=\"" + std::string(trimview(value)) + "\"");
+}
+
+void tecplotmetadataascii(int unit) {
+  DOMAIN scratch;
+  scratch.unit = unit;
+  const bool binary = plot_data.tecplot_bin_mode;
+  plot_data.tecplot_bin_mode = false;
+  try {
+    tecplotmetadata(scratch);
+  } catch (const RunStopped&) {
+    plot_data.tecplot_bin_mode = binary;
+    throw;
+  }
+  plot_data.tecplot_bin_mode = binary;
+}
+
+void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int32_t elements,
+                        std::string_view timetext, std::int32_t sharezone, DOMAIN& dom) {
+  checkzonecomplete(dom);
+  const std::string_view time = trimview(timetext);
+  const bool hastime = len_trim(time) > 0 && time.find_first_not_of(' ') != std::string_view::npos;
+  if (plot_data.tecplot_bin_mode) {
+    const std::int32_t type = zonetypecode(dom.nln, dom.name);
+    if (type == 0) {
+      input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " +
+                  domainname(dom) + " domain.");
+    }
+    for (std::int32_t k = 1; k <= dom.ncc; ++k) {
+      const std::int32_t v = dom.ccvars(k);
+      if (v >= 1 && v <= dom.varlocation.size()) dom.varlocation(v) = 0;
+    }
+    dom.ncc = 0;
+    // The first zone has no earlier zone to share with; marks made before it are dropped.
+    if (dom.zone == 0) {
+      for (auto& share : dom.varshare) share = 0;
+    }
+    const std::string title(trimview(zonetitle));
+    std::int32_t zone = 0;
+    if (tecZoneCreateFE(dom.tecfilehandle, title.c_str(), type, nodes, elements, dom.vardatatype.data(),
+                        dom.varshare.data(), dom.varlocation.data(), dom.varpassive.data(), sharezone, 0, 0,
+                        &zone) != 0) {
+      binaryfailure(dom, "Create new zone in " + domainname(dom) + " domain.");
+    }
+    dom.zone = zone;
+    if (hastime) {
+      double t = 0.0;
+      int status = 0;
+      str2r8(time, t, &status);
+      if (status != 0) {
+        binaryfailure(dom, "Solution time is not a number: " + std::string(trimview(time)) + " in " +
+                               domainname(dom) + " domain.");
+      }
+      if (tecZoneSetUnsteadyOptions(dom.tecfilehandle, dom.zone, t, 1) != 0) {
+        binaryfailure(dom, "Write solution time " + std::string(trimview(time)) + " in " + domainname(dom) +
+                               " domain.");
+      }
+    }
+    for (auto& location : dom.varlocation) location = 1;
+    for (auto& share : dom.varshare) share = 0;
+  } else {
+    if (zonetypeword(dom.nln, dom.name).empty()) {
+      input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " +
+                  domainname(dom) + " domain.");
+    }
+    dom.zone += 1;
+    std::string& line = plot_data.zone_line;
+    line = "ZONE T=\"";
+    line += trimview(zonetitle);
+    line += '"';
+    if (hastime) {
+      std::string t(time);
+      trimfull1(t, " ");
+      line += ", SOLUTIONTIME=";
+      line += trimview(t);
+    }
+    line += ", DATAPACKING=BLOCK, NODES=";
+    line += std::to_string(nodes);
+    line += ", ELEMENTS=";
+    line += std::to_string(elements);
+    line += ", ZONETYPE=";
+    line += trimview(dom.zonetype);
+    if (len_trim(plot_data.varloc) > 0) {
+      line += ", VARLOCATION=([";
+      line += trimview(plot_data.varloc);
+      line += "]=CELLCENTERED)";
+    }
+    if (dom.zone > 1 && len_trim(plot_data.dlist) > 0) {
+      line += ", VARSHARELIST=([";
+      line += trimview(plot_data.dlist);
+      line += "])";
+    }
+    if (sharezone > 0) {
+      line += ", CONNECTIVITYSHAREZONE=";
+      line += std::to_string(sharezone);
+    }
+    writeasciiline(dom, trimview(line));
+    if (len_trim(dom.dtlist) > 0) writeasciiline(dom, "DT=(" + dom.dtlist + ")");
+    plot_data.varloc.clear();
+    plot_data.dlist.clear();
+  }
+  startzonechecks(dom, nodes, elements, sharezone);
+}
+
+void tecplotfileflush(DOMAIN& dom) {
+  if (!plot_data.tecplot_bin_mode) return;
+  const std::int32_t keep[1] = {1};
+  if (tecFileWriterFlush(dom.tecfilehandle, 1, keep) != 0) {
+    binaryfailure(dom, "Tecplot flush file for " + domainname(dom) + " domain.");
+  }
+}
+
+void tecplotfileclose(DOMAIN& dom) {
+  const bool open = plot_data.tecplot_bin_mode ? dom.tecfilehandle != nullptr : dom.unit > 0;
+  if (!open) return;
+  checkzonecomplete(dom);
+  const std::string message = "Closing tecplot file: " + std::string(trimview(dom.tecfilename));
+  if (!plot_data.tecplot_bin_mode) {
+    screenthenecho(message);
+    freeunit(dom.unit);
+    dom.unit = -1;
+    return;
+  }
+  if (plot_data.tecappend) {
+    tecplotfileflush(dom);
+  } else {
+    screenthenecho(message);
+    tecFileWriterClose(&dom.tecfilehandle);
+  }
+  dom.tecfilehandle = nullptr;
+}
+
+}  // namespace kelpra
