@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +21,17 @@ using R8Vec = std::vector<double>;
 using R4Vec = std::vector<float>;
 using I4Vec = std::vector<std::int32_t>;
 using Mask = std::vector<std::uint8_t>;  // one logical per node or element, 1 = true
+
+struct DOMAIN;
+
+// How the values of one registered variable go into a zone: the driver writes a domain's zone
+// arrays in variable-number order, except those the zone shares with zone 1.
+struct ZoneArray {
+  std::int32_t var = 0;
+  bool cellcentred = false;
+  bool isstatic = false;  // time-invariant: written in zone 1, shared by every later zone
+  std::function<void(DOMAIN& dom, const DOMAIN& pmcopy)> write;
+};
 
 // Everything the post-processor knows of one model domain. Text fields hold their text
 // without trailing blanks. A record copies deeply (the driver keeps a copy of "pm").
@@ -86,6 +98,9 @@ struct DOMAIN {
   std::int32_t zonenodes = 0;
   std::int32_t zoneelements = 0;
   bool zoneneedsconnectivity = false;
+
+  // The zone arrays of the registered variables.
+  std::vector<ZoneArray> zonearrays;
 };
 
 // The keyword switches of a domain record by field name, in record order.

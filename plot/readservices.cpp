@@ -40,6 +40,9 @@ void read_vec4(std::int32_t n, std::string_view fname, R4Vec& x, R4Vec& y, R4Vec
 void read_vec8(std::int32_t n, std::string_view fname, R8Vec& x, R8Vec& y, R8Vec& z) {
   read_r8_vec3(fname, n, firstn(x, n), firstn(y, n), firstn(z, n));
 }
+void read_2d_vec4(std::int32_t n, std::string_view fname, R4Vec& x, R4Vec& y) {
+  read_r4_vec2(fname, n, firstn(x, n), firstn(y, n));
+}
 void read_2d_vec8(std::int32_t n, std::string_view fname, R8Vec& x, R8Vec& y) {
   read_r8_vec2(fname, n, firstn(x, n), firstn(y, n));
 }
@@ -74,6 +77,12 @@ void init_vec8(std::int32_t n, std::string_view fname, std::array<R8Vec*, 3> val
                std::string& varlist) {
   registerall(n, values, names, slots, nvar, varlist);
   read_vec8(n, fname, *values[0], *values[1], *values[2]);
+}
+void init_2d_vec4(std::int32_t n, std::string_view fname, std::array<R4Vec*, 2> values,
+                  std::array<std::string_view, 2> names, std::array<std::int32_t*, 2> slots, std::int32_t& nvar,
+                  std::string& varlist) {
+  registerall(n, values, names, slots, nvar, varlist);
+  read_2d_vec4(n, fname, *values[0], *values[1]);
 }
 void init_2d_vec8(std::int32_t n, std::string_view fname, std::array<R8Vec*, 2> values,
                   std::array<std::string_view, 2> names, std::array<std::int32_t*, 2> slots, std::int32_t& nvar,

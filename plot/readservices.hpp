@@ -16,6 +16,7 @@ void read_var8(std::int32_t n, std::string_view fname, R8Vec& values);
 void read_ivar4(std::int32_t n, std::string_view fname, I4Vec& values);
 void read_vec4(std::int32_t n, std::string_view fname, R4Vec& x, R4Vec& y, R4Vec& z);
 void read_vec8(std::int32_t n, std::string_view fname, R8Vec& x, R8Vec& y, R8Vec& z);
+void read_2d_vec4(std::int32_t n, std::string_view fname, R4Vec& x, R4Vec& y);
 void read_2d_vec8(std::int32_t n, std::string_view fname, R8Vec& x, R8Vec& y);
 // Components in the order xx, yy, zz, xy, yz, zx.
 void read_tensor8(std::int32_t n, std::string_view fname, std::array<R8Vec*, 6> components);
@@ -34,6 +35,9 @@ void init_vec4(std::int32_t n, std::string_view fname, std::array<R4Vec*, 3> val
 void init_vec8(std::int32_t n, std::string_view fname, std::array<R8Vec*, 3> values,
                std::array<std::string_view, 3> names, std::array<std::int32_t*, 3> slots, std::int32_t& nvar,
                std::string& varlist);
+void init_2d_vec4(std::int32_t n, std::string_view fname, std::array<R4Vec*, 2> values,
+                  std::array<std::string_view, 2> names, std::array<std::int32_t*, 2> slots, std::int32_t& nvar,
+                  std::string& varlist);
 void init_2d_vec8(std::int32_t n, std::string_view fname, std::array<R8Vec*, 2> values,
                   std::array<std::string_view, 2> names, std::array<std::int32_t*, 2> slots, std::int32_t& nvar,
                   std::string& varlist);

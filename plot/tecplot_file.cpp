@@ -61,6 +61,16 @@ void startzonechecks(DOMAIN& dom, std::int32_t nodes, std::int32_t elements, std
   dom.zoneneedsconnectivity = sharezone <= 0;
 }
 
+std::string numberlist(const std::vector<std::uint8_t>& marks) {
+  std::string list;
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    if (marks[i] == 0) continue;
+    if (!list.empty()) list += ',';
+    list += std::to_string(i + 1);
+  }
+  return list;
+}
+
 }  // namespace
 
 std::string_view zonetypeword(std::int32_t nln, std::string_view name) {
@@ -197,6 +207,9 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
                   domainname(dom) + " domain.");
     }
     dom.zone += 1;
+    // The marks of this domain's zone, each variable once, in variable-number order.
+    plot_data.varloc = numberlist(dom.pendingcc);
+    plot_data.dlist = numberlist(dom.pendingshare);
     std::string& line = plot_data.zone_line;
     line = "ZONE T=\"";
     line += trimview(zonetitle);

@@ -24,14 +24,6 @@ void growto(Array& list, std::int32_t number, Fill fill, std::string_view label)
   list.resize(std::max(grown, number), fill, std::string(label));
 }
 
-void appendnumber(std::string& list, std::int32_t number) {
-  if (len_trim(list) > 0) {
-    list.resize(static_cast<std::size_t>(len_trim(list)));
-    list += ',';
-  }
-  list += std::to_string(number);
-}
-
 void checkmark(std::int32_t number, const DOMAIN& dom, std::string_view what) {
   if (number < 1 || number > dom.nvar) {
     fatalerror("Tecplot " + std::string(what) + " mark for variable # " + std::to_string(number) + " in " +
@@ -172,8 +164,6 @@ void tecplotvarshareadd(std::int32_t number, std::int32_t zone, DOMAIN& dom) {
                  std::string(trimview(dom.name)) + " data set was opened.");
     }
     dom.varshare(number) = zone >= 1 ? zone : 0;
-  } else {
-    appendnumber(plot_data.dlist, number);
   }
 }
 
@@ -182,8 +172,6 @@ void tecplotvarlocccadd(std::int32_t number, DOMAIN& dom) {
   setmark(dom.pendingcc, number, dom.nvar);
   if (plot_data.tecplot_bin_mode) {
     dom.ccvars.pushback(number, dom.ncc, "Tecplot cell-centered location array");
-  } else {
-    appendnumber(plot_data.varloc, number);
   }
 }
 

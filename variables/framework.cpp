@@ -1,0 +1,152 @@
+#include <algorithm>
+
+#include "plot/messages.hpp"
+#include "plot/tecplot.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "support/textview.hpp"
+#include "variables/handlers.hpp"
+
+namespace kelpra {
+namespace {
+
+// The output-time index as text, zero-padded to the index width.
+std::string indextext(std::int32_t index) {
+  std::string digits = std::to_string(index);
+  const auto width = static_cast<std::size_t>(plot_data.outputtimeindexwidth);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return digits.substr(digits.size() - width);
+}
+
+template <class T>
+void writevalues(std::int32_t var, const std::string& label, bool cellcentred, Source source,
+                 std::span<const T> view, DOMAIN& dom, const DOMAIN& pm) {
+  std::int32_t n = 0;
+  const Mask* mask = &dom.nodemask;
+  if (cellcentred) {
+    n = dom.ne;
+    mask = &dom.elemmask;
+  } else if (source == Source::pmcopy) {
+    n = pm.nn;
+  } else if (source == Source::ownpm) {
+    n = dom.nn;
+    mask = &dom.pmnodemask;
+  } else {
+    n = dom.nn;
+  }
+  if constexpr (std::is_same_v<T, double>) {
+    tecplotwritearrayreal8(var, n, view, dom.truncate, *mask, label, dom);
+  } else if constexpr (std::is_same_v<T, float>) {
+    tecplotwritearrayreal4(var, n, view, dom.truncate, *mask, label, dom);
+  } else {
+    tecplotwritearrayint4(var, n, view, dom.truncate, *mask, label, dom);
+  }
+}
+
+template <class Vec>
+void addmemberarray(DOMAIN& dom, std::int32_t var, std::string_view label, Vec DOMAIN::*values, bool cellcentred,
+                    Source source, bool isstatic) {
+  std::string text(label);
+  addzonearray(dom, ZoneArray{var, cellcentred, isstatic, [=](DOMAIN& d, const DOMAIN& pm) {
+                                const DOMAIN& from = source == Source::pmcopy ? pm : d;
+                                const auto& v = from.*values;
+                                writevalues(var, text, cellcentred, source, std::span(v.data(), v.size()), d, pm);
+                              }});
+}
+
+template <class T>
+void addcolumnarray(DOMAIN& dom, std::int32_t var, std::string_view label, DynArray2D<T> DOMAIN::*values,
+                    std::int32_t column, Source source) {
+  std::string text(label);
+  addzonearray(dom, ZoneArray{var, false, false, [=](DOMAIN& d, const DOMAIN& pm) {
+                                const DOMAIN& from = source == Source::pmcopy ? pm : d;
+                                const DynArray2D<T>& table = from.*values;
+                                if (column < 1 || column > table.extent2()) {
+                                  fatalerror("Column " + std::to_string(column) + " of " + text + " is missing in " +
+                                             std::string(trimview(d.name)) + " domain.");
+                                }
+                                writevalues(var, text, false, source, table.column(column), d, pm);
+                              }});
+}
+
+}  // namespace
+
+void checkfileinit(std::string& filename, bool& exists) {
+  exists = fileexists(filename);
+  if (exists || !plot_data.tecappend) return;
+  const std::string name(trimview(filename));
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos) return;
+  const std::string index = indextext(plot_data.tecappendnfile0);
+  filename = name.substr(0, dot + 1) + index;
+  exists = fileexists(filename);
+  if (exists) echothenscreen("Warning: file not found -> appending at time index " + index);
+}
+
+const std::string& quantityfilename(std::string_view root, const DOMAIN& dom) {
+  plot_data.filename = std::string(trimview(plot_data.prefix));
+  plot_data.filename += root;
+  plot_data.filename += trimview(dom.name);
+  plot_data.filename += '.';
+  plot_data.filename += plot_data.nfs;
+  return plot_data.filename;
+}
+
+void registervariable(DOMAIN& dom, std::string_view name, std::int32_t& number, ValueKind kind,
+                      std::string_view units, bool cellcentred) {
+  tecplotvaradd(name, dom.nvar, number, dom.varlist);
+  tecplotdatatype(number, kind == ValueKind::r4 ? 1 : kind == ValueKind::r8 ? 2 : 3, dom);
+  if (!trimview(units).empty()) tecplotvarunitsadd(name, number, units, dom);
+  if (cellcentred) tecplotvarlocccadd(number, dom);
+}
+
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, R8Vec DOMAIN::*values, bool cellcentred,
+                  Source source, bool isstatic) {
+  addmemberarray(dom, var, label, values, cellcentred, source, isstatic);
+}
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, R4Vec DOMAIN::*values, bool cellcentred,
+                  Source source, bool isstatic) {
+  addmemberarray(dom, var, label, values, cellcentred, source, isstatic);
+}
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, I4Vec DOMAIN::*values, bool cellcentred,
+                  Source source, bool isstatic) {
+  addmemberarray(dom, var, label, values, cellcentred, source, isstatic);
+}
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, DynArray2D<double> DOMAIN::*values,
+                  std::int32_t column, Source source) {
+  addcolumnarray(dom, var, label, values, column, source);
+}
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, DynArray2D<float> DOMAIN::*values,
+                  std::int32_t column, Source source) {
+  addcolumnarray(dom, var, label, values, column, source);
+}
+
+void addzonearray(DOMAIN& dom, ZoneArray array) {
+  if (array.var < 1) fatalerror("Zone array without a variable in " + std::string(trimview(dom.name)) + " domain.");
+  dom.zonearrays.push_back(std::move(array));
+}
+
+void sharewithzone1(DOMAIN& dom, std::int32_t var, bool cellcentred) {
+  tecplotvarshareadd(var, 1, dom);
+  if (cellcentred) tecplotvarlocccadd(var, dom);
+}
+
+void sharestaticarrays(DOMAIN& dom) {
+  for (const ZoneArray& a : dom.zonearrays) {
+    if (a.isstatic) sharewithzone1(dom, a.var, a.cellcentred);
+  }
+}
+
+void writezonearrays(DOMAIN& dom, const DOMAIN& pmcopy) {
+  std::vector<const ZoneArray*> order;
+  order.reserve(dom.zonearrays.size());
+  for (const ZoneArray& a : dom.zonearrays) order.push_back(&a);
+  std::stable_sort(order.begin(), order.end(), [](const ZoneArray* a, const ZoneArray* b) { return a->var < b->var; });
+  for (const ZoneArray* a : order) {
+    const auto i = static_cast<std::size_t>(a->var - 1);
+    if (i < dom.zonevarstate.size() && dom.zonevarstate[i] == 2) continue;
+    a->write(dom, pmcopy);
+  }
+}
+
+}  // namespace kelpra

@@ -1,0 +1,93 @@
+// The output-variable handlers: for every kind of simulator output an initialiser, run at
+// the first accepted output time, and a reader, run at every later one.
+//
+// Every registered variable also gets a zone array: how its values are written into a zone.
+// The driver writes the zone arrays in variable-number order, skipping those the zone shares
+// with zone 1, so that every variable of every zone is written or shared exactly once.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "plot/plotdata.hpp"
+#include "support/errors.hpp"
+
+namespace kelpra {
+
+// ---- Framework -------------------------------------------------------------------------------
+
+// Tests whether `filename` exists; in binary append mode a missing file is replaced by the
+// file of the appended data set's first output time.
+void checkfileinit(std::string& filename, bool& exists);
+
+// The file of quantity root R ("o.head_") for the domain at the current output time:
+// prefix, R, domain name, ".", output-time index. Also stored in plot_data.filename.
+const std::string& quantityfilename(std::string_view root, const DOMAIN& dom);
+
+enum class ValueKind { r4, r8, i4 };
+
+// Sizes a value array of the record to n entries; a failure is the allocation report `what`.
+template <class T>
+void sizearray(std::vector<T>& values, std::int32_t n, std::string_view what);
+
+// Registers one variable: name, data type and, when given, its unit expression; cell-centred
+// variables are marked so for the zone written next.
+void registervariable(DOMAIN& dom, std::string_view name, std::int32_t& number, ValueKind kind,
+                      std::string_view units, bool cellcentred);
+
+// Where the values of a zone array come from.
+enum class Source {
+  own,     // the domain's own record, over its nodes (nodemask) or elements (elemmask)
+  ownpm,   // the domain's own nodal values in a common-node domain (pmnodemask)
+  pmcopy,  // the porous-medium reference record, over its nodes (the domain's nodemask)
+};
+
+// Zone arrays over a value array of the record; isstatic arrays are written in zone 1 only.
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, R8Vec DOMAIN::*values, bool cellcentred,
+                  Source source = Source::own, bool isstatic = false);
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, R4Vec DOMAIN::*values, bool cellcentred,
+                  Source source = Source::own, bool isstatic = false);
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, I4Vec DOMAIN::*values, bool cellcentred,
+                  Source source = Source::own, bool isstatic = false);
+// A column of a (node, species) table.
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, DynArray2D<double> DOMAIN::*values,
+                  std::int32_t column, Source source = Source::own);
+void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, DynArray2D<float> DOMAIN::*values,
+                  std::int32_t column, Source source = Source::own);
+// An array computed when it is written (mesh numbering, for example).
+void addzonearray(DOMAIN& dom, ZoneArray array);
+
+// Marks the variable as sharing zone 1's values in the zone written next (cell-centred ones
+// are marked cell-centred again, since that list is made anew for every zone).
+void sharewithzone1(DOMAIN& dom, std::int32_t var, bool cellcentred = false);
+// Shares every static zone array; marks every other cell-centred one as such.
+void sharestaticarrays(DOMAIN& dom);
+// Writes the arrays of the zone just started, in variable-number order, skipping shared ones.
+void writezonearrays(DOMAIN& dom, const DOMAIN& pmcopy);
+
+// ---- Heads, pressure heads and surface-water depths ------------------------------------------
+void headinit(DOMAIN& dom);
+void headread(DOMAIN& dom);
+
+// ---- Time-varying topography and zones ---------------------------------------------------------
+void tvtopopreread(bool firsttime, DOMAIN& dom);
+void tvtopoinit(DOMAIN& dom);
+void tvtoporead(DOMAIN& dom);
+void zoneinit(DOMAIN& dom);
+void zoneread(DOMAIN& dom);
+void tvtopozoneinit(DOMAIN& dom);
+void tvtopozoneread(DOMAIN& dom);
+
+template <class T>
+void sizearray(std::vector<T>& values, std::int32_t n, std::string_view what) {
+  try {
+    values.resize(static_cast<std::size_t>(std::max(n, 0)));
+  } catch (const std::bad_alloc&) {
+    check_alloc(41, what);
+  }
+}
+
+}  // namespace kelpra
