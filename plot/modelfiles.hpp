@@ -1,0 +1,95 @@
+// The model files written next to the meshes by the pre-processor ("o.gen", "o.species",
+// "o.hmc"), the start-up banner and the one-line echo-and-screen writer. The record-file
+// reader below serves these files and the mesh files alike.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "binfile/recordfile.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+
+namespace kelpra {
+
+// Reads the prefix's "o.gen": checks the pre-processor's version against the revision,
+// sets ntit and title, and installs the saved unit system as the base units.
+void titleread();
+// Reads the prefix's "o.species" when it exists: species counts, names and kinds.
+void speciesread();
+// Reads the prefix's "o.hmc" when it exists: the mixing-fraction names, each as "f_" + name.
+void hmcfractionsread();
+
+// The start-up banner, to the unit, or to standard output when the unit is below 1.
+void header(int unit);
+
+// One line to the echo file, then the same line to the screen.
+void write_string(std::string_view text);
+
+// Sequential reader of one model or mesh file. Every failure stops the run: a failing open
+// through checkfileopen, a missing or short record through checkfileread (the read error of
+// the record-file layer), a negative count as an input error.
+class ModelRecordFile {
+ public:
+  // Opens an existing file, read only.
+  explicit ModelRecordFile(std::string name);
+
+  const std::string& name() const { return name_; }
+  int unit() const { return file_.unit(); }
+
+  std::int32_t i4();
+  // A 4-byte boolean: true when its lowest bit is 1.
+  bool l();
+  // A text record of the given width, returned without trailing blanks.
+  std::string text(std::size_t width);
+  // A 4-byte count; a negative one is an input error naming `what` and the file.
+  std::int32_t count(std::string_view what);
+  // The first values.size() values of the next record.
+  template <RecordValue T>
+  void values(std::span<T> out) {
+    checkfileread(readrecordvalues(file_.unit(), out), name_);
+  }
+  // Stops with the read failure when what is left of the file cannot hold `records` records
+  // carrying `payload` bytes between them. Counts read from a file are checked this way
+  // before they size any storage, so a corrupt count cannot ask for a giant allocation.
+  void needroom(std::int64_t records, std::int64_t payload);
+
+  // Gives the unit back (closing the file).
+  void close() { file_.release(); }
+
+ private:
+  std::string name_;
+  UnitHandle file_;
+};
+
+// a * b for non-negative factors, held at the largest 8-byte value instead of overflowing.
+constexpr std::int64_t saturatedproduct(std::int64_t a, std::int64_t b) {
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  if (a <= 0 || b <= 0) return 0;
+  return a > kMax / b ? kMax : a * b;
+}
+
+// Sizes a run-time array to n value-initialised entries; a failure goes to the allocation
+// report with `what`.
+template <class V>
+void allocatearray(V& array, std::int64_t n, std::string_view what) {
+  bool failed = n < 0;
+  if (!failed) {
+    try {
+      array.assign(static_cast<std::size_t>(n), typename V::value_type{});
+    } catch (const std::bad_alloc&) {
+      failed = true;
+    } catch (const std::length_error&) {
+      failed = true;
+    }
+  }
+  if (failed) check_alloc(kStatusNoMemory, what);
+}
+
+}  // namespace kelpra

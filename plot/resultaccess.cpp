@@ -1,0 +1,134 @@
+#include "plot/resultaccess.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+#include "binfile/binfile.hpp"
+#include "plot/plotdata.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "support/strings.hpp"
+#include "support/textview.hpp"
+
+namespace kelpra {
+namespace {
+
+constexpr std::int32_t kIndexDigits = 10;
+constexpr std::size_t kTimestampWidth = 60;
+
+// The candidate file of a root for the extension; empty when the root needs a species name
+// and the model has none.
+std::string candidate(std::string_view root, std::string_view prefix, std::string_view extension) {
+  std::string name;
+  if (root.starts_with("conc") || root.starts_with("redox")) {
+    if (plot_data.spname.empty()) return name;
+    const std::string_view species = trimview(plot_data.spname.front());
+    name.append(prefix).append("o.");
+    name.append(root.starts_with("redox") ? std::string_view("conc_pm") : root);
+    name.append(".").append(species);
+    if (root.starts_with("redox")) name.append("-Redox");
+  } else if (root.starts_with("hmc")) {
+    name.append("./hmc/").append(prefix).append("o.").append(root);
+  } else {
+    name.append(prefix).append("o.").append(root);
+  }
+  name.append(extension);
+  return name;
+}
+
+// Free-format text of a converted time: the shortest form that reads back to the same value.
+std::string timetext(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+const std::array<std::string_view, kTimeFileRoots>& timefileroots() {
+  static constexpr std::array<std::string_view, kTimeFileRoots> roots = {
+      "conc_chem",          "conc_dual",         "conc_frac",           "conc_olf",
+      "conc_pm",            "concsolid_pm",      "concsolid_dual",      "redox",
+      "head_chan",          "head_dual",         "head_frac",           "head_olf",
+      "head_pm",            "head_tile",         "head_well",           "DeltaZ_pm",
+      "DualExchSolAdv_olf", "DualExchSolDisp_olf", "envhead_pm",        "ETEvap_olf",
+      "ETPmEvap_olf",       "ETPmTranspire_olf", "ETActual_olf",        "ExchFlux_chan",
+      "ExchFlux_frac",      "Exchflux_olf",      "ExchFlux_tile",       "ExchFlux_well",
+      "ExchFlux_pm2_chan",  "ExchFlux_olf2_chan", "ExchSolAdv_frac",    "ExchSolAdv_olf",
+      "ExchSolDisp_frac",   "ExchSolDisp_olf",   "ice_sat_dual",        "ice_sat_pm",
+      "liquid_p",           "lp_chan",           "lp_frac",             "lp_olf",
+      "lp_pm",              "permafrost_frac",   "permafrost_pm",       "pet_olf",
+      "por_pm",             "q_dual",            "q_pm",                "rain_olf",
+      "rate_pm",            "sat_dual",          "sat_frac",            "sat_pm",
+      "snowcover",          "snowdepth",         "snowmelt",            "soilfrost_pm",
+      "solid_pm",           "tvk_pm",            "v_dual",              "v_frac",
+      "v_olf",              "v_pm",              "hmc_pm.hmc_error",    "hmc_olf.hmc_error",
+      "friction_olf",       "freeze_thaw_temp"};
+  return roots;
+}
+
+std::string outputtimeindex(std::int32_t index) {
+  const std::int32_t width = std::clamp(plot_data.outputtimeindexwidth, 1, kIndexDigits);
+  std::int64_t limit = 1;
+  for (std::int32_t i = 0; i < width; ++i) limit *= 10;
+  if (index < 0 || index >= limit) {
+    input_error("Output-time index " + std::to_string(index) + " does not fit in " + std::to_string(width) +
+                " digits.\nRaise the \"number of digits for output file suffix\" in the plot control file.");
+  }
+  char digits[kIndexDigits + 1];
+  std::snprintf(digits, sizeof digits, "%010d", index);
+  return std::string(digits + (kIndexDigits - width), static_cast<std::size_t>(width));
+}
+
+void findtimefile(std::string_view extension) {
+  const std::string_view ext =
+      extension.substr(0, std::min(extension.size(), static_cast<std::size_t>(std::max(plot_data.fextwidth, 0))));
+  if (plot_data.time_file_found) {
+    const std::string_view last = trimview(plot_data.time_fname);
+    const std::size_t dot = last.rfind('.');
+    if (dot == std::string_view::npos) {
+      fatalerror(std::string("File extension not found for file: ") += last);
+    }
+    std::string name(last.substr(0, dot));
+    name += ext;
+    if (fileexists(name)) {
+      plot_data.time_fname = std::move(name);
+      return;
+    }
+  }
+  plot_data.time_file_found = false;
+  const std::string_view prefix = trimview(plot_data.prefix);
+  for (const std::string_view root : timefileroots()) {
+    std::string name = candidate(root, prefix, ext);
+    if (!name.empty() && fileexists(name)) {
+      plot_data.time_fname = std::move(name);
+      plot_data.time_file_found = true;
+      return;
+    }
+  }
+}
+
+void gettimestamp(std::string_view extension, bool& found) {
+  plot_data.timestamp = "0.0";
+  found = false;
+  findtimefile(extension);
+  if (!plot_data.time_file_found) return;
+  found = true;
+  const std::string& fname = plot_data.time_fname;
+  const BinFileHeader header = parsetnqbinfileheader(readtnqbinfileheader(fname));
+  const std::string_view stamp = trimview(header.timestamp);
+  if (plot_data.sim_time_conversion) {
+    double time = 0.0;
+    int status = 0;
+    str2r8(stamp, time, &status);
+    if (status != 0) {
+      input_error_stat(status, "Cannot read the time stamp \"" + std::string(stamp) + "\" of file: " + fname);
+    }
+    plot_data.timestamp = timetext(time * plot_data.timeunitfactor + plot_data.addtime);
+  } else {
+    plot_data.timestamp = stamp.substr(0, std::min(stamp.size(), kTimestampWidth));
+  }
+}
+
+}  // namespace kelpra

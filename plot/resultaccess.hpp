@@ -1,0 +1,32 @@
+// Access to the simulator's result files: the zero-padded output-time index that ends every
+// result-file name, and the time stamp of an output time, taken from the header of the first
+// result file found for it. The value readers (read_var4 and the rest) stand in
+// plot/readservices.hpp.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelpra {
+
+// The file roots probed for a time stamp, in probing order.
+inline constexpr std::size_t kTimeFileRoots = 66;
+const std::array<std::string_view, kTimeFileRoots>& timefileroots();
+
+// The index as outputtimeindexwidth digits with leading zeros ("0005"). An index with more
+// digits than the width (or a negative one) stops the run: wrapping it onto the files of a
+// smaller index would convert those files again.
+std::string outputtimeindex(std::int32_t index);
+
+// Finds a result file whose name ends in the extension (a dot and the index digits): first
+// the remembered file with the new extension, else every root in order. Sets time_fname and
+// time_file_found.
+void findtimefile(std::string_view extension);
+
+// Sets timestamp to the time in the header of the file findtimefile finds ("0.0" and found
+// false when there is none), converted when sim_time_conversion is set.
+void gettimestamp(std::string_view extension, bool& found);
+
+}  // namespace kelpra
