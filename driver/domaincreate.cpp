@@ -1,0 +1,74 @@
+#include "driver/domaincreate.hpp"
+
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "driver/controlfile.hpp"
+#include "driver/meshfiles.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "support/textview.hpp"
+
+namespace kelpra {
+namespace {
+
+constexpr std::size_t kNameWidth = 50;
+
+// count zeros in a fresh array; a count that cannot be held is an allocation failure.
+void zeroed(I4Vec& array, std::int64_t count, std::string_view what) {
+  int status = 0;
+  try {
+    if (count < 0) throw std::length_error("negative count");
+    array.assign(static_cast<std::size_t>(count), 0);
+  } catch (const std::bad_alloc&) {
+    status = kStatusNoMemory;
+  } catch (const std::length_error&) {
+    status = kStatusNoMemory;
+  }
+  check_alloc(status, what);
+}
+
+}  // namespace
+
+void domaincreate(DOMAIN& dom, std::string_view name, DOMAIN& pm) {
+  const std::string_view n = trimview(name);
+  if (n == "addition") {
+    dom.name = "addition";
+    dom.exists = true;
+    return;
+  }
+
+  std::string coordinates(trimview(plot_data.prefix));
+  coordinates += "o.coordinates_";
+  coordinates += n;
+  dom.exists = fileexists(coordinates);
+  if (!dom.exists) return;
+
+  dom.name = std::string(n.substr(0, kNameWidth));
+  dom.unit = getunit();
+
+  const std::string no = "no " + dom.name;
+  dom.writefileinstr = "write " + dom.name + " domain file";
+  dom.writefile = true;
+  for (const InstructionRow& row : quantityinstructions()) {
+    dom.*row.instr = no + std::string(row.suffix);
+    dom.*row.sw = true;
+  }
+  dom.truncinstr = "truncate " + dom.name + " domain";
+  dom.trunclayerinstr = "truncate " + dom.name + " domain by layer";
+  dom.truncate = false;
+  dom.truncatebylayer = false;
+
+  coordsread(dom, pm);
+  elemsread(dom);
+
+  const PlotData& pd = plot_data;
+  if (pd.speciesfileexists) {
+    zeroed(dom.ConcNvar, pd.nspeciestot, "NewDomain ConcNvar array");
+    if (pd.colloidtransport) zeroed(dom.ConcSolidNvar, pd.nspeciestot, "NewDomain ConcSolidNvar array");
+  }
+  if (pd.hmcfileexists) zeroed(dom.HmcNvar, std::int64_t{pd.num_fractions} + 2, "NewDomain HmcNvar array");
+}
+
+}  // namespace kelpra

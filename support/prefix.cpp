@@ -1,0 +1,209 @@
+#include "support/prefix.hpp"
+
+#include <cstdlib>
+#include <string>
+
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "support/textview.hpp"
+
+namespace kelpra {
+namespace {
+
+constexpr std::string_view kBatchFile = "batch.pfx";
+
+// One line of a stream, without its terminator (and a CR before it). Returns 0,
+// kStatusEndOfFile when nothing was left, or kStatusReadFailed.
+int getlinefrom(std::FILE* f, std::string& line) {
+  line.clear();
+  if (f == nullptr) return kStatusReadFailed;
+  bool any = false;
+  for (;;) {
+    const int c = std::fgetc(f);
+    if (c == EOF) {
+      if (std::ferror(f) != 0) return kStatusReadFailed;
+      return any ? 0 : kStatusEndOfFile;
+    }
+    any = true;
+    if (c == '\n') break;
+    line.push_back(static_cast<char>(c));
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return 0;
+}
+
+bool isseparatorblank(char c) { return c == ' ' || c == '\t'; }
+
+// One text value in list form: blank lines and leading blanks are passed over; an unquoted
+// value ends at a blank, comma, slash or the end of its line; a quoted value runs to its
+// closing quote (over line ends, a doubled quote standing for one). A comma or slash in
+// place of the value leaves it empty. The value is cut to the prefix width.
+int readlistvalue(std::FILE* f, std::string& value) {
+  value.clear();
+  std::string line;
+  for (;;) {
+    const int status = getlinefrom(f, line);
+    if (status != 0) return status;
+    std::size_t p = 0;
+    while (p < line.size() && isseparatorblank(line[p])) ++p;
+    if (p == line.size()) continue;
+    const char first = line[p];
+    if (first == ',' || first == '/') return 0;
+    if (first == '\'' || first == '"') {
+      ++p;
+      for (;;) {
+        if (p >= line.size()) {
+          // The quoted value goes on in the next line.
+          const int next = getlinefrom(f, line);
+          if (next != 0) return next;
+          p = 0;
+          continue;
+        }
+        if (line[p] == first) {
+          if (p + 1 < line.size() && line[p + 1] == first) {
+            value.push_back(first);
+            p += 2;
+            continue;
+          }
+          break;
+        }
+        value.push_back(line[p++]);
+      }
+    } else {
+      while (p < line.size() && !isseparatorblank(line[p]) && line[p] != ',' && line[p] != '/') {
+        value.push_back(line[p++]);
+      }
+    }
+    if (value.size() > kPrefixWidth) value.resize(kPrefixWidth);
+    value.resize(static_cast<std::size_t>(len_trim(value)));
+    return 0;
+  }
+}
+
+void say(std::FILE* out, std::string_view line) {
+  if (!line.empty()) std::fwrite(line.data(), 1, line.size(), out);
+  std::fputc('\n', out);
+}
+
+std::string testname(std::string_view prefix, std::string_view suffix) {
+  std::string name(trimview(prefix));
+  name += trimview(suffix);
+  return name;
+}
+
+// The prefix from batch.pfx when the file can be read and names an existing model;
+// otherwise the messages that explain why not, and "".
+bool prefixfrombatchfile(std::string_view suffix, std::string& prefix, std::FILE* out) {
+  if (!fileexists(kBatchFile)) {
+    say(out, "batch.pfx file does not exist");
+    return false;
+  }
+  bool usable = true;
+  {
+    UnitHandle unit = UnitHandle::take();
+    if (openunit(unit.unit(), kBatchFile, FileForm::formatted, OpenStatus::old) != 0) {
+      say(out, "Error opening batch.pfx file");
+      return false;
+    }
+    if (readlistvalue(unitstream(unit.unit()), prefix) != 0) {
+      say(out, "Error reading batch.pfx file");
+      usable = false;
+    }
+  }
+  if (prefix.empty()) {
+    say(out, "Prefix from batch.pfx file is empty");
+    usable = false;
+  }
+  if (!usable) return false;
+  const std::string name = testname(prefix, suffix);
+  if (fileexists(name)) return true;
+  say(out, "Unable to find file " + name);
+  return false;
+}
+
+}  // namespace
+
+void getmodelprefix(std::string_view suffix, std::string& prefix) { getmodelprefix(suffix, prefix, stdin, stdout); }
+
+void getmodelprefix(std::string_view suffix, std::string& prefix, std::FILE* in, std::FILE* out) {
+  prefix.clear();
+  if (prefixfrombatchfile(suffix, prefix, out)) return;
+
+  say(out, "Switching to interactive mode");
+  for (;;) {
+    say(out, "Enter prefix of problem filename...");
+    std::fflush(out);
+    const int status = readlistvalue(in, prefix);
+    if (status != 0) {
+      std::fflush(out);
+      fatalerrorstat(status, "No problem prefix given: standard input ended or could not be read");
+    }
+    const std::string name = testname(prefix, suffix);
+    if (fileexists(name)) break;
+    say(out, "Unable to find file " + name);
+    say(out, "Please try again...");
+    say(out, "");
+  }
+
+  // Remember the answer for the next run.
+  UnitHandle unit = UnitHandle::take();
+  bool written = openunit(unit.unit(), kBatchFile, FileForm::formatted, OpenStatus::replace) == 0 &&
+                 writeline(unit.unit(), prefix) == 0 && std::fflush(unitstream(unit.unit())) == 0;
+  if (!written) say(out, "Failed to generate batch.pfx file with prefix " + prefix);
+  std::fflush(out);
+}
+
+std::string filebasename(std::string_view path) {
+  const int n = len_trim(path);
+  const std::size_t sep = path.substr(0, static_cast<std::size_t>(n)).find_last_of("/\\");
+  if (sep == std::string_view::npos) return std::string(trimview(path));
+  return std::string(path.substr(sep + 1, static_cast<std::size_t>(n) - sep - 1));
+}
+
+bool envvarisset(std::string_view name) {
+  const std::string key(trimview(name));
+  return !key.empty() && std::getenv(key.c_str()) != nullptr;
+}
+
+void cmdparser(std::string_view line, std::int32_t& position, std::string& token) {
+  token.clear();
+  const int n = len_trim(line);
+  // A position before the line's start counts from its first character.
+  int p = position < 1 ? 1 : position;
+  if (p > n) return;
+  auto at = [&](int i) { return line[static_cast<std::size_t>(i - 1)]; };
+  while (at(p) == ' ' || at(p) == '\t') {
+    ++p;
+    if (p > n) {
+      position = n + 1;
+      return;
+    }
+  }
+  bool quoted = false;
+  while (p <= n) {
+    const char c = at(p);
+    if (!quoted) {
+      if (c == '"') {
+        quoted = true;
+      } else if (c == ' ' || c == '\t') {
+        position = p + 1;
+        return;
+      } else {
+        token.push_back(c);
+      }
+    } else if (c == '"') {
+      if (p < n && at(p + 1) == '"') {
+        token.push_back('"');
+        ++p;
+      } else {
+        quoted = false;
+      }
+    } else {
+      token.push_back(c);
+    }
+    ++p;
+  }
+  position = n + 1;
+}
+
+}  // namespace kelpra

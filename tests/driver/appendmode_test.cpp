@@ -1,0 +1,156 @@
+// Append mode: the append file, its reading and writing, and the start-up search for the
+// first index inside the time window.
+#include "driver/appendmode.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "plot/plotdata.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "tests/kit/modelwriter.hpp"
+#include "tests/kit/process.hpp"
+
+namespace kelpra {
+namespace {
+
+using testkit::framedrecord;
+using testkit::le_i4;
+using testkit::readfile;
+using testkit::writefile;
+
+class AppendModeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_only::reseterrorstate();
+    freeunitall();
+    testing_only::resetplotdata();
+    plot_data.prefix = (dir_ / "abc").string();
+    echo_ = (dir_ / "abco.kelpra.eco").string();
+    plot_data.ieco = getunit();
+    ASSERT_EQ(openunit(plot_data.ieco, echo_, FileForm::formatted, OpenStatus::replace), 0);
+  }
+  void TearDown() override {
+    freeunitall();
+    testing_only::resetplotdata();
+    testing_only::reseterrorstate();
+  }
+  std::string appendfile() const { return plot_data.prefix + "o.tec_append"; }
+  std::string echo() {
+    std::fflush(unitstream(plot_data.ieco));
+    return readfile(echo_);
+  }
+  // A head file of "pm" whose header carries the time.
+  void headfile(int index, const std::string& time) {
+    char ext[8];
+    std::snprintf(ext, sizeof ext, "%04d", index);
+    testkit::writeresult_r8(plot_data.prefix + "o.head_pm." + ext, time + " Heads", std::vector<double>{1.0, 2.0});
+  }
+  // Runs f expecting a stop; returns what went to standard error.
+  template <class F>
+  std::string stops(F f) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(f(), RunStopped);
+    return ::testing::internal::GetCapturedStderr();
+  }
+
+  testkit::TempDir dir_;
+  std::string echo_;
+};
+
+TEST_F(AppendModeTest, FileNameFollowsThePrefix) { EXPECT_EQ(tecappendfilename(), plot_data.prefix + "o.tec_append"); }
+
+TEST_F(AppendModeTest, WrittenIndexIsOneFramedRecordAndReadsBack) {
+  writetecplotappend(15);
+  EXPECT_EQ(readfile(appendfile()), framedrecord(le_i4(15)));
+  EXPECT_EQ(readtecplotappend(), 15);
+  // A later write replaces the file from its start.
+  writetecplotappend(3);
+  EXPECT_EQ(readfile(appendfile()), framedrecord(le_i4(3)));
+  EXPECT_EQ(readtecplotappend(), 3);
+}
+
+TEST_F(AppendModeTest, MissingFileReadsAsZero) { EXPECT_EQ(readtecplotappend(), 0); }
+
+TEST_F(AppendModeTest, UnopenableFileIsNotWrittenAndNotReported) {
+  plot_data.prefix = (dir_ / "nosuchdir" / "abc").string();
+  ::testing::internal::CaptureStderr();
+  writetecplotappend(7);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(readtecplotappend(), 0);
+}
+
+// An interrupted or damaged count file must not start a run at a made-up index.
+TEST_F(AppendModeTest, BrokenCountFileStopsTheRun) {
+  const std::string readfailure = "Error reading the last output-time index from the append file: " + appendfile();
+  const struct {
+    std::string bytes;
+    std::string message;
+  } cases[] = {
+      {framedrecord(le_i4(12)).substr(0, 6), readfailure},        // cut short
+      {"", readfailure},                                           // empty
+      {framedrecord(le_i4(12), 4, 8), readfailure},                // length words differ
+      {framedrecord("ab"), readfailure},                           // record too short
+      {framedrecord(le_i4(-3)), "holds an invalid output-time index: -3"},
+      {framedrecord(le_i4(2147483647)), "holds an invalid output-time index: 2147483647"},
+  };
+  for (const auto& c : cases) {
+    testing_only::reseterrorstate();
+    writefile(appendfile(), c.bytes);
+    const std::string err = stops([] { readtecplotappend(); });
+    EXPECT_NE(err.find(c.message), std::string::npos) << err;
+  }
+}
+
+TEST_F(AppendModeTest, StartMessagesNameTheNextIndex) {
+  writetecplotappend(12);
+  ::testing::internal::CaptureStdout();
+  inittecplotappend();
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  const std::string lines = "\nAppending to Tecplot output\nStarting at time index 0013\n\n";
+  EXPECT_EQ(out, lines);
+  EXPECT_EQ(echo(), lines);
+  EXPECT_EQ(plot_data.tecappendnfile, 13);
+  EXPECT_EQ(plot_data.tecappendnfile0, 1);
+}
+
+TEST_F(AppendModeTest, FirstRunStartsAtOneAndWidthSixShowsSixDigits) {
+  plot_data.outputtimeindexwidth = 6;
+  plot_data.fextwidth = 7;
+  ::testing::internal::CaptureStdout();
+  inittecplotappend();
+  EXPECT_NE(::testing::internal::GetCapturedStdout().find("Starting at time index 000001\n"), std::string::npos);
+  EXPECT_EQ(plot_data.tecappendnfile, 1);
+}
+
+TEST_F(AppendModeTest, FirstIndexInsideTheClosedTimeWindow) {
+  plot_data.truncate_time_domain = true;
+  plot_data.tmin_trunc = 100.0;
+  plot_data.tmax_trunc = 200.0;
+  ::testing::internal::CaptureStdout();
+  inittecplotappend();
+  EXPECT_EQ(plot_data.tecappendnfile0, 1);
+  headfile(1, "50.0");
+  headfile(2, "150.0");
+  inittecplotappend();
+  EXPECT_EQ(plot_data.tecappendnfile0, 2);
+  headfile(2, "20.0");
+  inittecplotappend();
+  EXPECT_EQ(plot_data.tecappendnfile0, 3);  // index 3 has no file
+  headfile(3, "200.0");
+  inittecplotappend();
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(plot_data.tecappendnfile0, 3);
+}
+
+TEST_F(AppendModeTest, TimeThatIsNoNumberStopsTheWindowSearch) {
+  plot_data.truncate_time_domain = true;
+  plot_data.tmax_trunc = 1.0;
+  headfile(1, "soon");
+  const std::string err = stops([] { inittecplotappend(); });
+  EXPECT_FALSE(err.empty());
+}
+
+}  // namespace
+}  // namespace kelpra
