@@ -1,10 +1,4 @@
 // Program entry. Every stopping report unwinds to here; the run then ends with status 1.
-#include "support/errors.hpp"
+#include "driver/mainprogram.hpp"
 
-int main() {
-  try {
-    return 0;
-  } catch (const kelpra::RunStopped& stop) {
-    return stop.exitstatus;
-  }
-}
+int main(int argc, char** argv) { return kelpra::kelpramain(argc, argv); }

@@ -164,6 +164,9 @@ struct PlotData {
   std::int32_t globalstartindex = 0;
   bool olf_wall = false;
   std::int32_t nnwall = 0;
+  // The three wall arrays are indexed by global node number m: entry m - 1 of the vectors and
+  // row m of link_olf2wall (rows below the "olf" block unused); link_olf2wall holds global
+  // node numbers. wallelemid is indexed by "olf" element.
   Mask is_wallnode;
   DynArray2D<std::int32_t> link_olf2wall;
   I4Vec link_wall2olf;
@@ -197,6 +200,7 @@ struct PlotData {
   std::int32_t itmp2 = 0;
   std::int32_t status = 0;
   std::string filename;
+  std::string fbuff = std::string(131072, ' ');  // line buffer of the ASCII array writers
   std::string dlist;   // ASCII share list of the zone line being built
   std::string varloc;  // ASCII cell-centred list of the zone line being built
   std::string zone_line;

@@ -1,5 +1,6 @@
 // Value arrays and element connectivity of a zone. ASCII values are formatted into a large
 // buffer and written many lines at a time; masked (truncated) arrays are packed first.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -18,10 +19,21 @@ constexpr std::size_t kBufferSize = 1 << 17;
 
 std::string domainname(const DOMAIN& dom) { return std::string(trimview(dom.name)); }
 
-// Collects text and hands it to a unit's stream in large blocks.
+[[noreturn]] void unsupportedshape(const DOMAIN& dom) {
+  input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " + domainname(dom) +
+              " domain.");
+}
+
+// The run's line buffer, fbuff, sized once; every array write reuses it.
+char* linebuffer() {
+  if (plot_data.fbuff.size() < kBufferSize) plot_data.fbuff.resize(kBufferSize, ' ');
+  return plot_data.fbuff.data();
+}
+
+// Collects text in the line buffer and hands it to a unit's stream in large blocks.
 class LineBuffer {
  public:
-  explicit LineBuffer(int unit) : unit_(unit), stream_(unitstream(unit)) {}
+  explicit LineBuffer(int unit) : unit_(unit), stream_(unitstream(unit)), buffer_(linebuffer()) {}
   ~LineBuffer() { flushquietly(); }
   LineBuffer(const LineBuffer&) = delete;
   LineBuffer& operator=(const LineBuffer&) = delete;
@@ -46,8 +58,8 @@ class LineBuffer {
   }
   int unit_;
   std::FILE* stream_;
+  char* buffer_;
   std::size_t used_ = 0;
-  char buffer_[kBufferSize];
 };
 
 // Right-aligns text of length n in a field of width w (n <= w).
@@ -169,20 +181,55 @@ void writearray(std::int32_t var, std::int32_t n, std::span<const T> values, boo
   }
 }
 
+// Output number of the node of "olf" element e that stands for "pm" node pmnode. Values are
+// written node by node in the domain's own order, only the nodes of `nodemask` when it is set,
+// so a node's output number is its rank among the kept own nodes (`ownnumbers` when given).
+std::int32_t olfnode(const DOMAIN& dom, std::int32_t e, std::int32_t pmnode,
+                     const std::vector<std::int32_t>* ownnumbers) {
+  const std::string where = "Element " + std::to_string(e) + " of olf domain: ";
+  if (pmnode < 1 || static_cast<std::size_t>(pmnode) > dom.link_pm2dom.size()) {
+    input_error(where + "porous medium node " + std::to_string(pmnode) + " has no node in the domain.");
+  }
+  std::int32_t m = dom.link_pm2dom[static_cast<std::size_t>(pmnode - 1)];
+  const auto& pd = plot_data;
+  if (pd.olf_wall && m >= 1 && static_cast<std::size_t>(m) <= pd.is_wallnode.size() &&
+      pd.is_wallnode[static_cast<std::size_t>(m - 1)] != 0) {
+    const std::int32_t wall =
+        static_cast<std::size_t>(e) <= pd.wallelemid.size() ? pd.wallelemid[static_cast<std::size_t>(e - 1)] : 0;
+    if (m > pd.link_olf2wall.extent1() || wall < 1 || wall > pd.link_olf2wall.extent2()) {
+      input_error(where + "wall " + std::to_string(wall) + " of node " + std::to_string(m) +
+                  " is not in the wall tables.");
+    }
+    m = pd.link_olf2wall(m, wall);
+  }
+  const std::int32_t own = m - dom.globalstart;
+  if (own < 1 || own > dom.nn) {
+    input_error(where + "node " + std::to_string(m) + " is not one of the domain's nodes " +
+                std::to_string(dom.globalstart + 1) + " to " + std::to_string(dom.globalstart + dom.nn) + ".");
+  }
+  if (dom.nodemask.empty()) return own;
+  const auto o = static_cast<std::size_t>(own - 1);
+  if (ownnumbers != nullptr && o < ownnumbers->size()) return (*ownnumbers)[o];
+  if (o >= dom.nodemask.size() || dom.nodemask[o] == 0) return 0;  // not in the zone
+  return static_cast<std::int32_t>(
+      std::count_if(dom.nodemask.begin(), dom.nodemask.begin() + static_cast<std::ptrdiff_t>(o) + 1,
+                    [](std::uint8_t kept) { return kept != 0; }));
+}
+
 template <class T>
 void writereallines(std::int32_t n, std::span<const T> values, int unit) {
   const auto count = std::min(static_cast<std::size_t>(std::max(n, 0)), values.size());
-  auto buffer = std::make_unique<LineBuffer>(unit);
+  LineBuffer buffer(unit);
   std::size_t i = 0;
   while (i < count) {
     const std::size_t k = std::min<std::size_t>(5, count - i);
-    char* p = buffer->reserve(5 * 26 + 1);
+    char* p = buffer.reserve(5 * 26 + 1);
     for (std::size_t j = 0; j < k; ++j) formatreal26(static_cast<double>(values[i + j]), p + 26 * j);
     p[26 * k] = '\n';
-    buffer->commit(26 * k + 1);
+    buffer.commit(26 * k + 1);
     i += k;
   }
-  buffer->flush();
+  buffer.flush();
 }
 
 }  // namespace
@@ -251,39 +298,45 @@ void writearrayreal8(std::int32_t n, std::span<const double> values, int unit) {
 
 void writearrayint4(std::int32_t n, std::span<const std::int32_t> values, int unit) {
   const auto count = std::min(static_cast<std::size_t>(std::max(n, 0)), values.size());
-  auto buffer = std::make_unique<LineBuffer>(unit);
+  LineBuffer buffer(unit);
   std::size_t i = 0;
   while (i < count) {
     const std::size_t k = std::min<std::size_t>(5, count - i);
-    char* p = buffer->reserve(5 * 11 + 1);
+    char* p = buffer.reserve(5 * 11 + 1);
     for (std::size_t j = 0; j < k; ++j) {
       p[11 * j] = ' ';
       writeint10(values[i + j], p + 11 * j + 1);
     }
     p[11 * k] = '\n';
-    buffer->commit(11 * k + 1);
+    buffer.commit(11 * k + 1);
     i += k;
   }
-  buffer->flush();
+  buffer.flush();
 }
 
 void bufferedwriteint4(std::int32_t n, std::span<const std::int32_t> values, int unit, std::int32_t perline) {
   const auto count = std::min(static_cast<std::size_t>(std::max(n, 0)), values.size());
   const auto q = static_cast<std::size_t>(std::max(perline, 1));
-  auto buffer = std::make_unique<LineBuffer>(unit);
+  // The line format holds eight values; a longer group goes on over further lines.
+  constexpr std::size_t kFormatValues = 8;
+  LineBuffer buffer(unit);
   std::size_t i = 0;
   while (i < count) {
-    const std::size_t k = std::min(q, count - i);
-    char* p = buffer->reserve(11 * q + 1);
-    for (std::size_t j = 0; j < k; ++j) {
-      writeint10(values[i + j], p + 11 * j);
-      p[11 * j + 10] = ' ';
+    const std::size_t group = std::min(q, count - i);
+    for (std::size_t done = 0; done < group;) {
+      const std::size_t k = std::min(kFormatValues, group - done);
+      char* p = buffer.reserve(11 * kFormatValues + 1);
+      for (std::size_t j = 0; j < k; ++j) {
+        writeint10(values[i + done + j], p + 11 * j);
+        p[11 * j + 10] = ' ';
+      }
+      p[11 * k] = '\n';
+      buffer.commit(11 * k + 1);
+      done += k;
     }
-    p[11 * k] = '\n';
-    buffer->commit(11 * k + 1);
-    i += k;
+    i += group;
   }
-  buffer->flush();
+  buffer.flush();
 }
 
 void tecplotwritearrayreal4(std::int32_t var, std::int32_t n, std::span<const float> values, bool truncate,
@@ -299,7 +352,28 @@ void tecplotwritearrayint4(std::int32_t var, std::int32_t n, std::span<const std
   writearray(var, n, values, truncate, mask, label, dom);
 }
 
+namespace {
+// Output numbers of a domain's own nodes: kept nodes numbered in order.
+std::vector<std::int32_t> ownoutputnumbers(const DOMAIN& dom) {
+  std::vector<std::int32_t> numbers(dom.nodemask.size(), 0);
+  std::int32_t k = 0;
+  for (std::size_t i = 0; i < dom.nodemask.size(); ++i) {
+    if (dom.nodemask[i] != 0) numbers[i] = ++k;
+  }
+  return numbers;
+}
+
+void elementnodes(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes,
+                  const std::vector<std::int32_t>* ownnumbers);
+}  // namespace
+
 void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes) {
+  elementnodes(dom, e, nodes, nullptr);
+}
+
+namespace {
+void elementnodes(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes,
+                  const std::vector<std::int32_t>* ownnumbers) {
   const auto nln = static_cast<std::size_t>(dom.nln);
   const auto base = static_cast<std::size_t>(e - 1) * nln;
   auto inc = [&](std::size_t k) { return dom.incidences[base + k - 1]; };
@@ -331,34 +405,15 @@ void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::
         nodes[2] = nodes[3] = out(inc(3));
         return;
       }
-      const bool linked = dom.coupling != 0 && trimview(dom.name) != "pm";
-      if (!linked) {
+      // Overland quadrilaterals of a multi-node "olf" domain hold "pm" node numbers: each is
+      // taken to the domain's own node, and on a wall to that node's copy on the element's
+      // wall, so the two sides of a wall stay apart.
+      const bool ownolf = dom.coupling == 1 && trimview(dom.name) == "olf";
+      if (!ownolf) {
         for (std::size_t k = 1; k <= 4; ++k) nodes[k - 1] = out(inc(k));
         return;
       }
-      // Elements of the other multi-node domains hold "pm" node numbers: map each to this
-      // domain's own node, and on an overland wall to the node's copy on the element's wall.
-      const bool walls = plot_data.olf_wall && trimview(dom.name) == "olf";
-      for (std::size_t k = 1; k <= 4; ++k) {
-        const std::int32_t pmnode = inc(k);
-        if (pmnode < 1 || static_cast<std::size_t>(pmnode) > dom.link_pm2dom.size()) {
-          input_error("Element " + std::to_string(e) + " of " + domainname(dom) + " domain refers to porous " +
-                      "medium node " + std::to_string(pmnode) + " that has no node in the domain.");
-        }
-        std::int32_t m = dom.link_pm2dom[static_cast<std::size_t>(pmnode - 1)];
-        if (walls && m >= 1 && static_cast<std::size_t>(m) <= plot_data.is_wallnode.size() &&
-            plot_data.is_wallnode[static_cast<std::size_t>(m - 1)] != 0) {
-          const std::int32_t wall = static_cast<std::size_t>(e) <= plot_data.wallelemid.size()
-                                        ? plot_data.wallelemid[static_cast<std::size_t>(e - 1)]
-                                        : 0;
-          if (m > plot_data.link_olf2wall.extent1() || wall < 1 || wall > plot_data.link_olf2wall.extent2()) {
-            input_error("Element " + std::to_string(e) + " of olf domain: wall " + std::to_string(wall) +
-                        " of node " + std::to_string(m) + " is not in the wall tables.");
-          }
-          m = plot_data.link_olf2wall(m, wall);
-        }
-        nodes[k - 1] = out(m - dom.globalstart);
-      }
+      for (std::size_t k = 1; k <= 4; ++k) nodes[k - 1] = olfnode(dom, e, inc(k), ownnumbers);
       return;
     }
     case 6:
@@ -373,10 +428,11 @@ void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::
       for (std::size_t k = 1; k <= 8; ++k) nodes[k - 1] = out(inc(k));
       return;
     default:
-      input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " +
-                  domainname(dom) + " domain.");
+      unsupportedshape(dom);
   }
 }
+
+}  // namespace
 
 void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom) {
   std::int32_t npe = 0;
@@ -387,8 +443,7 @@ void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom) {
     case 6:
     case 8: npe = 8; break;
     default:
-      input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " +
-                  domainname(dom) + " domain.");
+      unsupportedshape(dom);
   }
   const auto ne = static_cast<std::size_t>(std::max(dom.ne, 0));
   const bool masked = !elemmask.empty();
@@ -408,10 +463,11 @@ void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom) {
     check_alloc(kStatusNoMemory, "Tecplot element connectivity array");
   }
   std::array<std::int32_t, 8> nodes{};
+  const std::vector<std::int32_t> ownnumbers = ownoutputnumbers(dom);
   std::size_t p = 0;
   for (std::size_t e = 0; e < ne; ++e) {
     if (masked && elemmask[e] == 0) continue;
-    tecplotelemconnectivity(dom, static_cast<std::int32_t>(e + 1), nodes);
+    elementnodes(dom, static_cast<std::int32_t>(e + 1), nodes, &ownnumbers);
     for (std::int32_t k = 0; k < npe; ++k) {
       const std::int32_t node = nodes[static_cast<std::size_t>(k)];
       if (node < 1 || node > dom.zonenodes) {

@@ -42,13 +42,15 @@ void checkzonecomplete(const DOMAIN& dom) {
   }
 }
 
-// Takes the pending marks into the checks of the new zone.
-void startzonechecks(DOMAIN& dom, std::int32_t nodes, std::int32_t elements, std::int32_t sharezone) {
+// Takes the pending marks into the checks of the new zone. The first zone written since
+// tecplotinit shares nothing (an appended binary data set may already hold earlier zones).
+void startzonechecks(DOMAIN& dom, bool firstzone, std::int32_t nodes, std::int32_t elements,
+                     std::int32_t sharezone) {
   const auto nvar = static_cast<std::size_t>(dom.nvar);
   dom.pendingshare.resize(nvar, 0);
   dom.pendingcc.resize(nvar, 0);
   dom.zonevarstate.assign(nvar, 0);
-  if (dom.zone > 1) {
+  if (!firstzone) {
     for (std::size_t i = 0; i < nvar; ++i) {
       if (dom.pendingshare[i] != 0) dom.zonevarstate[i] = 2;
     }
@@ -161,13 +163,23 @@ void tecplotmetadataascii(int unit) {
 void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int32_t elements,
                         std::string_view timetext, std::int32_t sharezone, DOMAIN& dom) {
   checkzonecomplete(dom);
+  const std::int32_t type = zonetypecode(dom.nln, dom.name);
+  if (type == 0) {
+    input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " + domainname(dom) +
+                " domain.");
+  }
+  const bool firstzone = dom.zone == 0;
   const std::string_view time = trimview(timetext);
   const bool hastime = len_trim(time) > 0 && time.find_first_not_of(' ') != std::string_view::npos;
   if (plot_data.tecplot_bin_mode) {
-    const std::int32_t type = zonetypecode(dom.nln, dom.name);
-    if (type == 0) {
-      input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " +
-                  domainname(dom) + " domain.");
+    // The zone hands one entry per variable of each list to the library. A variable without
+    // a data-type call is single precision, as the list's fill says.
+    if (dom.vardatatype.size() < dom.nvar) {
+      dom.vardatatype.resize(dom.nvar, 1, std::string("Tecplot data type array"));
+    }
+    if (dom.varshare.size() < dom.nvar || dom.varlocation.size() < dom.nvar || dom.varpassive.size() < dom.nvar) {
+      fatalerror("Tecplot data set of " + domainname(dom) + " domain was opened with fewer than its " +
+                 std::to_string(dom.nvar) + " variables.");
     }
     for (std::int32_t k = 1; k <= dom.ncc; ++k) {
       const std::int32_t v = dom.ccvars(k);
@@ -175,7 +187,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     }
     dom.ncc = 0;
     // The first zone has no earlier zone to share with; marks made before it are dropped.
-    if (dom.zone == 0) {
+    if (firstzone) {
       for (auto& share : dom.varshare) share = 0;
     }
     const std::string title(trimview(zonetitle));
@@ -202,10 +214,6 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     for (auto& location : dom.varlocation) location = 1;
     for (auto& share : dom.varshare) share = 0;
   } else {
-    if (zonetypeword(dom.nln, dom.name).empty()) {
-      input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " +
-                  domainname(dom) + " domain.");
-    }
     dom.zone += 1;
     // The marks of this domain's zone, each variable once, in variable-number order.
     plot_data.varloc = numberlist(dom.pendingcc);
@@ -245,7 +253,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     plot_data.varloc.clear();
     plot_data.dlist.clear();
   }
-  startzonechecks(dom, nodes, elements, sharezone);
+  startzonechecks(dom, firstzone, nodes, elements, sharezone);
 }
 
 void tecplotfileflush(DOMAIN& dom) {

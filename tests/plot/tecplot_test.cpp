@@ -6,6 +6,9 @@
 #include <limits>
 #include <regex>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -323,7 +326,8 @@ TEST_F(Writer, OverlandWallsMapNodesOntoTheirWallCopies) {
   olf.globalstart = 100;
   olf.incidences = {1, 2, 3, 4};  // "pm" node numbers
   olf.link_pm2dom = {101, 102, 103, 104};
-  olf.nodemap = {1, 2, 3, 4, 5};
+  olf.nn = 5;
+  olf.nodemask = {1, 1, 1, 1, 1};
   plot_data.olf_wall = true;
   plot_data.is_wallnode.assign(110, 0);
   plot_data.is_wallnode[102 - 1] = 1;
@@ -333,6 +337,12 @@ TEST_F(Writer, OverlandWallsMapNodesOntoTheirWallCopies) {
   std::array<std::int32_t, 8> nodes{};
   tecplotelemconnectivity(olf, 1, nodes);
   EXPECT_EQ((std::vector<int>(nodes.begin(), nodes.begin() + 4)), (std::vector<int>{1, 5, 3, 4}));
+
+  // With node 2 left out the kept own nodes are numbered in order.
+  DOMAIN cut = olf;
+  cut.nodemask = {1, 0, 1, 1, 1};
+  tecplotelemconnectivity(cut, 1, nodes);
+  EXPECT_EQ((std::vector<int>(nodes.begin(), nodes.begin() + 4)), (std::vector<int>{1, 4, 2, 3}));
 
   // Another multi-node domain never reads the overland wall tables.
   DOMAIN chan = olf;
@@ -516,6 +526,123 @@ TEST_F(Writer, BinaryDataSetHoldsTheSameValuesAsAscii) {
     }
   }
   EXPECT_EQ(units, 2);
+}
+
+// The overland mesh lies on the top layer of "pm": its elements name "pm" nodes 5 to 8, its own
+// nodes are 1 to 4 and the node map runs over the "pm" nodes.
+TEST_F(Writer, OverlandQuadrilateralsOnTopOfThePorousMedium) {
+  DOMAIN olf;
+  olf.name = "olf";
+  olf.coupling = 1;
+  olf.nln = 4;
+  olf.nn = 4;
+  olf.globalstart = 8;
+  olf.incidences = {5, 6, 8, 7};
+  olf.link_pm2dom = {0, 0, 0, 0, 9, 10, 11, 12};
+  olf.link_dom2pm = {5, 6, 7, 8};
+  olf.nodemask = {1, 1, 1, 1};
+  olf.nodemap = {0, 0, 0, 0, 1, 2, 3, 4};
+  std::array<std::int32_t, 8> nodes{};
+  tecplotelemconnectivity(olf, 1, nodes);
+  EXPECT_EQ((std::vector<int>(nodes.begin(), nodes.begin() + 4)), (std::vector<int>{1, 2, 4, 3}));
+}
+
+TEST_F(Writer, BinaryZoneOfManyVariablesWithoutDataTypeCalls) {
+  plot_data.tecplot_bin_mode = true;
+  DOMAIN dom = pmdomain();
+  ::testing::internal::CaptureStdout();
+  tecplotinit(dom);
+  std::int32_t v = 0;
+  for (int i = 1; i <= 120; ++i) tecplotvaradd("V" + std::to_string(i), dom.nvar, v, dom.varlist);
+  const std::string base = (dir / "many").string();
+  tecplotfileopen(base, "t", dom.nvar, dom.varlist, dom);
+  tecplotwritezonefe("pm", 12, 2, "1.0", 0, dom);
+  const std::vector<float> values(12, 0.5f);
+  for (int i = 1; i <= 120; ++i) tecplotwritearrayreal4(i, 12, values, false, Mask(), "V", dom);
+  tecplotwriteconnectivity(Mask(2, 1), dom);
+  tecplotfileclose(dom);
+  ::testing::internal::GetCapturedStdout();
+  testkit::TecplotFile file;
+  std::string error;
+  ASSERT_TRUE(testkit::readtecplot(base + ".szplt", file, error)) << error;
+  ASSERT_EQ(file.zones.size(), 1u);
+  EXPECT_EQ(file.zones[0].datatypes, std::vector<int>(120, 1));
+  EXPECT_EQ(file.zones[0].values[119], std::vector<double>(12, 0.5));
+}
+
+// An appending run continues a binary data set that already holds zone 1; its first zone still
+// writes every variable, so a share mark made before it is dropped in the checks as in the file.
+TEST_F(Writer, FirstZoneOfAnAppendingRunSharesNothing) {
+  plot_data.tecplot_bin_mode = true;
+  const std::string base = (dir / "app").string();
+  const Mask none;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    DOMAIN dom = pmdomain();
+    ::testing::internal::CaptureStdout();
+    registervars(dom);
+    tecplotfileopen(base, "t", dom.nvar, dom.varlist, dom);
+    writezone1(dom, "1.0");
+    tecplotfileflush(dom);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  DOMAIN dom = pmdomain();
+  ::testing::internal::CaptureStdout();
+  registervars(dom);
+  tecplotfileopen(base, "t", dom.nvar, dom.varlist, dom);
+  tecplotvarshareadd(1, 1, dom);
+  tecplotvarlocccadd(3, dom);
+  tecplotwritezonefe("pm", 12, 2, "2.0", 0, dom);
+  EXPECT_EQ(dom.zone, 2);
+  tecplotwritearrayreal8(1, 12, dom.x, false, none, "X", dom);
+  tecplotwritearrayreal8(2, 12, dom.z, false, none, "Head", dom);
+  tecplotwritearrayint4(3, 2, std::vector<std::int32_t>{1, 2}, false, none, "Layer", dom);
+  tecplotwriteconnectivity(Mask(2, 1), dom);
+  tecplotfileclose(dom);
+  ::testing::internal::GetCapturedStdout();
+  testkit::TecplotFile file;
+  std::string error;
+  ASSERT_TRUE(testkit::readtecplot(base + ".szplt", file, error)) << error;
+  ASSERT_EQ(file.zones.size(), 2u);
+  EXPECT_EQ(file.zones[1].sharezone, (std::vector<int>{-1, -1, -1}));
+  EXPECT_DOUBLE_EQ(file.zones[1].solutiontime, 2.0);
+}
+
+TEST_F(Writer, LongAsciiMarkListsAreKeptWhole) {
+  DOMAIN dom = pmdomain();
+  ::testing::internal::CaptureStdout();
+  tecplotinit(dom);
+  std::int32_t v = 0;
+  for (int i = 1; i <= 300; ++i) tecplotvaradd("V" + std::to_string(i), dom.nvar, v, dom.varlist);
+  for (int i = 1; i <= 300; ++i) tecplotdatatypereal8(i, {}, dom);
+  tecplotfileopen((dir / "long").string(), "t", dom.nvar, dom.varlist, dom);
+  dom.zone = 1;  // as if zone 1 had been written
+  for (int i = 1; i <= 300; ++i) tecplotvarshareadd(i, 1, dom);
+  for (int i = 1; i <= 300; ++i) tecplotvarlocccadd(i, dom);
+  tecplotwritezonefe("pm", 12, 2, "", 1, dom);
+  ::testing::internal::GetCapturedStdout();
+  std::string numbers;
+  for (int i = 1; i <= 300; ++i) numbers += (i > 1 ? "," : "") + std::to_string(i);
+  EXPECT_NE(plot_data.zone_line.find("VARLOCATION=([" + numbers + "]=CELLCENTERED)"), std::string::npos);
+  EXPECT_NE(plot_data.zone_line.find("VARSHARELIST=([" + numbers + "])"), std::string::npos);
+  EXPECT_EQ(std::count(dom.dtlist.begin(), dom.dtlist.end(), ','), 299);
+}
+
+TEST_F(Writer, ConnectivityLinesHoldEightValuesAtMost) {
+  const int unit = getunit();
+  const std::string name = (dir / "conn.txt").string();
+  ASSERT_EQ(openunit(unit, name, FileForm::formatted, OpenStatus::replace), 0);
+  std::vector<std::int32_t> values(20);
+  for (int i = 0; i < 20; ++i) values[static_cast<std::size_t>(i)] = i + 1;
+  bufferedwriteint4(20, values, unit, 10);
+  freeunit(unit);
+  const std::string text = testkit::readfile(name);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+  EXPECT_EQ(text.substr(0, text.find('\n')).size(), 88u);
 }
 
 }  // namespace

@@ -1,0 +1,230 @@
+#include "driver/mainprogram.hpp"
+
+#include <array>
+#include <cstdio>
+
+#include "compare/comparisons.hpp"
+#include "driver/appendmode.hpp"
+#include "driver/controlfile.hpp"
+#include "driver/domaincreate.hpp"
+#include "driver/plotsetup.hpp"
+#include "driver/specialplots.hpp"
+#include "plot/messages.hpp"
+#include "plot/modelfiles.hpp"
+#include "plot/nodesearch.hpp"
+#include "plot/normalexit.hpp"
+#include "plot/resultaccess.hpp"
+#include "plot/tecplot.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "support/prefix.hpp"
+#include "support/strings.hpp"
+#include "support/textview.hpp"
+#include "support/warnings.hpp"
+
+namespace kelpra {
+namespace {
+
+// The records of the run.
+struct Domains {
+  DOMAIN pm, pmcopy, dual, olf, frac, chan, well, tile, addition;
+  // Processing order of the plot files.
+  std::array<DOMAIN*, 6> others() { return {&dual, &frac, &olf, &well, &chan, &tile}; }
+  std::array<DOMAIN*, 7> plotted() { return {&pm, &dual, &frac, &olf, &well, &chan, &tile}; }
+  std::array<DOMAIN*, 8> controlblocks() { return {&pm, &dual, &frac, &olf, &well, &chan, &tile, &addition}; }
+};
+
+// One line to the screen, then to the echo file.
+void both(const std::string& line) { screenthenecho(line); }
+
+void createdomains(Domains& d) {
+  domaincreate(d.pm, "pm", d.pm);
+  d.pm.coupling = 1;
+  d.pmcopy = d.pm;
+  domaincreate(d.dual, "dual", d.pmcopy);
+  domaincreate(d.olf, "olf", d.pmcopy);
+  domaincreate(d.frac, "frac", d.pmcopy);
+  domaincreate(d.chan, "chan", d.pmcopy);
+  domaincreate(d.well, "well", d.pmcopy);
+  domaincreate(d.tile, "tile", d.pmcopy);
+  domaincreate(d.addition, "addition", d.pmcopy);
+}
+
+void plotcontrol(Domains& d) {
+  const std::string prefix(trimview(plot_data.prefix));
+  const std::string controlname = prefix + ".plot.control";
+  plot_data.plotcontrolfileexists = fileexists(controlname);
+  plot_data.plotcontrolunit = getunit();
+  if (!plot_data.plotcontrolfileexists || plot_data.makeplotcontrolfile) {
+    checkfileopen(openunit(plot_data.plotcontrolunit, controlname, FileForm::formatted, OpenStatus::replace),
+                  controlname);
+    writeplotcontrolinit();
+    for (DOMAIN* dom : d.controlblocks()) writeplotcontrol(*dom);
+    checkfilewrite(writeline(plot_data.plotcontrolunit, "write time series file"), controlname);
+    checkfilewrite(writeline(plot_data.plotcontrolunit, "end"), controlname);
+  } else {
+    const std::string scratch = "scratch_plot";
+    plot_data.itmp = getunit();
+    checkfileopen(openunit(plot_data.itmp, scratch, FileForm::formatted, OpenStatus::replace), scratch);
+    plot_data.itmp2 = getunit();
+    checkfileopen(openunit(plot_data.itmp2, controlname, FileForm::formatted, OpenStatus::old), controlname);
+    strip_comments(plot_data.itmp2, plot_data.itmp);
+    freeunit(plot_data.itmp);
+    freeunit(plot_data.itmp2);
+    checkfileopen(openunit(plot_data.plotcontrolunit, scratch, FileForm::formatted, OpenStatus::old), scratch);
+    readplotcontrolinit();
+    for (DOMAIN* dom : d.controlblocks()) readplotcontrol(*dom);
+  }
+  freeunit(plot_data.plotcontrolunit);
+}
+
+bool pmreadonlyrule(Domains& d) {
+  if (d.pm.writefile) return false;
+  for (DOMAIN* dom : {&d.frac, &d.olf, &d.well, &d.tile, &d.chan}) {
+    if (dom->coupling == 0 && dom->writefile) return true;
+  }
+  return false;
+}
+
+void setupall(Domains& d) {
+  init(d.pm, d.pmcopy);
+  d.pmcopy = d.pm;
+  for (DOMAIN* dom : d.others()) init(*dom, d.pmcopy);
+  if (plot_data.tecappend) writetecplotappend(plot_data.nfile);
+}
+
+void appendall(Domains& d) {
+  append(d.pm, d.pmcopy);
+  d.pmcopy = d.pm;
+  for (DOMAIN* dom : d.others()) append(*dom, d.pmcopy);
+  if (plot_data.tecappend) writetecplotappend(plot_data.nfile);
+}
+
+void outputtimeloop(Domains& d) {
+  plot_data.nfilestart = plot_data.tecappendnfile;
+  plot_data.nfile = plot_data.tecappendnfile;
+  bool started = false;
+  while (true) {
+    plot_data.nfs = outputtimeindex(plot_data.nfile);
+    bool found = false;
+    gettimestamp("." + plot_data.nfs, found);
+    const std::string time(trimview(plot_data.timestamp));
+    if (!found) {
+      echothenscreen("Warning: No output file found with extension: " + plot_data.nfs);
+      if (plot_data.tecappend && plot_data.tecappendnfile > 1) {
+        echothenscreen("No more data to append");
+        return;
+      }
+      if (plot_data.nfile == plot_data.nfilestart) setupall(d);
+      return;
+    }
+    if (plot_data.truncate_time_domain) {
+      double t = 0.0;
+      int status = 0;
+      str2r8(time, t, &status);
+      if (status != 0) input_error_stat(status, "Time stamp is not a number: " + time);
+      if (t < plot_data.tmin_trunc || t > plot_data.tmax_trunc) {
+        both("Skip Time " + plot_data.nfs + ": " + time);
+        plot_data.nfile += 1;
+        continue;
+      }
+      if (!started) {
+        started = true;
+        plot_data.nfilestart = plot_data.nfile;
+      }
+    }
+    if (plot_data.nfile == plot_data.nfilestart) {
+      setupall(d);
+      both("");
+      both("Time " + plot_data.nfs + ": " + time);
+    } else {
+      both("Time " + plot_data.nfs + ": " + time);
+      appendall(d);
+    }
+    plot_data.nfile += 1;
+    plot_data.lasttimestamp = plot_data.timestamp;
+  }
+}
+
+void exitsequence(Domains& d) {
+  both("");
+  for (DOMAIN* dom : d.plotted()) tecplotfileclose(*dom);
+  plot_data.tecappend = false;
+  if (plot_data.compare_heads_3d_domain) {
+    read_obs_heads_xyz(d.pm);
+    compare_heads_output(d.pm);
+  }
+  if (plot_data.compare_gwtable_elev) {
+    read_obs_heads_xy(d.pm);
+    compare_gwtable_elevation_output(d.pm);
+  }
+  if (plot_data.compare_deth2gwtable) {
+    read_d2gwt_heads(d.pm);
+    compare_deth2gwtable_output(d.pm);
+  }
+  if (plot_data.compare_surface_water_depth) {
+    read_obs_heads_xy(d.olf);
+    compare_heads_output(d.olf);
+  }
+  if (plot_data.plot_zone_isopach) plot_pmzone_isopach_structure(d.olf, d.pm);
+  if (plot_data.plot_depthgrndsurf) plot_pmdepth_grndsurf(d.olf, d.pm);
+  normalexitstop();
+}
+
+void run(int argc, const char* const* argv) {
+  auto domains = std::make_unique<Domains>();
+  Domains& d = *domains;
+  header(0);
+  readcommandline(argc, argv);
+  getmodelprefix(".vorn", plot_data.prefix);
+  const std::string echoname = std::string(trimview(plot_data.prefix)) + "o.kelpra.eco";
+  plot_data.ieco = getunit();
+  checkfileopen(openunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
+  seterrorloggingfileunit(plot_data.ieco);
+  clearcurrentcmd();
+  warnnow();
+  header(plot_data.ieco);
+  warningmsg(
+      "Kelpra has been deprecated and will be removed in a future release.\n"
+      "We recommend using tnqvist for post-processing going forward.");
+  titleread();
+  speciesread();
+  hmcfractionsread();
+  createdomains(d);
+  plotcontrol(d);
+  if (plot_data.makeplotcontrolfile) {
+    normalexitstop("Generate " + std::string(trimview(plot_data.prefix)) + ".plot.control file and terminate...");
+  }
+  plot_data.pmreadonly = pmreadonlyrule(d);
+  outputtimeloop(d);
+  exitsequence(d);
+}
+
+}  // namespace
+
+void readcommandline(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg(argv[i] == nullptr ? "" : argv[i]);
+    if (arg.size() > 256) arg.resize(256);
+    if (len_trim(arg) == 0) break;
+    lcase(arg);
+    const std::string_view text = trimview(arg);
+    if (text == "--make_plot_control") {
+      plot_data.makeplotcontrolfile = true;
+    } else {
+      screenline("Invalid command line option: " + std::string(text));
+    }
+  }
+}
+
+int kelpramain(int argc, const char* const* argv) {
+  try {
+    run(argc, argv);
+    return 0;
+  } catch (const RunStopped& stop) {
+    std::fflush(stdout);
+    return stop.exitstatus;
+  }
+}
+
+}  // namespace kelpra

@@ -1,0 +1,287 @@
+#include "driver/plotsetup.hpp"
+
+#include "driver/meshnumbering.hpp"
+#include "driver/truncation.hpp"
+#include "plot/messages.hpp"
+#include "plot/tecplot.hpp"
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "support/textview.hpp"
+#include "support/units.hpp"
+#include "variables/handlers.hpp"
+
+namespace kelpra {
+namespace {
+
+std::string_view nameof(const DOMAIN& dom) { return trimview(dom.name); }
+bool is(const DOMAIN& dom, std::string_view name) { return nameof(dom) == name; }
+bool readonlypm(const DOMAIN& dom) { return is(dom, "pm") && plot_data.pmreadonly; }
+
+// One step of the set-up or of the append: the handler runs when its domain test and its
+// condition hold. The order of the rows is the order of the variables in the data set.
+struct Step {
+  std::string_view domains;  // blank-separated names; empty for every domain
+  bool (*when)(const DOMAIN&);
+  void (*run)(DOMAIN&);
+};
+
+bool indomains(const DOMAIN& dom, std::string_view domains) {
+  if (domains.empty()) return true;
+  const std::string_view name = nameof(dom);
+  std::size_t start = 0;
+  while (start < domains.size()) {
+    std::size_t end = domains.find(' ', start);
+    if (end == std::string_view::npos) end = domains.size();
+    if (domains.substr(start, end - start) == name) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+void registeraperture(DOMAIN& dom) {
+  registervariable(dom, "Aperture", dom.aperturevar, ValueKind::r8, "L", true);
+  addzonearray(dom, dom.aperturevar, "aperture (cell centred)", &DOMAIN::aperture, true, Source::own, true);
+}
+
+const Step kInitSteps[] = {
+    {"", [](const DOMAIN& d) { return d.writetvtopo; }, [](DOMAIN& d) { tvtopopreread(true, d); }},
+    {"", [](const DOMAIN& d) { return d.writehead; }, headinit},
+    {"frac", [](const DOMAIN& d) { return d.writeaperture; }, registeraperture},
+    {"", [](const DOMAIN& d) { return d.writetvtopo; }, tvtopoinit},
+    {"pm", [](const DOMAIN& d) { return d.writetvtopozone; }, tvtopozoneinit},
+};
+
+const Step kReadSteps[] = {
+    {"", [](const DOMAIN& d) { return d.headavail && d.writehead; }, headread},
+    {"", [](const DOMAIN& d) { return d.tvtopoavail && d.writetvtopo; }, tvtoporead},
+    {"", [](const DOMAIN& d) { return d.tvtopozoneavail && d.writetvtopozone; }, tvtopozoneread},
+};
+
+template <std::size_t N>
+void runsteps(const Step (&steps)[N], DOMAIN& dom) {
+  for (const Step& step : steps) {
+    if (indomains(dom, step.domains) && step.when(dom)) step.run(dom);
+  }
+}
+
+void banner(const DOMAIN& dom, const std::string& base) {
+  if (!plot_data.tecappend && fileexists(base + ".szplt.szhdr")) {
+    warningmsg("Tecplot szplt temporary files found (" + base + ".szplt.szhdr, etc.)\n"
+               "Consider deleting them, otherwise data may be appended.");
+  }
+  echothenscreen(" ");
+  echothenscreen(std::string(48, '-'));
+  echothenscreen(std::string(nameof(dom)) + " data to tecplot");
+  echothenscreen("Creating tecplot file " + base);
+}
+
+void flushrule(DOMAIN& dom) {
+  const std::int32_t interval = std::max(plot_data.tecbinflushint, 1);
+  if ((plot_data.nfile - plot_data.nfilestart + 1) % interval == 0) tecplotfileflush(dom);
+}
+
+const std::string& firsttitle() {
+  static const std::string none;
+  return plot_data.title.empty() ? none : plot_data.title.front();
+}
+
+// Writes zone 1: the header, every zone array and the element connectivity.
+void writefirstzone(DOMAIN& dom, const DOMAIN& pmcopy, const std::string& base) {
+  tecplotfileopen(base, firsttitle(), dom.nvar, dom.varlist, dom);
+  tecplotvarunitswrite(dom);
+  tecplotwritezonefe(dom.name, dom.nn_trunc, dom.ne_trunc, plot_data.timestamp, 0, dom);
+  writezonearrays(dom, pmcopy);
+  tecplotwriteconnectivity(dom.elemmask, dom);
+  flushrule(dom);
+}
+
+void writelaterzone(DOMAIN& dom, const DOMAIN& pmcopy) {
+  tecplotwritezonefe(dom.name, dom.nn_trunc, dom.ne_trunc, plot_data.timestamp, 1, dom);
+  writezonearrays(dom, pmcopy);
+  flushrule(dom);
+}
+
+// The coordinates, static in every zone after the first.
+void registercoordinates(DOMAIN& dom, Source source) {
+  registervariable(dom, "X", dom.xvar, ValueKind::r8, "L", false);
+  registervariable(dom, "Y", dom.yvar, ValueKind::r8, "L", false);
+  registervariable(dom, "Z", dom.zvar, ValueKind::r8, "L", false);
+  addzonearray(dom, dom.xvar, "x", &DOMAIN::x, false, source, true);
+  addzonearray(dom, dom.yvar, "y", &DOMAIN::y, false, source, true);
+  addzonearray(dom, dom.zvar, "z", &DOMAIN::z, false, source, true);
+}
+
+void registernodenumbers(DOMAIN& dom, bool common) {
+  registervariable(dom, "3DNode#", dom.nodeidvar, ValueKind::i4, "", false);
+  addzonearray(dom, ZoneArray{dom.nodeidvar, false, true, [common](DOMAIN& d, const DOMAIN& pm) {
+                                write3dnodenumber(d.nodeidvar, common ? pm.nn : d.nn, d.nodemask, d);
+                              }});
+}
+
+void registerlayering(DOMAIN& dom) {
+  if (dom.writelayernum) {
+    registervariable(dom, "Layer Number", dom.layernumvar, ValueKind::i4, "", true);
+    addzonearray(dom, ZoneArray{dom.layernumvar, true, true,
+                                [](DOMAIN& d, const DOMAIN&) { writelayernumber(d.layernumvar, d); }});
+  }
+  if (dom.writecolumnnum) {
+    registervariable(dom, "Column Number", dom.columnnumvar, ValueKind::i4, "", true);
+    addzonearray(dom, ZoneArray{dom.columnnumvar, true, true,
+                                [](DOMAIN& d, const DOMAIN&) { writecolumnnumber(d.columnnumvar, d); }});
+  }
+  if (dom.writethickness) {
+    registervariable(dom, "Thickness", dom.thicknessvar, ValueKind::r8, "", true);
+    addzonearray(dom, ZoneArray{dom.thicknessvar, true, true,
+                                [](DOMAIN& d, const DOMAIN&) { writeelementthickness(d.thicknessvar, d); }});
+  }
+}
+
+}  // namespace
+
+std::string plotbasename(const DOMAIN& dom) {
+  return std::string(trimview(plot_data.prefix)) + "o." + std::string(nameof(dom));
+}
+
+void init(DOMAIN& dom, DOMAIN& pmcopy) {
+  if (dom.exists && dom.writefile) {
+    if (dom.coupling != 1) {
+      commontruncate(dom, pmcopy);
+      initcommontecplot(dom, pmcopy);
+    } else {
+      multitruncate(dom, pmcopy);
+      initmultitecplot(dom, pmcopy);
+    }
+  } else if (dom.exists && readonlypm(dom)) {
+    multitruncate(dom, pmcopy);
+    initmultitecplot(dom, pmcopy);
+  }
+}
+
+void append(DOMAIN& dom, DOMAIN& pmcopy) {
+  if (dom.exists && dom.writefile) {
+    if (dom.coupling != 1) {
+      appendcommontecplot(dom, pmcopy);
+    } else {
+      appendmultitecplot(dom, pmcopy);
+    }
+  } else if (dom.exists && readonlypm(dom)) {
+    appendmultitecplot(dom, pmcopy);
+  }
+}
+
+void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
+  const bool readonly = readonlypm(dom);
+  const std::string base = plotbasename(dom);
+  if (readonly) {
+    echothenscreen(" ");
+    echothenscreen(std::string(48, '-'));
+    echothenscreen("pm data read for common node output");
+  } else {
+    banner(dom, base);
+  }
+  tecplotinit(dom);
+  dom.zonearrays.clear();
+  registercoordinates(dom, Source::own);
+  zoneinit(dom);
+  if (!is(dom, "pm") && !plot_data.olf_wall) registernodenumbers(dom, false);
+  if (is(dom, "pm")) registerlayering(dom);
+  runsteps(kInitSteps, dom);
+  if (readonly) return;
+  writefirstzone(dom, pmcopy, base);
+}
+
+void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
+  dom.pendingshare.clear();
+  dom.pendingcc.clear();
+  sharewithzone1(dom, dom.xvar);
+  sharewithzone1(dom, dom.yvar);
+  sharewithzone1(dom, dom.zvar);
+  zoneread(dom);
+  sharestaticarrays(dom);
+  if (dom.tvtopoavail && dom.writetvtopo) tvtopopreread(false, dom);
+  runsteps(kReadSteps, dom);
+  if (readonlypm(dom)) return;
+  writelaterzone(dom, pmcopy);
+}
+
+void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
+  const std::string base = plotbasename(dom);
+  banner(dom, base);
+  tecplotinit(dom);
+  dom.zonearrays.clear();
+  registercoordinates(dom, Source::pmcopy);
+  zoneinit(dom);
+  if (!plot_data.olf_wall) registernodenumbers(dom, true);
+  if (dom.writehead && pmcopy.headavail) {
+    registervariable(dom, "Head", dom.headvar, ValueKind::r8, "L", false);
+    addzonearray(dom, dom.headvar, "head", &DOMAIN::head, false, Source::pmcopy);
+    // Pressure heads exist only when the porous medium computed them.
+    if (dom.writepresshead && pmcopy.pressheadvar > 0) {
+      registervariable(dom, "Pressure Head", dom.pressheadvar, ValueKind::r8, "L", false);
+      addzonearray(dom, dom.pressheadvar, "pressure head", &DOMAIN::presshead, false, Source::pmcopy);
+    }
+  }
+  if (dom.writesat && pmcopy.satavail) {
+    registervariable(dom, "Saturation", dom.satvar, ValueKind::r4, "1", false);
+    addzonearray(dom, dom.satvar, "saturation", &DOMAIN::sat, false, Source::pmcopy);
+  } else {
+    dom.writesat = false;
+  }
+  if (dom.writeicesat && pmcopy.icesatavail) {
+    registervariable(dom, "Ice Saturation", dom.icesatvar, ValueKind::r4, "1", false);
+    addzonearray(dom, dom.icesatvar, "ice saturation", &DOMAIN::icesat, false, Source::pmcopy);
+  } else {
+    dom.writeicesat = false;
+  }
+  if (dom.writefreezethawtemp && pmcopy.freezethawtempavail) {
+    settempunitstoc();
+    registervariable(dom, "Freezing-thawing temperature", dom.freezethawtempvar, ValueKind::r8, "K", false);
+    addzonearray(dom, dom.freezethawtempvar, "freezing-thawing temperature", &DOMAIN::freezethawtemp, false,
+                 Source::pmcopy);
+  } else {
+    dom.writefreezethawtemp = false;
+  }
+  if (dom.writenewtonresid && pmcopy.newtonresidavail) {
+    registervariable(dom, "Newton residual", dom.newtonresidvar, ValueKind::r8, "L^3 * T^-1", false);
+    addzonearray(dom, dom.newtonresidvar, "newton residual", &DOMAIN::newtonresid, false, Source::pmcopy);
+  } else {
+    dom.writenewtonresid = false;
+  }
+  if (plot_data.speciesfileexists && dom.writeconc && pmcopy.concavail) {
+    dom.ConcNvar.resize(static_cast<std::size_t>(std::max(plot_data.nspeciestot, 0)), 0);
+    for (std::int32_t s = 1; s <= plot_data.nspeciestot; ++s) {
+      const auto k = static_cast<std::size_t>(s - 1);
+      const std::string& name = plot_data.spname[k];
+      const bool temperature = k < plot_data.is_temperature.size() && plot_data.is_temperature[k];
+      if (temperature) settempunitstoc();
+      registervariable(dom, name, dom.ConcNvar[k], ValueKind::r8, temperature ? "K" : "M * L^-3", false);
+      addzonearray(dom, dom.ConcNvar[k], name, &DOMAIN::conc, s, Source::pmcopy);
+    }
+  }
+  if (is(dom, "frac") && dom.writeaperture) registeraperture(dom);
+  writefirstzone(dom, pmcopy, base);
+}
+
+void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
+  dom.pendingshare.clear();
+  dom.pendingcc.clear();
+  sharewithzone1(dom, dom.xvar);
+  sharewithzone1(dom, dom.yvar);
+  sharewithzone1(dom, dom.zvar);
+  zoneread(dom);
+  sharestaticarrays(dom);
+  if (dom.headvar > 0 && !pmcopy.headfound) {
+    sharewithzone1(dom, dom.headvar);
+    if (dom.pressheadvar > 0) sharewithzone1(dom, dom.pressheadvar);
+  }
+  if (dom.writesat && !pmcopy.satfound) sharewithzone1(dom, dom.satvar);
+  if (dom.writeicesat && !pmcopy.icesatfound) sharewithzone1(dom, dom.icesatvar);
+  if (dom.writefreezethawtemp && !pmcopy.freezethawtempfound) sharewithzone1(dom, dom.freezethawtempvar);
+  if (dom.writenewtonresid && !pmcopy.newtonresidfound) sharewithzone1(dom, dom.newtonresidvar);
+  if (!dom.ConcNvar.empty() && dom.ConcNvar.front() > 0 && !pmcopy.concfound) {
+    for (const std::int32_t var : dom.ConcNvar) sharewithzone1(dom, var);
+  }
+  writelaterzone(dom, pmcopy);
+}
+
+}  // namespace kelpra
