@@ -2,7 +2,7 @@
 
 #include "driver/meshnumbering.hpp"
 #include "driver/truncation.hpp"
-#include "plot/messages.hpp"
+#include "plot/modelfiles.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
@@ -69,10 +69,10 @@ void banner(const DOMAIN& dom, const std::string& base) {
     warningmsg("Tecplot szplt temporary files found (" + base + ".szplt.szhdr, etc.)\n"
                "Consider deleting them, otherwise data may be appended.");
   }
-  echothenscreen(" ");
-  echothenscreen(std::string(48, '-'));
-  echothenscreen(std::string(nameof(dom)) + " data to tecplot");
-  echothenscreen("Creating tecplot file " + base);
+  write_string(" ");
+  write_string(std::string(48, '-'));
+  write_string(std::string(nameof(dom)) + " data to tecplot");
+  write_string("Creating tecplot file " + base);
 }
 
 void flushrule(DOMAIN& dom) {
@@ -173,9 +173,9 @@ void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   const bool readonly = readonlypm(dom);
   const std::string base = plotbasename(dom);
   if (readonly) {
-    echothenscreen(" ");
-    echothenscreen(std::string(48, '-'));
-    echothenscreen("pm data read for common node output");
+    write_string(" ");
+    write_string(std::string(48, '-'));
+    write_string("pm data read for common node output");
   } else {
     banner(dom, base);
   }

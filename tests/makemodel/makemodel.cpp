@@ -3,6 +3,7 @@
 //   kelpra_makemodel DIR [CELLSX CELLSY LAYERS TIMES]
 // The model is named "abc"; DIR receives abc.vorn, batch.pfx, the model and mesh files and
 // the result files.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -42,7 +43,9 @@ int main(int argc, char** argv) {
 
   for (int t = 1; t <= times; ++t) {
     const double time = 86400.0 * t;
-    const std::string text = std::to_string(time) + " heads";
+    char digits[32];
+    const auto end = std::to_chars(digits, digits + sizeof digits, time).ptr;
+    const std::string text = std::string(digits, end) + " heads";
     std::vector<double> pmhead(pm.x.size());
     for (std::size_t i = 0; i < pmhead.size(); ++i) {
       pmhead[i] = static_cast<double>(layers) - 0.5 + 0.05 * pm.x[i] - 0.02 * pm.y[i] - 0.1 * t;
