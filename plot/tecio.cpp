@@ -677,10 +677,64 @@ void widenrange(const T* values, std::size_t n, double& lo, double& hi) {
 // ---------------------------------------------------------------------------------------------
 // Open data sets
 
+// Writes "<base>.szplt" from the complete zones; an incomplete last zone is dropped and
+// reported. The temporary files are removed, or kept for a later run to continue.
+std::int32_t finish(DataSet& ds, bool keeptemporaries) {
+  std::int32_t rc = kTecOk;
+  std::int64_t datalength = ds.data.end();
+  if (ds.current) {
+    datalength = ds.current->begin;
+    ds.zones.pop_back();
+    ds.current.reset();
+    rc = kTecBadSequence;
+  }
+  if (ds.broken || !ds.data.flush()) {
+    ds.data.release();
+    return kTecIoError;
+  }
+  if (layoutlength(ds.zones) != datalength) {
+    ds.data.release();
+    return kTecBadTemporary;
+  }
+  // Saved first, so that a failing assembly still leaves every complete zone resumable.
+  if (!savestate(ds, datalength)) {
+    ds.data.release();
+    return kTecIoError;
+  }
+  const Bytes header = buildheader(ds);
+  const int out = ::open(ds.finalname.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  bool ok = out >= 0;
+  if (ok) {
+    ok = writeall(out, header.data(), header.size(), 0) &&
+         copydata(ds.zones, ds.data.fd(), out, static_cast<std::int64_t>(header.size()));
+    ok = (::close(out) == 0) && ok;
+  }
+  ok = ds.data.release() && ok;
+  if (!ok) return kTecIoError;
+  if (!keeptemporaries) {
+    std::remove(ds.dataname.c_str());
+    std::remove(ds.headername.c_str());
+  }
+  return rc;
+}
+
 struct Registry {
   std::mutex lock;
   std::map<std::uintptr_t, std::unique_ptr<DataSet>> open;
   std::uintptr_t last = 0;
+
+  // Data sets still open when the program ends (append mode drops its handles after a flush;
+  // a stopped run leaves them open) are written out as they stand, so that each has a
+  // readable "<base>.szplt"; their temporary files stay for a later run to continue.
+  ~Registry() {
+    for (auto& entry : open) {
+      try {
+        finish(*entry.second, true);
+      } catch (...) {
+        // Nothing more can be done at exit; the temporary files hold the last flush.
+      }
+    }
+  }
 };
 
 Registry& registry() {
@@ -979,48 +1033,13 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
 
 std::int32_t closeimpl(void** fileHandle) {
   if (fileHandle == nullptr) return kTecBadHandle;
-  DataSet* ds = lookup(*fileHandle);
-  if (ds == nullptr) return kTecBadHandle;
+  if (lookup(*fileHandle) == nullptr) return kTecBadHandle;
   auto& open = registry().open;
   const auto it = open.find(reinterpret_cast<std::uintptr_t>(*fileHandle));
   const std::unique_ptr<DataSet> owned = std::move(it->second);
   open.erase(it);
   *fileHandle = nullptr;
-
-  std::int32_t rc = kTecOk;
-  std::int64_t datalength = ds->data.end();
-  if (ds->current) {
-    datalength = ds->current->begin;
-    ds->zones.pop_back();
-    ds->current.reset();
-    rc = kTecBadSequence;
-  }
-  if (ds->broken || !ds->data.flush()) {
-    ds->data.release();
-    return kTecIoError;
-  }
-  if (layoutlength(ds->zones) != datalength) {
-    ds->data.release();
-    return kTecBadTemporary;
-  }
-  // Saved first, so that a failing assembly still leaves every complete zone resumable.
-  if (!savestate(*ds, datalength)) {
-    ds->data.release();
-    return kTecIoError;
-  }
-  const Bytes header = buildheader(*ds);
-  const int out = ::open(ds->finalname.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  bool ok = out >= 0;
-  if (ok) {
-    ok = writeall(out, header.data(), header.size(), 0) &&
-         copydata(ds->zones, ds->data.fd(), out, static_cast<std::int64_t>(header.size()));
-    ok = (::close(out) == 0) && ok;
-  }
-  ok = ds->data.release() && ok;
-  if (!ok) return kTecIoError;
-  std::remove(ds->dataname.c_str());
-  std::remove(ds->headername.c_str());
-  return rc;
+  return finish(*owned, false);
 }
 
 }  // namespace

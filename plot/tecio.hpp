@@ -6,7 +6,8 @@
 // "<base>.szplt.szdat"; the close joins them into "<base>.szplt" and removes both. A flush
 // leaves everything needed to go on in those two files, so a later run that opens the same base
 // name with the same variable list continues the data set (append mode drops its handles after
-// a flush instead of closing them).
+// a flush instead of closing them). A data set still open when the program ends is written to
+// "<base>.szplt" as it stands, its temporary files kept, so every run leaves a readable file.
 //
 // Every call returns 0 on success and one of the codes below otherwise; none throws or stops
 // the program, so the caller decides how to report. Texts are zero-terminated.

@@ -67,7 +67,8 @@ void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::
 void writearrayreal4(std::int32_t n, std::span<const float> values, int unit);
 void writearrayreal8(std::int32_t n, std::span<const double> values, int unit);
 void writearrayint4(std::int32_t n, std::span<const std::int32_t> values, int unit);
-// Integers q to a line, each right-aligned in 10 characters and followed by a blank.
+// Integers q to a line, each right-aligned in 10 characters and followed by a blank; the
+// line format holds eight, so a longer group of q goes on over further lines.
 void bufferedwriteint4(std::int32_t n, std::span<const std::int32_t> values, int unit, std::int32_t perline);
 
 // Formats one value into its 26-character field (17 significant digits).

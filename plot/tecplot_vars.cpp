@@ -164,6 +164,8 @@ void tecplotvarshareadd(std::int32_t number, std::int32_t zone, DOMAIN& dom) {
                  std::string(trimview(dom.name)) + " data set was opened.");
     }
     dom.varshare(number) = zone >= 1 ? zone : 0;
+    // Zone 0 means no sharing in a binary data set: the zone takes the variable's own values.
+    if (zone < 1) dom.pendingshare[static_cast<std::size_t>(number - 1)] = 0;
   }
 }
 

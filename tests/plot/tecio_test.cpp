@@ -301,6 +301,37 @@ TEST_F(Tecio, FlushedDataSetResumesInALaterRun) {
   EXPECT_FALSE(fs::exists(b + ".szplt.szhdr"));
 }
 
+// Append mode flushes and drops its handles: the run must still leave a readable file, and
+// the next run must still continue the data set.
+TEST_F(Tecio, DataSetLeftOpenIsReadableAfterTheRunAndStillResumes) {
+  const std::string b = base("pm");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    void* h = nullptr;
+    if (tecFileWriterOpen(b.c_str(), "T", "X", 1, 0, 0, nullptr, &h) != 0) std::exit(1);
+    chainzone(h, {1, 2, 3});
+    const std::int32_t keep = 1;
+    if (tecFileWriterFlush(h, 1, &keep) != 0) std::exit(2);
+    std::exit(::testing::Test::HasFailure() ? 3 : 0);  // a normal end of the program
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  const TecplotFile first = readback(b);
+  ASSERT_EQ(first.zones.size(), 1u);
+  EXPECT_EQ(first.zones[0].values[0], (std::vector<double>{1, 2, 3}));
+  EXPECT_TRUE(fs::exists(b + ".szplt.szhdr"));
+
+  void* h = open(b, "X");
+  EXPECT_EQ(chainzone(h, {4, 5}), 2);
+  ASSERT_EQ(tecFileWriterClose(&h), kTecOk);
+  const TecplotFile both = readback(b);
+  ASSERT_EQ(both.zones.size(), 2u);
+  EXPECT_EQ(both.zones[1].values[0], (std::vector<double>{4, 5}));
+  EXPECT_FALSE(fs::exists(b + ".szplt.szhdr"));
+}
+
 TEST_F(Tecio, OtherVariableListStartsAfresh) {
   const std::string b = base("pm");
   ASSERT_EQ(inchild([&] {

@@ -612,6 +612,30 @@ TEST_F(Writer, FirstZoneOfAnAppendingRunSharesNothing) {
   EXPECT_DOUBLE_EQ(file.zones[1].solutiontime, 2.0);
 }
 
+// In a binary data set a share mark with zone 0 means no sharing: the variable is written.
+TEST_F(Writer, BinaryShareMarkWithZoneZeroWritesTheValues) {
+  plot_data.tecplot_bin_mode = true;
+  DOMAIN dom = pmdomain();
+  ::testing::internal::CaptureStdout();
+  registervars(dom);
+  const std::string base = (dir / "zero").string();
+  tecplotfileopen(base, "t", dom.nvar, dom.varlist, dom);
+  writezone1(dom, "1.0");
+  tecplotvarshareadd(1, 0, dom);
+  tecplotvarshareadd(2, 1, dom);
+  tecplotvarlocccadd(3, dom);
+  tecplotwritezonefe("pm", 12, 2, "2.0", 1, dom);
+  tecplotwritearrayreal8(1, 12, dom.x, false, Mask(), "X", dom);
+  tecplotwritearrayint4(3, 2, std::vector<std::int32_t>{1, 2}, false, Mask(), "Layer", dom);
+  tecplotfileclose(dom);
+  ::testing::internal::GetCapturedStdout();
+  testkit::TecplotFile file;
+  std::string error;
+  ASSERT_TRUE(testkit::readtecplot(base + ".szplt", file, error)) << error;
+  ASSERT_EQ(file.zones.size(), 2u);
+  EXPECT_EQ(file.zones[1].sharezone, (std::vector<int>{-1, 0, -1}));
+}
+
 TEST_F(Writer, LongAsciiMarkListsAreKeptWhole) {
   DOMAIN dom = pmdomain();
   ::testing::internal::CaptureStdout();
