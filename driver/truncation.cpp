@@ -59,7 +59,8 @@ class KeepTest {
   // `elementcount` is the element count the layers are taken from.
   KeepTest(const DOMAIN& dom, const DOMAIN& pmcopy, std::int32_t elementcount)
       : dom_(dom), pm_(pmcopy), box_(dom.truncate) {
-    if (box_ || count(dom.ne) == 0) return;
+    // Only the layer test needs layers: a full mesh is written whatever its layering.
+    if (box_ || !dom.truncatebylayer || count(dom.ne) == 0) return;
     perlayer_ = plot_data.nz > 1 ? elementcount / (plot_data.nz - 1) : elementcount;
     // Fewer elements than layers leave no element per layer and no layer to test against.
     if (perlayer_ < 1) {

@@ -1,0 +1,849 @@
+// Whole runs of the kelpra program on small models laid down in temporary directories: the
+// files a run writes (echo file, plot control template, ASCII and binary data sets, append
+// file, special plots) and the reports of runs that must stop.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "plot/tecio.hpp"
+#include "tests/kit/modelwriter.hpp"
+#include "tests/kit/process.hpp"
+#include "tests/kit/tecplot_reader.hpp"
+
+namespace kelpra {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::ElementKind;
+using testkit::LayeredMesh;
+using testkit::LinkedDomain;
+using testkit::ModelWriter;
+using testkit::ProcessResult;
+using testkit::TecplotFile;
+using testkit::TempDir;
+using testkit::readfile;
+using testkit::writefile;
+
+constexpr std::string_view kTitle = "E2E model";
+const std::string kNormalExit = "\n\n\n" + std::string(20, ' ') + "---- Normal exit ----\n\n\n";
+const std::string kDeprecation =
+    "\n*********************************\n"
+    "***      WARNING MESSAGE      ***\n"
+    "*********************************\n\n"
+    "Kelpra has been deprecated and will be removed in a future release.\n"
+    "We recommend using tnqvist for post-processing going forward.\n\n";
+const std::string kPmVariables =
+    R"(VARIABLES = "X","Y","Z","Zone","Layer Number","Column Number","Thickness","Head","Pressure Head")";
+const std::string kOlfVariables = R"(VARIABLES = "X","Y","Z","Zone","3DNode#","Head","Depth","LogDepth")";
+// Blocks that request both plot files and nothing else.
+constexpr std::string_view kDomainBlocks = "write pm domain file\nend\nwrite olf domain file\nend\n";
+
+bool has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+std::string numbertext(double value) {
+  char digits[32];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return std::string(digits, end);
+}
+
+std::vector<std::string> splitlines(std::string_view text) {
+  std::vector<std::string> lines;
+  while (!text.empty()) {
+    const std::size_t eol = text.find('\n');
+    lines.emplace_back(text.substr(0, eol));
+    if (eol == std::string_view::npos) break;
+    text.remove_prefix(eol + 1);
+  }
+  return lines;
+}
+
+// A run must never end through a signal or a sanitizer report, whatever its status.
+void expectclean(const ProcessResult& r) {
+  EXPECT_LT(r.exitstatus, 128) << r.err;
+  EXPECT_FALSE(has(r.err, "Sanitizer")) << r.err;
+  EXPECT_FALSE(has(r.err, "runtime error")) << r.err;
+}
+
+// ---- ASCII data sets --------------------------------------------------------------------
+
+struct DatArray {
+  std::string label;
+  std::vector<std::string> lines;
+};
+struct DatZone {
+  std::string line;  // the ZONE line
+  std::string dt;    // the DT line
+  std::vector<DatArray> arrays;
+  const DatArray* find(std::string_view label) const {
+    for (const DatArray& a : arrays) {
+      if (a.label == label) return &a;
+    }
+    return nullptr;
+  }
+};
+struct DatFile {
+  std::vector<std::string> header;  // every line before the first zone
+  std::vector<DatZone> zones;
+  std::string line(std::size_t i) const { return i < header.size() ? header[i] : std::string(); }
+};
+
+DatFile parsedat(const std::string& text) {
+  DatFile f;
+  for (std::string& line : splitlines(text)) {
+    if (line.starts_with("ZONE ")) {
+      f.zones.push_back({std::move(line), {}, {}});
+    } else if (f.zones.empty()) {
+      f.header.push_back(std::move(line));
+    } else if (line.starts_with("DT=(")) {
+      f.zones.back().dt = std::move(line);
+    } else if (line.starts_with("# ")) {
+      f.zones.back().arrays.push_back({line.substr(2), {}});
+    } else if (!f.zones.back().arrays.empty()) {
+      f.zones.back().arrays.back().lines.push_back(std::move(line));
+    } else {
+      ADD_FAILURE() << "value line before any label: " << line;
+    }
+  }
+  return f;
+}
+
+// Real values: 26-character fields, at most five to a line.
+std::vector<double> reals(const DatArray* array) {
+  std::vector<double> values;
+  if (array == nullptr) {
+    ADD_FAILURE() << "array missing";
+    return values;
+  }
+  for (const std::string& line : array->lines) {
+    EXPECT_TRUE(!line.empty() && line.size() % 26 == 0 && line.size() <= 130) << '[' << line << ']';
+    for (std::size_t at = 0; at + 26 <= line.size(); at += 26) {
+      const std::string field = line.substr(at, 26);
+      char* end = nullptr;
+      values.push_back(std::strtod(field.c_str(), &end));
+      EXPECT_EQ(std::string_view(end).find_first_not_of(' '), std::string_view::npos) << '[' << field << ']';
+    }
+  }
+  return values;
+}
+
+std::vector<std::int32_t> integers(const DatArray* array) {
+  std::vector<std::int32_t> values;
+  if (array == nullptr) {
+    ADD_FAILURE() << "array missing";
+    return values;
+  }
+  for (const std::string& line : array->lines) {
+    const char* p = line.c_str();
+    char* end = nullptr;
+    for (long v = std::strtol(p, &end, 10); end != p; v = std::strtol(p, &end, 10)) {
+      values.push_back(static_cast<std::int32_t>(v));
+      p = end;
+    }
+  }
+  return values;
+}
+
+std::string withoutdate(const std::string& text) {
+  std::string out;
+  for (const std::string& line : splitlines(text)) {
+    if (!line.starts_with("DATASETAUXDATA Date_Created=")) out += line + '\n';
+  }
+  return out;
+}
+
+// ---- The model ---------------------------------------------------------------------------
+
+// A small layered model "abc": "pm" of 2 x 2 x 2 bricks (27 nodes, 8 elements) and an "olf"
+// surface with nodes of its own (9 nodes, 4 elements).
+class Model {
+ public:
+  explicit Model(std::int32_t cellsx = 2, std::int32_t cellsy = 2, std::int32_t layers = 3) {
+    writefile(dir / "abc.vorn", "e2e model\n");
+    writefile(dir / "batch.pfx", "abc\n");
+    writer.gen({std::string(kTitle)});
+    pm = writer.pm(cellsx, cellsy, layers);
+    olf = writer.olf(pm);
+  }
+  // Writes the mesh files again from a changed "pm" mesh (the "olf" files follow its top).
+  void rewritepm(const LayeredMesh& mesh) {
+    pm = mesh;
+    writer.pmfiles(pm, pm.cellsx + 1, pm.cellsy + 1, pm.layers);
+    olf = writer.olf(pm);
+  }
+
+  std::vector<double> pmheads(int index) const {
+    std::vector<double> h(pm.x.size());
+    for (std::size_t i = 0; i < h.size(); ++i) h[i] = 2.5 + 0.1 * pm.x[i] - 0.03 * pm.y[i] - 0.125 * index;
+    return h;
+  }
+  std::vector<double> olfheads(int index) const {
+    const std::vector<double> p = pmheads(index);
+    std::vector<double> h(olf.dom2pm.size());
+    for (std::size_t i = 0; i < h.size(); ++i) h[i] = p[static_cast<std::size_t>(olf.dom2pm[i] - 1)] + 0.6;
+    return h;
+  }
+  // Head files of both domains for the output-time index, stamped with `time`.
+  void heads(int index, double time, bool withpm = true, bool witholf = true) const {
+    const std::string text = numbertext(time) + " heads";
+    if (withpm) writer.result_r8("head", "pm", index, text, pmheads(index));
+    if (witholf) writer.result_r8("head", "olf", index, text, olfheads(index));
+  }
+  void control(std::string_view text) const { writefile(dir / "abc.plot.control", std::string(text)); }
+
+  ProcessResult run(const std::vector<std::string>& args = {}, const std::string& input = {}) const {
+    ProcessResult r = testkit::runprocess(testkit::builtprogram("driver/kelpra"), args, dir.path(), input);
+    expectclean(r);
+    return r;
+  }
+  std::string file(const std::string& name) const { return readfile(dir / name); }
+  bool exists(const std::string& name) const { return fs::exists(dir / name); }
+  DatFile dat(const std::string& name) const { return parsedat(file(name)); }
+
+  TempDir dir;
+  ModelWriter writer{dir.path(), "abc"};
+  LayeredMesh pm;
+  LinkedDomain olf;
+};
+
+// Zone 1's node lists of the untruncated "pm" bricks: their own node numbers.
+std::vector<std::int32_t> pmconnectivity(const LayeredMesh& pm) { return pm.incidences; }
+
+void expectheads(const DatZone& zone, const std::vector<double>& heads, const std::vector<double>* z) {
+  const std::vector<double> got = reals(zone.find("head"));
+  ASSERT_EQ(got.size(), heads.size());
+  for (std::size_t i = 0; i < heads.size(); ++i) EXPECT_EQ(got[i], heads[i]) << "node " << i + 1;
+  if (z == nullptr) return;
+  const std::vector<double> pressure = reals(zone.find("pressure head"));
+  ASSERT_EQ(pressure.size(), heads.size());
+  for (std::size_t i = 0; i < heads.size(); ++i) EXPECT_DOUBLE_EQ(pressure[i], heads[i] - (*z)[i]) << i + 1;
+}
+
+// ---- A run without a control file ----------------------------------------------------------
+
+class E2eDefaultRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    model.heads(1, 1.0);
+    model.heads(2, 2.0);
+    first = model.run();
+  }
+  Model model;
+  ProcessResult first;
+};
+
+TEST_F(E2eDefaultRun, EndsNormallyAfterEveryOutputTime) {
+  EXPECT_EQ(first.exitstatus, 0) << first.err;
+  EXPECT_TRUE(first.out.ends_with(
+      "   8     LogDepth\n"
+      "\nTime 0001: 1\nTime 0002: 2\n"
+      "Warning: No output file found with extension: 0003\n"
+      "\nClosing tecplot file: abco.pm\nClosing tecplot file: abco.olf\n" +
+      kNormalExit))
+      << first.out;
+  // Standard error holds the deprecation warning and nothing else.
+  EXPECT_EQ(first.err, kDeprecation);
+}
+
+TEST_F(E2eDefaultRun, EchoFileHoldsBannerWarningAndTimes) {
+  const std::string eco = model.file("abco.kelpra.eco");
+  EXPECT_TRUE(eco.starts_with(std::string(74, '@') + '\n')) << eco.substr(0, 200);
+  EXPECT_TRUE(has(eco, "KELPRA: Post-processor for Tarnovelquasir"));
+  EXPECT_TRUE(has(eco, "REVISION:   2975"));
+  EXPECT_TRUE(has(eco, kDeprecation));
+  EXPECT_LT(eco.find(kDeprecation), eco.find("Coordinates file: abco.coordinates_pm"));
+  // The template was written, not read.
+  EXPECT_FALSE(has(eco, "INSTRUCTION: "));
+  EXPECT_TRUE(has(eco, "\n\nTime 0001: 1\nTime 0002: 2\nWarning: No output file found with extension: 0003\n"));
+  EXPECT_TRUE(has(eco, "Creating tecplot file abco.pm\n"));
+  EXPECT_TRUE(has(eco, "Creating tecplot file abco.olf\n"));
+  EXPECT_TRUE(eco.ends_with("Closing tecplot file: abco.olf\n" + kNormalExit)) << eco;
+  EXPECT_FALSE(model.exists("scratch_plot"));
+}
+
+TEST_F(E2eDefaultRun, WritesTheTemplateForTheModelsDomains) {
+  const std::string control = model.file("abc.plot.control");
+  EXPECT_TRUE(control.starts_with(
+      "tecplot mode\n! tecplot binary mode\n! tecplot binary flush interval\n! 1\n! tecplot binary append\n"
+      "! truncate time domain\n! 0.0  1.0E+20\n! number of digits for output file suffix\n! 4\nend\n"
+      "write pm domain file\n! no pm layer numbers\n"))
+      << control;
+  EXPECT_TRUE(has(control, "\nwrite olf domain file\n! no olf cutoff wall\n"));
+  EXPECT_TRUE(has(control, "! truncate pm domain\n! -1.00000E+20 1.00000E+20\n"));
+  EXPECT_TRUE(has(control, "! truncate pm domain by layer\n! -1.00000E+20 1.00000E+20\n"
+                           "! -1.00000E+20 1.00000E+20\n!            0        1000\nend\n"));
+  for (const char* absent : {"write dual domain file", "write frac domain file", "write chan domain file",
+                             "write well domain file", "write tile domain file"}) {
+    EXPECT_FALSE(has(control, absent)) << absent;
+  }
+  EXPECT_TRUE(control.ends_with(
+      "! Additional post-processing commands\n! simulation time unit conversion factor\n! 0.0  1.0\n"
+      "! plot pm zone isopach structure\n! plot pm depth below ground surface\n! interpolate depth to gw table\n"
+      "end\n!" + std::string(45, '-') + "\nwrite time series file\nend\n"))
+      << control;
+}
+
+TEST_F(E2eDefaultRun, PmDataSetHasOneZonePerTimeSharingZoneOne) {
+  const DatFile pm = model.dat("abco.pm.dat");
+  EXPECT_EQ(pm.line(0), "TITLE = \"E2E model\"");
+  EXPECT_EQ(pm.line(1), kPmVariables);
+  EXPECT_EQ(pm.line(2), "DATASETAUXDATA Source=\"Tarnovelquasir, Morvane Inc.\"");
+  EXPECT_EQ(pm.line(3), "DATASETAUXDATA TNQ_Version=\"2975\"");
+  EXPECT_EQ(pm.line(5), "DATASETAUXDATA Model_Prefix=\"abc\"");
+  ASSERT_EQ(pm.zones.size(), 2U);
+  EXPECT_EQ(pm.zones[0].line,
+            "ZONE T=\"pm\", SOLUTIONTIME=1, DATAPACKING=BLOCK, NODES=27, ELEMENTS=8, ZONETYPE=FEBRICK, "
+            "VARLOCATION=([4,5,6,7]=CELLCENTERED)");
+  EXPECT_EQ(pm.zones[1].line,
+            "ZONE T=\"pm\", SOLUTIONTIME=2, DATAPACKING=BLOCK, NODES=27, ELEMENTS=8, ZONETYPE=FEBRICK, "
+            "VARLOCATION=([4,5,6,7]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5,6,7]), CONNECTIVITYSHAREZONE=1");
+  EXPECT_EQ(pm.zones[0].dt, "DT=(DOUBLE,DOUBLE,DOUBLE,LONGINT,LONGINT,LONGINT,DOUBLE,DOUBLE,DOUBLE)");
+
+  // Zone 1: mesh, numbering and heads, then the node lists; later zones only the heads.
+  EXPECT_EQ(reals(pm.zones[0].find("x")), model.pm.x);
+  EXPECT_EQ(reals(pm.zones[0].find("z")), model.pm.z);
+  EXPECT_EQ(integers(pm.zones[0].find("zone (cell centred)")), model.pm.zones);
+  EXPECT_EQ(integers(pm.zones[0].find("element node lists")), pmconnectivity(model.pm));
+  expectheads(pm.zones[0], model.pmheads(1), &model.pm.z);
+  ASSERT_EQ(pm.zones[1].arrays.size(), 2U);
+  EXPECT_EQ(pm.zones[1].arrays[0].label, "head");
+  EXPECT_EQ(pm.zones[1].arrays[1].label, "pressure head");
+  expectheads(pm.zones[1], model.pmheads(2), &model.pm.z);
+}
+
+TEST_F(E2eDefaultRun, OlfDataSetHasOneZonePerTime) {
+  const DatFile olf = model.dat("abco.olf.dat");
+  EXPECT_EQ(olf.line(1), kOlfVariables);
+  ASSERT_EQ(olf.zones.size(), 2U);
+  EXPECT_EQ(olf.zones[0].line,
+            "ZONE T=\"olf\", SOLUTIONTIME=1, DATAPACKING=BLOCK, NODES=9, ELEMENTS=4, ZONETYPE=FEQUADRILATERAL, "
+            "VARLOCATION=([4]=CELLCENTERED)");
+  EXPECT_EQ(olf.zones[1].line,
+            "ZONE T=\"olf\", SOLUTIONTIME=2, DATAPACKING=BLOCK, NODES=9, ELEMENTS=4, ZONETYPE=FEQUADRILATERAL, "
+            "VARLOCATION=([4]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5]), CONNECTIVITYSHAREZONE=1");
+  EXPECT_NE(olf.zones[0].find("element node lists"), nullptr);
+  EXPECT_EQ(olf.zones[1].find("element node lists"), nullptr);
+  expectheads(olf.zones[0], model.olfheads(1), nullptr);
+  expectheads(olf.zones[1], model.olfheads(2), nullptr);
+  // The surface depth is the head above the surface (4-byte values).
+  const std::vector<double> depth = reals(olf.zones[1].find("Depth"));
+  const std::vector<double> h = model.olfheads(2);
+  ASSERT_EQ(depth.size(), h.size());
+  ASSERT_EQ(model.olf.mesh.z.size(), h.size());
+  for (std::size_t i = 0; i < h.size(); ++i) EXPECT_FLOAT_EQ(depth[i], h[i] - model.olf.mesh.z[i]);
+}
+
+TEST_F(E2eDefaultRun, TemplateReadsBackToTheSameDataSets) {
+  const std::string pm1 = model.file("abco.pm.dat");
+  const std::string olf1 = model.file("abco.olf.dat");
+  const std::string control = model.file("abc.plot.control");
+  const ProcessResult second = model.run();
+  EXPECT_EQ(second.exitstatus, 0) << second.err;
+  EXPECT_EQ(model.file("abc.plot.control"), control);  // read, not rewritten
+  const std::string eco = model.file("abco.kelpra.eco");
+  EXPECT_TRUE(has(eco, "\nINSTRUCTION: tecplot mode\n"));
+  EXPECT_TRUE(has(eco, "\nINSTRUCTION: write pm domain file\n"));
+  EXPECT_TRUE(has(eco, "\nINSTRUCTION: write olf domain file\n"));
+  EXPECT_FALSE(has(eco, "Unrecognized"));
+  EXPECT_TRUE(model.exists("scratch_plot"));
+  EXPECT_FALSE(has(model.file("scratch_plot"), "!"));
+  EXPECT_EQ(withoutdate(model.file("abco.pm.dat")), withoutdate(pm1));
+  EXPECT_EQ(withoutdate(model.file("abco.olf.dat")), withoutdate(olf1));
+}
+
+// ---- Command line ----------------------------------------------------------------------------
+
+TEST(E2eCommandLine, MakePlotControlRewritesTheTemplateAndStops) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control("tecplot binary mode\nend\n");
+  const ProcessResult r = model.run({"--make_plot_control", "extra"});
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Invalid command line option: extra\n"));
+  const std::string tail = "\nGenerate abc.plot.control file and terminate...\n" + kNormalExit;
+  EXPECT_TRUE(r.out.ends_with(tail)) << r.out;
+  EXPECT_TRUE(model.file("abco.kelpra.eco").ends_with(tail));
+  EXPECT_TRUE(model.file("abc.plot.control").starts_with("tecplot mode\n! tecplot binary mode\n"));
+  EXPECT_FALSE(model.exists("abco.pm.dat"));
+  EXPECT_FALSE(model.exists("abco.olf.dat"));
+  EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr"));
+}
+
+TEST(E2eCommandLine, OptionInCapitalsAndOtherArgumentsLowerCased) {
+  Model model;
+  const ProcessResult r = model.run({"--MAKE_Plot_Control", "EXTRA"});
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Invalid command line option: extra\n"));
+  EXPECT_TRUE(has(r.out, "Generate abc.plot.control file and terminate..."));
+}
+
+TEST(E2eCommandLine, EmptyArgumentHidesTheOption) {
+  Model model;
+  model.heads(1, 1.0);
+  const ProcessResult r = model.run({"", "--make_plot_control"});
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_FALSE(has(r.out, "Generate "));
+  EXPECT_TRUE(model.exists("abco.pm.dat"));
+}
+
+TEST(E2ePrefix, PromptAcceptsAPrefixAfterABadOne) {
+  Model model;
+  fs::remove(model.dir / "batch.pfx");
+  model.heads(1, 1.0);
+  const ProcessResult r = model.run({}, "nope\nabc\n");
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Unable to find file nope.vorn"));
+  EXPECT_TRUE(model.file("batch.pfx").starts_with("abc"));
+  EXPECT_TRUE(model.exists("abco.pm.dat"));
+}
+
+// ---- Binary data sets ----------------------------------------------------------------------------
+
+TEST(E2eBinary, SameContentsAsTheAsciiRun) {
+  Model model;
+  model.heads(1, 1.0);
+  model.heads(2, 2.0);
+  model.control(std::string("end\n") + std::string(kDomainBlocks));
+  ASSERT_EQ(model.run().exitstatus, 0);
+  const DatFile ascii = model.dat("abco.pm.dat");
+  model.control(std::string("tecplot binary mode\nend\n") + std::string(kDomainBlocks));
+  const ProcessResult r = model.run();
+  ASSERT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Closing tecplot file: abco.pm\n"));
+  for (const char* left : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
+                           "abco.olf.szplt.szdat"}) {
+    EXPECT_FALSE(model.exists(left)) << left;
+  }
+
+  TecplotFile f;
+  std::string error;
+  ASSERT_TRUE(testkit::readtecplot(model.dir / "abco.pm.szplt", f, error)) << error;
+  EXPECT_EQ(f.title, kTitle);
+  EXPECT_EQ(f.variables, (std::vector<std::string>{"X", "Y", "Z", "Zone", "Layer Number", "Column Number",
+                                                   "Thickness", "Head", "Pressure Head"}));
+  ASSERT_EQ(f.zones.size(), 2U);
+  const auto& z1 = f.zones[0];
+  const auto& z2 = f.zones[1];
+  EXPECT_EQ(z1.title, "pm");
+  EXPECT_EQ(z1.solutiontime, 1.0);
+  EXPECT_EQ(z2.solutiontime, 2.0);
+  EXPECT_EQ(z1.zonetype, kTecFeBrick);
+  EXPECT_EQ(z1.nodes, 27);
+  EXPECT_EQ(z1.cells, 8);
+  EXPECT_EQ(z1.cellcentred, (std::vector<bool>{false, false, false, true, true, true, true, false, false}));
+  EXPECT_EQ(z2.cellcentred, z1.cellcentred);
+  EXPECT_EQ(z1.connsharezone, -1);
+  EXPECT_EQ(z2.connsharezone, 0);
+  EXPECT_EQ(z2.sharezone, (std::vector<int>{0, 0, 0, 0, 0, 0, 0, -1, -1}));
+  // Every array as the ASCII data set holds it.
+  EXPECT_EQ(z1.values[0], reals(ascii.zones[0].find("x")));
+  EXPECT_EQ(z1.values[1], reals(ascii.zones[0].find("y")));
+  EXPECT_EQ(z1.values[2], reals(ascii.zones[0].find("z")));
+  const std::vector<std::int32_t> zones = integers(ascii.zones[0].find("zone (cell centred)"));
+  EXPECT_EQ(z1.values[3], std::vector<double>(zones.begin(), zones.end()));
+  EXPECT_EQ(z1.values[7], reals(ascii.zones[0].find("head")));
+  EXPECT_EQ(z1.values[8], reals(ascii.zones[0].find("pressure head")));
+  EXPECT_EQ(z2.values[7], reals(ascii.zones[1].find("head")));
+  EXPECT_EQ(z2.values[8], reals(ascii.zones[1].find("pressure head")));
+  EXPECT_EQ(z2.values[7], model.pmheads(2));
+  std::vector<std::int32_t> nodes = integers(ascii.zones[0].find("element node lists"));
+  for (std::int32_t& n : nodes) n -= 1;  // the reader counts from 0
+  EXPECT_EQ(z1.connectivity, nodes);
+  EXPECT_EQ(z2.connectivity, nodes);
+}
+
+// ---- Append mode ---------------------------------------------------------------------------
+
+constexpr std::string_view kAppendControl = "tecplot binary mode\ntecplot binary append\nend\n";
+
+std::string appendrecord(std::int32_t index) {
+  return testkit::framedrecord(testkit::le_i4(index));
+}
+
+TecplotFile readdataset(const fs::path& path) {
+  TecplotFile f;
+  std::string error;
+  EXPECT_TRUE(testkit::readtecplot(path, f, error)) << path << ": " << error;
+  return f;
+}
+
+class E2eAppendMode : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    model.heads(1, 1.0);
+    model.heads(2, 2.0);
+    model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+    run1 = model.run();
+    afterrun1 = readdataset(model.dir / "abco.pm.szplt");
+    model.heads(3, 3.0);
+    model.heads(4, 4.0);
+    run2 = model.run();
+  }
+  Model model;
+  ProcessResult run1, run2;
+  TecplotFile afterrun1;
+};
+
+TEST_F(E2eAppendMode, EachRunStartsAfterTheStoredIndex) {
+  EXPECT_EQ(run1.exitstatus, 0) << run1.err;
+  EXPECT_EQ(run2.exitstatus, 0) << run2.err;
+  const std::string start1 = "\nAppending to Tecplot output\nStarting at time index 0001\n\n";
+  EXPECT_TRUE(has(run1.out, start1));
+  EXPECT_TRUE(has(run1.out, "\nTime 0001: 1\nTime 0002: 2\nWarning: No output file found with extension: 0003\n\n"));
+  EXPECT_TRUE(has(run2.out, "\nAppending to Tecplot output\nStarting at time index 0003\n\n"));
+  EXPECT_TRUE(has(run2.out,
+                  "\nTime 0003: 3\nTime 0004: 4\nWarning: No output file found with extension: 0005\n"
+                  "No more data to append\n"));
+  EXPECT_TRUE(has(model.file("abco.kelpra.eco"), "Starting at time index 0003\n"));
+  // Append mode only flushes at the end: no closing message.
+  EXPECT_FALSE(has(run1.out, "Closing tecplot file"));
+  EXPECT_FALSE(has(run2.out, "Closing tecplot file"));
+  EXPECT_FALSE(has(run2.err, "temporary files found"));
+  EXPECT_EQ(model.file("abco.tec_append"), appendrecord(4));
+}
+
+TEST_F(E2eAppendMode, NothingNewLeavesEverythingAsItWas) {
+  const ProcessResult run3 = model.run();
+  EXPECT_EQ(run3.exitstatus, 0) << run3.err;
+  EXPECT_TRUE(has(run3.out,
+                  "Starting at time index 0005\n\nWarning: No output file found with extension: 0005\n"
+                  "No more data to append\n\n" + kNormalExit));
+  EXPECT_FALSE(has(run3.out, "Creating tecplot file"));
+  EXPECT_EQ(model.file("abco.tec_append"), appendrecord(4));
+}
+
+TEST_F(E2eAppendMode, DataSetHoldsEveryTimeOnce) {
+  // Every append run leaves a readable data set and keeps the writer's temporary files for
+  // the next one to continue.
+  ASSERT_EQ(afterrun1.zones.size(), 2U);
+  EXPECT_EQ(afterrun1.zones[1].solutiontime, 2.0);
+  EXPECT_TRUE(model.exists("abco.pm.szplt.szhdr"));
+  EXPECT_TRUE(model.exists("abco.olf.szplt.szhdr"));
+  const TecplotFile pm = readdataset(model.dir / "abco.pm.szplt");
+  ASSERT_EQ(pm.zones.size(), 4U);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(pm.zones[i].solutiontime, static_cast<double>(i + 1));
+    EXPECT_EQ(pm.zones[i].values[7], model.pmheads(static_cast<int>(i + 1))) << "zone " << i + 1;
+    EXPECT_EQ(pm.zones[i].values[0], model.pm.x) << "zone " << i + 1;
+    EXPECT_EQ(pm.zones[i].connectivity, afterrun1.zones[0].connectivity) << "zone " << i + 1;
+  }
+  const TecplotFile olf = readdataset(model.dir / "abco.olf.szplt");
+  ASSERT_EQ(olf.zones.size(), 4U);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(olf.zones[i].solutiontime, static_cast<double>(i + 1));
+    EXPECT_EQ(olf.zones[i].values[5], model.olfheads(static_cast<int>(i + 1))) << "zone " << i + 1;
+  }
+}
+
+TEST_F(E2eAppendMode, RunWithoutAppendWarnsAndContinuesTheLeftOverDataSet) {
+  model.control(std::string("tecplot binary mode\nend\n") + std::string(kDomainBlocks));
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.err,
+                  "Tecplot szplt temporary files found (abco.pm.szplt.szhdr, etc.)\n"
+                  "Consider deleting them, otherwise data may be appended.\n"));
+  EXPECT_TRUE(has(r.err, "Tecplot szplt temporary files found (abco.olf.szplt.szhdr, etc.)\n"));
+  EXPECT_TRUE(has(r.out, "Closing tecplot file: abco.pm\n"));
+  EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr"));
+  EXPECT_FALSE(model.exists("abco.pm.szplt.szdat"));
+  EXPECT_EQ(model.file("abco.tec_append"), appendrecord(4));  // neither read nor written
+  // The run writes its times 1 to 4 after the four zones left behind.
+  const TecplotFile f = readdataset(model.dir / "abco.pm.szplt");
+  ASSERT_EQ(f.zones.size(), 8U);
+  for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(f.zones[i].solutiontime, static_cast<double>(i % 4 + 1));
+}
+
+TEST(E2eAppend, AppendWithoutBinaryModeIsIgnored) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control(std::string("tecplot binary append\nend\n") + std::string(kDomainBlocks));
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_FALSE(has(r.out, "Appending to Tecplot output"));
+  EXPECT_FALSE(model.exists("abco.tec_append"));
+  EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 1U);
+}
+
+// ---- Time window -------------------------------------------------------------------------------
+
+TEST(E2eTimeWindow, SkipsTimesOutsideTheClosedWindow) {
+  Model model;
+  const double times[] = {5, 10, 15, 25, 30};
+  for (int i = 1; i <= 5; ++i) model.heads(i, times[i - 1]);
+  model.control(std::string("truncate time domain\n10 15\nend\n") + std::string(kDomainBlocks));
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Skip Time 0001: 5\n"));
+  EXPECT_LT(r.out.find("Skip Time 0001: 5\n"), r.out.find("pm data to tecplot"));
+  EXPECT_TRUE(has(r.out,
+                  "\nTime 0002: 10\nTime 0003: 15\nSkip Time 0004: 25\nSkip Time 0005: 30\n"
+                  "Warning: No output file found with extension: 0006\n"));
+  EXPECT_TRUE(has(model.file("abco.kelpra.eco"), "Skip Time 0004: 25\nSkip Time 0005: 30\n"));
+
+  const DatFile pm = model.dat("abco.pm.dat");
+  ASSERT_EQ(pm.zones.size(), 2U);
+  EXPECT_TRUE(pm.zones[0].line.starts_with("ZONE T=\"pm\", SOLUTIONTIME=10, "));
+  EXPECT_TRUE(pm.zones[1].line.starts_with("ZONE T=\"pm\", SOLUTIONTIME=15, "));
+  expectheads(pm.zones[0], model.pmheads(2), &model.pm.z);
+  expectheads(pm.zones[1], model.pmheads(3), &model.pm.z);
+  EXPECT_EQ(model.dat("abco.olf.dat").zones.size(), 2U);
+}
+
+TEST(E2eTimeWindow, NoTimeInsideTheWindowWritesNoDataSet) {
+  Model model;
+  model.heads(1, 1.0);
+  model.heads(2, 2.0);
+  model.control(std::string("truncate time domain\n100 200\nend\n") + std::string(kDomainBlocks));
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Skip Time 0001: 1\nSkip Time 0002: 2\nWarning: No output file found with extension: 0003\n"));
+  EXPECT_FALSE(has(r.out, "Creating tecplot file"));
+  EXPECT_FALSE(model.exists("abco.pm.dat"));
+}
+
+// ---- Missing result files --------------------------------------------------------------------
+
+TEST(E2eMissingFiles, QuantityMissingLaterSharesZoneOne) {
+  Model model;
+  model.heads(1, 1.0);
+  model.heads(2, 2.0, true, false);  // no "olf" heads at index 2
+  model.heads(3, 3.0);
+  ASSERT_EQ(model.run().exitstatus, 0);
+  const DatFile olf = model.dat("abco.olf.dat");
+  ASSERT_EQ(olf.zones.size(), 3U);
+  EXPECT_EQ(olf.zones[1].line,
+            "ZONE T=\"olf\", SOLUTIONTIME=2, DATAPACKING=BLOCK, NODES=9, ELEMENTS=4, ZONETYPE=FEQUADRILATERAL, "
+            "VARLOCATION=([4]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5,6,7,8]), CONNECTIVITYSHAREZONE=1");
+  EXPECT_TRUE(olf.zones[1].arrays.empty());
+  EXPECT_TRUE(olf.zones[2].line.ends_with("VARSHARELIST=([1,2,3,4,5]), CONNECTIVITYSHAREZONE=1"));
+  expectheads(olf.zones[2], model.olfheads(3), nullptr);
+  // "pm" is unaffected.
+  expectheads(model.dat("abco.pm.dat").zones[1], model.pmheads(2), &model.pm.z);
+}
+
+TEST(E2eMissingFiles, QuantityMissingAtTheFirstTimeIsNeverWritten) {
+  Model model;
+  model.heads(1, 1.0, true, false);
+  model.heads(2, 2.0);
+  ASSERT_EQ(model.run().exitstatus, 0);
+  const DatFile olf = model.dat("abco.olf.dat");
+  EXPECT_EQ(olf.line(1), R"(VARIABLES = "X","Y","Z","Zone","3DNode#")");
+  ASSERT_EQ(olf.zones.size(), 2U);
+  EXPECT_TRUE(olf.zones[1].arrays.empty());
+}
+
+TEST(E2eMissingFiles, NoResultFileSetsUpFromTheMeshAlone) {
+  Model model;
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Warning: No output file found with extension: 0001\n"));
+  EXPECT_FALSE(has(r.out, "Time 0001"));
+  const DatFile pm = model.dat("abco.pm.dat");
+  EXPECT_EQ(pm.line(1), R"(VARIABLES = "X","Y","Z","Zone","Layer Number","Column Number","Thickness")");
+  ASSERT_EQ(pm.zones.size(), 1U);
+  EXPECT_EQ(integers(pm.zones[0].find("element node lists")), pmconnectivity(model.pm));
+}
+
+// ---- Meshes ----------------------------------------------------------------------------------
+
+// Without truncation the layering of a mesh does not matter: a surface of one element over a
+// column of four element layers is written whole.
+TEST(E2eMesh, SurfaceWithFewerElementsThanLayersWithoutTruncation) {
+  Model model(1, 1, 5);
+  model.heads(1, 1.0);
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  const DatFile olf = model.dat("abco.olf.dat");
+  ASSERT_EQ(olf.zones.size(), 1U);
+  EXPECT_TRUE(has(olf.zones[0].line, ", NODES=4, ELEMENTS=1, ZONETYPE=FEQUADRILATERAL")) << olf.zones[0].line;
+  expectheads(olf.zones[0], model.olfheads(1), nullptr);
+}
+
+// ---- Special plots -----------------------------------------------------------------------------
+
+// Two columns of four element layers with node layers at z = 0, 1, 3, 6, 10; element zones
+// bottom up: column A 1, 2, 1, 2 and column B 1, 1, 1, 12.
+class E2eSpecialPlots : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LayeredMesh mesh = testkit::layeredmesh(2, 1, 5, ElementKind::bricks);
+    const double levels[] = {0, 1, 3, 6, 10};
+    for (std::size_t i = 0; i < mesh.z.size(); ++i) mesh.z[i] = levels[i / 6];
+    mesh.zones = {1, 1, 2, 1, 1, 1, 2, 12};
+    model.rewritepm(mesh);
+    model.heads(1, 1.0);
+    model.control(std::string("end\n") + std::string(kDomainBlocks) +
+                  "plot pm zone isopach structure\nplot pm depth below ground surface\n");
+    result = model.run();
+  }
+  Model model{2, 1, 5};
+  ProcessResult result;
+};
+
+TEST_F(E2eSpecialPlots, RunWritesBothAfterClosingTheDataSets) {
+  EXPECT_EQ(result.exitstatus, 0) << result.err;
+  const std::size_t closing = result.out.find("Closing tecplot file: abco.olf\n");
+  const std::size_t isopach = result.out.find("\n \n" + std::string(48, '-') +
+                                               "\npm isopach plot\nCreating Tecplot file abco.pm_Isopach.dat\n");
+  const std::size_t depth = result.out.find(
+      "\nplot pm depth below ground surface\nCreating Tecplot file abco.pm_DepthToSurf.dat\n");
+  ASSERT_NE(isopach, std::string::npos) << result.out;
+  ASSERT_NE(depth, std::string::npos) << result.out;
+  EXPECT_LT(closing, isopach);
+  EXPECT_LT(isopach, depth);
+  EXPECT_TRUE(result.out.ends_with("Closing tecplot file: abco.pm_DepthToSurf\n" + kNormalExit)) << result.out;
+}
+
+TEST_F(E2eSpecialPlots, IsopachHasOneZonePerElementZone) {
+  const DatFile iso = model.dat("abco.pm_Isopach.dat");
+  EXPECT_EQ(iso.line(1), R"x(VARIABLES = "X","Y","Z(isopach top)","isopach thickness")x");
+  ASSERT_EQ(iso.zones.size(), 12U);
+  EXPECT_EQ(iso.zones[0].line,
+            "ZONE T=\"Isopach\", SOLUTIONTIME=01, DATAPACKING=BLOCK, NODES=6, ELEMENTS=2, "
+            "ZONETYPE=FEQUADRILATERAL, VARLOCATION=([4]=CELLCENTERED)");
+  for (std::size_t z = 1; z < 12; ++z) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02zu", z + 1);
+    EXPECT_EQ(iso.zones[z].line, std::string("ZONE T=\"Isopach\", SOLUTIONTIME=") + digits +
+                                     ", DATAPACKING=BLOCK, NODES=6, ELEMENTS=2, ZONETYPE=FEQUADRILATERAL, "
+                                     "VARLOCATION=([4]=CELLCENTERED), VARSHARELIST=([1,2]), CONNECTIVITYSHAREZONE=1");
+  }
+  // Surface nodes x = 0, 1, 2 in two rows; the middle ones take column B's value, which
+  // comes later.
+  EXPECT_EQ(reals(iso.zones[0].find("z (isopach top)")), (std::vector<double>{6, 6, 6, 6, 6, 6}));
+  EXPECT_EQ(reals(iso.zones[0].find("isopach thickness (cell centred)")), (std::vector<double>{4, 6}));
+  EXPECT_NE(iso.zones[0].find("element node lists"), nullptr);
+  EXPECT_EQ(reals(iso.zones[1].find("z (isopach top)")), (std::vector<double>{10, 10, 0, 10, 10, 0}));
+  EXPECT_EQ(reals(iso.zones[1].find("isopach thickness")), (std::vector<double>{6, 0}));
+  EXPECT_EQ(reals(iso.zones[5].find("z (isopach top)")), std::vector<double>(6, 0.0));
+  EXPECT_EQ(reals(iso.zones[5].find("isopach thickness")), (std::vector<double>{0, 0}));
+  EXPECT_EQ(reals(iso.zones[11].find("z (isopach top)")), (std::vector<double>{0, 10, 10, 0, 10, 10}));
+  EXPECT_EQ(reals(iso.zones[11].find("isopach thickness")), (std::vector<double>{0, 4}));
+  EXPECT_EQ(iso.zones[11].arrays.size(), 2U);
+}
+
+TEST_F(E2eSpecialPlots, DepthBelowGroundSurface) {
+  const DatFile d = model.dat("abco.pm_DepthToSurf.dat");
+  EXPECT_EQ(d.line(1), R"(VARIABLES = "X","Y","Z","DepthToSurf")");
+  ASSERT_EQ(d.zones.size(), 1U);
+  EXPECT_EQ(d.zones[0].line,
+            "ZONE T=\"DepthToSurf\", DATAPACKING=BLOCK, NODES=30, ELEMENTS=8, ZONETYPE=FEBRICK");
+  std::vector<double> expected;
+  for (const double depth : {10.0, 9.0, 7.0, 4.0, 0.0}) expected.insert(expected.end(), 6, depth);
+  EXPECT_EQ(reals(d.zones[0].find("DepthToSurf")), expected);
+  EXPECT_EQ(integers(d.zones[0].find("element node lists")), pmconnectivity(model.pm));
+}
+
+// ---- Runs that must stop ---------------------------------------------------------------------
+
+const std::string kFatal = "*** FATAL ERROR, HALTING EXECUTION ***";
+const std::string kInput = "*** INPUT ERROR, HALTING EXECUTION ***";
+
+// The run stopped with status 1, its report box the last thing on standard error and, where
+// the echo file was opened, in the echo file. Returns the body of the report.
+std::string expectstopped(const Model& model, const ProcessResult& r, const std::string& headline) {
+  EXPECT_EQ(r.exitstatus, 1) << r.out << r.err;
+  EXPECT_FALSE(has(r.out, "Normal exit"));
+  const std::string stars(headline.size(), '*');
+  const std::string top = "\n" + stars + "\n" + headline + "\n" + stars + "\n\n";
+  const std::size_t at = r.err.rfind(top);
+  if (at == std::string::npos || !r.err.ends_with("\n\n")) {
+    ADD_FAILURE() << "no " << headline << " report at the end of:\n" << r.err;
+    return {};
+  }
+  const std::string report = r.err.substr(at);
+  if (model.exists("abco.kelpra.eco")) {
+    const std::string eco = model.file("abco.kelpra.eco");
+    EXPECT_TRUE(eco.ends_with(report)) << eco;
+  }
+  return report.substr(top.size(), report.size() - top.size() - 2);
+}
+
+TEST(E2eBadInput, TruncatedElementsFile) {
+  Model model;
+  model.heads(1, 1.0);
+  const fs::path elements = model.dir / "abco.elements_pm";
+  fs::resize_file(elements, 40);
+  const ProcessResult r = model.run();
+  EXPECT_EQ(expectstopped(model, r, kFatal),
+            "Error reading file: abco.elements_pm\n"
+            "Error detail: Error encountered during read statement\nError number: 39");
+  EXPECT_FALSE(model.exists("abco.pm.dat"));
+}
+
+TEST(E2eBadInput, CorruptResultFileHeader) {
+  Model model;
+  model.heads(1, 1.0);
+  model.heads(2, 2.0);
+  writefile(model.dir / "abco.head_pm.0002", "garbage that is no result file");
+  const ProcessResult r = model.run();
+  EXPECT_EQ(expectstopped(model, r, kInput),
+            "Error reading header from file abco.head_pm.0002\n"
+            "Error detail: Error encountered during read statement\nError number: 39");
+}
+
+TEST(E2eBadInput, IncludeOfAMissingFile) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control("include nothere.txt\nend\n");
+  const ProcessResult r = model.run();
+  EXPECT_EQ(expectstopped(model, r, kInput), "Include file not found: nothere.txt");
+  EXPECT_FALSE(model.exists("abco.pm.dat"));
+}
+
+TEST(E2eBadInput, IncludedControlLinesTakeEffect) {
+  Model model;
+  model.heads(1, 1.0);
+  writefile(model.dir / "global.txt", "! comment\ntecplot binary mode\n");
+  model.control(std::string("include global.txt\nend\n") + std::string(kDomainBlocks));
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(model.file("abco.kelpra.eco"), "\nINSTRUCTION: tecplot binary mode\n"));
+  EXPECT_TRUE(model.exists("abco.pm.szplt"));
+}
+
+TEST(E2eBadInput, MalformedValueLine) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control(std::string("truncate time domain\nabc\nend\n") + std::string(kDomainBlocks));
+  const ProcessResult r = model.run();
+  EXPECT_TRUE(has(expectstopped(model, r, kInput), "truncate time domain"));
+  EXPECT_FALSE(model.exists("abco.pm.dat"));
+}
+
+TEST(E2eBadInput, IndexWidthOutOfRange) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control(std::string("number of digits for output file suffix\n11\nend\n") + std::string(kDomainBlocks));
+  EXPECT_EQ(expectstopped(model, model.run(), kInput), "Output file suffix length must be between 4 and 10");
+}
+
+TEST(E2eBadInput, PrefixPromptEndsWithoutAPrefix) {
+  Model model;
+  fs::remove(model.dir / "batch.pfx");
+  const ProcessResult r = model.run({}, "nope\n");
+  EXPECT_TRUE(has(expectstopped(model, r, kFatal), "No problem prefix given"));
+  EXPECT_TRUE(has(r.out, "batch.pfx file does not exist\n"));
+  EXPECT_TRUE(has(r.out, "Unable to find file nope.vorn\n"));
+  EXPECT_FALSE(model.exists("abco.kelpra.eco"));
+  EXPECT_FALSE(model.exists("batch.pfx"));
+}
+
+TEST(E2eBadInput, TruncatedAppendFile) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+  writefile(model.dir / "abco.tec_append", appendrecord(7).substr(0, 6));
+  const ProcessResult r = model.run();
+  EXPECT_TRUE(has(expectstopped(model, r, kFatal), "abco.tec_append"));
+  EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr"));
+}
+
+}  // namespace
+}  // namespace kelpra
