@@ -203,10 +203,12 @@ void run(int argc, const char* const* argv) {
 }  // namespace
 
 void readcommandline(int argc, const char* const* argv) {
-  for (int i = 1; i < argc; ++i) {
+  // Position 0, the program's name, is never an option, but a blank one still ends the scan.
+  for (int i = 0; i < argc; ++i) {
     std::string arg(argv[i] == nullptr ? "" : argv[i]);
     if (arg.size() > 256) arg.resize(256);
     if (len_trim(arg) == 0) break;
+    if (i == 0) continue;
     lcase(arg);
     const std::string_view text = trimview(arg);
     if (text == "--make_plot_control") {

@@ -2,6 +2,7 @@
 
 #include "driver/meshnumbering.hpp"
 #include "driver/truncation.hpp"
+#include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -64,13 +65,22 @@ void runsteps(const Step (&steps)[N], DOMAIN& dom) {
   }
 }
 
-void banner(const DOMAIN& dom, const std::string& base) {
+// The line of one blank and the rule that open every domain's set-up messages. (write_string
+// drops trailing blanks, which would leave the first line empty.)
+void rule() {
+  echothenscreen(" ");
+  write_string(std::string(48, '-'));
+}
+
+// Outside append mode, left-over TecIO temporary files of the data set would be appended to.
+void warntemporaryfiles(const std::string& base) {
   if (!plot_data.tecappend && fileexists(base + ".szplt.szhdr")) {
     warningmsg("Tecplot szplt temporary files found (" + base + ".szplt.szhdr, etc.)\n"
                "Consider deleting them, otherwise data may be appended.");
   }
-  write_string(" ");
-  write_string(std::string(48, '-'));
+}
+
+void creating(const DOMAIN& dom, const std::string& base) {
   write_string(std::string(nameof(dom)) + " data to tecplot");
   write_string("Creating tecplot file " + base);
 }
@@ -172,12 +182,12 @@ void append(DOMAIN& dom, DOMAIN& pmcopy) {
 void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   const bool readonly = readonlypm(dom);
   const std::string base = plotbasename(dom);
+  rule();
   if (readonly) {
-    write_string(" ");
-    write_string(std::string(48, '-'));
     write_string("pm data read for common node output");
   } else {
-    banner(dom, base);
+    warntemporaryfiles(base);
+    creating(dom, base);
   }
   tecplotinit(dom);
   dom.zonearrays.clear();
@@ -206,7 +216,9 @@ void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
 
 void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   const std::string base = plotbasename(dom);
-  banner(dom, base);
+  warntemporaryfiles(base);
+  rule();
+  creating(dom, base);
   tecplotinit(dom);
   dom.zonearrays.clear();
   registercoordinates(dom, Source::pmcopy);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -17,7 +18,7 @@ std::string datasetname(std::string_view suffix) {
 }
 
 void announce(std::string_view what, const std::string& name) {
-  write_string(" ");
+  echothenscreen(" ");  // a line of one blank; write_string would drop the blank
   write_string(std::string(48, '-'));
   write_string(what);
   write_string("Creating Tecplot file " + name + (plot_data.tecplot_bin_mode ? ".szplt" : ".dat"));
@@ -144,7 +145,7 @@ void plot_pmdepth_grndsurf(DOMAIN& olf, DOMAIN& pm) {
   if (pm.depth2surf.size() >= static_cast<std::size_t>(pm.nn)) {
     std::copy_n(pm.depth2surf.begin(), pm.nn, depth.begin());
   } else {
-    if (olf.nn < 1 || pm.nn % olf.nn != 0) {
+    if (olf.nn < 1 || pm.nn < olf.nn || pm.nn % olf.nn != 0) {
       input_error("The depth below ground surface plot needs a porous medium mesh of whole layers of the overland "
                   "flow nodes: " + std::to_string(pm.nn) + " nodes against " + std::to_string(olf.nn) + ".");
     }

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "plot/messages.hpp"
+#include "plot/resultaccess.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
@@ -10,13 +11,9 @@
 namespace kelpra {
 namespace {
 
-// The output-time index as text, zero-padded to the index width.
-std::string indextext(std::int32_t index) {
-  std::string digits = std::to_string(index);
-  const auto width = static_cast<std::size_t>(plot_data.outputtimeindexwidth);
-  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
-  return digits.substr(digits.size() - width);
-}
+// "pm" read only as the node source of the common-node domains writes no zone and never
+// opens its data set, so a zone mark has nothing to go to (a binary data set refuses it).
+bool writesnozone(const DOMAIN& dom) { return plot_data.pmreadonly && trimview(dom.name) == "pm"; }
 
 template <class T>
 void writevalues(std::int32_t var, const std::string& label, bool cellcentred, Source source,
@@ -77,7 +74,7 @@ void checkfileinit(std::string& filename, bool& exists) {
   const std::string name(trimview(filename));
   const auto dot = name.rfind('.');
   if (dot == std::string::npos) return;
-  const std::string index = indextext(plot_data.tecappendnfile0);
+  const std::string index = outputtimeindex(plot_data.tecappendnfile0);
   filename = name.substr(0, dot + 1) + index;
   exists = fileexists(filename);
   if (exists) echothenscreen("Warning: file not found -> appending at time index " + index);
@@ -127,8 +124,14 @@ void addzonearray(DOMAIN& dom, ZoneArray array) {
 }
 
 void sharewithzone1(DOMAIN& dom, std::int32_t var, bool cellcentred) {
+  if (writesnozone(dom)) return;
   tecplotvarshareadd(var, 1, dom);
   if (cellcentred) tecplotvarlocccadd(var, dom);
+}
+
+void markcellcentred(DOMAIN& dom, std::int32_t var) {
+  if (writesnozone(dom)) return;
+  tecplotvarlocccadd(var, dom);
 }
 
 void sharestaticarrays(DOMAIN& dom) {

@@ -61,9 +61,12 @@ void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, DynArra
 void addzonearray(DOMAIN& dom, ZoneArray array);
 
 // Marks the variable as sharing zone 1's values in the zone written next (cell-centred ones
-// are marked cell-centred again, since that list is made anew for every zone).
+// are marked cell-centred again, since that list is made anew for every zone). Neither mark
+// is made for "pm" when it is only read for the common-node domains: it writes no zone.
 void sharewithzone1(DOMAIN& dom, std::int32_t var, bool cellcentred = false);
-// Shares every static zone array; marks every other cell-centred one as such.
+// Marks the variable cell-centred in the zone written next (not for "pm" read only).
+void markcellcentred(DOMAIN& dom, std::int32_t var);
+// Shares every static zone array (cell-centred ones are marked so again).
 void sharestaticarrays(DOMAIN& dom);
 // Writes the arrays of the zone just started, in variable-number order, skipping shared ones.
 void writezonearrays(DOMAIN& dom, const DOMAIN& pmcopy);

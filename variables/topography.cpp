@@ -85,9 +85,9 @@ void zoneread(DOMAIN& dom) {
   if (dom.zonefound) {
     read_ivar4(dom.ne, filename, dom.elemzone);
   } else {
-    tecplotvarshareadd(dom.zonevar, 1, dom);
+    sharewithzone1(dom, dom.zonevar);
   }
-  tecplotvarlocccadd(dom.zonevar, dom);
+  markcellcentred(dom, dom.zonevar);
 }
 
 void tvtopozoneinit(DOMAIN& dom) {
@@ -108,9 +108,9 @@ void tvtopozoneread(DOMAIN& dom) {
   if (dom.tvtopozonefound) {
     read_ivar4(dom.ne, filename, dom.tvtopozone);
   } else {
-    tecplotvarshareadd(dom.tvtopozonevar, 1, dom);
+    sharewithzone1(dom, dom.tvtopozonevar);
   }
-  tecplotvarlocccadd(dom.tvtopozonevar, dom);
+  markcellcentred(dom, dom.tvtopozonevar);
 }
 
 }  // namespace kelpra

@@ -2,6 +2,7 @@
 // test model writer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "plot/tecplot.hpp"
@@ -173,6 +174,37 @@ TEST_F(Handlers, TopographyZonesAreCellCentredIntegers) {
   EXPECT_EQ(pm.dtlist, "LONGINT");
   ASSERT_EQ(pm.zonearrays.size(), 1u);
   EXPECT_TRUE(pm.zonearrays[0].cellcentred);
+}
+
+TEST_F(Handlers, PorousMediumReadOnlyMarksNothingInItsUnopenedBinaryDataSet) {
+  // "pm" read only for the common-node domains registers its variables but never opens its
+  // data set; a missing file at a later time must not try to mark a share in it.
+  plot_data.tecplot_bin_mode = true;
+  plot_data.pmreadonly = true;
+  DOMAIN pm = domain("pm", {0.0, 1.0});
+  tecplotinit(pm);
+  testkit::writeresult_r8(result("head_", "pm", "0001"), "1.0 h", std::vector<double>{5.0, 5.0});
+  testkit::writeresult_i4(result("tvtopo_zone_", "pm", "0001"), "1.0 z", std::vector<std::int32_t>{4});
+  zoneinit(pm);
+  headinit(pm);
+  tvtopozoneinit(pm);
+  ASSERT_TRUE(pm.headavail);
+  const std::int32_t cellcentred = pm.ncc;
+
+  plot_data.nfs = "0002";  // no file of any kind
+  zoneread(pm);
+  headread(pm);
+  tvtopozoneread(pm);
+  EXPECT_FALSE(pm.headfound);
+  EXPECT_EQ(pm.head, (R8Vec{5.0, 5.0}));
+  EXPECT_TRUE(std::none_of(pm.pendingshare.begin(), pm.pendingshare.end(), [](std::uint8_t m) { return m != 0; }));
+  EXPECT_EQ(pm.ncc, cellcentred);  // the list of a zone that is never written does not grow
+
+  // A "pm" that writes its own data set shares as usual (ASCII: the marks need no open file).
+  plot_data.pmreadonly = false;
+  plot_data.tecplot_bin_mode = false;
+  headread(pm);
+  EXPECT_EQ(pm.pendingshare.at(static_cast<std::size_t>(pm.headvar - 1)), 1);
 }
 
 }  // namespace
