@@ -105,6 +105,18 @@ void writefirstzone(DOMAIN& dom, const DOMAIN& pmcopy, const std::string& base) 
   flushrule(dom);
 }
 
+// The marks every later zone starts with: the coordinates, the element zones and every
+// time-invariant variable share zone 1.
+void startlaterzone(DOMAIN& dom) {
+  dom.pendingshare.clear();
+  dom.pendingcc.clear();
+  sharewithzone1(dom, dom.xvar);
+  sharewithzone1(dom, dom.yvar);
+  sharewithzone1(dom, dom.zvar);
+  zoneread(dom);
+  sharestaticarrays(dom);
+}
+
 void writelaterzone(DOMAIN& dom, const DOMAIN& pmcopy) {
   tecplotwritezonefe(dom.name, dom.nn_trunc, dom.ne_trunc, plot_data.timestamp, 1, dom);
   writezonearrays(dom, pmcopy);
@@ -201,13 +213,7 @@ void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
 }
 
 void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
-  dom.pendingshare.clear();
-  dom.pendingcc.clear();
-  sharewithzone1(dom, dom.xvar);
-  sharewithzone1(dom, dom.yvar);
-  sharewithzone1(dom, dom.zvar);
-  zoneread(dom);
-  sharestaticarrays(dom);
+  startlaterzone(dom);
   if (dom.tvtopoavail && dom.writetvtopo) tvtopopreread(false, dom);
   runsteps(kReadSteps, dom);
   if (readonlypm(dom)) return;
@@ -275,13 +281,7 @@ void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
 }
 
 void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
-  dom.pendingshare.clear();
-  dom.pendingcc.clear();
-  sharewithzone1(dom, dom.xvar);
-  sharewithzone1(dom, dom.yvar);
-  sharewithzone1(dom, dom.zvar);
-  zoneread(dom);
-  sharestaticarrays(dom);
+  startlaterzone(dom);
   if (dom.headvar > 0 && !pmcopy.headfound) {
     sharewithzone1(dom, dom.headvar);
     if (dom.pressheadvar > 0) sharewithzone1(dom, dom.pressheadvar);

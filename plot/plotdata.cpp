@@ -38,23 +38,7 @@ const std::vector<std::pair<std::string_view, std::string DOMAIN::*>>& domainins
   };
   return list;
 }
-#undef SWITCH
-#undef TEXT
-#undef BOOL
-#undef I4
-#undef R8
-#undef INSTR
-#undef ON
-#undef VAR
-#undef FLAG
-#undef AR8
-#undef AR4
-#undef AI4
-#undef AL
-#undef A2R8
-#undef A2R4
-#undef A2I4
-#undef VARS
+#include "plot/domain_fields_undef.def"
 
 namespace testing_only {
 void resetplotdata() { plot_data = PlotData{}; }

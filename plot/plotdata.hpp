@@ -54,23 +54,7 @@ struct DOMAIN {
 #define A2I4(n) DynArray2D<std::int32_t> n;
 #define VARS(n) I4Vec n;
 #include "plot/domain_fields.def"
-#undef TEXT
-#undef BOOL
-#undef I4
-#undef R8
-#undef INSTR
-#undef SWITCH
-#undef ON
-#undef VAR
-#undef FLAG
-#undef AR8
-#undef AR4
-#undef AI4
-#undef AL
-#undef A2R8
-#undef A2R4
-#undef A2I4
-#undef VARS
+#include "plot/domain_fields_undef.def"
 
   // Tecplot writer state of the domain's data set.
   void* tecfilehandle = nullptr;

@@ -68,11 +68,16 @@ const std::array<std::string_view, kTimeFileRoots>& timefileroots() {
   return roots;
 }
 
-std::string outputtimeindex(std::int32_t index) {
+bool outputtimeindexfits(std::int32_t index) {
   const std::int32_t width = std::clamp(plot_data.outputtimeindexwidth, 1, kIndexDigits);
   std::int64_t limit = 1;
   for (std::int32_t i = 0; i < width; ++i) limit *= 10;
-  if (index < 0 || index >= limit) {
+  return index >= 0 && index < limit;
+}
+
+std::string outputtimeindex(std::int32_t index) {
+  const std::int32_t width = std::clamp(plot_data.outputtimeindexwidth, 1, kIndexDigits);
+  if (!outputtimeindexfits(index)) {
     input_error("Output-time index " + std::to_string(index) + " does not fit in " + std::to_string(width) +
                 " digits.\nRaise the \"number of digits for output file suffix\" in the plot control file.");
   }

@@ -19,6 +19,8 @@ const std::array<std::string_view, kTimeFileRoots>& timefileroots();
 // digits than the width (or a negative one) stops the run: wrapping it onto the files of a
 // smaller index would convert those files again.
 std::string outputtimeindex(std::int32_t index);
+// Whether the index can be written in the output-time index width.
+bool outputtimeindexfits(std::int32_t index);
 
 // Finds a result file whose name ends in the extension (a dot and the index digits): first
 // the remembered file with the new extension, else every root in order. Sets time_fname and

@@ -847,3 +847,27 @@ TEST(E2eBadInput, TruncatedAppendFile) {
 
 }  // namespace
 }  // namespace kelpra
+
+namespace kelpra {
+namespace {
+
+// An output-time index past what the index width holds ends the loop with a warning and a
+// normal exit, so the data sets written so far are complete.
+TEST(E2eIndexWidth, LastIndexOfTheWidthEndsTheRunNormally) {
+  Model model;
+  model.heads(9999, 5.0);
+  model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+  testkit::writefile(model.dir / "abco.tec_append", appendrecord(9998));
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Time 9999: 5\n"));
+  EXPECT_TRUE(has(r.err, "Output-time index 10000 does not fit in 4 digits: later output times are not read."));
+  EXPECT_TRUE(has(r.out, "---- Normal exit ----"));
+  EXPECT_EQ(model.file("abco.tec_append"), appendrecord(9999));
+  const TecplotFile f = readdataset(model.dir / "abco.pm.szplt");
+  ASSERT_EQ(f.zones.size(), 1u);
+  EXPECT_EQ(f.zones[0].solutiontime, 5.0);
+}
+
+}  // namespace
+}  // namespace kelpra
