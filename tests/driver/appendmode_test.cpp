@@ -9,6 +9,8 @@
 #include "plot/plotdata.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
@@ -18,45 +20,18 @@ namespace {
 using testkit::framedrecord;
 using testkit::le_i4;
 using testkit::readfile;
+using testkit::stoperr;
 using testkit::writefile;
 
-class AppendModeTest : public ::testing::Test {
+class AppendModeTest : public testkit::EchoPlotRun {
  protected:
-  void SetUp() override {
-    testing_only::reseterrorstate();
-    freeunitall();
-    testing_only::resetplotdata();
-    plot_data.prefix = (dir_ / "abc").string();
-    echo_ = (dir_ / "abco.kelpra.eco").string();
-    plot_data.ieco = getunit();
-    ASSERT_EQ(openunit(plot_data.ieco, echo_, FileForm::formatted, OpenStatus::replace), 0);
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::resetplotdata();
-    testing_only::reseterrorstate();
-  }
   std::string appendfile() const { return plot_data.prefix + "o.tec_append"; }
-  std::string echo() {
-    std::fflush(unitstream(plot_data.ieco));
-    return readfile(echo_);
-  }
   // A head file of "pm" whose header carries the time.
   void headfile(int index, const std::string& time) {
     char ext[8];
     std::snprintf(ext, sizeof ext, "%04d", index);
     testkit::writeresult_r8(plot_data.prefix + "o.head_pm." + ext, time + " Heads", std::vector<double>{1.0, 2.0});
   }
-  // Runs f expecting a stop; returns what went to standard error.
-  template <class F>
-  std::string stops(F f) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(f(), RunStopped);
-    return ::testing::internal::GetCapturedStderr();
-  }
-
-  testkit::TempDir dir_;
-  std::string echo_;
 };
 
 TEST_F(AppendModeTest, FileNameFollowsThePrefix) { EXPECT_EQ(tecappendfilename(), plot_data.prefix + "o.tec_append"); }
@@ -98,7 +73,7 @@ TEST_F(AppendModeTest, BrokenCountFileStopsTheRun) {
   for (const auto& c : cases) {
     testing_only::reseterrorstate();
     writefile(appendfile(), c.bytes);
-    const std::string err = stops([] { readtecplotappend(); });
+    const std::string err = stoperr([] { readtecplotappend(); });
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
   }
 }
@@ -148,7 +123,7 @@ TEST_F(AppendModeTest, TimeThatIsNoNumberStopsTheWindowSearch) {
   plot_data.truncate_time_domain = true;
   plot_data.tmax_trunc = 1.0;
   headfile(1, "soon");
-  const std::string err = stops([] { inittecplotappend(); });
+  const std::string err = stoperr([] { inittecplotappend(); });
   EXPECT_FALSE(err.empty());
 }
 

@@ -11,6 +11,8 @@
 #include "plot/nodesearch.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
@@ -69,28 +71,9 @@ const std::string kAdditionBlock =
 
 const std::string kTail = "write time series file\nend\n";
 
-class ControlFileTest : public ::testing::Test {
+class ControlFileTest : public testkit::EchoPlotRun {
  protected:
-  void SetUp() override {
-    testing_only::reseterrorstate();
-    freeunitall();
-    testing_only::resetplotdata();
-    plot_data.prefix = (dir_ / "abc").string();
-    echo_ = (dir_ / "abco.kelpra.eco").string();
-    plot_data.ieco = getunit();
-    ASSERT_EQ(openunit(plot_data.ieco, echo_, FileForm::formatted, OpenStatus::replace), 0);
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::resetplotdata();
-    testing_only::reseterrorstate();
-  }
-
   std::string controlfile() const { return plot_data.prefix + ".plot.control"; }
-  std::string echo() {
-    std::fflush(unitstream(plot_data.ieco));
-    return readfile(echo_);
-  }
 
   void model(const std::vector<std::string>& withmesh) {
     m_ = createmodel(withmesh);
@@ -147,13 +130,9 @@ class ControlFileTest : public ::testing::Test {
 
   // Reads expecting a stop; returns what went to standard error.
   std::string readstops(const std::string& text) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(readcontrol(text), RunStopped);
-    return ::testing::internal::GetCapturedStderr();
+    return testkit::stoperr([&] { readcontrol(text); });
   }
 
-  testkit::TempDir dir_;
-  std::string echo_;
   std::map<std::string, DOMAIN> m_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
@@ -61,18 +62,11 @@ std::map<std::string, DOMAIN> createmodel(const std::vector<std::string>& withme
 
 namespace {
 
-class DomainCreateTest : public ::testing::Test {
+class DomainCreateTest : public testkit::CleanPlotRun {
  protected:
   void SetUp() override {
-    testing_only::reseterrorstate();
-    freeunitall();
-    testing_only::resetplotdata();
+    CleanPlotRun::SetUp();
     plot_data.prefix = (dir_ / "abc").string();
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::resetplotdata();
-    testing_only::reseterrorstate();
   }
   testkit::TempDir dir_;
 };

@@ -375,6 +375,21 @@ TEST(E2eCommandLine, MakePlotControlRewritesTheTemplateAndStops) {
   EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr"));
 }
 
+// The template written on request is a valid control file: the next run reads it, echoes its
+// instructions and converts every output time.
+TEST(E2eCommandLine, RequestedTemplateReadsBackAsAControlFile) {
+  Model model;
+  model.heads(1, 1.0);
+  model.heads(2, 2.0);
+  ASSERT_EQ(model.run({"--make_plot_control"}).exitstatus, 0);
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(model.file("abco.kelpra.eco"), "INSTRUCTION: write pm domain file"));
+  EXPECT_TRUE(has(r.out, "Time 0002: 2\n"));
+  EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 2u);
+  EXPECT_EQ(model.dat("abco.olf.dat").zones.size(), 2u);
+}
+
 TEST(E2eCommandLine, OptionInCapitalsAndOtherArgumentsLowerCased) {
   Model model;
   const ProcessResult r = model.run({"--MAKE_Plot_Control", "EXTRA"});

@@ -10,6 +10,8 @@
 #include "plot/plotdata.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
@@ -25,28 +27,24 @@ using testkit::SurfaceOptions;
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class MeshFiles : public ::testing::Test {
+class MeshFiles : public testkit::CleanPlotRun {
  protected:
   void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CleanPlotRun::SetUp();
     plot_data.prefix = model.prefix();
     pm.name = "pm";
   }
   void TearDown() override {
     EXPECT_FALSE(unitused(kFirstUnit)) << "a unit was left taken";
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CleanPlotRun::TearDown();
   }
 
   // Reads both files of a domain (pm into the fixture's record); returns the screen text.
   std::string read(DOMAIN& dom) {
-    ::testing::internal::CaptureStdout();
-    coordsread(dom, pm);
-    elemsread(dom);
-    return ::testing::internal::GetCapturedStdout();
+    return testkit::screen([&] {
+      coordsread(dom, pm);
+      elemsread(dom);
+    });
   }
   DOMAIN domain(const std::string& name) {
     DOMAIN d;
@@ -56,19 +54,12 @@ class MeshFiles : public ::testing::Test {
   // Reads the domain's files, which must stop the run; returns the report.
   std::string stopreport(DOMAIN& dom) {
     testing_only::reseterrorstate();
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    int status = -1;
-    try {
-      coordsread(dom, pm);
-      elemsread(dom);
-    } catch (const RunStopped& stop) {
-      status = stop.exitstatus;
-    }
-    ::testing::internal::GetCapturedStdout();
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, 1) << err;
-    return err;
+    return testkit::stopreport(
+        [&] {
+          coordsread(dom, pm);
+          elemsread(dom);
+        },
+        true);
   }
   std::string file(const std::string& suffix) const { return model.path(suffix).string(); }
 

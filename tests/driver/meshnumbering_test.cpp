@@ -9,42 +9,16 @@
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanplotrun.hpp"
+#include "tests/kit/layeredpm.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
 namespace {
 
-// One row of `columns` bricks along x per element layer; node (i, j) of node layer l sits at
-// x = i, y = j, z = l * dz.
-DOMAIN layeredpm(int columns, int layers, double dz = 1.0) {
-  DOMAIN pm;
-  pm.name = "pm";
-  pm.coupling = 1;
-  pm.nln = 8;
-  const int perlayer = 2 * (columns + 1);
-  pm.nn = perlayer * layers;
-  for (int l = 0; l < layers; ++l) {
-    for (int j = 0; j < 2; ++j) {
-      for (int i = 0; i <= columns; ++i) {
-        pm.x.push_back(i);
-        pm.y.push_back(j);
-        pm.z.push_back(l * dz);
-      }
-    }
-  }
-  auto node = [&](int l, int j, int i) { return l * perlayer + j * (columns + 1) + i + 1; };
-  for (int l = 0; l + 1 < layers; ++l) {
-    for (int c = 0; c < columns; ++c) {
-      for (int t = 0; t < 2; ++t) {
-        pm.incidences.insert(pm.incidences.end(), {node(l + t, 0, c), node(l + t, 0, c + 1),
-                                                   node(l + t, 1, c + 1), node(l + t, 1, c)});
-      }
-    }
-  }
-  pm.ne = columns * (layers - 1);
-  plot_data.nz = layers;
-  return pm;
-}
+using testkit::layeredpm;
+using testkit::stoperr;
 
 std::vector<std::int32_t> range(int first, int last) {
   std::vector<std::int32_t> v(static_cast<std::size_t>(last - first + 1));
@@ -52,21 +26,8 @@ std::vector<std::int32_t> range(int first, int last) {
   return v;
 }
 
-class MeshNumbering : public ::testing::Test {
+class MeshNumbering : public testkit::CleanPlotRun {
  protected:
-  void SetUp() override { reset(); }
-  void TearDown() override { reset(); }
-  static void reset() {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
-  }
-  template <class F>
-  static std::string stop(F f) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(f(), RunStopped);
-    return ::testing::internal::GetCapturedStderr();
-  }
   static void quietly(DOMAIN& dom, const DOMAIN& pmcopy, bool common = false) {
     ::testing::internal::CaptureStdout();
     if (common) {
@@ -139,7 +100,7 @@ TEST_F(MeshNumbering, CommonNodeNumbersArePorousMediumNodes) {
   olf.coupling = 1;
   EXPECT_EQ(nodenumbervalues(olf.nn, Mask{1, 0, 1, 0, 0, 0, 0, 1}, olf), (std::vector<std::int32_t>{9, 11, 16}));
   olf.link_dom2pm.pop_back();
-  EXPECT_NE(stop([&] { nodenumbervalues(olf.nn, Mask(8, 1), olf); }).find("hold 7 porous medium nodes, 8 expected"),
+  EXPECT_NE(stoperr([&] { nodenumbervalues(olf.nn, Mask(8, 1), olf); }).find("hold 7 porous medium nodes, 8 expected"),
             std::string::npos);
 }
 
@@ -156,14 +117,14 @@ TEST_F(MeshNumbering, TooFewLayersOrElementsMakeOneLayer) {
 TEST_F(MeshNumbering, BadNodeListsStopTheRun) {
   DOMAIN pm = layeredpm(2, 2);
   pm.incidences[9] = 0;
-  EXPECT_NE(stop([&] { elementthicknessvalues(pm); }).find("Element 2 of pm domain refers to node 0 outside 1 to 12."),
+  EXPECT_NE(stoperr([&] { elementthicknessvalues(pm); }).find("Element 2 of pm domain refers to node 0 outside 1 to 12."),
             std::string::npos);
   reset();
   pm.incidences.resize(10);
-  EXPECT_NE(stop([&] { elementthicknessvalues(pm); }).find("hold 10 node numbers, 16 expected"), std::string::npos);
+  EXPECT_NE(stoperr([&] { elementthicknessvalues(pm); }).find("hold 10 node numbers, 16 expected"), std::string::npos);
   reset();
   pm.elemmask = {1};
-  EXPECT_NE(stop([&] { layernumbervalues(pm); }).find("Element mask of pm domain holds 1 entries, 2 expected."),
+  EXPECT_NE(stoperr([&] { layernumbervalues(pm); }).find("Element mask of pm domain holds 1 entries, 2 expected."),
             std::string::npos);
 }
 

@@ -23,6 +23,7 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/units.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 #include "tests/kit/tecplot_reader.hpp"
@@ -308,20 +309,15 @@ struct Records {
   std::vector<DOMAIN*> others() { return {&dual, &frac, &olf}; }
 };
 
-class PlotSetup : public ::testing::Test {
+class PlotSetup : public testkit::CleanPlotRun {
  protected:
   void SetUp() override {
-    reset();
+    CleanPlotRun::SetUp();
     begin(dir_.path());
   }
   void TearDown() override {
     release();
-    reset();
-  }
-  static void reset() {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CleanPlotRun::TearDown();
   }
   // Fresh run settings for a model laid down in dir.
   void begin(const std::filesystem::path& dir) {

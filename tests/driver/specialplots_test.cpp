@@ -12,6 +12,7 @@
 #include "driver/domaincreate.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
@@ -87,21 +88,17 @@ TEST(IsopachStructure, TrianglesStoredWithFourNodeSlotsAverageOverThree) {
 }
 
 // A layered model on disk and its "pm" and "olf" records as the main program creates them.
-class SpecialPlots : public ::testing::Test {
+class SpecialPlots : public testkit::CleanPlotRun {
  protected:
   void SetUp() override {
-    testing_only::reseterrorstate();
-    freeunitall();
-    testing_only::resetplotdata();
+    CleanPlotRun::SetUp();
     plot_data.prefix = model.prefix();
     ::testing::internal::CaptureStdout();
   }
   void TearDown() override {
     const std::string out = ::testing::internal::GetCapturedStdout();
     if (HasFailure()) std::fputs(out.c_str(), stdout);  // the failures were captured too
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CleanPlotRun::TearDown();
   }
 
   // Node layers at z = 0, 1, 2, ...; each element layer its own zone, from 1 at the bottom.

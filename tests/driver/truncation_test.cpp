@@ -7,78 +7,24 @@
 #include "driver/truncation.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanplotrun.hpp"
+#include "tests/kit/layeredpm.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
 namespace {
 
-// A layered "pm" mesh of bricks: one row of `columns` elements along x in each of
-// `layers` - 1 element layers. Node (i, j) of layer l sits at x = i, y = j, z = l, so the
-// centroid of element (column c, layer l) is (c + 0.5, 0.5, l + 0.5).
-DOMAIN layeredpm(int columns, int layers, int extranodes = 0) {
-  DOMAIN pm;
-  pm.name = "pm";
-  pm.coupling = 1;
-  pm.nln = 8;
-  const int perlayer = 2 * (columns + 1);
-  pm.nn = perlayer * layers + extranodes;
-  for (int l = 0; l < layers; ++l) {
-    for (int j = 0; j < 2; ++j) {
-      for (int i = 0; i <= columns; ++i) {
-        pm.x.push_back(i);
-        pm.y.push_back(j);
-        pm.z.push_back(l);
-      }
-    }
-  }
-  for (int k = 0; k < extranodes; ++k) pm.x.push_back(0), pm.y.push_back(0), pm.z.push_back(0);
-  auto node = [&](int l, int j, int i) { return l * perlayer + j * (columns + 1) + i + 1; };
-  for (int l = 0; l + 1 < layers; ++l) {
-    for (int c = 0; c < columns; ++c) {
-      for (int t = 0; t < 2; ++t) {
-        pm.incidences.insert(pm.incidences.end(), {node(l + t, 0, c), node(l + t, 0, c + 1),
-                                                   node(l + t, 1, c + 1), node(l + t, 1, c)});
-      }
-    }
-  }
-  pm.ne = columns * (layers - 1);
-  plot_data.nz = layers;
-  return pm;
-}
+using testkit::layeredpm;
+using testkit::quietstoperr;
+using testkit::screen;
 
 int countset(const Mask& m) { return static_cast<int>(std::count(m.begin(), m.end(), 1)); }
 
-class Truncation : public ::testing::Test {
- protected:
-  void SetUp() override { reset(); }
-  void TearDown() override { reset(); }
-  static void reset() {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
-  }
-
-  // Runs f and returns what it wrote to the screen.
-  template <class F>
-  static std::string screen(F f) {
-    ::testing::internal::CaptureStdout();
-    f();
-    return ::testing::internal::GetCapturedStdout();
-  }
-
-  // Runs f, expects a stopping report and returns its text.
-  template <class F>
-  static std::string stop(F f) {
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(f(), RunStopped);
-    ::testing::internal::GetCapturedStdout();
-    return ::testing::internal::GetCapturedStderr();
-  }
-};
+class Truncation : public testkit::CleanPlotRun {};
 
 TEST_F(Truncation, FullPmMeshKeepsUsedNodesAndEveryElement) {
-  DOMAIN pm = layeredpm(3, 3, 2);  // two nodes no element uses
+  DOMAIN pm = layeredpm(3, 3, 1.0, 2);  // two nodes no element uses
   const DOMAIN pmcopy = pm;
   const std::string out = screen([&] { multitruncate(pm, pmcopy); });
   EXPECT_EQ(out, "\nMedium: pm\nFull mesh (no truncation)\nNodes:    24\nElements: 6\n");
@@ -187,7 +133,7 @@ TEST_F(Truncation, FewerElementsThanLayersStopsLayerTruncation) {
   plot_data.nz = 5;
   pm.truncatebylayer = true;
   const DOMAIN pmcopy = pm;
-  EXPECT_NE(stop([&] { multitruncate(pm, pmcopy); }).find("Cannot truncate pm domain by layer"), std::string::npos);
+  EXPECT_NE(quietstoperr([&] { multitruncate(pm, pmcopy); }).find("Cannot truncate pm domain by layer"), std::string::npos);
 }
 
 TEST_F(Truncation, MessagesGoToTheEchoFileToo) {
@@ -304,20 +250,20 @@ TEST_F(Truncation, ReferencesOutsideTheMeshStopTheRun) {
   DOMAIN pm = layeredpm(2, 2);
   pm.incidences[5] = 99;
   const DOMAIN pmcopy = pm;
-  EXPECT_NE(stop([&] { multitruncate(pm, pmcopy); }).find("Element 1 of pm domain refers to node 99 outside 1 to 12."),
+  EXPECT_NE(quietstoperr([&] { multitruncate(pm, pmcopy); }).find("Element 1 of pm domain refers to node 99 outside 1 to 12."),
             std::string::npos);
 
   reset();
   DOMAIN olf = multiolf(layeredpm(3, 2), 16);
   olf.link_pm2dom[9 - 1] = 16 + 50;
   const DOMAIN pm2 = layeredpm(3, 2);
-  EXPECT_NE(stop([&] { multitruncate(olf, pm2); }).find("outside 1 to 8"), std::string::npos);
+  EXPECT_NE(quietstoperr([&] { multitruncate(olf, pm2); }).find("outside 1 to 8"), std::string::npos);
 
   reset();
   DOMAIN common = multiolf(pm2, 0);
   common.coupling = 0;
   common.incidences.pop_back();
-  EXPECT_NE(stop([&] { commontruncate(common, pm2); }).find("hold 11 node numbers, 12 expected"), std::string::npos);
+  EXPECT_NE(quietstoperr([&] { commontruncate(common, pm2); }).find("hold 11 node numbers, 12 expected"), std::string::npos);
 }
 
 }  // namespace

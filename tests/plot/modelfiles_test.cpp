@@ -12,25 +12,25 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/units.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
 namespace {
 
-class ModelFiles : public ::testing::Test {
+using testkit::screen;
+
+class ModelFiles : public testkit::CleanPlotRun {
  protected:
   void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CleanPlotRun::SetUp();
     plot_data.prefix = model.prefix();
   }
   void TearDown() override {
     EXPECT_FALSE(unitused(kFirstUnit)) << "a unit was left taken";
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CleanPlotRun::TearDown();
     setbaseunits(kilogram_meter_second);
   }
 
@@ -38,24 +38,7 @@ class ModelFiles : public ::testing::Test {
   template <class F>
   static std::string stopreport(F&& f) {
     testing_only::reseterrorstate();
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    int status = -1;
-    try {
-      f();
-    } catch (const RunStopped& stop) {
-      status = stop.exitstatus;
-    }
-    ::testing::internal::GetCapturedStdout();
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, 1) << err;
-    return err;
-  }
-  template <class F>
-  static std::string screen(F&& f) {
-    ::testing::internal::CaptureStdout();
-    f();
-    return ::testing::internal::GetCapturedStdout();
+    return testkit::stopreport(f, true);
   }
 
   testkit::TempDir dir;

@@ -11,26 +11,20 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/textview.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
 namespace {
 
-class NodeSearch : public ::testing::Test {
+class NodeSearch : public testkit::CleanPlotRun {
  protected:
   void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CleanPlotRun::SetUp();
     echo = UnitHandle::take();
     ASSERT_EQ(openunit(echo.unit(), (dir / "eco").string(), FileForm::formatted, OpenStatus::replace), 0);
     plot_data.ieco = echo.unit();
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
   }
   // The lines the echo file holds so far.
   std::vector<std::string> echoed() {

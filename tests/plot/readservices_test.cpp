@@ -3,23 +3,15 @@
 #include "plot/readservices.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
 namespace {
 
-class ReadServices : public ::testing::Test {
+class ReadServices : public testkit::CleanPlotRun {
  protected:
-  void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-  }
   testkit::TempDir dir;
 };
 

@@ -9,38 +9,21 @@
 #include "plot/resultaccess.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
 namespace {
 
-class ResultAccess : public ::testing::Test {
+using testkit::stopreport;
+
+class ResultAccess : public testkit::CleanPlotRun {
  protected:
   void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CleanPlotRun::SetUp();
     plot_data.prefix = model.prefix();
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
-  }
-
-  template <class F>
-  static std::string stopreport(F&& f) {
-    ::testing::internal::CaptureStderr();
-    int status = -1;
-    try {
-      f();
-    } catch (const RunStopped& stop) {
-      status = stop.exitstatus;
-    }
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, 1) << err;
-    return err;
   }
 
   // A one-value result file whose header starts with the time text.

@@ -14,6 +14,8 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/units.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/process.hpp"
 #include "tests/kit/tecplot_reader.hpp"
 
@@ -45,19 +47,14 @@ TEST(RealField, FixedAndExponentForms) {
   EXPECT_EQ(field(-std::numeric_limits<double>::infinity()), "            -Infinity     ");
 }
 
-class Writer : public ::testing::Test {
+using testkit::expectstop;
+
+class Writer : public testkit::CleanPlotRun {
  protected:
   void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CleanPlotRun::SetUp();
     setbaseunits(kilogram_meter_second);
     plot_data.prefix = "abc";
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
   }
 
   // A "pm" domain of two bricks stacked in one column: 12 nodes, 2 elements.
@@ -383,15 +380,6 @@ TEST_F(Writer, TruncatedArraysArePackedAndWorkArraysGrow) {
 
 class WriterErrors : public Writer {
  protected:
-  // Runs f and expects a stopping report whose text holds `fragment`.
-  template <class F>
-  void expectstop(F f, const std::string& fragment) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(f(), RunStopped);
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find(fragment), std::string::npos) << err;
-    testing_only::reseterrorstate();
-  }
   DOMAIN opened() {
     DOMAIN dom = pmdomain();
     ::testing::internal::CaptureStdout();

@@ -2,22 +2,13 @@
 
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/cleanrun.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
 namespace {
 
-class FileUnits : public ::testing::Test {
- protected:
-  void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-  }
-};
+class FileUnits : public testkit::CleanRun {};
 
 TEST_F(FileUnits, LowestFreeUnitFirst) {
   EXPECT_EQ(getunit(), 1100);

@@ -11,27 +11,15 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/numutils.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanrun.hpp"
 
 namespace kelpra {
 namespace {
 
-class NumUtils : public ::testing::Test {
- protected:
-  void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-  }
-  template <class F>
-  static std::string stopmessage(F&& f) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(f(), RunStopped);
-    return ::testing::internal::GetCapturedStderr();
-  }
-};
+using testkit::stoperr;
+
+class NumUtils : public testkit::CleanRun {};
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -59,7 +47,7 @@ TEST_F(NumUtils, ZeroPaddedIntegers) {
   for (int width : {17, 100, 0, -3}) {
     EXPECT_EQ(zeropaddedintstring(width, 1, &st), "");
     EXPECT_GT(st, 0) << width;
-    const auto err = stopmessage([&] { (void)zeropaddedintstring(width, 1); });
+    const auto err = stoperr([&] { (void)zeropaddedintstring(width, 1); });
     EXPECT_TRUE(has(err, "Zero padded integer string conversion failed.")) << err;
     testing_only::reseterrorstate();
   }
@@ -155,14 +143,14 @@ TEST_F(NumUtils, NodeToElementMapEdgeCases) {
 TEST_F(NumUtils, NodeToElementMapRejectsBadTables) {
   std::vector<std::int32_t> ptr, list;
   const std::vector<std::int32_t> inc{1, 2, 5};
-  auto err = stopmessage([&] { nodetoelementmap(4, 1, 3, inc, 3, ptr, list); });
+  auto err = stoperr([&] { nodetoelementmap(4, 1, 3, inc, 3, ptr, list); });
   EXPECT_TRUE(has(err, "element 1 holds node 5, outside 1..4")) << err;
   testing_only::reseterrorstate();
   const std::vector<std::int32_t> zero{0, 1, 2};
-  err = stopmessage([&] { nodetoelementmap(4, 1, 3, zero, 3, ptr, list); });
+  err = stoperr([&] { nodetoelementmap(4, 1, 3, zero, 3, ptr, list); });
   EXPECT_TRUE(has(err, "holds node 0")) << err;
   testing_only::reseterrorstate();
-  err = stopmessage([&] { nodetoelementmap(4, 2, 3, inc, 3, ptr, list); });
+  err = stoperr([&] { nodetoelementmap(4, 2, 3, inc, 3, ptr, list); });
   EXPECT_TRUE(has(err, "incidence table smaller than 3 nodes by 2 elements")) << err;
 }
 
@@ -180,7 +168,7 @@ TEST_F(NumUtils, EnvironmentLookup) {
   readenvvarordefault(name, "a-much-longer-default", value);
   EXPECT_EQ(value, "a-much-l");
   ::setenv(name, "123456789", 1);
-  const auto err = stopmessage([&] { readenvvarordefault(name, "dflt", value); });
+  const auto err = stoperr([&] { readenvvarordefault(name, "dflt", value); });
   EXPECT_TRUE(has(err, "Value of environment variable KELPRA_NUMUTILS_TEST_VALUE exceeds preprocessor variable "
                        "character limit."))
       << err;

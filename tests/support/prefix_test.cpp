@@ -13,6 +13,7 @@
 
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/cleanrun.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
@@ -22,17 +23,16 @@ using testkit::readfile;
 using testkit::writefile;
 
 // Runs in a fresh working directory, since batch.pfx is looked for there.
-class PrefixTest : public ::testing::Test {
+class PrefixTest : public testkit::CleanRun {
  protected:
   void SetUp() override {
-    testing_only::reseterrorstate();
+    CleanRun::SetUp();
     saved_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_.path());
   }
   void TearDown() override {
     std::filesystem::current_path(saved_);
-    freeunitall();
-    testing_only::reseterrorstate();
+    CleanRun::TearDown();
   }
 
   // getmodelprefix with `input` on its prompt; returns what it wrote.

@@ -12,6 +12,8 @@
 
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanrun.hpp"
 #include "tests/kit/process.hpp"
 
 // With a using-directive both ::isdigit and kelpra::isdigit are visible by the bare name;
@@ -31,14 +33,7 @@ std::string field(std::string_view text, std::size_t width) {
   return s;
 }
 
-// Runs f, which must stop the run, and forgets the report afterwards.
-template <class F>
-void expectstop(F f) {
-  ::testing::internal::CaptureStderr();
-  EXPECT_THROW(f(), RunStopped);
-  ::testing::internal::GetCapturedStderr();
-  testing_only::reseterrorstate();
-}
+using testkit::expectstop;
 
 // ---------------------------------------------------------------------------------------
 // Number to text
@@ -580,10 +575,8 @@ TEST(Tokens, SplitVariableLength) {
 // ---------------------------------------------------------------------------------------
 // Line reading
 
-class ReadLine : public ::testing::Test {
+class ReadLine : public testkit::CleanRun {
  protected:
-  void SetUp() override { freeunitall(); }
-  void TearDown() override { freeunitall(); }
 
   // Opens a file holding contents on a fresh unit.
   int open(const std::string& contents) {

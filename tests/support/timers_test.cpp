@@ -7,18 +7,18 @@
 #include "support/fileunits.hpp"
 #include "support/interpsort.hpp"
 #include "support/timers.hpp"
+#include "tests/kit/cleanrun.hpp"
 
 namespace kelpra {
 namespace {
 
-class Timers : public ::testing::Test {
+class Timers : public testkit::CleanRun {
  protected:
   void SetUp() override { reset(); }
   void TearDown() override { reset(); }
   static void reset() {
     testing_only::resettimers();
-    testing_only::reseterrorstate();
-    freeunitall();
+    CleanRun::reset();
   }
 
   // Runs f, which must stop the run, and tells whether its report holds message.

@@ -7,27 +7,23 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/units.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanrun.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
 namespace {
 
-class Units : public ::testing::Test {
+using testkit::stoperr;
+
+class Units : public testkit::CleanRun {
  protected:
   void SetUp() override { reset(); }
   void TearDown() override { reset(); }
   static void reset() {
-    freeunitall();
-    testing_only::reseterrorstate();
+    CleanRun::reset();
     setbaseunits(kilogram_meter_second);
     settempunitstok();
-  }
-  // Runs f, expects it to stop the run, and returns what the report wrote.
-  template <class F>
-  static std::string stopmessage(F&& f) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(f(), RunStopped);
-    return ::testing::internal::GetCapturedStderr();
   }
 };
 
@@ -54,13 +50,13 @@ TEST_F(Units, SystemNamesAndUnknownCodes) {
   u.init(3);
   EXPECT_TRUE(u == kilogram_meter_day && kilogram_meter_day == u && u != kilogram_centimeter_day);
   for (int bad : {-1, 10}) {
-    const auto err = stopmessage([&] { u.init(bad); });
+    const auto err = stoperr([&] { u.init(bad); });
     EXPECT_TRUE(has(err, "INPUT ERROR") && has(err, "UnitSystem: initialization failed: unknown unit system"))
         << err;
     testing_only::reseterrorstate();
   }
   u.code = 42;
-  const auto err = stopmessage([&] { (void)u.tostring(); });
+  const auto err = stoperr([&] { (void)u.tostring(); });
   EXPECT_TRUE(has(err, "UnitSystem: conversion to string failed: unknown unit system")) << err;
 }
 
@@ -118,7 +114,7 @@ TEST_F(Units, SavedFormRoundTripsThroughARecordFile) {
   EXPECT_EQ(b.handle(), kilogram_centimeter_hour);
   b.deserialize(v, FileForm::unformatted);
   EXPECT_EQ(b.handle(), 2);
-  const auto err = stopmessage([&] { b.deserialize(v, FileForm::unformatted); });
+  const auto err = stoperr([&] { b.deserialize(v, FileForm::unformatted); });
   EXPECT_TRUE(has(err, "Error reading file: " + (dir / "sys").string())) << err;
 }
 
@@ -140,7 +136,7 @@ TEST_F(Units, BadStoredCodesStop) {
     testkit::TempDir dir;
     const int v = openon(dir, c.bytes, c.form);
     UnitSystem b;
-    const auto err = stopmessage([&] { b.deserialize(v, c.form); });
+    const auto err = stoperr([&] { b.deserialize(v, c.form); });
     EXPECT_TRUE(has(err, c.message)) << err;
     testing_only::reseterrorstate();
     freeunitall();
@@ -165,10 +161,10 @@ TEST_F(Units, TextFormRoundTripsAndAcceptsBlanks) {
 TEST_F(Units, UnitWithoutFileStops) {
   UnitSystem u;
   const int unit = getunit();  // taken but never opened
-  auto err = stopmessage([&] { u.serialize(unit, FileForm::unformatted); });
+  auto err = stoperr([&] { u.serialize(unit, FileForm::unformatted); });
   EXPECT_TRUE(has(err, "UnitSystem: serialize failed: unassociated file unit")) << err;
   testing_only::reseterrorstate();
-  err = stopmessage([&] { u.deserialize(12345, FileForm::formatted); });
+  err = stoperr([&] { u.deserialize(12345, FileForm::formatted); });
   EXPECT_TRUE(has(err, "UnitSystem: deserialize failed: unassociated file unit")) << err;
 }
 
@@ -215,7 +211,7 @@ TEST_F(Units, BaseNamesOfEveryCode) {
     EXPECT_EQ(parseunits("L * T^-1"), expected[code]);
     EXPECT_EQ(getderivedunit("M"), "kg");
   }
-  const auto err = stopmessage([] { setbaseunits(10); });
+  const auto err = stoperr([] { setbaseunits(10); });
   EXPECT_TRUE(has(err, "FATAL ERROR") && has(err, "setBaseUnits: unknown unit system")) << err;
   EXPECT_EQ(baseunitsystem(), 9);  // the failed call changed nothing
 }
@@ -223,7 +219,7 @@ TEST_F(Units, BaseNamesOfEveryCode) {
 TEST_F(Units, MalformedExponentsStop) {
   for (const char* bad : {"L^x", "L^1/0", "L^0/0", "L^-", "L^2^3", "L^1/", "L^/2", "L^1/2/3", "L^3abc", "L^.",
                           "L^1e", "L^1e99", "M * L^--3"}) {
-    const auto err = stopmessage([&] { (void)parseunits(bad); });
+    const auto err = stoperr([&] { (void)parseunits(bad); });
     EXPECT_TRUE(has(err, "Unit string: exponent is not a number: ")) << bad << "\n" << err;
     testing_only::reseterrorstate();
   }

@@ -6,20 +6,15 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/watertable.hpp"
+#include "tests/kit/cleanrun.hpp"
 
 namespace kelpra {
 namespace {
 
 using R8 = std::vector<double>;
 
-class WaterTable : public ::testing::Test {
+class WaterTable : public testkit::CleanRun {
  protected:
-  void SetUp() override { testing_only::reseterrorstate(); }
-  void TearDown() override {
-    testing_only::reseterrorstate();
-    freeunitall();
-  }
-
   // Depths of every node for elevations z and pressure heads psi; twod picks the variant.
   static R8 depths(bool twod, int nz, bool interp, const R8& z, const R8& psi) {
     R8 head(z.size());

@@ -1,0 +1,68 @@
+// Test helpers that run a piece of code and return what it wrote to the screen or reported
+// when it stopped the run.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/errors.hpp"
+
+namespace kelpra::testkit {
+
+// Runs f and returns what it wrote to standard output.
+template <class F>
+std::string screen(F&& f) {
+  ::testing::internal::CaptureStdout();
+  f();
+  return ::testing::internal::GetCapturedStdout();
+}
+
+// Runs f, expects it to stop the run, and returns what went to standard error.
+template <class F>
+std::string stoperr(F&& f) {
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(f(), RunStopped);
+  return ::testing::internal::GetCapturedStderr();
+}
+
+// As stoperr, with standard output captured and dropped as well.
+template <class F>
+std::string quietstoperr(F&& f) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(f(), RunStopped);
+  ::testing::internal::GetCapturedStdout();
+  return ::testing::internal::GetCapturedStderr();
+}
+
+// Runs f, which must stop the run with status 1, and returns what went to standard error;
+// with quiet, standard output is captured and dropped as well.
+template <class F>
+std::string stopreport(F&& f, bool quiet = false) {
+  if (quiet) ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  int status = -1;
+  try {
+    f();
+  } catch (const RunStopped& stop) {
+    status = stop.exitstatus;
+  }
+  if (quiet) ::testing::internal::GetCapturedStdout();
+  std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 1) << err;
+  return err;
+}
+
+// Runs f, expects it to stop the run with a report that holds `fragment` (any report when
+// `fragment` is empty), then clears the error state for the next report.
+template <class F>
+void expectstop(F&& f, const std::string& fragment = {}) {
+  const std::string err = stoperr(f);
+  if (!fragment.empty()) {
+    EXPECT_NE(err.find(fragment), std::string::npos) << err;
+  }
+  testing_only::reseterrorstate();
+}
+
+}  // namespace kelpra::testkit
