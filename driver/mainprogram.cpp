@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdio>
+#include <exception>
+#include <new>
 
 #include "compare/comparisons.hpp"
 #include "driver/appendmode.hpp"
@@ -229,12 +231,20 @@ void readcommandline(int argc, const char* const* argv) {
 
 int kelpramain(int argc, const char* const* argv) {
   try {
-    run(argc, argv);
-    return 0;
+    try {
+      run(argc, argv);
+      return 0;
+    } catch (const std::bad_alloc&) {
+      // Memory exhaustion outside the checked allocations still ends in a report, not an abort.
+      check_alloc(kStatusNoMemory, "KELPRA work space");
+    } catch (const std::exception& failure) {
+      fatalerror(std::string("Unexpected failure: ") + failure.what());
+    }
   } catch (const RunStopped& stop) {
     std::fflush(stdout);
     return stop.exitstatus;
   }
+  return 1;
 }
 
 }  // namespace kelpra

@@ -2,7 +2,6 @@
 
 #include "driver/meshnumbering.hpp"
 #include "driver/truncation.hpp"
-#include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -65,10 +64,9 @@ void runsteps(const Step (&steps)[N], DOMAIN& dom) {
   }
 }
 
-// The line of one blank and the rule that open every domain's set-up messages. (write_string
-// drops trailing blanks, which would leave the first line empty.)
+// The line of one blank and the rule that open every domain's set-up messages.
 void rule() {
-  echothenscreen(" ");
+  write_string(" ");
   write_string(std::string(48, '-'));
 }
 

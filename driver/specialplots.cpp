@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -18,7 +17,7 @@ std::string datasetname(std::string_view suffix) {
 }
 
 void announce(std::string_view what, const std::string& name) {
-  echothenscreen(" ");  // a line of one blank; write_string would drop the blank
+  write_string(" ");
   write_string(std::string(48, '-'));
   write_string(what);
   write_string("Creating Tecplot file " + name + (plot_data.tecplot_bin_mode ? ".szplt" : ".dat"));

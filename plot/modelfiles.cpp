@@ -207,6 +207,7 @@ void header(int unit) {
   write("");
 }
 
-void write_string(std::string_view text) { echothenscreen(trimview(text)); }
+// The text goes out unchanged, trailing blanks included.
+void write_string(std::string_view text) { echothenscreen(text); }
 
 }  // namespace kelpra

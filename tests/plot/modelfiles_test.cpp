@@ -222,9 +222,9 @@ TEST_F(ModelFiles, BannerAndLinesGoToTheEchoFile) {
   ASSERT_EQ(openunit(unit.unit(), echo.string(), FileForm::formatted, OpenStatus::replace), 0);
   EXPECT_EQ(screen([&] { header(unit.unit()); }), "");
   plot_data.ieco = unit.unit();
-  EXPECT_EQ(screen([] { write_string("Reading done   "); }), "Reading done\n");
+  EXPECT_EQ(screen([] { write_string("Reading done   "); }), "Reading done   \n");
   unit.release();
-  EXPECT_EQ(testkit::readfile(echo), expectedbanner() + "Reading done\n");
+  EXPECT_EQ(testkit::readfile(echo), expectedbanner() + "Reading done   \n");
 }
 
 class NormalExit : public ModelFiles {
