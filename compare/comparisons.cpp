@@ -8,7 +8,7 @@ namespace {
 
 void skipped(std::string_view what, const DOMAIN& dom) {
   warningmsg("Observation comparisons are not available in this version of KELPRA.\n" + std::string(what) +
-             " for the " + std::string(trimview(dom.name)) + " domain was skipped.");
+             " for the " + domainname(dom) + " domain was skipped.");
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #include "driver/domaincreate.hpp"
 
-#include <new>
-#include <stdexcept>
 #include <string>
 
 #include "driver/controlfile.hpp"
 #include "driver/meshfiles.hpp"
+#include "plot/modelfiles.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/textview.hpp"
@@ -14,20 +13,6 @@ namespace kelpra {
 namespace {
 
 constexpr std::size_t kNameWidth = 50;
-
-// count zeros in a fresh array; a count that cannot be held is an allocation failure.
-void zeroed(I4Vec& array, std::int64_t count, std::string_view what) {
-  int status = 0;
-  try {
-    if (count < 0) throw std::length_error("negative count");
-    array.assign(static_cast<std::size_t>(count), 0);
-  } catch (const std::bad_alloc&) {
-    status = kStatusNoMemory;
-  } catch (const std::length_error&) {
-    status = kStatusNoMemory;
-  }
-  check_alloc(status, what);
-}
 
 }  // namespace
 
@@ -65,10 +50,10 @@ void domaincreate(DOMAIN& dom, std::string_view name, DOMAIN& pm) {
 
   const PlotData& pd = plot_data;
   if (pd.speciesfileexists) {
-    zeroed(dom.ConcNvar, pd.nspeciestot, "NewDomain ConcNvar array");
-    if (pd.colloidtransport) zeroed(dom.ConcSolidNvar, pd.nspeciestot, "NewDomain ConcSolidNvar array");
+    allocatearray(dom.ConcNvar, pd.nspeciestot, "NewDomain ConcNvar array");
+    if (pd.colloidtransport) allocatearray(dom.ConcSolidNvar, pd.nspeciestot, "NewDomain ConcSolidNvar array");
   }
-  if (pd.hmcfileexists) zeroed(dom.HmcNvar, std::int64_t{pd.num_fractions} + 2, "NewDomain HmcNvar array");
+  if (pd.hmcfileexists) allocatearray(dom.HmcNvar, std::int64_t{pd.num_fractions} + 2, "NewDomain HmcNvar array");
 }
 
 }  // namespace kelpra

@@ -100,7 +100,7 @@ void checkincidences(const DOMAIN& dom, std::int32_t elements, std::string_view 
       }
       if (!pm && dom.coupling == 1 && nln == 4 && !triangle && dom.link_pm2dom[static_cast<std::size_t>(n - 1)] < 1) {
         input_error("Element " + std::to_string(e + 1) + " refers to porous medium node " + std::to_string(n) +
-                    ", which has no node in the " + std::string(trimview(dom.name)) + " domain, in file: " +
+                    ", which has no node in the " + domainname(dom) + " domain, in file: " +
                     std::string(fname));
       }
     }

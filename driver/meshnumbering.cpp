@@ -15,8 +15,6 @@ namespace {
 
 std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
 
-std::string domainname(const DOMAIN& dom) { return std::string(trimview(dom.name)); }
-
 // The number of entries set among the first n of a mask (all n when the mask is empty).
 std::size_t written(const Mask& mask, std::size_t n, std::string_view what, const DOMAIN& dom) {
   if (mask.empty()) return n;

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <new>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "plot/messages.hpp"
+#include "plot/modelfiles.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/textview.hpp"
@@ -17,17 +17,6 @@ namespace kelpra {
 namespace {
 
 std::size_t count(std::int32_t n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
-
-std::string domainname(const DOMAIN& dom) { return std::string(trimview(dom.name)); }
-
-template <class T>
-void allocate(std::vector<T>& array, std::size_t n, T value, std::string_view what) {
-  try {
-    array.assign(n, value);
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, what);
-  }
-}
 
 // The node lists must cover every element, and every reference must lie within `limit`
 // (the smallest of the arrays it will index), so that nothing below reads past an array.
@@ -112,9 +101,9 @@ void messages(const DOMAIN& dom, bool cut) {
 void workarrays(const DOMAIN& dom, const DOMAIN& pmcopy) {
   if (!dom.truncate || !plot_data.tmpr8.empty()) return;
   const std::size_t n = std::max(count(pmcopy.ne), count(pmcopy.nn));
-  allocate(plot_data.tmpr8, n, 0.0, "file writing truncation temp arrays");
-  allocate(plot_data.tmpr4, n, 0.0f, "file writing truncation temp arrays");
-  allocate(plot_data.tmpi4, n, std::int32_t{0}, "file writing truncation temp arrays");
+  allocatearray(plot_data.tmpr8, n, "file writing truncation temp arrays");
+  allocatearray(plot_data.tmpr4, n, "file writing truncation temp arrays");
+  allocatearray(plot_data.tmpi4, n, "file writing truncation temp arrays");
 }
 
 }  // namespace
@@ -128,9 +117,9 @@ void multitruncate(DOMAIN& dom, const DOMAIN& pmcopy) {
   const std::size_t pmnn = count(pmcopy.nn);
 
   const std::string what = domainname(dom) + " truncated mesh arrays";
-  allocate(dom.nodemask, nn, std::uint8_t{0}, what);
-  allocate(dom.elemmask, ne, std::uint8_t{0}, what);
-  allocate(dom.nodemap, pmnn, std::int32_t{0}, what);
+  allocatearray(dom.nodemask, nn, what);
+  allocatearray(dom.elemmask, ne, what);
+  allocatearray(dom.nodemap, pmnn, what);
 
   std::size_t limit = pm ? std::min(nn, pmnn) : std::min(pmnn, dom.link_pm2dom.size());
   if (cut) limit = std::min(limit, coordinatelimit(pmcopy));
@@ -203,10 +192,10 @@ void commontruncate(DOMAIN& dom, const DOMAIN& pmcopy) {
   const std::size_t pmnn = count(pmcopy.nn);
 
   constexpr std::string_view what = "common node mesh truncation arrays";
-  allocate(dom.nodemask, pmnn, std::uint8_t{0}, what);
-  allocate(dom.pmnodemask, nn, std::uint8_t{0}, what);
-  allocate(dom.elemmask, ne, std::uint8_t{0}, what);
-  allocate(dom.nodemap, pmnn, std::int32_t{0}, what);
+  allocatearray(dom.nodemask, pmnn, what);
+  allocatearray(dom.pmnodemask, nn, what);
+  allocatearray(dom.elemmask, ne, what);
+  allocatearray(dom.nodemap, pmnn, what);
 
   std::size_t limit = pmnn;
   if (cut) limit = std::min({limit, coordinatelimit(pmcopy), dom.link_pm2dom.size()});

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "arrays/arrayhelpers.hpp"
+#include "support/textview.hpp"
 
 namespace kelpra {
 
@@ -86,6 +87,9 @@ struct DOMAIN {
   // The zone arrays of the registered variables.
   std::vector<ZoneArray> zonearrays;
 };
+
+// The domain's name without its padding, for messages.
+inline std::string domainname(const DOMAIN& dom) { return std::string(trimview(dom.name)); }
 
 // The keyword switches of a domain record by field name, in record order.
 const std::vector<std::pair<std::string_view, bool DOMAIN::*>>& domainswitches();

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 
 #include "binfile/binfile.hpp"
 #include "plot/plotdata.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/numutils.hpp"
 #include "support/strings.hpp"
 #include "support/textview.hpp"
 
@@ -81,9 +81,7 @@ std::string outputtimeindex(std::int32_t index) {
     input_error("Output-time index " + std::to_string(index) + " does not fit in " + std::to_string(width) +
                 " digits.\nRaise the \"number of digits for output file suffix\" in the plot control file.");
   }
-  char digits[kIndexDigits + 1];
-  std::snprintf(digits, sizeof digits, "%010d", index);
-  return std::string(digits + (kIndexDigits - width), static_cast<std::size_t>(width));
+  return zeropaddedintstring(width, index);
 }
 
 void findtimefile(std::string_view extension) {

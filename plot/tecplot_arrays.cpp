@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "plot/modelfiles.hpp"
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -16,8 +17,6 @@ namespace kelpra {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 17;
-
-std::string domainname(const DOMAIN& dom) { return std::string(trimview(dom.name)); }
 
 [[noreturn]] void unsupportedshape(const DOMAIN& dom) {
   input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " + domainname(dom) +
@@ -457,11 +456,7 @@ void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom) {
                " domain does not match the zone.");
   }
   std::vector<std::int32_t> work;
-  try {
-    work.resize(kept * static_cast<std::size_t>(npe));
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, "Tecplot element connectivity array");
-  }
+  allocatearray(work, static_cast<std::int64_t>(kept) * npe, "Tecplot element connectivity array");
   std::array<std::int32_t, 8> nodes{};
   const std::vector<std::int32_t> ownnumbers = ownoutputnumbers(dom);
   std::size_t p = 0;

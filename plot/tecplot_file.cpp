@@ -14,8 +14,6 @@
 namespace kelpra {
 namespace {
 
-std::string domainname(const DOMAIN& dom) { return std::string(trimview(dom.name)); }
-
 // A failed TecIO call after the opening: close the data set, then stop the run.
 [[noreturn]] void binaryfailure(DOMAIN& dom, const std::string& message) {
   tecFileWriterClose(&dom.tecfilehandle);
@@ -103,7 +101,7 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
                      std::string_view varlist, DOMAIN& dom) {
   dom.tecfilename = std::string(trimview(basename));
   if (plot_data.tecplot_bin_mode) {
-    const std::string base(trimview(basename));
+    const std::string& base = dom.tecfilename;
     const std::string titletext(trimview(title));
     const std::string names(trimview(varlist));
     const std::int32_t status = tecFileWriterOpen(base.c_str(), titletext.c_str(), names.c_str(), kTecFormatSzplt,
@@ -115,7 +113,7 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
     dom.varpassive.allocate(count, 0, "Tecplot passive variables array");
     return;
   }
-  const std::string filename = std::string(trimview(basename)) + ".dat";
+  const std::string filename = dom.tecfilename + ".dat";
   dom.unit = getunit();
   checkfileopen(openunit(dom.unit, filename, FileForm::formatted, OpenStatus::replace), filename);
   writeasciiline(dom, "TITLE = \"" + std::string(trimview(title)) + "\"");
@@ -170,7 +168,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
   }
   const bool firstzone = dom.zone == 0;
   const std::string_view time = trimview(timetext);
-  const bool hastime = len_trim(time) > 0 && time.find_first_not_of(' ') != std::string_view::npos;
+  const bool hastime = !time.empty();  // trimmed: not empty means a character that is not a blank
   if (plot_data.tecplot_bin_mode) {
     // The zone hands one entry per variable of each list to the library. A variable without
     // a data-type call is single precision, as the list's fill says.

@@ -27,7 +27,7 @@ void growto(Array& list, std::int32_t number, Fill fill, std::string_view label)
 void checkmark(std::int32_t number, const DOMAIN& dom, std::string_view what) {
   if (number < 1 || number > dom.nvar) {
     fatalerror("Tecplot " + std::string(what) + " mark for variable # " + std::to_string(number) + " in " +
-               std::string(trimview(dom.name)) + " domain: the data set has " + std::to_string(dom.nvar) +
+               domainname(dom) + " domain: the data set has " + std::to_string(dom.nvar) +
                " variables.");
   }
 }
@@ -116,7 +116,7 @@ void tecplottransvarunitsadd(std::int32_t species, std::string_view name, std::i
 void tecplotvarunitsaddprivate(std::string_view name, std::int32_t number, std::string_view unittext, DOMAIN& dom) {
   if (plot_data.tecplot_bin_mode) {
     if (number < 1) fatalerror("Tecplot units for variable # " + std::to_string(number) + " in " +
-                               std::string(trimview(dom.name)) + " domain.");
+                               domainname(dom) + " domain.");
     growto(dom.varunits, number, std::string(), "Tecplot var unit string array");
     dom.varunits.set(number, unittext);
     return;
@@ -150,7 +150,7 @@ void tecplotvarunitswrite(DOMAIN& dom) {
     if (unittext.empty()) continue;
     if (tecVarAddAuxData(dom.tecfilehandle, i, "Units", unittext.c_str()) != 0) {
       tecFileWriterClose(&dom.tecfilehandle);
-      fatalerror("Tecplot variable unit auxiliary data in " + std::string(trimview(dom.name)) + " domain.");
+      fatalerror("Tecplot variable unit auxiliary data in " + domainname(dom) + " domain.");
     }
   }
 }
@@ -161,7 +161,7 @@ void tecplotvarshareadd(std::int32_t number, std::int32_t zone, DOMAIN& dom) {
   if (plot_data.tecplot_bin_mode) {
     if (number > dom.varshare.size()) {
       fatalerror("Tecplot share mark for variable # " + std::to_string(number) + " before the " +
-                 std::string(trimview(dom.name)) + " data set was opened.");
+                 domainname(dom) + " data set was opened.");
     }
     dom.varshare(number) = zone >= 1 ? zone : 0;
     // Zone 0 means no sharing in a binary data set: the zone takes the variable's own values.
@@ -180,7 +180,7 @@ void tecplotvarlocccadd(std::int32_t number, DOMAIN& dom) {
 void tecplotdatatype(std::int32_t number, std::int32_t code, DOMAIN& dom) {
   if (plot_data.tecplot_bin_mode) {
     if (number < 1) fatalerror("Tecplot data type for variable # " + std::to_string(number) + " in " +
-                               std::string(trimview(dom.name)) + " domain.");
+                               domainname(dom) + " domain.");
     growto(dom.vardatatype, number, 1, "Tecplot data type array");
     dom.vardatatype(number) = code;
     return;

@@ -60,7 +60,7 @@ void addcolumnarray(DOMAIN& dom, std::int32_t var, std::string_view label, DynAr
                                 const DynArray2D<T>& table = from.*values;
                                 if (column < 1 || column > table.extent2()) {
                                   fatalerror("Column " + std::to_string(column) + " of " + text + " is missing in " +
-                                             std::string(trimview(d.name)) + " domain.");
+                                             domainname(d) + " domain.");
                                 }
                                 writevalues(var, text, false, source, table.column(column), d, pm);
                               }});
@@ -119,7 +119,7 @@ void addzonearray(DOMAIN& dom, std::int32_t var, std::string_view label, DynArra
 }
 
 void addzonearray(DOMAIN& dom, ZoneArray array) {
-  if (array.var < 1) fatalerror("Zone array without a variable in " + std::string(trimview(dom.name)) + " domain.");
+  if (array.var < 1) fatalerror("Zone array without a variable in " + domainname(dom) + " domain.");
   dom.zonearrays.push_back(std::move(array));
 }
 

@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <string>
 #include <string_view>
 
+#include "plot/modelfiles.hpp"
 #include "plot/plotdata.hpp"
 #include "support/errors.hpp"
 
@@ -86,11 +86,7 @@ void tvtopozoneread(DOMAIN& dom);
 
 template <class T>
 void sizearray(std::vector<T>& values, std::int32_t n, std::string_view what) {
-  try {
-    values.resize(static_cast<std::size_t>(std::max(n, 0)));
-  } catch (const std::bad_alloc&) {
-    check_alloc(41, what);
-  }
+  allocatearray(values, std::max(n, 0), what);
 }
 
 }  // namespace kelpra

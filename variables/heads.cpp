@@ -25,7 +25,7 @@ void derive(DOMAIN& dom, bool topofound) {
   const R8Vec& ref = referenceelevation(dom, topofound);
   const auto n = static_cast<std::size_t>(std::max(dom.nn, 0));
   if (ref.size() < n || dom.head.size() < n) {
-    fatalerror("Node elevations of " + std::string(trimview(dom.name)) + " domain are missing.");
+    fatalerror("Node elevations of " + domainname(dom) + " domain are missing.");
   }
   if (surfacedomain(dom)) {
     for (std::size_t i = 0; i < n; ++i) {

@@ -13,7 +13,7 @@ bool isporousmedium(const DOMAIN& dom) { return trimview(dom.name) == "pm"; }
 void topographydifference(DOMAIN& dom) {
   const auto n = static_cast<std::size_t>(std::max(dom.nn, 0));
   if (dom.z.size() < n || dom.tvtopoz.size() < n) {
-    fatalerror("Node elevations of " + std::string(trimview(dom.name)) + " domain are missing.");
+    fatalerror("Node elevations of " + domainname(dom) + " domain are missing.");
   }
   for (std::size_t i = 0; i < n; ++i) dom.tvtopozdiff[i] = dom.z[i] - dom.tvtopoz[i];
 }
