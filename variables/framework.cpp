@@ -89,6 +89,12 @@ const std::string& quantityfilename(std::string_view root, const DOMAIN& dom) {
   return plot_data.filename;
 }
 
+bool checkquantityfile(std::string_view root, const DOMAIN& dom, bool& avail) {
+  quantityfilename(root, dom);
+  checkfileinit(plot_data.filename, avail);
+  return avail;
+}
+
 void registervariable(DOMAIN& dom, std::string_view name, std::int32_t& number, ValueKind kind,
                       std::string_view units, bool cellcentred) {
   tecplotvaradd(name, dom.nvar, number, dom.varlist);

@@ -41,10 +41,8 @@ void derive(DOMAIN& dom, bool topofound) {
 }  // namespace
 
 void headinit(DOMAIN& dom) {
-  std::string& filename = plot_data.filename;
-  quantityfilename("o.head_", dom);
-  checkfileinit(filename, dom.headavail);
-  if (!dom.headavail) return;
+  const std::string& filename = plot_data.filename;
+  if (!checkquantityfile("o.head_", dom, dom.headavail)) return;
   sizearray(dom.head, dom.nn, "head array");
   init_var8(dom.nn, filename, dom.head, "Head", dom.headvar, dom.nvar, dom.varlist);
   tecplotdatatypereal8(dom.headvar, dom.head, dom);

@@ -21,14 +21,12 @@ void topographydifference(DOMAIN& dom) {
 }  // namespace
 
 void tvtopopreread(bool firsttime, DOMAIN& dom) {
-  std::string& filename = plot_data.filename;
-  quantityfilename("o.tvtopo_", dom);
+  const std::string& filename = plot_data.filename;
   bool exists = false;
   if (firsttime) {
-    checkfileinit(filename, dom.tvtopoavail);
-    exists = dom.tvtopoavail;
+    exists = checkquantityfile("o.tvtopo_", dom, dom.tvtopoavail);
   } else {
-    dom.tvtopofound = fileexists(filename);
+    dom.tvtopofound = fileexists(quantityfilename("o.tvtopo_", dom));
     exists = dom.tvtopofound;
   }
   if (!exists) return;
@@ -37,10 +35,8 @@ void tvtopopreread(bool firsttime, DOMAIN& dom) {
 }
 
 void tvtopoinit(DOMAIN& dom) {
-  std::string& filename = plot_data.filename;
-  quantityfilename("o.tvtopo_", dom);
-  checkfileinit(filename, dom.tvtopoavail);
-  if (!dom.tvtopoavail) return;
+  const std::string& filename = plot_data.filename;
+  if (!checkquantityfile("o.tvtopo_", dom, dom.tvtopoavail)) return;
   if (dom.tvtopoz.empty()) sizearray(dom.tvtopoz, dom.nn, "time varying topography z array");
   init_var8(dom.nn, filename, dom.tvtopoz, "tvTopoZ", dom.tvtopozvar, dom.nvar, dom.varlist);
   tecplotdatatypereal8(dom.tvtopozvar, dom.tvtopoz, dom);
@@ -66,9 +62,8 @@ void tvtoporead(DOMAIN& dom) {
 }
 
 void zoneinit(DOMAIN& dom) {
-  std::string& filename = plot_data.filename;
-  quantityfilename("o.tv_zone_", dom);
-  checkfileinit(filename, dom.zoneavail);
+  const std::string& filename = plot_data.filename;
+  checkquantityfile("o.tv_zone_", dom, dom.zoneavail);
   if (dom.zoneavail) {
     init_ivar4(dom.ne, filename, dom.elemzone, "Zone", dom.zonevar, dom.nvar, dom.varlist);
   } else {
@@ -91,10 +86,8 @@ void zoneread(DOMAIN& dom) {
 }
 
 void tvtopozoneinit(DOMAIN& dom) {
-  std::string& filename = plot_data.filename;
-  quantityfilename("o.tvtopo_zone_", dom);
-  checkfileinit(filename, dom.tvtopozoneavail);
-  if (!dom.tvtopozoneavail) return;
+  const std::string& filename = plot_data.filename;
+  if (!checkquantityfile("o.tvtopo_zone_", dom, dom.tvtopozoneavail)) return;
   sizearray(dom.tvtopozone, dom.ne, "time varying topography zone array");
   init_ivar4(dom.ne, filename, dom.tvtopozone, "tvTopoZone", dom.tvtopozonevar, dom.nvar, dom.varlist);
   tecplotdatatypeint4(dom.tvtopozonevar, dom.tvtopozone, dom);

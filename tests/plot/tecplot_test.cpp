@@ -96,25 +96,30 @@ class Writer : public testkit::CleanPlotRun {
     tecplotwriteconnectivity(Mask(2, 1), dom);
   }
 
+  // Opens the data set and writes two zones: zone 1 whole, zone 2 with X shared, heads of
+  // 7.25 and the given layers (cell-centred again). The data set is left open.
+  void writetwozones(DOMAIN& dom, const std::string& base, std::string_view title, std::string_view time1,
+                     const std::vector<std::int32_t>& layers2) {
+    registervars(dom);
+    tecplotfileopen(base, title, dom.nvar, dom.varlist, dom);
+    tecplotvarunitswrite(dom);
+    writezone1(dom, time1);
+    tecplotvarshareadd(1, 1, dom);
+    tecplotvarlocccadd(3, dom);
+    tecplotwritezonefe("pm", 12, 2, "200.5", 1, dom);
+    const std::vector<double> heads(12, 7.25);
+    tecplotwritearrayreal8(2, 12, heads, false, Mask(), "Head", dom);
+    tecplotwritearrayint4(3, 2, layers2, false, Mask(), "Layer", dom);
+  }
+
   testkit::TempDir dir;
 };
 
 TEST_F(Writer, AsciiDataSetText) {
   DOMAIN dom = pmdomain();
   ::testing::internal::CaptureStdout();
-  registervars(dom);
   const std::string base = (dir / "abco.pm").string();
-  tecplotfileopen(base, "Title one   ", dom.nvar, dom.varlist, dom);
-  tecplotvarunitswrite(dom);
-  writezone1(dom, " 100.0 ");
-  // Zone 2: X shared with zone 1, new heads, layers cell-centred again.
-  tecplotvarshareadd(1, 1, dom);
-  tecplotvarlocccadd(3, dom);
-  tecplotwritezonefe("pm", 12, 2, "200.5", 1, dom);
-  const std::vector<double> heads(12, 7.25);
-  tecplotwritearrayreal8(2, 12, heads, false, Mask(), "Head", dom);
-  const std::vector<std::int32_t> layers = {-1, 2000000000};
-  tecplotwritearrayint4(3, 2, layers, false, Mask(), "Layer", dom);
+  writetwozones(dom, base, "Title one   ", " 100.0 ", {-1, 2000000000});
   tecplotfileclose(dom);
   const std::string out = ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(out, "   1     X\n   2     Head\n   3     Layer\nClosing tecplot file: " + base + "\n");
@@ -469,17 +474,8 @@ TEST_F(Writer, BinaryDataSetHoldsTheSameValuesAsAscii) {
   plot_data.tecplot_bin_mode = true;
   DOMAIN dom = pmdomain();
   ::testing::internal::CaptureStdout();
-  registervars(dom);
   const std::string base = (dir / "abco.pm").string();
-  tecplotfileopen(base, "Title", dom.nvar, dom.varlist, dom);
-  tecplotvarunitswrite(dom);
-  writezone1(dom, "100.0");
-  tecplotvarshareadd(1, 1, dom);
-  tecplotvarlocccadd(3, dom);
-  tecplotwritezonefe("pm", 12, 2, "200.5", 1, dom);
-  const std::vector<double> heads(12, 7.25);
-  tecplotwritearrayreal8(2, 12, heads, false, Mask(), "Head", dom);
-  tecplotwritearrayint4(3, 2, std::vector<std::int32_t>{5, 6}, false, Mask(), "Layer", dom);
+  writetwozones(dom, base, "Title", "100.0", {5, 6});
   tecplotfileclose(dom);
   ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(dom.tecfilehandle, nullptr);
