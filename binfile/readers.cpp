@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <mutex>
+#include <set>
 #include <vector>
 
 #include "binfile/recordfile.hpp"
@@ -50,18 +52,27 @@ UnitHandle openresultfile(std::string_view fname) {
   return file;
 }
 
-// Values of one type read as another would be garbage: a current-layout header that names
-// a different value type is an input error. Other type tags are not acted on.
+// The value type is the reader's; the header's tag is not acted on, since stored files may
+// carry a tag that does not match their values, and the record length decides whether the
+// values can be read. A current-layout tag naming another value type is worth one warning
+// per file, as it may mean the wrong file.
 void checkvaluetype(std::string_view header, std::string_view wanted, std::string_view fname) {
   if (!isnewerfileformat(header)) return;
   const std::string_view found = header.substr(65, 3);
   if (found == wanted || (found != "I04" && found != "R04" && found != "R08")) return;
-  std::string message = named("Value type mismatch reading file ", fname);
-  message += "\nValue type in file: ";
+  static std::mutex lock;
+  static std::set<std::string, std::less<>> warned;
+  {
+    const std::lock_guard<std::mutex> guard(lock);
+    if (!warned.emplace(trimview(fname)).second) return;
+  }
+  std::string message = named("Value type of file ", fname);
+  message += " is ";
   message += found;
-  message += "\nValue type to read: ";
+  message += " in its header; its values are read as ";
   message += wanted;
-  input_error(message);
+  message += '.';
+  warningmsg(message);
 }
 
 template <class T>

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "plot/messages.hpp"
+#include "plot/normalexit.hpp"
 #include "plot/plotdata.hpp"
 #include "plot/resultaccess.hpp"
 #include "support/errors.hpp"
@@ -26,6 +27,11 @@ void inittecplotappend() {
   if (pd.truncate_time_domain) {
     // The first index whose time lies inside the window, or the first without a file.
     for (std::int32_t i = 1;; ++i) {
+      // Every index the width can name lies before the window: nothing is left to append.
+      if (!outputtimeindexfits(i)) {
+        warnindexbeyondwidth(i);
+        normalexitstop();
+      }
       pd.nfs = outputtimeindex(i);
       bool found = false;
       gettimestamp("." + pd.nfs, found);
@@ -44,6 +50,11 @@ void inittecplotappend() {
   }
 
   pd.tecappendnfile = readtecplotappend() + 1;
+  // The earlier runs reached the last index the width can name.
+  if (!outputtimeindexfits(pd.tecappendnfile)) {
+    warnindexbeyondwidth(pd.tecappendnfile);
+    normalexitstop();
+  }
 
   const std::string lines[] = {"", "Appending to Tecplot output",
                                "Starting at time index " + outputtimeindex(pd.tecappendnfile), ""};

@@ -29,6 +29,14 @@ void domaincreate(DOMAIN& dom, std::string_view name, DOMAIN& pm) {
   coordinates += n;
   dom.exists = fileexists(coordinates);
   if (!dom.exists) return;
+  // Every other domain's mesh is made of porous-medium nodes: without that mesh nothing
+  // else can be read.
+  if (n != "pm" && !pm.exists) {
+    std::string pmcoordinates(trimview(plot_data.prefix));
+    pmcoordinates += "o.coordinates_pm";
+    input_error("Failed to open file: " + pmcoordinates + "\nThe " + std::string(n) +
+                " domain is built on the porous medium nodes, whose coordinates file is missing.");
+  }
 
   dom.name = std::string(n.substr(0, kNameWidth));
   dom.unit = getunit();

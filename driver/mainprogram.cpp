@@ -110,9 +110,7 @@ void outputtimeloop(Domains& d) {
     // An index the width cannot hold would name the file of another output time: the loop
     // ends there, as at a missing file, and the data sets written so far are closed normally.
     if (!outputtimeindexfits(plot_data.nfile)) {
-      warningmsg("Output-time index " + std::to_string(plot_data.nfile) + " does not fit in " +
-                 std::to_string(plot_data.outputtimeindexwidth) + " digits: later output times are not read.\n" +
-                 "Raise the \"number of digits for output file suffix\" in the plot control file to read them.");
+      warnindexbeyondwidth(plot_data.nfile);
       return;
     }
     plot_data.nfs = outputtimeindex(plot_data.nfile);

@@ -90,18 +90,15 @@ void checkincidences(const DOMAIN& dom, std::int32_t elements, std::string_view 
   for (std::int32_t e = 0; e < elements; ++e) {
     if (dual && dom.elemzone[static_cast<std::size_t>(e)] == 0) continue;  // dropped below
     const std::size_t base = static_cast<std::size_t>(e) * nln;
-    const bool triangle = !pm && nln == 4 && dom.incidences[base + 3] == 0;
+    // A 4-node element whose fourth node is 0 is a triangle; the writer repeats its third node.
+    const bool triangle = nln == 4 && dom.incidences[base + 3] == 0;
     for (std::size_t k = 0; k < nln; ++k) {
       const std::int32_t n = dom.incidences[base + k];
       if (triangle && k == 3) continue;
+      // An element on a node that has no node of the domain is left out by the truncation.
       if (n < 1 || n > limit) {
         input_error("Element " + std::to_string(e + 1) + " refers to " + (pm ? "node " : "porous medium node ") +
                     std::to_string(n) + ", outside " + range(1, limit) + ", in file: " + std::string(fname));
-      }
-      if (!pm && dom.coupling == 1 && nln == 4 && !triangle && dom.link_pm2dom[static_cast<std::size_t>(n - 1)] < 1) {
-        input_error("Element " + std::to_string(e + 1) + " refers to porous medium node " + std::to_string(n) +
-                    ", which has no node in the " + domainname(dom) + " domain, in file: " +
-                    std::string(fname));
       }
     }
   }

@@ -107,6 +107,7 @@ void writefirstzone(DOMAIN& dom, const DOMAIN& pmcopy, const std::string& base) 
 // time-invariant variable share zone 1.
 void startlaterzone(DOMAIN& dom) {
   dom.pendingshare.clear();
+  dom.pendingsharezone.clear();
   dom.pendingcc.clear();
   sharewithzone1(dom, dom.xvar);
   sharewithzone1(dom, dom.yvar);

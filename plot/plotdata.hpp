@@ -77,6 +77,7 @@ struct DOMAIN {
   // Checks of the zone being written: every variable is written or shared exactly once, in
   // variable-number order, with as many values as the zone has nodes or elements.
   std::vector<std::uint8_t> pendingshare;  // share marks for the next zone, per variable
+  std::vector<std::int32_t> pendingsharezone;  // the zone each marked variable shares
   std::vector<std::uint8_t> pendingcc;     // cell-centred marks for the next zone, per variable
   std::vector<std::uint8_t> zonevarstate;  // per variable of the open zone: 0 due, 1 written, 2 shared
   std::vector<std::uint8_t> zonecc;        // per variable of the open zone: cell-centred

@@ -75,6 +75,12 @@ bool outputtimeindexfits(std::int32_t index) {
   return index >= 0 && index < limit;
 }
 
+void warnindexbeyondwidth(std::int32_t index) {
+  warningmsg("Output-time index " + std::to_string(index) + " does not fit in " +
+             std::to_string(plot_data.outputtimeindexwidth) + " digits: later output times are not read.\n" +
+             "Raise the \"number of digits for output file suffix\" in the plot control file to read them.");
+}
+
 std::string outputtimeindex(std::int32_t index) {
   const std::int32_t width = std::clamp(plot_data.outputtimeindexwidth, 1, kIndexDigits);
   if (!outputtimeindexfits(index)) {

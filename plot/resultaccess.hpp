@@ -21,6 +21,9 @@ const std::array<std::string_view, kTimeFileRoots>& timefileroots();
 std::string outputtimeindex(std::int32_t index);
 // Whether the index can be written in the output-time index width.
 bool outputtimeindexfits(std::int32_t index);
+// The warning that output times from `index` on cannot be named in the index width; the run
+// then ends normally with what it has written.
+void warnindexbeyondwidth(std::int32_t index);
 
 // Finds a result file whose name ends in the extension (a dot and the index digits): first
 // the remembered file with the new extension, else every root in order. Sets time_fname and

@@ -55,10 +55,36 @@ void startzonechecks(DOMAIN& dom, bool firstzone, std::int32_t nodes, std::int32
   }
   dom.zonecc = dom.pendingcc;
   dom.pendingshare.assign(nvar, 0);
+  dom.pendingsharezone.assign(nvar, 0);
   dom.pendingcc.assign(nvar, 0);
   dom.zonenodes = nodes;
   dom.zoneelements = elements;
   dom.zoneneedsconnectivity = sharezone <= 0;
+}
+
+// The shared variables grouped by the zone they share: "[8,9]=1", groups in order of their
+// first variable.
+std::string sharelist(const DOMAIN& dom) {
+  std::string list;
+  std::vector<std::uint8_t> done(dom.pendingshare.size(), 0);
+  for (std::size_t i = 0; i < dom.pendingshare.size(); ++i) {
+    if (dom.pendingshare[i] == 0 || done[i] != 0) continue;
+    const std::int32_t zone = i < dom.pendingsharezone.size() ? dom.pendingsharezone[i] : 1;
+    if (!list.empty()) list += ", ";
+    list += '[';
+    bool first = true;
+    for (std::size_t j = i; j < dom.pendingshare.size(); ++j) {
+      const std::int32_t other = j < dom.pendingsharezone.size() ? dom.pendingsharezone[j] : 1;
+      if (dom.pendingshare[j] == 0 || other != zone) continue;
+      done[j] = 1;
+      if (!first) list += ',';
+      first = false;
+      list += std::to_string(j + 1);
+    }
+    list += "]=";
+    list += std::to_string(zone);
+  }
+  return list;
 }
 
 std::string numberlist(const std::vector<std::uint8_t>& marks) {
@@ -215,7 +241,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     dom.zone += 1;
     // The marks of this domain's zone, each variable once, in variable-number order.
     plot_data.varloc = numberlist(dom.pendingcc);
-    plot_data.dlist = numberlist(dom.pendingshare);
+    plot_data.dlist = sharelist(dom);
     std::string& line = plot_data.zone_line;
     line = "ZONE T=\"";
     line += trimview(zonetitle);
@@ -238,9 +264,9 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
       line += "]=CELLCENTERED)";
     }
     if (dom.zone > 1 && len_trim(plot_data.dlist) > 0) {
-      line += ", VARSHARELIST=([";
+      line += ", VARSHARELIST=(";
       line += trimview(plot_data.dlist);
-      line += "])";
+      line += ")";
     }
     if (sharezone > 0) {
       line += ", CONNECTIVITYSHAREZONE=";

@@ -49,6 +49,7 @@ void tecplotinit(DOMAIN& dom) {
   plot_data.varloc.clear();
   plot_data.dlist.clear();
   dom.pendingshare.clear();
+  dom.pendingsharezone.clear();
   dom.pendingcc.clear();
   dom.zonevarstate.clear();
   dom.zonecc.clear();
@@ -157,16 +158,21 @@ void tecplotvarunitswrite(DOMAIN& dom) {
 
 void tecplotvarshareadd(std::int32_t number, std::int32_t zone, DOMAIN& dom) {
   checkmark(number, dom, "share");
-  setmark(dom.pendingshare, number, dom.nvar);
   if (plot_data.tecplot_bin_mode) {
     if (number > dom.varshare.size()) {
       fatalerror("Tecplot share mark for variable # " + std::to_string(number) + " before the " +
                  domainname(dom) + " data set was opened.");
     }
     dom.varshare(number) = zone >= 1 ? zone : 0;
-    // Zone 0 means no sharing in a binary data set: the zone takes the variable's own values.
-    if (zone < 1) dom.pendingshare[static_cast<std::size_t>(number - 1)] = 0;
   }
+  // Zone 0 means no sharing: the zone takes the variable's own values.
+  if (zone < 1) return;
+  setmark(dom.pendingshare, number, dom.nvar);
+  // The ASCII zone line names the source zone: left out, it would mean the previous zone.
+  if (dom.pendingsharezone.size() < static_cast<std::size_t>(dom.nvar)) {
+    dom.pendingsharezone.resize(static_cast<std::size_t>(dom.nvar), 0);
+  }
+  dom.pendingsharezone[static_cast<std::size_t>(number - 1)] = zone;
 }
 
 void tecplotvarlocccadd(std::int32_t number, DOMAIN& dom) {

@@ -119,6 +119,37 @@ TEST_F(AppendModeTest, FirstIndexInsideTheClosedTimeWindow) {
   EXPECT_EQ(plot_data.tecappendnfile0, 3);
 }
 
+// Indices the width cannot name end the run as the main loop does: a warning and a normal
+// exit, whether the append file reached the last one or the window search runs past it.
+TEST_F(AppendModeTest, IndexBeyondTheWidthEndsTheRunNormally) {
+  const auto ends = [&](const char* what) {
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    int status = -1;
+    try {
+      inittecplotappend();
+    } catch (const RunStopped& stop) {
+      status = stop.exitstatus;
+    }
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0) << what;
+    EXPECT_NE(err.find("WARNING MESSAGE"), std::string::npos) << what << err;
+    EXPECT_NE(err.find("Output-time index 10000 does not fit in 4 digits"), std::string::npos) << what << err;
+    EXPECT_NE(out.find("---- Normal exit ----"), std::string::npos) << what;
+    testing_only::reseterrorstate();
+  };
+  writetecplotappend(9999);
+  ends("stored index");
+  std::remove(appendfile().c_str());
+  plot_data.truncate_time_domain = true;
+  plot_data.tmin_trunc = 1.0e9;
+  for (int i = 1; i <= 9999; ++i) headfile(i, "1.0");
+  plot_data.ieco = getunit();
+  ASSERT_EQ(openunit(plot_data.ieco, echo_, FileForm::formatted, OpenStatus::replace), 0);
+  ends("window search");
+}
+
 TEST_F(AppendModeTest, TimeThatIsNoNumberStopsTheWindowSearch) {
   plot_data.truncate_time_domain = true;
   plot_data.tmax_trunc = 1.0;

@@ -174,5 +174,18 @@ TEST_F(DomainCreateTest, BrokenMeshFileStopsTheRun) {
   ::testing::internal::GetCapturedStderr();
 }
 
+// The other domains refer to porous-medium nodes: without the "pm" mesh the report names
+// that missing file, not a node-map range of another domain's file.
+TEST_F(DomainCreateTest, MissingPorousMediumMeshIsNamed) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(createmodel({"olf"}), RunStopped);
+  ::testing::internal::GetCapturedStdout();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("INPUT ERROR"), std::string::npos) << err;
+  EXPECT_NE(err.find("Failed to open file: " + plot_data.prefix + "o.coordinates_pm\n"), std::string::npos) << err;
+  EXPECT_EQ(err.find("o.coordinates_olf"), std::string::npos) << err;
+}
+
 }  // namespace
 }  // namespace kelpra

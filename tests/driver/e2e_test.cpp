@@ -302,7 +302,7 @@ TEST_F(E2eDefaultRun, PmDataSetHasOneZonePerTimeSharingZoneOne) {
             "VARLOCATION=([4,5,6,7]=CELLCENTERED)");
   EXPECT_EQ(pm.zones[1].line,
             "ZONE T=\"pm\", SOLUTIONTIME=2, DATAPACKING=BLOCK, NODES=27, ELEMENTS=8, ZONETYPE=FEBRICK, "
-            "VARLOCATION=([4,5,6,7]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5,6,7]), CONNECTIVITYSHAREZONE=1");
+            "VARLOCATION=([4,5,6,7]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5,6,7]=1), CONNECTIVITYSHAREZONE=1");
   EXPECT_EQ(pm.zones[0].dt, "DT=(DOUBLE,DOUBLE,DOUBLE,LONGINT,LONGINT,LONGINT,DOUBLE,DOUBLE,DOUBLE)");
 
   // Zone 1: mesh, numbering and heads, then the node lists; later zones only the heads.
@@ -326,7 +326,7 @@ TEST_F(E2eDefaultRun, OlfDataSetHasOneZonePerTime) {
             "VARLOCATION=([4]=CELLCENTERED)");
   EXPECT_EQ(olf.zones[1].line,
             "ZONE T=\"olf\", SOLUTIONTIME=2, DATAPACKING=BLOCK, NODES=9, ELEMENTS=4, ZONETYPE=FEQUADRILATERAL, "
-            "VARLOCATION=([4]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5]), CONNECTIVITYSHAREZONE=1");
+            "VARLOCATION=([4]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5]=1), CONNECTIVITYSHAREZONE=1");
   EXPECT_NE(olf.zones[0].find("element node lists"), nullptr);
   EXPECT_EQ(olf.zones[1].find("element node lists"), nullptr);
   expectheads(olf.zones[0], model.olfheads(1), nullptr);
@@ -634,9 +634,9 @@ TEST(E2eMissingFiles, QuantityMissingLaterSharesZoneOne) {
   ASSERT_EQ(olf.zones.size(), 3U);
   EXPECT_EQ(olf.zones[1].line,
             "ZONE T=\"olf\", SOLUTIONTIME=2, DATAPACKING=BLOCK, NODES=9, ELEMENTS=4, ZONETYPE=FEQUADRILATERAL, "
-            "VARLOCATION=([4]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5,6,7,8]), CONNECTIVITYSHAREZONE=1");
+            "VARLOCATION=([4]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5,6,7,8]=1), CONNECTIVITYSHAREZONE=1");
   EXPECT_TRUE(olf.zones[1].arrays.empty());
-  EXPECT_TRUE(olf.zones[2].line.ends_with("VARSHARELIST=([1,2,3,4,5]), CONNECTIVITYSHAREZONE=1"));
+  EXPECT_TRUE(olf.zones[2].line.ends_with("VARSHARELIST=([1,2,3,4,5]=1), CONNECTIVITYSHAREZONE=1"));
   expectheads(olf.zones[2], model.olfheads(3), nullptr);
   // "pm" is unaffected.
   expectheads(model.dat("abco.pm.dat").zones[1], model.pmheads(2), &model.pm.z);
@@ -727,7 +727,7 @@ TEST_F(E2eSpecialPlots, IsopachHasOneZonePerElementZone) {
     std::snprintf(digits, sizeof digits, "%02zu", z + 1);
     EXPECT_EQ(iso.zones[z].line, std::string("ZONE T=\"Isopach\", SOLUTIONTIME=") + digits +
                                      ", DATAPACKING=BLOCK, NODES=6, ELEMENTS=2, ZONETYPE=FEQUADRILATERAL, "
-                                     "VARLOCATION=([4]=CELLCENTERED), VARSHARELIST=([1,2]), CONNECTIVITYSHAREZONE=1");
+                                     "VARLOCATION=([4]=CELLCENTERED), VARSHARELIST=([1,2]=1), CONNECTIVITYSHAREZONE=1");
   }
   // Surface nodes x = 0, 1, 2 in two rows; the middle ones take column B's value, which
   // comes later.

@@ -99,7 +99,7 @@ bool parseascii(const std::string& text, AsciiFile& out, std::string& error) {
   static const std::regex kZone(
       R"re(^ZONE T="([^"]*)"(, SOLUTIONTIME=([^,]+))?, DATAPACKING=BLOCK, NODES=(\d+), )re"
       R"re(ELEMENTS=(\d+), ZONETYPE=(\w+)(, VARLOCATION=\(\[([0-9,]+)\]=CELLCENTERED\))?)re"
-      R"re((, VARSHARELIST=\(\[([0-9,]+)\]\))?(, CONNECTIVITYSHAREZONE=(\d+))?$)re");
+      R"re((, VARSHARELIST=\(\[([0-9,]+)\]=1\))?(, CONNECTIVITYSHAREZONE=(\d+))?$)re");
   for (const std::string& line : splitlines(text)) {
     if (line.rfind("TITLE = ", 0) == 0) {
       f.title = unquote(line);
@@ -522,7 +522,7 @@ TEST_F(PlotSetup, PmAsciiFileHoldsUnitsLabelsAndZoneLines) {
                       "DOUBLE,DOUBLE)\n# x\n"),
             std::string::npos);
   EXPECT_NE(text.find("ZONE T=\"pm\", SOLUTIONTIME=2.5, DATAPACKING=BLOCK, NODES=18, ELEMENTS=4, ZONETYPE=FEBRICK, "
-                      "VARLOCATION=([4,5,6,7]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5,6,7]), "
+                      "VARLOCATION=([4,5,6,7]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5,6,7]=1), "
                       "CONNECTIVITYSHAREZONE=1\n"),
             std::string::npos);
   const AsciiFile f = readascii("pm");

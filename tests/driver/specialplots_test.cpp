@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -152,7 +153,7 @@ TEST_F(SpecialPlots, IsopachTimeTextsHaveTheDigitsOfTheLargestZone) {
   EXPECT_NE(zones[8].find("SOLUTIONTIME=09,"), std::string::npos) << zones[8];
   EXPECT_NE(zones.back().find("SOLUTIONTIME=12,"), std::string::npos) << zones.back();
   // Later zones share x and y and take the node lists of zone 1.
-  EXPECT_NE(zones.back().find("VARSHARELIST=([1,2])"), std::string::npos) << zones.back();
+  EXPECT_NE(zones.back().find("VARSHARELIST=([1,2]=1)"), std::string::npos) << zones.back();
   EXPECT_NE(zones.back().find("CONNECTIVITYSHAREZONE=1"), std::string::npos) << zones.back();
 }
 
@@ -167,6 +168,25 @@ TEST_F(SpecialPlots, IsopachOfSevenZonesHasSingleDigitTimes) {
   // Zone 1 is the bottom element layer, from z 0 to 1, under every surface element.
   EXPECT_EQ(block(text, "isopach thickness (cell centred)"), R8(2, 1.0));
   EXPECT_EQ(block(text, "z (isopach top)"), R8(6, 1.0));
+}
+
+// An overland domain on the porous-medium nodes has no mesh of its own to draw the isopach
+// on: that plot is left out with a warning, and the depth plot does not depend on it.
+TEST_F(SpecialPlots, IsopachWithoutOwnSurfaceNodesIsSkippedWithAWarning) {
+  testkit::LayeredMesh mesh = testkit::layeredmesh(2, 1, 4);
+  model.pmfiles(mesh, 3, 2, 4);
+  model.olf(mesh, testkit::SurfaceOptions{.multinode = false});
+  domaincreate(pm, "pm", pm);
+  pmcopy = pm;
+  domaincreate(olf, "olf", pmcopy);
+  ::testing::internal::CaptureStderr();
+  plot_pmzone_isopach_structure(olf, pm);
+  plot_pmdepth_grndsurf(olf, pm);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("The pm isopach plot is not written: it needs an overland flow domain with nodes"),
+            std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(model.path("o.pm_Isopach.dat")));
+  EXPECT_EQ(zonelines(dataset("o.pm_DepthToSurf.dat")).size(), 1u);
 }
 
 TEST_F(SpecialPlots, DepthBelowSurfaceIsMeasuredFromTheTopOfEachColumn) {

@@ -155,7 +155,7 @@ TEST_F(Writer, AsciiDataSetText) {
       "         1          2          3          4          5          6          7          8 \n"
       "         5          6          7          8          9         10         11         12 \n"
       "ZONE T=\"pm\", SOLUTIONTIME=200.5, DATAPACKING=BLOCK, NODES=12, ELEMENTS=2, ZONETYPE=FEBRICK, "
-      "VARLOCATION=([3]=CELLCENTERED), VARSHARELIST=([1]), CONNECTIVITYSHAREZONE=1\n"
+      "VARLOCATION=([3]=CELLCENTERED), VARSHARELIST=([1]=1), CONNECTIVITYSHAREZONE=1\n"
       "DT=(DOUBLE,DOUBLE,LONGINT)\n"
       "# Head\n" +
       sevens + sevens + sevens + sevens + sevens + "\n" + sevens + sevens + sevens + sevens + sevens + "\n" +
@@ -179,9 +179,19 @@ TEST_F(Writer, ZoneLineOfTheWorkedExample) {
   ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(plot_data.zone_line,
             "ZONE T=\"pm\", SOLUTIONTIME=100.0, DATAPACKING=BLOCK, NODES=1000, ELEMENTS=800, ZONETYPE=FEBRICK, "
-            "VARLOCATION=([4,5]=CELLCENTERED), VARSHARELIST=([1,2,3]), CONNECTIVITYSHAREZONE=1");
+            "VARLOCATION=([4,5]=CELLCENTERED), VARSHARELIST=([1,2,3]=1), CONNECTIVITYSHAREZONE=1");
   EXPECT_EQ(plot_data.varloc, "");
   EXPECT_EQ(plot_data.dlist, "");
+  // Every group names its source zone: without it a reader takes the previous zone.
+  for (const int k : {3, 1}) tecplotvarshareadd(k, 1, dom);
+  tecplotvarshareadd(2, 2, dom);
+  tecplotvarshareadd(5, 0, dom);  // zone 0: not shared
+  dom.zonevarstate.clear();
+  ::testing::internal::CaptureStdout();
+  tecplotwritezonefe("pm", 1000, 800, "", 1, dom);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(plot_data.zone_line.ends_with("VARSHARELIST=([1,3]=1, [2]=2), CONNECTIVITYSHAREZONE=1"))
+      << plot_data.zone_line;
 }
 
 TEST_F(Writer, FirstZoneDropsShareMarksAndBlankTimeGivesNoSolutionTime) {
@@ -636,7 +646,7 @@ TEST_F(Writer, LongAsciiMarkListsAreKeptWhole) {
   std::string numbers;
   for (int i = 1; i <= 300; ++i) numbers += (i > 1 ? "," : "") + std::to_string(i);
   EXPECT_NE(plot_data.zone_line.find("VARLOCATION=([" + numbers + "]=CELLCENTERED)"), std::string::npos);
-  EXPECT_NE(plot_data.zone_line.find("VARSHARELIST=([" + numbers + "])"), std::string::npos);
+  EXPECT_NE(plot_data.zone_line.find("VARSHARELIST=([" + numbers + "]=1)"), std::string::npos);
   EXPECT_EQ(std::count(dom.dtlist.begin(), dom.dtlist.end(), ','), 299);
 }
 
