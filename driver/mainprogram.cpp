@@ -27,9 +27,13 @@
 namespace kelpra {
 namespace {
 
-// The records of the run.
+// The records of the run. The other domains take "pm" as their porous-medium reference: they
+// only read it, and it does not change between its own step of an output time and theirs, so
+// the record itself serves where a copy refreshed after its step would (a copy of a large mesh
+// at every output time costs as much as writing it).
 struct Domains {
-  DOMAIN pm, pmcopy, dual, olf, frac, chan, well, tile, addition;
+  DOMAIN pm, dual, olf, frac, chan, well, tile, addition;
+  DOMAIN& pmcopy = pm;
   // Processing order of the plot files.
   std::array<DOMAIN*, 6> others() { return {&dual, &frac, &olf, &well, &chan, &tile}; }
   std::array<DOMAIN*, 7> plotted() { return {&pm, &dual, &frac, &olf, &well, &chan, &tile}; }
@@ -42,7 +46,6 @@ void both(const std::string& line) { screenthenecho(line); }
 void createdomains(Domains& d) {
   domaincreate(d.pm, "pm", d.pm);
   d.pm.coupling = 1;
-  d.pmcopy = d.pm;
   domaincreate(d.dual, "dual", d.pmcopy);
   domaincreate(d.olf, "olf", d.pmcopy);
   domaincreate(d.frac, "frac", d.pmcopy);
@@ -90,14 +93,12 @@ bool pmreadonlyrule(Domains& d) {
 
 void setupall(Domains& d) {
   init(d.pm, d.pmcopy);
-  d.pmcopy = d.pm;
   for (DOMAIN* dom : d.others()) init(*dom, d.pmcopy);
   if (plot_data.tecappend) writetecplotappend(plot_data.nfile);
 }
 
 void appendall(Domains& d) {
   append(d.pm, d.pmcopy);
-  d.pmcopy = d.pm;
   for (DOMAIN* dom : d.others()) append(*dom, d.pmcopy);
   if (plot_data.tecappend) writetecplotappend(plot_data.nfile);
 }

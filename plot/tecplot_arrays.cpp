@@ -1,13 +1,16 @@
-// Value arrays and element connectivity of a zone. ASCII values are formatted into a large
-// buffer and written many lines at a time; masked (truncated) arrays are packed first.
+// Value arrays and element connectivity of a zone. ASCII values are formatted into large
+// buffers, on all cores for large arrays, and written many lines at a time; masked
+// (truncated) arrays are packed first.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "plot/modelfiles.hpp"
 #include "plot/tecio.hpp"
+#include "plot/textpipeline.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
@@ -16,50 +19,10 @@
 namespace kelpra {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 17;
-
 [[noreturn]] void unsupportedshape(const DOMAIN& dom) {
   input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " + domainname(dom) +
               " domain.");
 }
-
-// The run's line buffer, fbuff, sized once; every array write reuses it.
-char* linebuffer() {
-  if (plot_data.fbuff.size() < kBufferSize) plot_data.fbuff.resize(kBufferSize, ' ');
-  return plot_data.fbuff.data();
-}
-
-// Collects text in the line buffer and hands it to a unit's stream in large blocks.
-class LineBuffer {
- public:
-  explicit LineBuffer(int unit) : unit_(unit), stream_(unitstream(unit)), buffer_(linebuffer()) {}
-  ~LineBuffer() { flushquietly(); }
-  LineBuffer(const LineBuffer&) = delete;
-  LineBuffer& operator=(const LineBuffer&) = delete;
-
-  // Room for at least n more characters.
-  char* reserve(std::size_t n) {
-    if (used_ + n > kBufferSize) flush();
-    return buffer_ + used_;
-  }
-  void commit(std::size_t n) { used_ += n; }
-  void flush() {
-    if (used_ == 0) return;
-    const bool ok = stream_ != nullptr && std::fwrite(buffer_, 1, used_, stream_) == used_;
-    used_ = 0;
-    if (!ok) checkfilewrite(kStatusWriteFailed, unitfilename(unit_));
-  }
-
- private:
-  void flushquietly() noexcept {
-    if (used_ != 0 && stream_ != nullptr) std::fwrite(buffer_, 1, used_, stream_);
-    used_ = 0;
-  }
-  int unit_;
-  std::FILE* stream_;
-  char* buffer_;
-  std::size_t used_ = 0;
-};
 
 // Right-aligns text of length n in a field of width w (n <= w).
 void rightalign(const char* text, std::size_t n, char* field, std::size_t w) {
@@ -215,20 +178,56 @@ std::int32_t olfnode(const DOMAIN& dom, std::int32_t e, std::int32_t pmnode,
                     [](std::uint8_t kept) { return kept != 0; }));
 }
 
+// Arrays of at least this many values are formatted on all cores.
+constexpr std::size_t kParallelValues = std::size_t{1} << 15;
+// Text formatted at a time by one thread: large enough to keep the calls few, small enough
+// to stay in the cache until it is written.
+constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
+
+// Writes `count` values as text, `lines(first, last, out)` formatting the values first..last-1
+// (whole lines) into `out` and returning the characters written, at most `linebytes` per line
+// of `perline` values. Large arrays are formatted on all cores and written in order, so the
+// text is the same whatever the number of threads.
+template <class Lines>
+void writelines(std::size_t count, std::size_t perline, std::size_t linebytes, int unit, Lines lines) {
+  if (count == 0) return;
+  std::FILE* stream = unitstream(unit);
+  if (stream == nullptr) checkfilewrite(kStatusWriteFailed, unitfilename(unit));
+  const std::size_t chunklines = std::max<std::size_t>(1, kChunkBytes / linebytes);
+  const std::size_t chunkvalues = chunklines * perline;
+  const std::size_t slotbytes = chunklines * linebytes;
+  const std::size_t chunks = (count + chunkvalues - 1) / chunkvalues;
+  bool ok = true;
+  if (count < kParallelValues) {
+    std::string& text = plot_data.fbuff;
+    if (text.size() < slotbytes) text.resize(slotbytes);
+    for (std::size_t first = 0; first < count && ok; first += chunkvalues) {
+      const std::size_t n = lines(first, std::min(count, first + chunkvalues), text.data());
+      ok = std::fwrite(text.data(), 1, n, stream) == n;
+    }
+  } else {
+    ok = writeformatted(stream, chunks, slotbytes, [&](std::size_t c, char* out) {
+      const std::size_t first = c * chunkvalues;
+      return lines(first, std::min(count, first + chunkvalues), out);
+    });
+  }
+  if (!ok) checkfilewrite(kStatusWriteFailed, unitfilename(unit));
+}
+
+// Five reals to a line in 26-character fields.
 template <class T>
 void writereallines(std::int32_t n, std::span<const T> values, int unit) {
   const auto count = std::min(static_cast<std::size_t>(std::max(n, 0)), values.size());
-  LineBuffer buffer(unit);
-  std::size_t i = 0;
-  while (i < count) {
-    const std::size_t k = std::min<std::size_t>(5, count - i);
-    char* p = buffer.reserve(5 * 26 + 1);
-    for (std::size_t j = 0; j < k; ++j) formatreal26(static_cast<double>(values[i + j]), p + 26 * j);
-    p[26 * k] = '\n';
-    buffer.commit(26 * k + 1);
-    i += k;
-  }
-  buffer.flush();
+  writelines(count, 5, 5 * 26 + 1, unit, [&](std::size_t first, std::size_t last, char* p) {
+    char* const start = p;
+    for (std::size_t i = first; i < last; i += 5) {
+      const std::size_t k = std::min<std::size_t>(5, last - i);
+      for (std::size_t j = 0; j < k; ++j) formatreal26(static_cast<double>(values[i + j]), p + 26 * j);
+      p[26 * k] = '\n';
+      p += 26 * k + 1;
+    }
+    return static_cast<std::size_t>(p - start);
+  });
 }
 
 }  // namespace
@@ -297,20 +296,19 @@ void writearrayreal8(std::int32_t n, std::span<const double> values, int unit) {
 
 void writearrayint4(std::int32_t n, std::span<const std::int32_t> values, int unit) {
   const auto count = std::min(static_cast<std::size_t>(std::max(n, 0)), values.size());
-  LineBuffer buffer(unit);
-  std::size_t i = 0;
-  while (i < count) {
-    const std::size_t k = std::min<std::size_t>(5, count - i);
-    char* p = buffer.reserve(5 * 11 + 1);
-    for (std::size_t j = 0; j < k; ++j) {
-      p[11 * j] = ' ';
-      writeint10(values[i + j], p + 11 * j + 1);
+  writelines(count, 5, 5 * 11 + 1, unit, [&](std::size_t first, std::size_t last, char* p) {
+    char* const start = p;
+    for (std::size_t i = first; i < last; i += 5) {
+      const std::size_t k = std::min<std::size_t>(5, last - i);
+      for (std::size_t j = 0; j < k; ++j) {
+        p[11 * j] = ' ';
+        writeint10(values[i + j], p + 11 * j + 1);
+      }
+      p[11 * k] = '\n';
+      p += 11 * k + 1;
     }
-    p[11 * k] = '\n';
-    buffer.commit(11 * k + 1);
-    i += k;
-  }
-  buffer.flush();
+    return static_cast<std::size_t>(p - start);
+  });
 }
 
 void bufferedwriteint4(std::int32_t n, std::span<const std::int32_t> values, int unit, std::int32_t perline) {
@@ -318,24 +316,26 @@ void bufferedwriteint4(std::int32_t n, std::span<const std::int32_t> values, int
   const auto q = static_cast<std::size_t>(std::max(perline, 1));
   // The line format holds eight values; a longer group goes on over further lines.
   constexpr std::size_t kFormatValues = 8;
-  LineBuffer buffer(unit);
-  std::size_t i = 0;
-  while (i < count) {
-    const std::size_t group = std::min(q, count - i);
-    for (std::size_t done = 0; done < group;) {
-      const std::size_t k = std::min(kFormatValues, group - done);
-      char* p = buffer.reserve(11 * kFormatValues + 1);
-      for (std::size_t j = 0; j < k; ++j) {
-        writeint10(values[i + done + j], p + 11 * j);
-        p[11 * j + 10] = ' ';
-      }
-      p[11 * k] = '\n';
-      buffer.commit(11 * k + 1);
-      done += k;
-    }
-    i += group;
-  }
-  buffer.flush();
+  const std::size_t linesingroup = (q + kFormatValues - 1) / kFormatValues;
+  // One "line" of the shared writer is a whole group, so that chunks never split one.
+  writelines(count, q, linesingroup * (11 * kFormatValues + 1), unit,
+             [&](std::size_t first, std::size_t last, char* p) {
+               char* const start = p;
+               for (std::size_t i = first; i < last; i += q) {
+                 const std::size_t group = std::min(q, last - i);
+                 for (std::size_t done = 0; done < group;) {
+                   const std::size_t k = std::min(kFormatValues, group - done);
+                   for (std::size_t j = 0; j < k; ++j) {
+                     writeint10(values[i + done + j], p + 11 * j);
+                     p[11 * j + 10] = ' ';
+                   }
+                   p[11 * k] = '\n';
+                   p += 11 * k + 1;
+                   done += k;
+                 }
+               }
+               return static_cast<std::size_t>(p - start);
+             });
 }
 
 void tecplotwritearrayreal4(std::int32_t var, std::int32_t n, std::span<const float> values, bool truncate,

@@ -11,6 +11,7 @@
 
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
+#include "plot/textpipeline.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/units.hpp"
@@ -648,6 +649,38 @@ TEST_F(Writer, LongAsciiMarkListsAreKeptWhole) {
   EXPECT_NE(plot_data.zone_line.find("VARLOCATION=([" + numbers + "]=CELLCENTERED)"), std::string::npos);
   EXPECT_NE(plot_data.zone_line.find("VARSHARELIST=([" + numbers + "]=1)"), std::string::npos);
   EXPECT_EQ(std::count(dom.dtlist.begin(), dom.dtlist.end(), ','), 299);
+}
+
+// Large arrays are formatted on all cores in chunks; the text must be the one the single
+// thread writes, also where a chunk ends inside a line group or the last line is short.
+TEST_F(Writer, ArraysWrittenOnAllCoresMatchOneThreadByteForByte) {
+  const std::size_t n = 300007;
+  std::vector<double> r8(n);
+  std::vector<float> r4(n);
+  std::vector<std::int32_t> i4(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    r8[i] = std::sin(static_cast<double>(i)) * std::pow(10.0, static_cast<double>(i % 40) - 20.0);
+    r4[i] = static_cast<float>(r8[i]);
+    i4[i] = static_cast<std::int32_t>(i * 7919 % 2000000011) - 1000000000;
+  }
+  const auto writeall = [&](std::size_t threads) {
+    testing_only::setformatterthreads(threads);
+    const std::string name = (dir / ("arrays" + std::to_string(threads))).string();
+    const int unit = getunit();
+    EXPECT_EQ(openunit(unit, name, FileForm::formatted, OpenStatus::replace), 0);
+    writearrayreal8(static_cast<std::int32_t>(n), r8, unit);
+    writearrayreal4(static_cast<std::int32_t>(n), r4, unit);
+    writearrayint4(static_cast<std::int32_t>(n), i4, unit);
+    for (const int q : {8, 3, 11}) bufferedwriteint4(static_cast<std::int32_t>(n), i4, unit, q);
+    freeunit(unit);
+    return testkit::readfile(name);
+  };
+  const std::string one = writeall(1);
+  const std::string many = writeall(5);
+  testing_only::setformatterthreads(0);
+  EXPECT_EQ(one.size(), many.size());
+  EXPECT_TRUE(one == many);
+  EXPECT_EQ(one.substr(0, 26), field(r8[0]));
 }
 
 TEST_F(Writer, ConnectivityLinesHoldEightValuesAtMost) {

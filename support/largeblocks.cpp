@@ -1,0 +1,120 @@
+// The program's allocation of large blocks. Blocks of several megabytes (the node and element
+// arrays of large meshes) come straight from the kernel in mappings aligned to 2 MiB and
+// marked for transparent huge pages: with 4 KiB pages the first touch of a large mesh's
+// arrays costs a page fault per 4 KiB, which on some machines takes longer than the whole
+// conversion. Smaller blocks go to malloc as usual.
+//
+// Sanitizer builds keep the sanitizers' own allocator.
+#if !defined(__SANITIZE_ADDRESS__)
+
+#include <sys/mman.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+
+namespace kelpra {
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kLargeBlock = std::size_t{4} << 20;
+constexpr std::size_t kSlots = 4096;  // live large blocks at most; more go to malloc
+
+// Open-addressed table of the live large blocks; it allocates nothing itself.
+struct Block {
+  void* start = nullptr;
+  std::size_t length = 0;
+};
+std::mutex tablelock;
+Block table[kSlots];
+
+std::size_t home(const void* p) { return (reinterpret_cast<std::uintptr_t>(p) / kHugePage) % kSlots; }
+
+bool remember(void* p, std::size_t length) {
+  const std::lock_guard<std::mutex> lock(tablelock);
+  for (std::size_t i = 0, s = home(p); i < kSlots; ++i, s = (s + 1) % kSlots) {
+    if (table[s].start == nullptr) {
+      table[s] = {p, length};
+      return true;
+    }
+  }
+  return false;
+}
+
+// The length of the large block at p (0 when p is not one), which is forgotten.
+std::size_t forget(void* p) {
+  const std::lock_guard<std::mutex> lock(tablelock);
+  std::size_t s = home(p);
+  for (std::size_t i = 0; i < kSlots && table[s].start != nullptr; ++i, s = (s + 1) % kSlots) {
+    if (table[s].start != p) continue;
+    const std::size_t length = table[s].length;
+    // Close the gap so that later entries of the probe run stay reachable.
+    table[s] = {};
+    for (std::size_t k = 1, j = (s + 1) % kSlots; k < kSlots && table[j].start != nullptr;
+         ++k, j = (j + 1) % kSlots) {
+      const Block moved = table[j];
+      table[j] = {};
+      std::size_t t = home(moved.start);
+      while (table[t].start != nullptr) t = (t + 1) % kSlots;
+      table[t] = moved;
+    }
+    return length;
+  }
+  return 0;
+}
+
+void* largeblock(std::size_t n) {
+  if (n > SIZE_MAX - 2 * kHugePage) return nullptr;
+  const std::size_t length = (n + kHugePage - 1) / kHugePage * kHugePage;
+  void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  const auto base = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (base + kHugePage - 1) / kHugePage * kHugePage;
+  if (aligned > base) ::munmap(raw, aligned - base);
+  const std::uintptr_t end = base + length + kHugePage;
+  if (end > aligned + length) ::munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
+  void* block = reinterpret_cast<void*>(aligned);
+  ::madvise(block, length, MADV_HUGEPAGE);  // advice only: without it the block still works
+  if (!remember(block, length)) {
+    ::munmap(block, length);
+    return nullptr;
+  }
+  return block;
+}
+
+void* allocate(std::size_t n) {
+  if (n >= kLargeBlock) {
+    if (void* p = largeblock(n)) return p;
+  }
+  while (true) {
+    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+    std::new_handler handler = std::get_new_handler();
+    if (handler == nullptr) throw std::bad_alloc();
+    handler();
+  }
+}
+
+void release(void* p) noexcept {
+  if (p == nullptr) return;
+  if (reinterpret_cast<std::uintptr_t>(p) % kHugePage == 0) {
+    if (const std::size_t length = forget(p); length > 0) {
+      ::munmap(p, length);
+      return;
+    }
+  }
+  std::free(p);
+}
+
+}  // namespace
+}  // namespace kelpra
+
+void* operator new(std::size_t n) { return kelpra::allocate(n); }
+void* operator new[](std::size_t n) { return kelpra::allocate(n); }
+void operator delete(void* p) noexcept { kelpra::release(p); }
+void operator delete[](void* p) noexcept { kelpra::release(p); }
+void operator delete(void* p, std::size_t) noexcept { kelpra::release(p); }
+void operator delete[](void* p, std::size_t) noexcept { kelpra::release(p); }
+
+#endif
