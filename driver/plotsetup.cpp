@@ -43,18 +43,111 @@ void registeraperture(DOMAIN& dom) {
   addzonearray(dom, dom.aperturevar, "aperture (cell centred)", &DOMAIN::aperture, true, Source::own, true);
 }
 
+bool always(const DOMAIN&) { return true; }
+template <bool DOMAIN::*Switch>
+bool on(const DOMAIN& d) {
+  return d.*Switch;
+}
+template <bool DOMAIN::*Avail, bool DOMAIN::*Switch>
+bool availandon(const DOMAIN& d) {
+  return d.*Avail && d.*Switch;
+}
+template <bool DOMAIN::*Avail>
+bool avail(const DOMAIN& d) {
+  return d.*Avail;
+}
+// The depths to the water table need heads and columns of nodes, which 4-node elements lack.
+template <bool DOMAIN::*Switch>
+bool depthswitch(const DOMAIN& d) {
+  return d.headavail && d.*Switch && d.nln != 4;
+}
+
+using D = DOMAIN;
+
+// The first-time handlers of a domain with nodes of its own, in data-set order.
 const Step kInitSteps[] = {
-    {"", [](const DOMAIN& d) { return d.writetvtopo; }, [](DOMAIN& d) { tvtopopreread(true, d); }},
-    {"", [](const DOMAIN& d) { return d.writehead; }, headinit},
-    {"frac", [](const DOMAIN& d) { return d.writeaperture; }, registeraperture},
-    {"", [](const DOMAIN& d) { return d.writetvtopo; }, tvtopoinit},
-    {"pm", [](const DOMAIN& d) { return d.writetvtopozone; }, tvtopozoneinit},
+    {"pm olf", on<&D::writecutoffwall>, cutoffwallinit},
+    {"pm", [](const DOMAIN&) { return plot_data.plot_depthgrndsurf; }, depth2surfinit},
+    {"", on<&D::writetvtopo>, [](DOMAIN& d) { tvtopopreread(true, d); }},
+    {"chan", on<&D::writeinchead>, incheadinit},
+    {"", on<&D::writehead>, headinit},
+    {"olf chan", on<&D::writemaxwaterdepth>, maxwaterdepthinit},
+    {"pm", on<&D::writeenvh>, envhinit},
+    {"pm dual frac", on<&D::writesat>, satinit},
+    {"pm", on<&D::writevwc>, vwcinit},
+    {"pm", depthswitch<&D::writedepth2gwt>, depth2gwtinit},
+    {"pm", depthswitch<&D::writedepth2gwt2d>, depth2gwt2dinit},
+    {"pm", on<&D::writeicesat>, icesatinit},
+    {"dual", on<&D::writeicesat>, icesatdualinit},
+    {"pm", on<&D::writefreezethawtemp>, freezethawtempinit},
+    {"pm", on<&D::writenewtonresid>, newtonresidinit},
+    {"olf", on<&D::writeflowrate>, flowrateinit},
+    {"", on<&D::writevel>, velinit},
+    {"olf", on<&D::writefriction>, frictioninit},
+    {"pm", on<&D::writeflux>, fluxinit},
+    {"pm", on<&D::writetvk>, tvkinit},
+    {"pm", on<&D::writetvpor>, tvporinit},
+    {"pm", on<&D::writetvstor>, tvstorinit},
+    {"pm", on<&D::writemineadv>, mineadvinit},
+    {"", on<&D::writepermafrost>, permafrostinit},
+    {"olf", always, specfluxinit},
+    {"olf", always, raininit},
+    {"olf", always, npetinit},
+    {"pm", on<&D::writefluiddensity>, fluiddensityinit},
+    {"frac", on<&D::writeaperture>, registeraperture},
+    {"pm", on<&D::writelocalprob>, localprobinit},
+    {"", on<&D::writetvtopo>, tvtopoinit},
+    {"pm", on<&D::writetvtopozone>, tvtopozoneinit},
 };
 
+// The later-time handlers, in the same order; the static variables are shared beforehand.
 const Step kReadSteps[] = {
-    {"", [](const DOMAIN& d) { return d.headavail && d.writehead; }, headread},
-    {"", [](const DOMAIN& d) { return d.tvtopoavail && d.writetvtopo; }, tvtoporead},
-    {"", [](const DOMAIN& d) { return d.tvtopozoneavail && d.writetvtopozone; }, tvtopozoneread},
+    {"chan", availandon<&D::incheadavail, &D::writeinchead>, incheadread},
+    {"", availandon<&D::headavail, &D::writehead>, headread},
+    {"olf chan", availandon<&D::maxwaterdepthavail, &D::writemaxwaterdepth>, maxwaterdepthread},
+    {"pm", availandon<&D::envhavail, &D::writeenvh>, envhread},
+    {"pm dual frac", availandon<&D::satavail, &D::writesat>, satread},
+    {"pm", availandon<&D::vwcavail, &D::writevwc>, vwcread},
+    {"pm", depthswitch<&D::writedepth2gwt>, depth2gwtread},
+    {"pm", depthswitch<&D::writedepth2gwt2d>, depth2gwt2dread},
+    {"pm", availandon<&D::icesatavail, &D::writeicesat>, icesatread},
+    {"dual", availandon<&D::icesatdualavail, &D::writeicesat>, icesatdualread},
+    {"pm", availandon<&D::freezethawtempavail, &D::writefreezethawtemp>, freezethawtempread},
+    {"pm", availandon<&D::newtonresidavail, &D::writenewtonresid>, newtonresidread},
+    {"olf", availandon<&D::flowrateavail, &D::writeflowrate>, flowrateread},
+    {"", availandon<&D::velavail, &D::writevel>, velread},
+    {"olf", availandon<&D::frictionavail, &D::writefriction>, frictionread},
+    {"pm", availandon<&D::fluxavail, &D::writeflux>, fluxread},
+    {"pm", availandon<&D::tvkavail, &D::writetvk>, tvkread},
+    {"pm", availandon<&D::tvporavail, &D::writetvpor>, tvporread},
+    {"pm", availandon<&D::tvstoravail, &D::writetvstor>, tvstorread},
+    {"pm", availandon<&D::mineadvavail, &D::writemineadv>, mineadvread},
+    {"", availandon<&D::permafrostavail, &D::writepermafrost>, permafrostread},
+    {"", avail<&D::specfluxavail>, specfluxread},
+    {"", avail<&D::rainavail>, rainread},
+    {"", avail<&D::npetavail>, npetread},
+    {"pm", availandon<&D::fluiddensityavail, &D::writefluiddensity>, fluiddensityread},
+    {"pm", availandon<&D::localprobavail, &D::writelocalprob>, localprobread},
+    {"", availandon<&D::tvtopoavail, &D::writetvtopo>, tvtoporead},
+    {"", availandon<&D::tvtopozoneavail, &D::writetvtopozone>, tvtopozoneread},
+};
+
+// The handlers of a common-node domain's own quantities: set-up after the porous-medium
+// quantities it takes over (maximum depth right after the heads), later zones likewise.
+const Step kCommonMaxDepthInit[] = {{"olf chan", on<&D::writemaxwaterdepth>, maxwaterdepthinit}};
+const Step kCommonInitSteps[] = {
+    {"olf", on<&D::writeflowrate>, flowrateinit},
+    {"", on<&D::writevel>, velinit},
+    {"olf", on<&D::writefriction>, frictioninit},
+    {"", on<&D::writepermafrost>, permafrostinit},
+};
+const Step kCommonMaxDepthRead[] = {
+    {"olf chan", availandon<&D::maxwaterdepthavail, &D::writemaxwaterdepth>, maxwaterdepthread}};
+const Step kCommonReadSteps[] = {
+    {"olf", availandon<&D::flowrateavail, &D::writeflowrate>, flowrateread},
+    {"", availandon<&D::velavail, &D::writevel>, velread},
+    {"olf", availandon<&D::frictionavail, &D::writefriction>, frictionread},
+    {"", availandon<&D::permafrostavail, &D::writepermafrost>, permafrostread},
 };
 
 template <std::size_t N>
@@ -238,6 +331,7 @@ void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
       addzonearray(dom, dom.pressheadvar, "pressure head", &DOMAIN::presshead, false, Source::pmcopy);
     }
   }
+  runsteps(kCommonMaxDepthInit, dom);
   if (dom.writesat && pmcopy.satavail) {
     registervariable(dom, "Saturation", dom.satvar, ValueKind::r4, "1", false);
     addzonearray(dom, dom.satvar, "saturation", &DOMAIN::sat, false, Source::pmcopy);
@@ -264,6 +358,7 @@ void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   } else {
     dom.writenewtonresid = false;
   }
+  runsteps(kCommonInitSteps, dom);
   if (plot_data.speciesfileexists && dom.writeconc && pmcopy.concavail) {
     dom.ConcNvar.resize(static_cast<std::size_t>(std::max(plot_data.nspeciestot, 0)), 0);
     for (std::int32_t s = 1; s <= plot_data.nspeciestot; ++s) {
@@ -285,10 +380,12 @@ void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
     sharewithzone1(dom, dom.headvar);
     if (dom.pressheadvar > 0) sharewithzone1(dom, dom.pressheadvar);
   }
+  runsteps(kCommonMaxDepthRead, dom);
   if (dom.writesat && !pmcopy.satfound) sharewithzone1(dom, dom.satvar);
   if (dom.writeicesat && !pmcopy.icesatfound) sharewithzone1(dom, dom.icesatvar);
   if (dom.writefreezethawtemp && !pmcopy.freezethawtempfound) sharewithzone1(dom, dom.freezethawtempvar);
   if (dom.writenewtonresid && !pmcopy.newtonresidfound) sharewithzone1(dom, dom.newtonresidvar);
+  runsteps(kCommonReadSteps, dom);
   if (!dom.ConcNvar.empty() && dom.ConcNvar.front() > 0 && !pmcopy.concfound) {
     for (const std::int32_t var : dom.ConcNvar) sharewithzone1(dom, var);
   }

@@ -88,6 +88,30 @@ void zoneread(DOMAIN& dom);
 void tvtopozoneinit(DOMAIN& dom);
 void tvtopozoneread(DOMAIN& dom);
 
+// ---- Quantities read from one file per output time -------------------------------------------
+// Each has an initialiser NAMEinit and a reader NAMEread (see variables/quantities.hpp).
+#define KELPRA_FILE_QUANTITIES(X)                                                                     \
+  X(inchead) X(maxwaterdepth) X(envh) X(sat) X(vwc) X(icesat) X(icesatdual) X(freezethawtemp)         \
+  X(newtonresid) X(flowrate) X(fluiddensity) X(specflux) X(rain) X(npet) X(tvpor) X(tvstor) X(mineadv) \
+  X(permafrost) X(localprob) X(vel) X(flux) X(tvk) X(friction)
+#define KELPRA_DECLARE_FILE_QUANTITY(q) \
+  void q##init(DOMAIN& dom);            \
+  void q##read(DOMAIN& dom);
+KELPRA_FILE_QUANTITIES(KELPRA_DECLARE_FILE_QUANTITY)
+#undef KELPRA_DECLARE_FILE_QUANTITY
+
+// The cut-off wall markers of nodes and elements, read at the first time only.
+void cutoffwallinit(DOMAIN& dom);
+
+// ---- Computed depths ------------------------------------------------------------------------------
+// Depth of every "pm" node below the top node of its column, from the static elevations.
+void depth2surfinit(DOMAIN& dom);
+// Depths to the water table from the heads, per node and per node column.
+void depth2gwtinit(DOMAIN& dom);
+void depth2gwtread(DOMAIN& dom);
+void depth2gwt2dinit(DOMAIN& dom);
+void depth2gwt2dread(DOMAIN& dom);
+
 template <class T>
 void sizearray(std::vector<T>& values, std::int32_t n, std::string_view what) {
   allocatearray(values, std::max(n, 0), what);

@@ -40,7 +40,7 @@ const std::string kDeprecation =
     "Kelpra has been deprecated and will be removed in a future release.\n"
     "We recommend using tnqvist for post-processing going forward.\n\n";
 const std::string kPmVariables =
-    R"(VARIABLES = "X","Y","Z","Zone","Layer Number","Column Number","Thickness","Head","Pressure Head")";
+    R"(VARIABLES = "X","Y","Z","Zone","Layer Number","Column Number","Thickness","Head","Pressure Head","Depth2GWT","Depth2GWT2D")";
 const std::string kOlfVariables = R"(VARIABLES = "X","Y","Z","Zone","3DNode#","Head","Depth","LogDepth")";
 // Blocks that request both plot files and nothing else.
 constexpr std::string_view kDomainBlocks = "write pm domain file\nend\nwrite olf domain file\nend\n";
@@ -303,7 +303,7 @@ TEST_F(E2eDefaultRun, PmDataSetHasOneZonePerTimeSharingZoneOne) {
   EXPECT_EQ(pm.zones[1].line,
             "ZONE T=\"pm\", SOLUTIONTIME=2, DATAPACKING=BLOCK, NODES=27, ELEMENTS=8, ZONETYPE=FEBRICK, "
             "VARLOCATION=([4,5,6,7]=CELLCENTERED), VARSHARELIST=([1,2,3,4,5,6,7]=1), CONNECTIVITYSHAREZONE=1");
-  EXPECT_EQ(pm.zones[0].dt, "DT=(DOUBLE,DOUBLE,DOUBLE,LONGINT,LONGINT,LONGINT,DOUBLE,DOUBLE,DOUBLE)");
+  EXPECT_EQ(pm.zones[0].dt, "DT=(DOUBLE,DOUBLE,DOUBLE,LONGINT,LONGINT,LONGINT,DOUBLE,DOUBLE,DOUBLE,DOUBLE,DOUBLE)");
 
   // Zone 1: mesh, numbering and heads, then the node lists; later zones only the heads.
   EXPECT_EQ(reals(pm.zones[0].find("x")), model.pm.x);
@@ -311,9 +311,11 @@ TEST_F(E2eDefaultRun, PmDataSetHasOneZonePerTimeSharingZoneOne) {
   EXPECT_EQ(integers(pm.zones[0].find("zone (cell centred)")), model.pm.zones);
   EXPECT_EQ(integers(pm.zones[0].find("element node lists")), pmconnectivity(model.pm));
   expectheads(pm.zones[0], model.pmheads(1), &model.pm.z);
-  ASSERT_EQ(pm.zones[1].arrays.size(), 2U);
+  ASSERT_EQ(pm.zones[1].arrays.size(), 4U);
   EXPECT_EQ(pm.zones[1].arrays[0].label, "head");
   EXPECT_EQ(pm.zones[1].arrays[1].label, "pressure head");
+  EXPECT_EQ(pm.zones[1].arrays[2].label, "depth to groundwater 3d");
+  EXPECT_EQ(pm.zones[1].arrays[3].label, "depth to groundwater 2d");
   expectheads(pm.zones[1], model.pmheads(2), &model.pm.z);
 }
 
@@ -441,7 +443,8 @@ TEST(E2eBinary, SameContentsAsTheAsciiRun) {
   ASSERT_TRUE(testkit::readtecplot(model.dir / "abco.pm.szplt", f, error)) << error;
   EXPECT_EQ(f.title, kTitle);
   EXPECT_EQ(f.variables, (std::vector<std::string>{"X", "Y", "Z", "Zone", "Layer Number", "Column Number",
-                                                   "Thickness", "Head", "Pressure Head"}));
+                                                   "Thickness", "Head", "Pressure Head", "Depth2GWT",
+                                                   "Depth2GWT2D"}));
   ASSERT_EQ(f.zones.size(), 2U);
   const auto& z1 = f.zones[0];
   const auto& z2 = f.zones[1];
@@ -451,11 +454,12 @@ TEST(E2eBinary, SameContentsAsTheAsciiRun) {
   EXPECT_EQ(z1.zonetype, kTecFeBrick);
   EXPECT_EQ(z1.nodes, 27);
   EXPECT_EQ(z1.cells, 8);
-  EXPECT_EQ(z1.cellcentred, (std::vector<bool>{false, false, false, true, true, true, true, false, false}));
+  EXPECT_EQ(z1.cellcentred,
+            (std::vector<bool>{false, false, false, true, true, true, true, false, false, false, false}));
   EXPECT_EQ(z2.cellcentred, z1.cellcentred);
   EXPECT_EQ(z1.connsharezone, -1);
   EXPECT_EQ(z2.connsharezone, 0);
-  EXPECT_EQ(z2.sharezone, (std::vector<int>{0, 0, 0, 0, 0, 0, 0, -1, -1}));
+  EXPECT_EQ(z2.sharezone, (std::vector<int>{0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1}));
   // Every array as the ASCII data set holds it.
   EXPECT_EQ(z1.values[0], reals(ascii.zones[0].find("x")));
   EXPECT_EQ(z1.values[1], reals(ascii.zones[0].find("y")));
