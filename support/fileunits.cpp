@@ -134,6 +134,11 @@ void closeunit(int unit) {
 
 std::FILE* unitstream(int unit) { return inrange(unit) ? slot(unit).fp : nullptr; }
 
+std::optional<FileForm> unitform(int unit) {
+  if (unitstream(unit) == nullptr) return std::nullopt;
+  return slot(unit).form;
+}
+
 const std::string& unitfilename(int unit) { return inrange(unit) ? slot(unit).name : emptyname; }
 
 int writeline(int unit, std::string_view text) {

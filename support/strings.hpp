@@ -31,9 +31,11 @@ namespace kelpra {
 // ---------------------------------------------------------------------------------------
 // Number to text and back
 
-// Without fmt (empty) the value is written in free form, left-adjusted. fmt may be "(Iw)",
-// "(Iw.m)" for integers and "(Fw.d)", "(Ew.d)" for reals (any letter case, w <= 80); a
-// value too wide for w comes out as w asterisks. A failing write returns "" and sets
+// Without fmt (empty) the value is written in free form, left-adjusted. fmt is one edit
+// descriptor of support/textformats.hpp: "(Iw)", "(Iw.m)" for integers and "(Fw.d)",
+// "(Ew.d)", "(ESw.d)", "(Gw.d)" (the last three with an optional Ee) for reals, any letter
+// case, w <= 80; trailing blanks are dropped and a value too wide for w comes out as w
+// asterisks. A failing write returns "" and sets
 // *iostat positive, or stops the run when iostat is null.
 std::string tostring_i4(std::int32_t value, std::string_view fmt = {}, int* iostat = nullptr);
 std::string tostring_i8(std::int64_t value, std::string_view fmt = {}, int* iostat = nullptr);
