@@ -35,6 +35,7 @@ enum class OpenStatus {
   unknown,  // use an existing file as it is (read and write, or read only when not writable), else create it
   old,      // the file must exist; read only
   replace,  // create or truncate; read and write
+  append,   // write at the end of an existing file, else create it; write only
 };
 
 // Pool operations.

@@ -413,4 +413,19 @@ int readline(int unit, std::string& line);
 // non-blank character was cut off, else 0.
 int readlinesafe(int unit, std::string& line, int& status);
 
+// ---------------------------------------------------------------------------------------
+// Free-format fields: values separated by blanks (TABs, CRs) or by one comma with or
+// without blanks around it; a slash ends the list early. An empty field (two commas in a
+// row) or a value not given before the slash is nullopt.
+
+using FreeFields = std::vector<std::optional<std::string>>;
+
+// The first n fields of text. Returns 0, or -1 when the text ends before n fields and no
+// slash ended the list (fields then holds those found).
+int freefields(std::string_view text, std::size_t n, FreeFields& fields);
+// One free-format read of n values from a formatted unit: it starts on the next line, runs
+// on over line ends as needed and ignores the rest of its last line. Returns the status of
+// the line reads (end of file included).
+int readfreefields(int unit, std::size_t n, FreeFields& fields);
+
 }  // namespace kelpra
