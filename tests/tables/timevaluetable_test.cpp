@@ -63,8 +63,6 @@ TEST_F(TimeValue, NoDataMarkerOnlyInLinearMode) {
   EXPECT_EQ(t.queryvalue(2.5, false), -9999);  // step mode: a value like any other
   t.setinterpolate(true);
   EXPECT_EQ(t.queryvalue(2.5), -9999);
-  t.hasnodata = false;
-  EXPECT_DOUBLE_EQ(t.queryvalue(2.5), -9999 + (30.0 + 9999) * 0.5);
 }
 
 TEST_F(TimeValue, CachedPanelAndOverriddenIndex) {
@@ -116,14 +114,6 @@ TEST_F(TimeValue, GrowthAndStrictIncrease) {
   const std::vector<double> times = {1, 2, 2};
   expectstop([&] { t.init2(3, times, times); }, "Times must be strictly increasing");
   expectstop([&] { t.init2(4, times, times); }, "4 pairs asked for");
-  t.init1(4, 0.5);
-  EXPECT_EQ(t.capacity(), 4);
-  EXPECT_TRUE(t.hasnodata);
-  EXPECT_EQ(t.nodata, 0.5);
-  t.destroy();
-  EXPECT_EQ(t.capacity(), 0);
-  EXPECT_FALSE(t.hasnodata);
-  EXPECT_EQ(t.nodata, -9999.0);
 }
 
 TEST_F(TimeValue, ReadsTextTables) {
