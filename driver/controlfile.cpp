@@ -134,47 +134,9 @@ void reportunrecognised(std::string_view lcline) {
                                "\nin " + controlfilename() + " file");
 }
 
-using Fields = std::vector<std::optional<std::string>>;
+using Fields = FreeFields;
 
-// The fields of one free-form read of n values, starting on the next line: values are
-// separated by blanks or a comma, run on over line ends as needed, and a slash ends the
-// read early. An empty field (two commas in a row) or a value not given is nullopt.
-// Returns the status of the line reads (end of file included).
-int readfields(std::size_t n, Fields& fields) {
-  fields.clear();
-  bool aftercomma = true;  // a comma at the start gives an empty first field
-  std::string line;
-  while (fields.size() < n) {
-    const int status = readline(plot_data.plotcontrolunit, line);
-    if (status != 0) return status;
-    std::size_t p = 0;
-    while (fields.size() < n && p < line.size()) {
-      const char c = line[p];
-      if (c == ' ' || c == '\t' || c == '\r') {
-        ++p;
-      } else if (c == ',') {
-        if (aftercomma) fields.emplace_back();
-        aftercomma = true;
-        ++p;
-      } else if (c == '/') {
-        fields.resize(n);
-        return 0;
-      } else {
-        const std::size_t end = line.find_first_of(" \t\r,/", p);
-        const std::size_t stop = end == std::string::npos ? line.size() : end;
-        fields.emplace_back(line.substr(p, stop - p));
-        p = stop;
-        while (p < line.size() && (line[p] == ' ' || line[p] == '\t')) ++p;
-        aftercomma = false;
-        if (p < line.size() && line[p] == ',') {
-          aftercomma = true;
-          ++p;
-        }
-      }
-    }
-  }
-  return 0;
-}
+int readfields(std::size_t n, Fields& fields) { return readfreefields(plot_data.plotcontrolunit, n, fields); }
 
 void readreals(std::string_view instruction, std::initializer_list<double*> targets) {
   Fields fields;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "binfile/recordfile.hpp"
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 
@@ -67,29 +68,5 @@ class ModelRecordFile {
   std::string name_;
   UnitHandle file_;
 };
-
-// a * b for non-negative factors, held at the largest 8-byte value instead of overflowing.
-constexpr std::int64_t saturatedproduct(std::int64_t a, std::int64_t b) {
-  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-  if (a <= 0 || b <= 0) return 0;
-  return a > kMax / b ? kMax : a * b;
-}
-
-// Sizes a run-time array to n value-initialised entries; a failure goes to the allocation
-// report with `what`.
-template <class V>
-void allocatearray(V& array, std::int64_t n, std::string_view what) {
-  bool failed = n < 0;
-  if (!failed) {
-    try {
-      array.assign(static_cast<std::size_t>(n), typename V::value_type{});
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    } catch (const std::length_error&) {
-      failed = true;
-    }
-  }
-  if (failed) check_alloc(kStatusNoMemory, what);
-}
 
 }  // namespace kelpra

@@ -118,6 +118,9 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
     case OpenStatus::replace:
       fp = std::fopen(path.c_str(), "w+b");
       break;
+    case OpenStatus::append:
+      fp = std::fopen(path.c_str(), "ab");
+      break;
   }
   if (fp == nullptr) return openstatusfromerrno(errno);
   // Large buffers: result and plot files are read and written in long sequential runs.
@@ -133,6 +136,11 @@ void closeunit(int unit) {
 }
 
 std::FILE* unitstream(int unit) { return inrange(unit) ? slot(unit).fp : nullptr; }
+
+std::optional<FileForm> unitform(int unit) {
+  if (unitstream(unit) == nullptr) return std::nullopt;
+  return slot(unit).form;
+}
 
 const std::string& unitfilename(int unit) { return inrange(unit) ? slot(unit).name : emptyname; }
 

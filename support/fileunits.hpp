@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,7 @@ enum class OpenStatus {
   unknown,  // use an existing file as it is (read and write, or read only when not writable), else create it
   old,      // the file must exist; read only
   replace,  // create or truncate; read and write
+  append,   // write at the end of an existing file, else create it; write only
 };
 
 // Pool operations.
@@ -48,6 +50,8 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status =
 void closeunit(int unit);
 // The open stream of a unit, or nullptr.
 std::FILE* unitstream(int unit);
+// The access form of a unit's open file; nullopt when no file is open on the unit.
+std::optional<FileForm> unitform(int unit);
 // The file name a unit was opened with ("" when none).
 const std::string& unitfilename(int unit);
 // Writes one text record (the text and a line end) to a formatted unit; returns a status code.

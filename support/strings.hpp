@@ -31,9 +31,11 @@ namespace kelpra {
 // ---------------------------------------------------------------------------------------
 // Number to text and back
 
-// Without fmt (empty) the value is written in free form, left-adjusted. fmt may be "(Iw)",
-// "(Iw.m)" for integers and "(Fw.d)", "(Ew.d)" for reals (any letter case, w <= 80); a
-// value too wide for w comes out as w asterisks. A failing write returns "" and sets
+// Without fmt (empty) the value is written in free form, left-adjusted. fmt is one edit
+// descriptor of support/textformats.hpp: "(Iw)", "(Iw.m)" for integers and "(Fw.d)",
+// "(Ew.d)", "(ESw.d)", "(Gw.d)" (the last three with an optional Ee) for reals, any letter
+// case, w <= 80; trailing blanks are dropped and a value too wide for w comes out as w
+// asterisks. A failing write returns "" and sets
 // *iostat positive, or stops the run when iostat is null.
 std::string tostring_i4(std::int32_t value, std::string_view fmt = {}, int* iostat = nullptr);
 std::string tostring_i8(std::int64_t value, std::string_view fmt = {}, int* iostat = nullptr);
@@ -410,5 +412,20 @@ int readline(int unit, std::string& line);
 // As readline into the fixed-width line (cut or blank-padded); status -1 when a
 // non-blank character was cut off, else 0.
 int readlinesafe(int unit, std::string& line, int& status);
+
+// ---------------------------------------------------------------------------------------
+// Free-format fields: values separated by blanks (TABs, CRs) or by one comma with or
+// without blanks around it; a slash ends the list early. An empty field (two commas in a
+// row) or a value not given before the slash is nullopt.
+
+using FreeFields = std::vector<std::optional<std::string>>;
+
+// The first n fields of text. Returns 0, or -1 when the text ends before n fields and no
+// slash ended the list (fields then holds those found).
+int freefields(std::string_view text, std::size_t n, FreeFields& fields);
+// One free-format read of n values from a formatted unit: it starts on the next line, runs
+// on over line ends as needed and ignores the rest of its last line. Returns the status of
+// the line reads (end of file included).
+int readfreefields(int unit, std::size_t n, FreeFields& fields);
 
 }  // namespace kelpra

@@ -12,6 +12,7 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/strings.hpp"
+#include "support/textformats.hpp"
 
 namespace kelpra {
 namespace {
@@ -19,206 +20,22 @@ namespace {
 // Longest result of a number-to-text conversion.
 constexpr int kFieldWidth = 80;
 
-// One edit descriptor: I (m optional), F or E (d required).
-struct Format {
-  char kind = 0;
-  int w = 0;
-  int d = -1;  // m of Iw.m, d of Fw.d and Ew.d; -1 when absent
-};
-
-// Reads the digits at text[i...] into n (saturating, the value only has to exceed 80);
-// false when there is no digit.
-bool readcount(std::string_view text, std::size_t& i, int& n) {
-  const std::size_t first = i;
-  n = 0;
-  while (i < text.size() && isdigit(text[i])) {
-    if (n < 100000) n = n * 10 + (text[i] - '0');
-    ++i;
-  }
-  return i > first;
-}
-
-// Parses "(Iw)", "(Iw.m)", "(Fw.d)" or "(Ew.d)" in any letter case; blanks are ignored
-// as everywhere in a format. nullopt for anything else or a field wider than 80.
-std::optional<Format> parseformat(std::string_view fmt) {
-  std::array<char, 32> buf{};
-  std::size_t n = 0;
-  for (char c : fmt) {
-    if (c == ' ') continue;
-    if (n == buf.size()) return std::nullopt;
-    buf[n++] = c;
-  }
-  const std::string_view text(buf.data(), n);
-  if (n < 4 || text.front() != '(' || text.back() != ')') return std::nullopt;
-  Format f;
-  f.kind = text[1];
-  toupperchar(f.kind);
-  if (f.kind != 'I' && f.kind != 'F' && f.kind != 'E') return std::nullopt;
-  std::size_t i = 2;
-  if (!readcount(text, i, f.w)) return std::nullopt;
-  if (text[i] == '.') {
-    ++i;
-    if (!readcount(text, i, f.d)) return std::nullopt;
-  }
-  if (i != n - 1 || f.w < 1 || f.w > kFieldWidth) return std::nullopt;
-  if (f.kind == 'I' && f.d > f.w) return std::nullopt;
-  if (f.kind == 'F' && f.d < 0) return std::nullopt;
-  if (f.kind == 'E' && f.d < 1) return std::nullopt;
-  return f;
-}
-
-// body right-adjusted in a field of w, or w asterisks when it does not fit; the trailing
-// blanks of the field (only a field of blanks has any) are dropped.
-std::string rightadjust(std::string_view sign, std::string_view body, int w) {
-  const std::size_t len = sign.size() + body.size();
-  const auto width = static_cast<std::size_t>(w);
-  if (len > width) return std::string(width, '*');
-  std::string out(width - len, ' ');
-  out.append(sign).append(body);
-  out.resize(static_cast<std::size_t>(len_trim(out)));
-  return out;
-}
-
-std::string writeinteger(std::int64_t value, const Format& f) {
-  const bool neg = value < 0;
-  const std::uint64_t mag = neg ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  std::array<char, 24> buf{};
-  std::string_view digits;
-  // Iw.0 writes no digit at all for zero.
-  if (mag != 0 || f.d != 0) {
-    digits = {buf.data(),
-              static_cast<std::size_t>(std::to_chars(buf.data(), buf.data() + buf.size(), mag).ptr - buf.data())};
-  }
-  std::string body;
-  if (f.d > 0 && static_cast<std::size_t>(f.d) > digits.size())
-    body.assign(static_cast<std::size_t>(f.d) - digits.size(), '0');
-  body.append(digits);
-  return rightadjust(neg ? "-" : "", body, f.w);
-}
-
-// Infinity and NaN under F and E editing, shortened when the field is narrow.
-std::string writenonfinite(double value, int w) {
-  std::string_view text;
-  if (std::isnan(value)) {
-    text = "NaN";
-  } else if (value > 0) {
-    text = w >= 8 ? "Infinity" : "Inf";
-  } else {
-    text = w >= 9 ? "-Infinity" : "-Inf";
-  }
-  return rightadjust("", text, w);
-}
-
-// At least the point and d digits (and, under E, four exponent characters) are written,
-// so d >= w never fits. Deciding that up front also bounds the digit buffers below by w.
-bool decimalsfit(const Format& f) { return f.d < f.w; }
-
-std::string writefixed(double value, const Format& f) {
-  if (!std::isfinite(value)) return writenonfinite(value, f.w);
-  if (!decimalsfit(f)) return std::string(static_cast<std::size_t>(f.w), '*');
-  // Up to 309 integer digits of a huge value plus up to 80 decimals.
-  std::array<char, 512> buf{};
-  auto [end, ec] =
-      std::to_chars(buf.data(), buf.data() + buf.size() - 1, std::fabs(value), std::chars_format::fixed, f.d);
-  if (ec != std::errc{}) return std::string(static_cast<std::size_t>(f.w), '*');
-  if (f.d == 0) *end++ = '.';
-  std::string_view body(buf.data(), static_cast<std::size_t>(end - buf.data()));
-  const std::string_view sign = std::signbit(value) ? "-" : "";
-  // The zero before the point of a value below 1 is optional: dropped when room is short.
-  if (sign.size() + body.size() > static_cast<std::size_t>(f.w) && f.d > 0 && body.front() == '0') {
-    body.remove_prefix(1);
-  }
-  return rightadjust(sign, body, f.w);
-}
-
-// The significant digits of a finite magnitude rounded to ndigits digits (1 to 80), and
-// the exponent of the form d.ddd x 10^exponent.
-struct Digits {
-  std::array<char, 96> text{};
-  std::size_t size = 0;
-  int exponent = 0;
-  std::string_view view(std::size_t from = 0) const { return {text.data() + from, size - from}; }
-};
-
-Digits significant(double magnitude, int ndigits) {
-  Digits out;
-  if (magnitude == 0) {
-    out.size = static_cast<std::size_t>(ndigits);
-    std::fill_n(out.text.begin(), out.size, '0');
-    return out;
-  }
-  std::array<char, 128> buf{};
-  const auto r =
-      std::to_chars(buf.data(), buf.data() + buf.size(), magnitude, std::chars_format::scientific, ndigits - 1);
-  const std::string_view sci(buf.data(), static_cast<std::size_t>(r.ptr - buf.data()));
-  const std::size_t e = sci.find('e');
-  for (std::size_t i = 0; i < e; ++i) {
-    if (sci[i] != '.') out.text[out.size++] = sci[i];
-  }
-  std::from_chars(sci.data() + e + 2, sci.data() + sci.size(), out.exponent);
-  if (sci[e + 1] == '-') out.exponent = -out.exponent;
-  return out;
-}
-
-// Appends the sign and at least ndigits digits of an exponent.
-void appendexponent(std::string& out, int exponent, std::size_t ndigits) {
-  out += exponent < 0 ? '-' : '+';
-  std::array<char, 8> buf{};
-  const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), exponent < 0 ? -exponent : exponent);
-  const auto n = static_cast<std::size_t>(r.ptr - buf.data());
-  if (n < ndigits) out.append(ndigits - n, '0');
-  out.append(buf.data(), n);
-}
-
-std::string writeexponent(double value, const Format& f) {
-  if (!std::isfinite(value)) return writenonfinite(value, f.w);
-  if (!decimalsfit(f)) return std::string(static_cast<std::size_t>(f.w), '*');
-  // Mantissa 0.ddd with d significant digits, so the exponent is one higher than for d.ddd.
-  const Digits digits = significant(std::fabs(value), f.d);
-  const int exponent = value == 0 ? 0 : digits.exponent + 1;
-  std::string body = "0.";
-  body.append(digits.view());
-  // An exponent beyond two digits takes the place of the letter.
-  if (exponent >= -99 && exponent <= 99) body += 'E';
-  appendexponent(body, exponent, 2);
-  std::string_view text = body;
-  const std::string_view sign = std::signbit(value) ? "-" : "";
-  if (sign.size() + text.size() > static_cast<std::size_t>(f.w)) text.remove_prefix(1);
-  return rightadjust(sign, text, f.w);
-}
-
 // Free form of a real: sig significant digits in fixed point when the value rounded to
-// sig digits has a magnitude in [0.1, 10^sig); otherwise d.ddd with sig digits after the
-// point and an exponent of expdigits digits.
+// sig digits has a magnitude in [0.1, 10^sig) (the fixed range of G editing); otherwise
+// d.ddd with sig digits after the point and an exponent of expdigits digits.
 std::string writefreereal(double value, int sig, int expdigits) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
   std::string out;
-  if (std::signbit(value)) out += '-';
-  const double magnitude = std::fabs(value);
-  if (magnitude == 0) {
-    out += "0.";
+  if (value == 0) {
+    out = std::signbit(value) ? "-0." : "0.";
     out.append(static_cast<std::size_t>(sig), '0');
     return out;
   }
-  const Digits fixed = significant(magnitude, sig);
-  if (fixed.exponent == -1) {
-    out += "0.";
-    out.append(fixed.view());
-  } else if (fixed.exponent >= 0 && fixed.exponent < sig) {
-    const auto point = static_cast<std::size_t>(fixed.exponent) + 1;
-    out.append(fixed.view().substr(0, point));
-    out += '.';
-    out.append(fixed.view(point));
-  } else {
-    const Digits sci = significant(magnitude, sig + 1);
-    out += sci.text[0];
-    out += '.';
-    out.append(sci.view(1));
-    out += 'E';
-    appendexponent(out, sci.exponent, static_cast<std::size_t>(expdigits));
+  appendreal(out, value, formatG(kFieldWidth, sig, expdigits));
+  if (out.back() != ' ') {
+    out.clear();
+    appendreal(out, value, formatES(kFieldWidth, sig, expdigits));
   }
-  return out;
+  return std::string(trimview(trimleftcopy1(out, " ")));
 }
 
 std::string writefree(std::int64_t value) {
@@ -232,11 +49,17 @@ std::string tostring(T value, std::string_view fmt, int* iostat, Free free) {
   if (iostat != nullptr) *iostat = 0;
   if (fmt.empty()) return free(value);
   constexpr bool isint = std::numeric_limits<T>::is_integer;
-  if (const auto f = parseformat(fmt); f && (f->kind == 'I') == isint) {
-    if constexpr (isint) {
-      return writeinteger(value, *f);
-    } else {
-      return f->kind == 'F' ? writefixed(value, *f) : writeexponent(value, *f);
+  if (const auto items = parseformat(fmt); items && items->size() == 1) {
+    const EditDescriptor& f = items->front();
+    if (f.w <= kFieldWidth && (isint ? f.kind == EditDescriptor::Kind::I : writesreal(f))) {
+      std::string out;
+      if constexpr (isint) {
+        appendinteger(out, value, f);
+      } else {
+        appendreal(out, value, f);
+      }
+      out.resize(static_cast<std::size_t>(len_trim(out)));
+      return out;
     }
   }
   if (iostat != nullptr) {

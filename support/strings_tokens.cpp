@@ -91,4 +91,63 @@ int readlinesafe(int unit, std::string& line, int& status) {
   return result;
 }
 
+namespace {
+
+// Adds the fields of one line until n are held; aftercomma carries over line ends (a comma
+// right after another gives an empty field). True when a slash ended the list.
+bool scanfreefields(std::string_view line, std::size_t n, FreeFields& fields, bool& aftercomma) {
+  std::size_t p = 0;
+  while (fields.size() < n && p < line.size()) {
+    const char c = line[p];
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++p;
+    } else if (c == ',') {
+      if (aftercomma) fields.emplace_back();
+      aftercomma = true;
+      ++p;
+    } else if (c == '/') {
+      return true;
+    } else {
+      const std::size_t end = line.find_first_of(" \t\r,/", p);
+      const std::size_t stop = end == std::string_view::npos ? line.size() : end;
+      fields.emplace_back(std::string(line.substr(p, stop - p)));
+      p = stop;
+      while (p < line.size() && (line[p] == ' ' || line[p] == '\t')) ++p;
+      aftercomma = false;
+      if (p < line.size() && line[p] == ',') {
+        aftercomma = true;
+        ++p;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int freefields(std::string_view text, std::size_t n, FreeFields& fields) {
+  fields.clear();
+  bool aftercomma = true;  // a comma at the start gives an empty first field
+  if (scanfreefields(text, n, fields, aftercomma)) {
+    fields.resize(n);
+    return 0;
+  }
+  return fields.size() < n ? kStatusEndOfFile : 0;
+}
+
+int readfreefields(int unit, std::size_t n, FreeFields& fields) {
+  fields.clear();
+  bool aftercomma = true;
+  std::string line;
+  while (fields.size() < n) {
+    const int status = readline(unit, line);
+    if (status != 0) return status;
+    if (scanfreefields(line, n, fields, aftercomma)) {
+      fields.resize(n);
+      return 0;
+    }
+  }
+  return 0;
+}
+
 }  // namespace kelpra

@@ -62,6 +62,19 @@ TEST_F(FileUnits, OpenWriteCloseAndReopen) {
   EXPECT_EQ(unitstream(v), nullptr);
 }
 
+TEST_F(FileUnits, AccessFormOfTheOpenFile) {
+  testkit::TempDir dir;
+  const int u = getunit();
+  EXPECT_EQ(unitform(u), std::nullopt);  // taken, no file yet
+  ASSERT_EQ(openunit(u, (dir / "f").string(), FileForm::unformatted, OpenStatus::replace), 0);
+  EXPECT_EQ(unitform(u), FileForm::unformatted);
+  ASSERT_EQ(openunit(u, (dir / "g").string(), FileForm::formatted, OpenStatus::replace), 0);
+  EXPECT_EQ(unitform(u), FileForm::formatted);
+  freeunit(u);
+  EXPECT_EQ(unitform(u), std::nullopt);
+  EXPECT_EQ(unitform(6), std::nullopt);  // outside the pool
+}
+
 TEST_F(FileUnits, OpenFailuresReturnStatusCodes) {
   testkit::TempDir dir;
   const int u = getunit();
