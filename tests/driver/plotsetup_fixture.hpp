@@ -29,6 +29,10 @@
 #include "tests/kit/process.hpp"
 #include "tests/kit/tecplot_reader.hpp"
 
+// Each test file uses its own part of these helpers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+
 namespace kelpra {
 namespace {
 
@@ -456,3 +460,5 @@ const std::vector<Registered> kPmVariables = withmesh({
 
 }  // namespace
 }  // namespace kelpra
+
+#pragma GCC diagnostic pop

@@ -207,5 +207,53 @@ TEST_F(Handlers, PorousMediumReadOnlyMarksNothingInItsUnopenedBinaryDataSet) {
   EXPECT_EQ(pm.pendingshare.at(static_cast<std::size_t>(pm.headvar - 1)), 1);
 }
 
+// Depth below the ground surface, layer by layer: the top node of each column is the surface.
+// Nodes beyond whole layers, or a mesh without layers, get 0 instead of reading past the
+// arrays; the depths to the water table are then left out with one warning.
+TEST_F(Handlers, DepthsFollowTheNodeColumnsOfWholeLayers) {
+  const auto zs = [](std::int32_t n) {
+    std::vector<double> z;
+    for (std::int32_t i = 0; i < n; ++i) z.push_back(0.5 * i * i);
+    return z;
+  };
+  DOMAIN pm = domain("pm", zs(12));
+  plot_data.nz = 3;
+  depth2surfinit(pm);
+  ASSERT_EQ(pm.depth2surf.size(), 12u);
+  for (std::size_t j = 0; j < 4; ++j) {
+    EXPECT_EQ(pm.depth2surf[j + 8], 0.0);
+    EXPECT_EQ(pm.depth2surf[j], pm.z[j + 8] - pm.z[j]);
+    EXPECT_EQ(pm.depth2surf[j + 4], pm.z[j + 8] - pm.z[j + 4]);
+  }
+  EXPECT_EQ(pm.varlist, "\"Depth2Surf\"");
+
+  const struct {
+    std::int32_t nn, nz;
+  } layouts[] = {{13, 3}, {12, 0}, {2, 3}};
+  for (const auto& c : layouts) {
+    SCOPED_TRACE(c.nn);
+    DOMAIN odd = domain("pm", zs(c.nn));
+    odd.headavail = true;
+    odd.head.assign(static_cast<std::size_t>(c.nn), 100.0);
+    plot_data.nz = c.nz;
+    depth2surfinit(odd);
+    const std::int32_t whole = c.nz >= 1 ? c.nn / c.nz * c.nz : 0;
+    for (std::int32_t i = whole; i < c.nn; ++i) EXPECT_EQ(odd.depth2surf[static_cast<std::size_t>(i)], 0.0);
+    if (whole > 0) {
+      EXPECT_EQ(odd.depth2surf[0], odd.z[static_cast<std::size_t>(whole - whole / c.nz)] - odd.z[0]);
+    }
+    ::testing::internal::CaptureStderr();
+    depth2gwtinit(odd);
+    depth2gwt2dinit(odd);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(odd.depth2gwtvar, 0);
+    EXPECT_EQ(odd.depth2gwt2dvar, 0);
+    EXPECT_EQ(err.find("Depths to the water table are not written"), err.rfind("Depths to the water table")) << err;
+    EXPECT_NE(err.find("do not form " + std::to_string(c.nz) + " node layers"), std::string::npos) << err;
+    depth2gwtread(odd);  // nothing was set up: nothing to share
+    EXPECT_TRUE(odd.pendingshare.empty());
+  }
+}
+
 }  // namespace
 }  // namespace kelpra
