@@ -65,9 +65,52 @@ std::size_t forget(void* p) {
   return 0;
 }
 
+// Freed blocks kept for the next request of about their size: arrays made and dropped at
+// every output time would otherwise fault in fresh pages each time.
+constexpr std::size_t kKept = 8;
+constexpr std::size_t kKeptBytes = std::size_t{512} << 20;
+Block kept[kKept];
+std::size_t keptbytes = 0;
+
+// A kept block of at least `length` bytes and at most twice that, or none.
+Block reuse(std::size_t length) {
+  const std::lock_guard<std::mutex> lock(tablelock);
+  std::size_t best = kKept;
+  for (std::size_t i = 0; i < kKept; ++i) {
+    const std::size_t l = kept[i].length;
+    if (kept[i].start != nullptr && l >= length && l / 2 <= length && (best == kKept || l < kept[best].length)) {
+      best = i;
+    }
+  }
+  if (best == kKept) return {};
+  const Block found = kept[best];
+  keptbytes -= found.length;
+  kept[best] = {};
+  return found;
+}
+
+// Keeps a freed block, or gives it back to the kernel when the store is full.
+void keep(void* p, std::size_t length) {
+  const std::lock_guard<std::mutex> lock(tablelock);
+  std::size_t slot = kKept;
+  for (std::size_t i = 0; i < kKept && slot == kKept; ++i) {
+    if (kept[i].start == nullptr) slot = i;
+  }
+  if (slot == kKept || keptbytes + length > kKeptBytes) {
+    ::munmap(p, length);
+    return;
+  }
+  kept[slot] = {p, length};
+  keptbytes += length;
+}
+
 void* largeblock(std::size_t n) {
   if (n > SIZE_MAX - 2 * kHugePage) return nullptr;
   const std::size_t length = (n + kHugePage - 1) / kHugePage * kHugePage;
+  if (const Block old = reuse(length); old.start != nullptr) {
+    if (remember(old.start, old.length)) return old.start;
+    ::munmap(old.start, old.length);
+  }
   void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
   const auto base = reinterpret_cast<std::uintptr_t>(raw);
@@ -100,7 +143,7 @@ void release(void* p) noexcept {
   if (p == nullptr) return;
   if (reinterpret_cast<std::uintptr_t>(p) % kHugePage == 0) {
     if (const std::size_t length = forget(p); length > 0) {
-      ::munmap(p, length);
+      keep(p, length);
       return;
     }
   }

@@ -119,7 +119,30 @@ void depth2gwtdomain(std::int32_t nn, std::int32_t nz, bool interp, std::span<co
   checkarrays(nn, {z.size(), head.size(), depth.size()});
   const auto psi = pressurehead(z, head, static_cast<std::size_t>(nn), "depth to groundwater work array");
   const auto m = columns(nn, nz, interp, z, psi);
-  for (std::size_t i = 0; i < m.nn; ++i) depth[i] = z[i] - watertablefrom(m, i);
+  // The answers of watertablefrom for a whole column in two sweeps instead of a walk per node:
+  // downwards, each saturated node takes the crossing below the nearest unsaturated node
+  // above it; upwards, each unsaturated node the crossing above the nearest saturated node
+  // below it.
+  for (std::size_t c = 0; c < m.npl; ++c) {
+    const std::size_t top = c + (m.nz - 1) * m.npl;
+    double above = m.headof(top);
+    for (std::size_t n = top + m.npl; n > c;) {
+      n -= m.npl;
+      if (psi[n] >= 0.0) {
+        depth[n] = z[n] - above;
+      } else if (n >= c + m.npl) {
+        above = m.crossing(n - m.npl, n);
+      }
+    }
+    double below = m.headof(c);
+    for (std::size_t n = c; n <= top; n += m.npl) {
+      if (!(psi[n] >= 0.0)) {
+        depth[n] = z[n] - below;
+      } else if (n < top) {
+        below = m.crossing(n, n + m.npl);
+      }
+    }
+  }
 }
 
 void depth2gwtnodebottomup(std::int32_t c, std::int32_t nn, std::int32_t nz, bool interp,

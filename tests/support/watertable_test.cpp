@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "support/errors.hpp"
@@ -75,6 +77,35 @@ TEST_F(WaterTable, SingleLayerAndNan) {
             (R8{-2.0, 8.0}));
   R8 none;
   depth2gwtdomain(0, 3, true, none, none, none);
+}
+
+// The whole-domain sweep gives, node for node, what the walk from that one node gives.
+TEST_F(WaterTable, DomainSweepEqualsTheWalkFromEveryNode) {
+  std::mt19937 random(11);
+  for (const int nz : {1, 2, 5, 17}) {
+    for (const bool interp : {false, true}) {
+      const int npl = 7;
+      R8 z, psi;
+      for (int k = 0; k < nz; ++k) {
+        for (int c = 0; c < npl; ++c) {
+          z.push_back(k * 2.0 + 0.1 * c);
+          const int draw = static_cast<int>(random() % 9);
+          psi.push_back(draw == 0 ? std::numeric_limits<double>::quiet_NaN() : draw == 1 ? 0.0 : draw * 0.5 - 2.25);
+        }
+      }
+      const R8 d = depths(false, nz, interp, z, psi);
+      // The pressure heads as the domain computes them from the heads.
+      R8 exact(z.size());
+      for (std::size_t i = 0; i < z.size(); ++i) exact[i] = (z[i] + psi[i]) - z[i];
+      const auto nn = static_cast<std::int32_t>(z.size());
+      for (std::int32_t i = 1; i <= nn; ++i) {
+        double depth = 0.0, wt = 0.0;
+        depth2gwtnode(i, nn, nz, interp, z, exact, depth, wt);
+        const double got = d[static_cast<std::size_t>(i - 1)];
+        EXPECT_TRUE(got == depth || (std::isnan(got) && std::isnan(depth))) << "nz " << nz << " node " << i;
+      }
+    }
+  }
 }
 
 TEST_F(WaterTable, NodeCountNotWholeLayersIsAnInputError) {
