@@ -73,5 +73,8 @@ void bufferedwriteint4(std::int32_t n, std::span<const std::int32_t> values, int
 
 // Formats one value into its 26-character field (17 significant digits).
 void formatreal26(double x, char* field);
+// The 17 significant digits of x > 0, correctly rounded, and the decimal exponent of the
+// first, for 1e-6 < x < 2^53; false (nothing written) for other values.
+bool seventeendigits(double x, char* digits, int& exponent);
 
 }  // namespace kelpra

@@ -232,6 +232,80 @@ void writereallines(std::int32_t n, std::span<const T> values, int unit) {
 
 }  // namespace
 
+namespace {
+
+using u128 = unsigned __int128;
+
+constexpr std::uint64_t kPow10[] = {1ULL,
+                                    10ULL,
+                                    100ULL,
+                                    1000ULL,
+                                    10000ULL,
+                                    100000ULL,
+                                    1000000ULL,
+                                    10000000ULL,
+                                    100000000ULL,
+                                    1000000000ULL,
+                                    10000000000ULL,
+                                    100000000000ULL,
+                                    1000000000000ULL,
+                                    10000000000000ULL,
+                                    100000000000000ULL,
+                                    1000000000000000ULL,
+                                    10000000000000000ULL,
+                                    100000000000000000ULL,
+                                    1000000000000000000ULL,
+                                    10000000000000000000ULL};
+
+}  // namespace
+
+// The common case of the real field in exact integer arithmetic: for 1e-6 < x < 2^53,
+// x = m * 2^-s with s >= 0, and x * 10^k (k <= 22) = m * 10^k / 2^s fits 128 bits, so the 17
+// digits are its quotient rounded half to even by the remainder, as the general formatting
+// rounds. Returns false for the values left to it.
+bool seventeendigits(double x, char* digits, int& exponent) {
+  if (!(x >= 1.0e-6 && x < 9007199254740992.0)) return false;
+  int e2 = 0;
+  const double f = std::frexp(x, &e2);
+  const auto m = static_cast<std::uint64_t>(std::ldexp(f, 53));
+  const int s = 53 - e2;  // x = m / 2^s
+  if (s < 0 || s > 120) return false;
+  int e10 = static_cast<int>(std::floor(std::log10(x)));
+  std::uint64_t q = 0;
+  for (int tries = 0;; ++tries) {
+    const int k = 16 - e10;
+    if (k < 0 || k > 22 || tries > 2) return false;
+    const u128 scale = k <= 19 ? u128{kPow10[k]} : u128{kPow10[19]} * kPow10[k - 19];
+    const u128 num = u128{m} * scale;
+    const u128 quotient = num >> s;
+    if (quotient < kPow10[16]) {
+      --e10;
+      continue;
+    }
+    if (quotient >= kPow10[17]) {
+      ++e10;
+      continue;
+    }
+    q = static_cast<std::uint64_t>(quotient);
+    if (s > 0) {
+      const u128 rest = num & ((u128{1} << s) - 1);
+      const u128 half = u128{1} << (s - 1);
+      if (rest > half || (rest == half && (q & 1) != 0)) ++q;
+    }
+    break;
+  }
+  if (q == kPow10[17]) {
+    q = kPow10[16];
+    ++e10;
+  }
+  for (int i = 16; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + q % 10);
+    q /= 10;
+  }
+  exponent = e10;
+  return true;
+}
+
 void formatreal26(double x, char* field) {
   if (x == 0.0) {
     std::memcpy(field, "   0.0000000000000000     ", 26);
@@ -243,19 +317,21 @@ void formatreal26(double x, char* field) {
     std::memset(field + 21, ' ', 5);
     return;
   }
-  // 17 significant digits, correctly rounded: "-d.dddddddddddddddde-xxx".
-  char sci[40];
-  const auto r = std::to_chars(sci, sci + sizeof sci, x, std::chars_format::scientific, 16);
-  const char* s = sci;
-  const bool negative = *s == '-';
-  if (negative) ++s;
+  // 17 significant digits, correctly rounded, and the decimal exponent of the first.
+  const bool negative = x < 0.0;
   char digits[17];
-  digits[0] = s[0];
-  std::memcpy(digits + 1, s + 2, 16);
-  // s[18] is 'e', s[19] the exponent's sign, then its digits.
   int exponent = 0;
-  std::from_chars(s + 20, r.ptr, exponent);
-  if (s[19] == '-') exponent = -exponent;
+  if (!seventeendigits(negative ? -x : x, digits, exponent)) {
+    // "-d.dddddddddddddddde-xxx"
+    char sci[40];
+    const auto r = std::to_chars(sci, sci + sizeof sci, x, std::chars_format::scientific, 16);
+    const char* s = sci + (negative ? 1 : 0);
+    digits[0] = s[0];
+    std::memcpy(digits + 1, s + 2, 16);
+    // s[18] is 'e', s[19] the exponent's sign, then its digits.
+    std::from_chars(s + 20, r.ptr, exponent);
+    if (s[19] == '-') exponent = -exponent;
+  }
 
   char text[32];
   std::size_t n = 0;

@@ -2,7 +2,9 @@
 // checks that keep a zone from being written incomplete or out of order.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <random>
 #include <limits>
 #include <regex>
 
@@ -46,6 +48,42 @@ TEST(RealField, FixedAndExponentForms) {
   EXPECT_EQ(field(std::nextafter(0.1, 0.0)), "  0.99999999999999992E-001");
   EXPECT_EQ(field(std::numeric_limits<double>::quiet_NaN()), "                  NaN     ");
   EXPECT_EQ(field(-std::numeric_limits<double>::infinity()), "            -Infinity     ");
+}
+
+// The exact integer path gives the digits and exponent of general scientific formatting.
+TEST(RealField, IntegerPathMatchesScientificFormatting) {
+  std::mt19937_64 random(5);
+  std::vector<double> values = {1.0e-6, std::nextafter(1.0e-6, 1.0), 0.1, 0.5, 1.0, 9.5, 10.0, 99.999999999999986,
+                                1.0e15, 9007199254740991.0, std::nextafter(1.0e16, 0.0), 1.0e16, 123456.789,
+                                0.30000000000000004, 2.5e-6, 1.0 / 3.0};
+  for (int p = -6; p <= 15; ++p) {
+    const double ten = std::pow(10.0, p);
+    values.insert(values.end(), {ten, std::nextafter(ten, 0.0), std::nextafter(ten, 1e300)});
+  }
+  for (int i = 0; i < 200000; ++i) {
+    const double exponent = std::uniform_real_distribution<double>(-6.0, 15.9)(random);
+    values.push_back(std::pow(10.0, exponent) * std::uniform_real_distribution<double>(1.0, 1.0000001)(random));
+  }
+  for (const double x : values) {
+    char digits[17];
+    int exponent = 0;
+    if (!seventeendigits(x, digits, exponent)) {
+      ASSERT_TRUE(x <= 1.0e-6 || x >= 9007199254740992.0) << x;  // left to the general path
+      continue;
+    }
+    char sci[40];
+    const auto r = std::to_chars(sci, sci + sizeof sci, x, std::chars_format::scientific, 16);
+    const std::string expected(sci, r.ptr);
+    std::string got = std::string(1, digits[0]) + "." + std::string(digits + 1, 16) + "e";
+    got += (exponent < 0 ? "-" : "+");
+    got += (std::abs(exponent) < 10 ? "0" : "") + std::to_string(std::abs(exponent));
+    ASSERT_EQ(got, expected) << x;
+  }
+  char digits[17];
+  int exponent = 0;
+  for (const double outside : {9.0e-7, 9007199254740992.0, 1.0e300, 5.0e-324}) {
+    EXPECT_FALSE(seventeendigits(outside, digits, exponent)) << outside;
+  }
 }
 
 using testkit::expectstop;
