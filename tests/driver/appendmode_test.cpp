@@ -123,20 +123,11 @@ TEST_F(AppendModeTest, FirstIndexInsideTheClosedTimeWindow) {
 // exit, whether the append file reached the last one or the window search runs past it.
 TEST_F(AppendModeTest, IndexBeyondTheWidthEndsTheRunNormally) {
   const auto ends = [&](const char* what) {
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    int status = -1;
-    try {
-      inittecplotappend();
-    } catch (const RunStopped& stop) {
-      status = stop.exitstatus;
-    }
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, 0) << what;
-    EXPECT_NE(err.find("WARNING MESSAGE"), std::string::npos) << what << err;
-    EXPECT_NE(err.find("Output-time index 10000 does not fit in 4 digits"), std::string::npos) << what << err;
-    EXPECT_NE(out.find("---- Normal exit ----"), std::string::npos) << what;
+    const testkit::Ending e = testkit::ending([] { inittecplotappend(); });
+    EXPECT_EQ(e.status, 0) << what;
+    EXPECT_NE(e.err.find("WARNING MESSAGE"), std::string::npos) << what << e.err;
+    EXPECT_NE(e.err.find("Output-time index 10000 does not fit in 4 digits"), std::string::npos) << what << e.err;
+    EXPECT_NE(e.out.find("---- Normal exit ----"), std::string::npos) << what;
     testing_only::reseterrorstate();
   };
   writetecplotappend(9999);

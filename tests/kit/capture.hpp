@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "support/errors.hpp"
@@ -36,22 +37,36 @@ std::string quietstoperr(F&& f) {
   return ::testing::internal::GetCapturedStderr();
 }
 
-// Runs f, which must stop the run with status 1, and returns what went to standard error;
-// with quiet, standard output is captured and dropped as well.
-template <class F>
-std::string stopreport(F&& f, bool quiet = false) {
-  if (quiet) ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
+// How a piece of code ended: the exit status it stopped the run with (-1 when it returned),
+// and what it wrote to standard output and standard error.
+struct Ending {
   int status = -1;
+  std::string out;
+  std::string err;
+};
+template <class F>
+Ending ending(F&& f) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  Ending e;
   try {
     f();
   } catch (const RunStopped& stop) {
-    status = stop.exitstatus;
+    e.status = stop.exitstatus;
   }
-  if (quiet) ::testing::internal::GetCapturedStdout();
-  std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(status, 1) << err;
-  return err;
+  e.out = ::testing::internal::GetCapturedStdout();
+  e.err = ::testing::internal::GetCapturedStderr();
+  return e;
+}
+
+// Runs f, which must stop the run with status 1, and returns what went to standard error;
+// with quiet, standard output is captured and dropped as well (otherwise it is passed on).
+template <class F>
+std::string stopreport(F&& f, bool quiet = false) {
+  const Ending e = ending(f);
+  if (!quiet) std::fputs(e.out.c_str(), stdout);
+  EXPECT_EQ(e.status, 1) << e.err;
+  return e.err;
 }
 
 // Runs f, expects it to stop the run with a report that holds `fragment` (any report when
