@@ -412,10 +412,9 @@ void KDTree<D>::exactsearchrec(const Node* node, const Point& q, I4Array& list, 
       node = c < node->splitvalue ? node->left.get() : node->right.get();
     }
   }
-  for (std::int32_t i = node->lo; i <= node->hi; ++i) {
-    const std::int32_t p = order_[static_cast<std::size_t>(i) - 1];
+  eachposition(*node, [&](std::int32_t p) {
     if (getpoint(p) == q) pushback(p, list, count);
-  }
+  });
 }
 
 template <int D>
@@ -428,14 +427,13 @@ void KDTree<D>::nearestneighborsearch(const Point& q, double& d2, std::int32_t& 
 template <int D>
 void KDTree<D>::nearestneighborsearchrec(const Node& node, const Point& q, double& d2, std::int32_t& p) const {
   descend(node, q, [&d2] { return d2; }, [&](const Node& leaf) {
-    for (std::int32_t i = leaf.lo; i <= leaf.hi; ++i) {
-      const std::int32_t pos = order_[static_cast<std::size_t>(i) - 1];
+    eachposition(leaf, [&](std::int32_t pos) {
       const double d = dist2(q, pos);
       if (d < d2) {
         d2 = d;
         p = pos;
       }
-    }
+    });
   });
 }
 
@@ -452,8 +450,7 @@ template <int D>
 void KDTree<D>::nearestneighborsearchtiesrec(const Node& node, const Point& q, double& d2,
                                              std::span<std::int32_t> list, std::int32_t& count) const {
   descend(node, q, [&d2] { return d2; }, [&](const Node& leaf) {
-    for (std::int32_t i = leaf.lo; i <= leaf.hi; ++i) {
-      const std::int32_t pos = order_[static_cast<std::size_t>(i) - 1];
+    eachposition(leaf, [&](std::int32_t pos) {
       const double d = dist2(q, pos);
       if (d < d2) {
         d2 = d;
@@ -463,7 +460,7 @@ void KDTree<D>::nearestneighborsearchtiesrec(const Node& node, const Point& q, d
         // A tie found when the list is full is dropped.
         list[static_cast<std::size_t>(count++)] = pos;
       }
-    }
+    });
   });
 }
 
@@ -494,10 +491,7 @@ template <int D>
 void KDTree<D>::nearestnneighborsearchrec(const Node& node, KnnState& s) const {
   // The bound is the current k-th distance (kKDFar until k points are held).
   descend(node, s.q, [&s] { return s.dists.back(); }, [&](const Node& leaf) {
-    for (std::int32_t i = leaf.lo; i <= leaf.hi; ++i) {
-      const std::int32_t pos = order_[static_cast<std::size_t>(i) - 1];
-      insertpriority(dist2(s.q, pos), pos, s.dists, s.list, s.count);
-    }
+    eachposition(leaf, [&](std::int32_t pos) { insertpriority(dist2(s.q, pos), pos, s.dists, s.list, s.count); });
   });
 }
 
@@ -512,10 +506,9 @@ template <int D>
 void KDTree<D>::radiussearchrec(const Node& node, const Point& q, double r2, I4Array& list,
                                 std::int32_t& count) const {
   descend(node, q, [r2] { return r2; }, [&](const Node& leaf) {
-    for (std::int32_t i = leaf.lo; i <= leaf.hi; ++i) {
-      const std::int32_t pos = order_[static_cast<std::size_t>(i) - 1];
+    eachposition(leaf, [&](std::int32_t pos) {
       if (dist2(q, pos) < r2) pushback(pos, list, count);
-    }
+    });
   });
 }
 
@@ -528,15 +521,14 @@ void KDTree<D>::rangesearch(const Box& box, I4Array& list, std::int32_t& count) 
 template <int D>
 void KDTree<D>::rangesearchrec(const Node& node, const Box& box, I4Array& list, std::int32_t& count) const {
   if (isleaf(node)) {
-    for (std::int32_t i = node.lo; i <= node.hi; ++i) {
-      const std::int32_t pos = order_[static_cast<std::size_t>(i) - 1];
+    eachposition(node, [&](std::int32_t pos) {
       if (pointinboundingbox(box, getpoint(pos))) pushback(pos, list, count);
-    }
+    });
     return;
   }
   if (containsboundingbox(box, node.box)) {
     // The whole region lies inside: take every point without looking at it.
-    for (std::int32_t i = node.lo; i <= node.hi; ++i) pushback(order_[static_cast<std::size_t>(i) - 1], list, count);
+    eachposition(node, [&](std::int32_t pos) { pushback(pos, list, count); });
     return;
   }
   if (intersectsboundingbox(box, node.left->box)) rangesearchrec(*node.left, box, list, count);

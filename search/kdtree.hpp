@@ -252,6 +252,11 @@ class KDTree {
   std::int32_t mediancut(std::int32_t lo, std::int32_t hi, std::int32_t dim, KDRandom& rng);
   void swap(KDTree& other) noexcept;
 
+  // f(p) for every position p of the node's run, in order.
+  template <class F>
+  void eachposition(const Node& node, F&& f) const {
+    for (std::int32_t i = node.lo; i <= node.hi; ++i) f(order_[static_cast<std::size_t>(i) - 1]);
+  }
   // Squared distance from q to the nearest point of a region.
   static double regiondist2(const Point& q, const Box& box) noexcept;
   template <class Bound, class Leaf>
