@@ -216,7 +216,8 @@ void KDTree<D>::build(std::span<const std::int32_t> index, bool hasindex,
   const auto count = static_cast<std::int32_t>(n);
   bucketsize_ = std::min(count, bucketsize ? std::max(*bucketsize, 1) : 20);
   maxdepth_ = maxdepth ? std::max(*maxdepth, 0) : count;
-  order_ = searchdetail::checkedalloc(std::string(kName) + " order array", [n] { return std::vector<std::int32_t>(n); });
+  order_ = searchdetail::checkedalloc(std::string(kName) + " order array",
+                                      [n] { return std::vector<std::int32_t>(n); });
   std::iota(order_.begin(), order_.end(), 1);
   const Box box = makeboundingbox(coords);
   KDRandom rng = initrandomseed(20240327);

@@ -43,8 +43,9 @@ KDRandom initrandomseed(std::int64_t seed) noexcept;
 // The middle one of three values.
 double median3(double a, double b, double c) noexcept;
 
-// Keeps the k = size(dists) nearest in ascending order: d enters unless k entries are held
-// and the k-th is not farther than d; of equal distances the one found first stays in front.
+// Keeps the k = size(dists) nearest in ascending order (list holds at least k entries): d
+// enters unless k entries are held and the k-th is not farther than d; of equal distances
+// the one found first stays in front.
 void insertpriority(double d, std::int32_t p, std::span<double> dists, std::span<std::int32_t> list,
                     std::int32_t& count) noexcept;
 

@@ -32,8 +32,6 @@ TEST(IHashTable, BucketCountsComeFromThePrimeTable) {
   IHashTable t;
   t.init();
   EXPECT_EQ(t.bucketcount(), 1000003);
-  t.init(0);
-  EXPECT_EQ(t.bucketcount(), 5);
   t.init(6);
   EXPECT_EQ(t.bucketcount(), 11);
   EXPECT_EQ(t.maxbucketcount(), 2147483647);
@@ -42,7 +40,7 @@ TEST(IHashTable, BucketCountsComeFromThePrimeTable) {
 
 TEST(IHashTable, GrowthRehashAndReserve) {
   IHashTable t;
-  t.init(5);
+  t.init(0);
   for (std::int32_t k = 1; k <= 3; ++k) t.insert(k, 10 * k);
   EXPECT_EQ(t.bucketcount(), 5);
   t.insert(3, 33);  // an existing key: value replaced, no growth
@@ -140,18 +138,14 @@ TEST(IHashTable, CopiesAreDeepAndSelfAssignmentKeepsTheContents) {
   IHashTable b = a;
   IHashTable& alias = b;
   b = alias;
+  const auto before = walk(b);
   a.insert(1, -1);
   a.erase(2);
   a.destroy();
-  EXPECT_EQ(a.bucketcount(), 0);
-  EXPECT_EQ(b.sz(), 41);
-  std::int32_t v = 0;
-  EXPECT_TRUE(b.get(1, v));
-  EXPECT_EQ(v, 1);
-  EXPECT_TRUE(b.holds(2));
+  EXPECT_EQ(before.size(), 41U);
+  EXPECT_EQ(walk(b), before);
   IHashTable c = std::move(b);
-  EXPECT_TRUE(c.holds(-20));
-  EXPECT_EQ(walk(c).size(), 41U);
+  EXPECT_EQ(walk(c), before);
 }
 
 std::int32_t firstbucket(std::int32_t, std::int32_t) { return 1; }

@@ -109,7 +109,8 @@ TEST(MeshHashTable, ShortKeysAndUnsetTables) {
   EXPECT_FALSE(t.erase(Key{1}));
   testkit::expectstop([&] { t.insert(Key{1, 2}, 1); }, "MeshHashTable: insert on a table that was not set up by init");
   t.init(4, 5);
-  testkit::expectstop([&] { t.insert(Key{1, 2}, 1); }, "MeshHashTable: insert with a key of 2 node numbers, the table's keys have 4");
+  testkit::expectstop([&] { t.insert(Key{1, 2}, 1); },
+                      "MeshHashTable: insert with a key of 2 node numbers, the table's keys have 4");
   testkit::expectstop([&] { t.get(Key{1, 2, 3}, v); }, "get with a key of 3");
   t.insert(Key{4, 3, 2, 1}, 1);
   MeshHashIterator it;

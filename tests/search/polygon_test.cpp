@@ -3,7 +3,6 @@
 #include <cmath>
 #include <numbers>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,104 +46,108 @@ Intersection intersect(const Poly& p, const Poly& q) {
   return r;
 }
 
-TEST(PolygonGeometry, UnitSquareMeasuresAndOrientation) {
-  EXPECT_TRUE(polyisccw(kSquare.x, kSquare.y));
-  EXPECT_EQ(polyarea(kSquare.x, kSquare.y), 1.0);
-  EXPECT_EQ(polyperimeter(kSquare.x, kSquare.y), 4.0);
-  EXPECT_EQ(polycentroid(kSquare.x, kSquare.y), (PolyPoint{0.5, 0.5}));
-  EXPECT_TRUE(polyisconvex(kSquare.x, kSquare.y));
-  EXPECT_TRUE(polyissimple(kSquare.x, kSquare.y));
-  EXPECT_EQ(polyboundingbox(kSquare.x, kSquare.y), (std::array<double, 4>{0, 1, 0, 1}));
+TEST(PolygonGeometry, ShapesAndMeasures) {
+  Poly star;  // a pentagram turns the same way at every vertex but crosses itself
+  for (int k = 0; k < 5; ++k) {
+    star.x.push_back(std::cos(std::numbers::pi / 2 + 4 * std::numbers::pi * k / 5));
+    star.y.push_back(std::sin(std::numbers::pi / 2 + 4 * std::numbers::pi * k / 5));
+  }
+  struct Case {
+    Poly p;
+    bool ccw, convex, simple;
+    double area, perimeter;
+    PolyPoint centroid;
+  };
+  const std::vector<Case> cases{
+      {kSquare, true, true, true, 1, 4, {0.5, 0.5}},
+      {{{0, 1, 1, 0}, {1, 1, 0, 0}}, false, true, true, 1, 4, {0.5, 0.5}},
+      {{{0, 3}, {0, 4}}, true, true, true, 0, 5, {1.5, 2}},
+      {{{0, 1, 2, 4}, {0, 0, 0, 0}}, false, true, false, 0, 8, {2, 0}},  // zero area: the box centre
+      {{{0, 2, 2, 1, 1, 0}, {0, 0, 1, 1, 2, 2}}, true, false, true, 3, 8, {5.0 / 6, 5.0 / 6}},
+      {{{0, 1, 1, 0}, {0, 1, 0, 1}}, false, false, false, 0, 2 + 2 * std::numbers::sqrt2, {0.5, 0.5}},  // bow tie
+      {{{0, 0.5, 1, 1, 0}, {0, 0, 0, 1, 1}}, true, true, false, 1, 4, {0.5, 0.5}},  // collinear neighbours
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const auto& [p, ccw, convex, simple, area, perimeter, centroid] = cases[i];
+    SCOPED_TRACE(i);
+    EXPECT_EQ(polyisccw(p.x, p.y), ccw);
+    EXPECT_EQ(polyisconvex(p.x, p.y), convex);
+    EXPECT_EQ(polyissimple(p.x, p.y), simple);
+    EXPECT_EQ(polyarea(p.x, p.y), area);
+    EXPECT_DOUBLE_EQ(polyperimeter(p.x, p.y), perimeter);
+    EXPECT_DOUBLE_EQ(polycentroid(p.x, p.y)[0], centroid[0]);
+    EXPECT_DOUBLE_EQ(polycentroid(p.x, p.y)[1], centroid[1]);
+  }
+  EXPECT_TRUE(polyisconvex(star.x, star.y));
+  EXPECT_FALSE(polyissimple(star.x, star.y));
   R8 x{0, 1, 1, 0}, y{1, 1, 0, 0};
-  EXPECT_FALSE(polyisccw(x, y));
-  EXPECT_EQ(polyarea(x, y), 1.0);
   polymakeccw(x, y);
-  EXPECT_EQ(x, (R8{0, 1, 1, 0}));
-  EXPECT_EQ(y, (R8{0, 0, 1, 1}));
-
-  EXPECT_TRUE(polyisccw(R8{0, 1}, R8{0, 5}));
-  EXPECT_TRUE(polyissimple(R8{0, 1}, R8{0, 5}));
-  EXPECT_FALSE(polyisccw(R8{0, 1, 2, 4}, R8{0, 0, 0, 0}));
-  EXPECT_EQ(polycentroid(R8{0, 1, 2, 4}, R8{0, 0, 0, 0}), (PolyPoint{2, 0}));
+  EXPECT_EQ(x, kSquare.x);
+  EXPECT_EQ(y, kSquare.y);
   EXPECT_EQ(polyvertexcentroid(R8{0, 1, 2, 4}, R8{0, 0, 0, 0}), (PolyPoint{1.75, 0}));
-  EXPECT_EQ(polyperimeter(R8{0, 3}, R8{0, 4}), 5.0);
-  EXPECT_EQ(polyarea(R8{0, 3}, R8{0, 4}), 0.0);
+  EXPECT_EQ(polyboundingbox(kSquare.x, kSquare.y), (std::array<double, 4>{0, 1, 0, 1}));
   EXPECT_EQ(polycentroid(R8{}, R8{}), (PolyPoint{0, 0}));
   EXPECT_EQ(polyvertexcentroid(R8{}, R8{}), (PolyPoint{0, 0}));
-  // An L shape: area 3, centroid by the area formula.
-  const Poly l{{0, 2, 2, 1, 1, 0}, {0, 0, 1, 1, 2, 2}};
-  EXPECT_EQ(polyarea(l.x, l.y), 3.0);
-  const PolyPoint c = polycentroid(l.x, l.y);
-  EXPECT_DOUBLE_EQ(c[0], 5.0 / 6.0);
-  EXPECT_DOUBLE_EQ(c[1], 5.0 / 6.0);
-  EXPECT_FALSE(polyisconvex(l.x, l.y));
-  EXPECT_TRUE(polyissimple(l.x, l.y));
-}
-
-TEST(PolygonGeometry, SimplicityAndConvexity) {
-  // A pentagram turns the same way at every vertex but crosses itself.
-  R8 sx, sy;
-  for (int k = 0; k < 5; ++k) {
-    const double a = std::numbers::pi / 2 + 4 * std::numbers::pi * k / 5;
-    sx.push_back(std::cos(a));
-    sy.push_back(std::sin(a));
-  }
-  EXPECT_TRUE(polyisconvex(sx, sy));
-  EXPECT_FALSE(polyissimple(sx, sy));
-  EXPECT_FALSE(polyissimple(R8{0, 1, 1, 0}, R8{0, 1, 0, 1}));  // bow tie
-  const Poly extra{{0, 0.5, 1, 1, 0}, {0, 0, 0, 1, 1}};
-  EXPECT_TRUE(polyisconvex(extra.x, extra.y));
-  EXPECT_FALSE(polyissimple(extra.x, extra.y));
 }
 
 TEST(PolygonGeometry, SegmentIntersections) {
-  segintresult r = segsegint({0, 0}, {2, 0}, {1, 0}, {3, 0});
-  EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.p, (PolyPoint{1, 0}));
-  EXPECT_EQ(r.q, (PolyPoint{2, 0}));
-  r = segsegint({0, 0}, {1, 0}, {1, 0}, {1, 1});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.p, (PolyPoint{1, 0}));
-  EXPECT_EQ(segsegint({0, 0}, {1, 0}, {0, 1}, {1, 1}).code, 0);
-  r = segsegint({0, 0}, {2, 2}, {0, 2}, {2, 0});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.p, (PolyPoint{1, 1}));
-  EXPECT_EQ(segsegint({0, 0}, {1, 1}, {2, 0}, {1.5, 2}).code, 0);
-  EXPECT_EQ(segsegint({0, 0}, {1, 0}, {2, 0}, {3, 0}).code, 0);  // collinear, apart
-  r = segsegint({0, 0}, {4, 0}, {3, 0}, {1, 0});  // c-d inside a-b
-  EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.p, (PolyPoint{3, 0}));
-  EXPECT_EQ(r.q, (PolyPoint{1, 0}));
+  struct Case {
+    PolyPoint a, b, c, d;
+    segintresult want;
+  };
+  const std::vector<Case> cases{
+      {{0, 0}, {2, 0}, {1, 0}, {3, 0}, {2, {1, 0}, {2, 0}}},  // overlap, case 3
+      {{0, 0}, {4, 0}, {3, 0}, {1, 0}, {2, {3, 0}, {1, 0}}},  // c-d inside a-b
+      {{0, 0}, {1, 0}, {1, 0}, {1, 1}, {1, {1, 0}, {}}},      // touching ends
+      {{0, 0}, {2, 2}, {0, 2}, {2, 0}, {1, {1, 1}, {}}},
+      {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {}},                   // parallel
+      {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {}},                   // collinear, apart
+      {{0, 0}, {1, 1}, {2, 0}, {1.5, 2}, {}},
+  };
+  for (const auto& [a, b, c, d, want] : cases) {
+    const segintresult r = segsegint(a, b, c, d);
+    EXPECT_EQ(r.code, want.code);
+    EXPECT_EQ(r.p, want.p);
+    EXPECT_EQ(r.q, want.q);
+  }
   EXPECT_EQ(ccwsign({0, 0}, {1, 0}, {0, 1}), 1);
   EXPECT_EQ(ccwsign({0, 0}, {1, 0}, {0, -1}), -1);
   EXPECT_EQ(ccwsign({0, 0}, {1, 0}, {5, 0}), 0);
 }
 
 TEST(PolygonGeometry, PointLocation) {
-  const R8 cwx{0, 0, 1, 1}, cwy{0, 1, 1, 0};
-  EXPECT_EQ(windingnumber(0.5, 0.5, kSquare.x, kSquare.y), 1);
-  EXPECT_EQ(windingnumber(0.5, 0.5, cwx, cwy), -1);
-  EXPECT_TRUE(polycontainspoint(0.5, 0.5, cwx, cwy));
-  EXPECT_EQ(windingnumber(0.5, 0.0, kSquare.x, kSquare.y), 1);  // lower and left edges count
-  EXPECT_EQ(windingnumber(0.0, 0.5, kSquare.x, kSquare.y), 1);
-  EXPECT_EQ(windingnumber(0.5, 1.0, kSquare.x, kSquare.y), 0);
-  EXPECT_EQ(windingnumber(1.0, 0.5, kSquare.x, kSquare.y), 0);
-  EXPECT_EQ(windingnumber(0.5, 0.5, R8{}, R8{}), 0);
-  const R8 tx{0, 2, 0}, ty{0, 0, 2};
-  EXPECT_TRUE(polycontainspoint(0.5, 0.5, tx, ty));
-  EXPECT_FALSE(polycontainspoint(1.0, 0.0, tx, ty));  // on an edge
-  EXPECT_FALSE(pointintri(0.1, 0.1, R8{0, 1}, R8{0, 1}));
-  EXPECT_TRUE(polycontainspoint(3, 4, R8{3}, R8{4}));
-  EXPECT_TRUE(polycontainspoint(1, 1, R8{0, 2}, R8{0, 2}));
-  EXPECT_FALSE(polycontainspoint(1, 1.5, R8{0, 2}, R8{0, 2}));  // beside the segment
-  // The boundary test wants the point on an edge, not merely beside one.
-  EXPECT_TRUE(polyboundarycontainspoint(0.5, 0.0, kSquare.x, kSquare.y));
-  EXPECT_TRUE(polyboundarycontainspoint(1.0, 1.0, kSquare.x, kSquare.y));
-  EXPECT_FALSE(polyboundarycontainspoint(0.5, 0.5, kSquare.x, kSquare.y));
-  EXPECT_FALSE(polyboundarycontainspoint(0.5, 0.5, R8{}, R8{}));
+  const Poly cw{{0, 0, 1, 1}, {0, 1, 1, 0}}, tri{{0, 2, 0}, {0, 0, 2}}, seg{{0, 2}, {0, 2}}, dot{{3}, {4}}, none;
+  struct Case {
+    const Poly* poly;
+    PolyPoint p;
+    std::int32_t winding;
+    bool contains, boundary;
+  };
+  const std::vector<Case> cases{
+      {&kSquare, {0.5, 0.5}, 1, true, false},  // an interior point is beside every edge, not on one
+      {&cw, {0.5, 0.5}, -1, true, false},
+      {&kSquare, {0.5, 0}, 1, true, true},  // lower and left edges count as inside
+      {&kSquare, {0, 0.5}, 1, true, true},
+      {&kSquare, {0.5, 1}, 0, false, true},
+      {&kSquare, {1, 0.5}, 0, false, true},
+      {&kSquare, {1, 1}, 0, false, true},
+      {&tri, {0.5, 0.5}, 1, true, false},
+      {&tri, {1, 0}, 1, false, true},  // a triangle's own edges are outside, whatever the winding
+      {&seg, {1, 1}, 0, true, true},
+      {&seg, {1, 1.5}, 0, false, false},  // beside the segment
+      {&dot, {3, 4}, 0, true, true},
+      {&none, {0, 0}, 0, false, false},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const auto& [poly, p, winding, contains, boundary] = cases[i];
+    SCOPED_TRACE(i);
+    EXPECT_EQ(windingnumber(p[0], p[1], poly->x, poly->y), winding);
+    EXPECT_EQ(polycontainspoint(p[0], p[1], poly->x, poly->y), contains);
+    EXPECT_EQ(polyboundarycontainspoint(p[0], p[1], poly->x, poly->y), boundary);
+  }
+  EXPECT_FALSE(pointintri(0.1, 0.1, seg.x, seg.y));
   EXPECT_TRUE(segpointint(2, 2, {2, 2}, {2, 2}));
   EXPECT_FALSE(segpointint(2, 3, {2, 2}, {2, 2}));
-  EXPECT_FALSE(segpointint(0, 2.5, {0, 0}, {0, 2}));
 }
 
 class PolygonPrint : public testkit::CleanRun {};
