@@ -57,26 +57,6 @@ double median3(double a, double b, double c) noexcept {
   return b;
 }
 
-void insertpriority(double d, std::int32_t p, std::span<double> dists, std::span<std::int32_t> list,
-                    std::int32_t& count) noexcept {
-  const auto k = static_cast<std::int32_t>(dists.size());
-  std::int32_t j = 0;  // entries 1..j stay where they are
-  if (count == k) {
-    if (dists[k - 1] <= d) return;
-    j = k - 1;
-  } else {
-    ++count;
-    j = count - 1;
-  }
-  while (j > 0 && dists[j - 1] > d) {
-    dists[j] = dists[j - 1];
-    list[j] = list[j - 1];
-    --j;
-  }
-  dists[j] = d;
-  list[j] = p;
-}
-
 // ---------------------------------------------------------------------------------------
 // Record, copies, destruction
 
@@ -323,17 +303,6 @@ typename KDTree<D>::Point KDTree<D>::getpoint(std::int32_t p) const noexcept {
 }
 
 template <int D>
-double KDTree<D>::dist2(const Point& q, std::int32_t p) const noexcept {
-  const std::size_t point = static_cast<std::size_t>(hasindex_ ? index_[static_cast<std::size_t>(p) - 1] : p) - 1;
-  double sum = 0.0;
-  for (std::size_t a = 0; a < D; ++a) {
-    const double d = q[a] - coords_[a][point];
-    sum += d * d;
-  }
-  return sum;
-}
-
-template <int D>
 bool KDTree<D>::pointinboundingbox(const Box& b, const Point& p) noexcept {
   for (std::size_t a = 0; a < D; ++a) {
     if (!(b[a] <= p[a] && p[a] <= b[D + a])) return false;
@@ -367,21 +336,29 @@ void KDTree<D>::pushback(std::int32_t value, I4Array& list, std::int32_t& count)
 // ---------------------------------------------------------------------------------------
 // Searches
 
+// The far child's region is the node's with the cut as its bound along the split axis, so
+// its distance from q is the node region's with the gap to the cut on that axis. Every
+// term is formed as in dist2 and summed in the same order, so no point of the region can
+// come out nearer than the sum.
 template <int D>
-double KDTree<D>::regiondist2(const Point& q, const Box& box) noexcept {
+double KDTree<D>::farregiondist2(const Point& q, const Node& node, std::size_t splitaxis, double g) noexcept {
   double sum = 0.0;
   for (std::size_t a = 0; a < D; ++a) {
-    const double d = q[a] < box[a] ? box[a] - q[a] : (q[a] > box[D + a] ? q[a] - box[D + a] : 0.0);
+    if (a == splitaxis) {
+      sum += g;
+      continue;
+    }
+    const double lo = node.box[a], hi = node.box[D + a];
+    const double d = q[a] < lo ? lo - q[a] : (q[a] > hi ? q[a] - hi : 0.0);
     sum += d * d;
   }
   return sum;
 }
 
 // The near child (left when the query coordinate is not above the cut) first, then the far
-// child unless its region lies farther than the bound. The region's distance is never below
-// the gap to the cut, and no point of the region can be nearer than it, even after
-// rounding (the sums are formed as in dist2), so the answers are those of a walk that
-// looks only at the gap.
+// child when the cut lies within the bound and its whole region does too. The region's
+// distance is never below the gap, and a point of a region beyond the bound could not
+// have entered the answer, so the answers are those of a walk that looks only at the gap.
 template <int D>
 template <class Bound, class Leaf>
 void KDTree<D>::descend(const Node& node, const Point& q, const Bound& bound, const Leaf& leaf) const {
@@ -389,10 +366,14 @@ void KDTree<D>::descend(const Node& node, const Point& q, const Bound& bound, co
     leaf(node);
     return;
   }
-  const bool leftnear = q[axis(node.splitdim)] <= node.splitvalue;
+  const std::size_t a = axis(node.splitdim);
+  const double c = q[a];
+  const bool leftnear = c <= node.splitvalue;
   descend(leftnear ? *node.left : *node.right, q, bound, leaf);
-  const Node& far = leftnear ? *node.right : *node.left;
-  if (regiondist2(q, far.box) <= bound()) descend(far, q, bound, leaf);
+  const double g = (node.splitvalue - c) * (node.splitvalue - c);
+  if (g <= bound() && farregiondist2(q, node, a, g) <= bound()) {
+    descend(leftnear ? *node.right : *node.left, q, bound, leaf);
+  }
 }
 
 template <int D>

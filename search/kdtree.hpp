@@ -46,8 +46,24 @@ double median3(double a, double b, double c) noexcept;
 // Keeps the k = size(dists) nearest in ascending order (list holds at least k entries): d
 // enters unless k entries are held and the k-th is not farther than d; of equal distances
 // the one found first stays in front.
-void insertpriority(double d, std::int32_t p, std::span<double> dists, std::span<std::int32_t> list,
-                    std::int32_t& count) noexcept;
+inline void insertpriority(double d, std::int32_t p, std::span<double> dists, std::span<std::int32_t> list,
+                           std::int32_t& count) noexcept {
+  const auto k = static_cast<std::int32_t>(dists.size());
+  std::int32_t j = 0;  // entries 1..j stay where they are
+  if (count == k) {
+    if (dists[static_cast<std::size_t>(k) - 1] <= d) return;
+    j = k - 1;
+  } else {
+    ++count;
+    j = count - 1;
+  }
+  for (; j > 0 && dists[static_cast<std::size_t>(j) - 1] > d; --j) {
+    dists[static_cast<std::size_t>(j)] = dists[static_cast<std::size_t>(j) - 1];
+    list[static_cast<std::size_t>(j)] = list[static_cast<std::size_t>(j) - 1];
+  }
+  dists[static_cast<std::size_t>(j)] = d;
+  list[static_cast<std::size_t>(j)] = p;
+}
 
 template <int D>
 struct KDTreeNode {
@@ -214,7 +230,15 @@ class KDTree {
     return Point{qx, qy}[axis(dim)];
   }
   // Squared distance from q to position p.
-  double dist2(const Point& q, std::int32_t p) const noexcept;
+  double dist2(const Point& q, std::int32_t p) const noexcept {
+    const auto point = static_cast<std::size_t>(hasindex_ ? index_[static_cast<std::size_t>(p) - 1] : p) - 1;
+    double sum = 0.0;
+    for (std::size_t a = 0; a < D; ++a) {
+      const double d = q[a] - coords_[a][point];
+      sum += d * d;
+    }
+    return sum;
+  }
 
   // ---- Module procedures of the tree
 
@@ -258,8 +282,8 @@ class KDTree {
   void eachposition(const Node& node, F&& f) const {
     for (std::int32_t i = node.lo; i <= node.hi; ++i) f(order_[static_cast<std::size_t>(i) - 1]);
   }
-  // Squared distance from q to the nearest point of a region.
-  static double regiondist2(const Point& q, const Box& box) noexcept;
+  // Squared distance from q to the region of the far child of node, g the squared gap to the cut.
+  static double farregiondist2(const Point& q, const Node& node, std::size_t splitaxis, double g) noexcept;
   template <class Bound, class Leaf>
   void descend(const Node& node, const Point& q, const Bound& bound, const Leaf& leaf) const;
   void exactsearchrec(const Node* node, const Point& q, I4Array& list, std::int32_t& count) const;
