@@ -166,13 +166,17 @@ void tecplotvarshareadd(std::int32_t number, std::int32_t zone, DOMAIN& dom) {
     dom.varshare(number) = zone >= 1 ? zone : 0;
   }
   // Zone 0 means no sharing: the zone takes the variable's own values.
-  if (zone < 1) return;
+  const auto i = static_cast<std::size_t>(number - 1);
+  if (zone < 1) {
+    if (i < dom.pendingshare.size()) dom.pendingshare[i] = 0;
+    return;
+  }
   setmark(dom.pendingshare, number, dom.nvar);
   // The ASCII zone line names the source zone: left out, it would mean the previous zone.
   if (dom.pendingsharezone.size() < static_cast<std::size_t>(dom.nvar)) {
     dom.pendingsharezone.resize(static_cast<std::size_t>(dom.nvar), 0);
   }
-  dom.pendingsharezone[static_cast<std::size_t>(number - 1)] = zone;
+  dom.pendingsharezone[i] = zone;
 }
 
 void tecplotvarlocccadd(std::int32_t number, DOMAIN& dom) {

@@ -224,7 +224,8 @@ TEST_F(Writer, ZoneLineOfTheWorkedExample) {
   // Every group names its source zone: without it a reader takes the previous zone.
   for (const int k : {3, 1}) tecplotvarshareadd(k, 1, dom);
   tecplotvarshareadd(2, 2, dom);
-  tecplotvarshareadd(5, 0, dom);  // zone 0: not shared
+  tecplotvarshareadd(5, 1, dom);
+  tecplotvarshareadd(5, 0, dom);  // zone 0: not shared after all
   dom.zonevarstate.clear();
   ::testing::internal::CaptureStdout();
   tecplotwritezonefe("pm", 1000, 800, "", 1, dom);
