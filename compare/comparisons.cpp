@@ -80,7 +80,7 @@ class ComparisonFiles {
     sumsquaredresiduals_ += residual * residual;
     put(comparison_, freeline({observed, simulated}));
     std::string line;
-    for (const double v : {x, y, z, observed, simulated, -residual}) appendreal(line, v, formatE(20, 8));
+    for (const double v : {x, y, z, observed, simulated, simulated - observed}) appendreal(line, v, formatE(20, 8));
     put(scatter_, line);
     low_ = std::min({low_, observed, simulated});
     high_ = std::max({high_, observed, simulated});
