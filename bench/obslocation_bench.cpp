@@ -35,7 +35,8 @@ Mesh bricks(int n) {
     for (int j = 0; j < n; ++j) {
       for (int i = 0; i < n; ++i) {
         for (const int kk : {k, k + 1}) {
-          for (const auto& [a, b] : {std::pair{i, j}, std::pair{i + 1, j}, std::pair{i + 1, j + 1}, std::pair{i, j + 1}}) {
+          for (const auto& [a, b] :
+               {std::pair{i, j}, std::pair{i + 1, j}, std::pair{i + 1, j + 1}, std::pair{i, j + 1}}) {
             m.incidences.push_back(node(a, b, kk));
           }
         }

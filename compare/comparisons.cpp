@@ -22,17 +22,30 @@ constexpr char kQuote = '"';
 
 std::string quoted(std::string_view text) { return kQuote + std::string(text) + kQuote; }
 
-// How one comparison names and titles its two files.
+// How one comparison names and titles its two files. The head comparisons title their data
+// zone "data" and write "Title" and "Zone" in mixed case; the water-table ones title it by the
+// last output time and write "TITLE" and "ZONE".
 struct Layout {
   std::string_view comparison;  // file names after the prefix
   std::string_view scatter;
   std::string_view observed;  // variable labels
   std::string_view simulated;
   std::string_view scattertitle;
-  bool uppercase = false;  // "TITLE" and "ZONE" where the head comparisons write "Title" and "Zone"
-  std::string datazone;    // title of the comparison file's data zone
-  std::string_view what;   // the comparison, for warnings
+  bool watertable;
+  std::string_view what;  // the comparison, for warnings
 };
+
+constexpr std::string_view kHeadsScatterTitle = "Observed vs simulated heads scatter plot";
+constexpr Layout kHeads{"o.compare_heads.dat", "o.compare_heads_scatter.dat", "Observed head", "Simulated head",
+                        kHeadsScatterTitle, false, "The head comparison"};
+constexpr Layout kSurfaceDepth{"o.compare_swdepth_olf.dat", "o.compare_swdepth_scatter_olf.dat", "Observed depth olf",
+                               "Simulated depth olf", kHeadsScatterTitle, false, "The surface water depth comparison"};
+constexpr Layout kElevation{"o.compare_GWTable_Elevation.dat", "o.compare_GWTable_Elevation_scatter.dat",
+                            "Observed GWT elevation", "Simulated GWT elevation", kHeadsScatterTitle, true,
+                            "The water table elevation comparison"};
+constexpr Layout kDepth{"o.compare_Depth2GWTable.dat", "o.compare_D2GWT_scatter.dat", "Observed Depth2GWT",
+                        "Simulated Depth2GWT", "Observed vs simulated D2GWT plot", true,
+                        "The depth to water table comparison"};
 
 // Values in free format: each after a blank, with 17 significant digits.
 std::string freeline(std::initializer_list<double> values) {
@@ -58,10 +71,10 @@ class ComparisonFiles {
     tecplotmetadataascii(comparison_.unit());
     for (const std::string_view label : {obs, sim}) put(comparison_, "# " + std::string(label) + " units: " + units);
     for (int v = 1; v <= 2; ++v) put(comparison_, "VARAUXDATA " + std::to_string(v) + " Units=" + quoted(units));
-    put(comparison_, "ZONE T=" + quoted(layout.datazone));
+    put(comparison_, "ZONE T=" + quoted(layout.watertable ? trimview(plot_data.lasttimestamp) : "data"));
 
     scatter_ = open(prefix + std::string(layout.scatter));
-    put(scatter_, (layout.uppercase ? "TITLE = " : "Title = ") + quoted(layout.scattertitle));
+    put(scatter_, (layout.watertable ? "TITLE = " : "Title = ") + quoted(layout.scattertitle));
     const std::string_view labels[] = {"X", "Y", "Z", obs, sim, "Diff"};
     std::string variables = "VARIABLES = ";
     for (const std::string_view label : labels) variables += quoted(label) + (label == "Diff" ? "" : ",");
@@ -98,7 +111,7 @@ class ComparisonFiles {
     put(comparison_, freeline({high_, high_}));
     std::string title = "R<sup>2</sup> =";
     appendreal(title, r2, formatF(10, 4));
-    put(comparison_, (layout_.uppercase ? "ZONE T=" : "Zone T=") + quoted(title));
+    put(comparison_, (layout_.watertable ? "ZONE T=" : "Zone T=") + quoted(title));
     put(comparison_, freeline({r2, r2}));
     comparison_.release();
     scatter_.release();
@@ -187,7 +200,8 @@ void compareheads(const DOMAIN& dom, const std::vector<T>& values, const Layout&
     if (bricks && pd.obs_el[i] >= 1) {
       std::array<double, 8> nodal{};
       const std::int32_t* nodes = dom.incidences.data() + static_cast<std::size_t>(pd.obs_el[i] - 1) * 8;
-      for (std::size_t k = 0; k < 8; ++k) nodal[k] = static_cast<double>(values[static_cast<std::size_t>(nodes[k] - 1)]);
+      for (std::size_t k = 0; k < 8; ++k)
+        nodal[k] = static_cast<double>(values[static_cast<std::size_t>(nodes[k] - 1)]);
       simulated = dfe_interp(pd.basisfunctions[i], nodal);
     } else {
       std::int32_t node = 0;
@@ -237,46 +251,32 @@ void comparewatertable(const DOMAIN& pm, const Layout& layout, bool elevation) {
   warnunmatched(layout.what, unmatched);
 }
 
-std::string lasttime() { return std::string(trimview(plot_data.lasttimestamp)); }
-
 }  // namespace
 
 void compare_heads_output(DOMAIN& dom) {
   const ObservationRelease release;
   const PlotData& pd = plot_data;
   if (trimview(dom.name) == "olf") {
-    const Layout layout{"o.compare_swdepth_olf.dat", "o.compare_swdepth_scatter_olf.dat", "Observed depth olf",
-                        "Simulated depth olf", "Observed vs simulated heads scatter plot", false, "data",
-                        "The surface water depth comparison"};
-    if (!hasvalues(dom, dom.depth, layout.what, "surface water depths")) return;
+    if (!hasvalues(dom, dom.depth, kSurfaceDepth.what, "surface water depths")) return;
     const Window window{pd.xmin_trunc_h_olf, pd.xmax_trunc_h_olf, pd.ymin_trunc_h_olf,
                         pd.ymax_trunc_h_olf, pd.zmin_trunc_h_olf, pd.zmax_trunc_h_olf};
-    compareheads(dom, dom.depth, layout, window, true);
+    compareheads(dom, dom.depth, kSurfaceDepth, window, true);
     return;
   }
-  const Layout layout{"o.compare_heads.dat", "o.compare_heads_scatter.dat", "Observed head", "Simulated head",
-                      "Observed vs simulated heads scatter plot", false, "data", "The head comparison"};
-  if (!hasvalues(dom, dom.head, layout.what, "heads")) return;
+  if (!hasvalues(dom, dom.head, kHeads.what, "heads")) return;
   const Window window{pd.xmin_trunc_h, pd.xmax_trunc_h, pd.ymin_trunc_h,
                       pd.ymax_trunc_h, pd.zmin_trunc_h, pd.zmax_trunc_h};
-  compareheads(dom, dom.head, layout, window, false);
+  compareheads(dom, dom.head, kHeads, window, false);
 }
 
 void compare_gwtable_elevation_output(DOMAIN& pm) {
   const ObservationRelease release;
-  const Layout layout{"o.compare_GWTable_Elevation.dat", "o.compare_GWTable_Elevation_scatter.dat",
-                      "Observed GWT elevation",          "Simulated GWT elevation",
-                      "Observed vs simulated heads scatter plot", true, lasttime(),
-                      "The water table elevation comparison"};
-  comparewatertable(pm, layout, true);
+  comparewatertable(pm, kElevation, true);
 }
 
 void compare_deth2gwtable_output(DOMAIN& pm) {
   const ObservationRelease release;
-  const Layout layout{"o.compare_Depth2GWTable.dat", "o.compare_D2GWT_scatter.dat", "Observed Depth2GWT",
-                      "Simulated Depth2GWT", "Observed vs simulated D2GWT plot", true, lasttime(),
-                      "The depth to water table comparison"};
-  comparewatertable(pm, layout, false);
+  comparewatertable(pm, kDepth, false);
 }
 
 }  // namespace kelpra

@@ -71,8 +71,8 @@ void get_rst_from_xyz(std::int32_t kind, std::int32_t ndim, std::span<const doub
                       std::int32_t& flag) {
   flag = 0;
   if (kind != kBrick8) return;
-  const std::size_t n = std::min({static_cast<std::size_t>(std::max(ndim, 0)), point.size(), boxmin.size(),
-                                  boxmax.size(), rst.size()});
+  const std::size_t n =
+      std::min({static_cast<std::size_t>(std::max(ndim, 0)), point.size(), boxmin.size(), boxmax.size(), rst.size()});
   if (!localcoordinates(point.data(), boxmin.data(), boxmax.data(), n, rst.data())) flag = -1;
 }
 
@@ -152,7 +152,8 @@ BrickBoxIndex::BrickBoxIndex(const BrickMesh& mesh) : mesh_(mesh) {
     }
   }
 
-  // Cells about the size of a typical element on each axis, at most two per element in all.
+  // Cells about the size of a typical element on each axis, and no more than about two cells
+  // per element in all.
   if (nfinite > 0) {
     std::vector<double> extents(nfinite);
     double want[3] = {1, 1, 1};
@@ -245,8 +246,8 @@ std::int32_t BrickBoxIndex::find(const Point& point, Point& rst) const {
     return scanbricks(mesh_, point, rst);  // such a point may fall anywhere
   }
   if (mesh_.ne <= 0) return -1;
-  const auto cell =
-      static_cast<std::size_t>((cellof(2, point[2]) * cells_[1] + cellof(1, point[1])) * cells_[0] + cellof(0, point[0]));
+  const auto cell = static_cast<std::size_t>((cellof(2, point[2]) * cells_[1] + cellof(1, point[1])) * cells_[0] +
+                                             cellof(0, point[0]));
   const std::int32_t* a = members_.data() + start_[cell];
   const std::int32_t* aend = members_.data() + start_[cell + 1];
   const std::int32_t* b = everywhere_.data();

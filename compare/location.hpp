@@ -60,8 +60,8 @@ class BrickBoxIndex {
   std::array<double, 3> origin_{};
   std::array<double, 3> scale_{};  // cells per unit length
   std::array<std::int64_t, 3> cells_{1, 1, 1};
-  std::vector<std::int64_t> start_;     // per cell: first entry in members_ (one more entry at the end)
-  std::vector<std::int32_t> members_;   // element numbers, ascending within each cell
+  std::vector<std::int64_t> start_;       // per cell: first entry in members_ (one more entry at the end)
+  std::vector<std::int32_t> members_;     // element numbers, ascending within each cell
   std::vector<std::int32_t> everywhere_;  // elements tested for every point (huge or not finite boxes)
 };
 

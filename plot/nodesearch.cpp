@@ -96,10 +96,6 @@ void copylines(int in, int out, bool expand) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // The nearest node to (x, y, z), or to (x, y) in plan, with the echo lines of the search.
 void nearestnode(double x, double y, double z, bool planar, std::int32_t& node, const DOMAIN& dom) {
   double best = kFar;
@@ -129,7 +125,9 @@ void find_node(double x, double y, double z, std::int32_t& node, const DOMAIN& d
   nearestnode(x, y, z, false, node, dom);
 }
 
-void find_node_xy(double x, double y, std::int32_t& node, const DOMAIN& dom) { nearestnode(x, y, 0.0, true, node, dom); }
+void find_node_xy(double x, double y, std::int32_t& node, const DOMAIN& dom) {
+  nearestnode(x, y, 0.0, true, node, dom);
+}
 
 void find_top_surface_node_from_xy(double x, double y, std::int32_t& node, const DOMAIN& dom) {
   const std::int32_t n = searchablenodes(dom);

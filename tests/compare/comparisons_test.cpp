@@ -1,14 +1,16 @@
 // The observation readers and the comparisons' handling of odd input: short or malformed
 // files, points outside every window, values or coordinates the domain lacks.
+#include "compare/comparisons.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "compare/comparisons.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/compare/comparetesting.hpp"
 #include "tests/kit/capture.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
@@ -16,34 +18,17 @@
 namespace kelpra {
 namespace {
 
-class Observations : public ::testing::Test {
+class Observations : public comparetest::CompareRun {
  protected:
   void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
-    plot_data.prefix = (dir.path() / "abc").string();
-    const testkit::LayeredMesh mesh = testkit::layeredmesh(1, 1, 2, testkit::ElementKind::prisms);
-    pm.name = "pm";
-    pm.nn = mesh.nodes();
-    pm.ne = mesh.elements();
-    pm.nln = mesh.nln;
-    pm.x = mesh.x;
-    pm.y = mesh.y;
-    pm.z = mesh.z;
-    pm.incidences = mesh.incidences;
-    pm.head.assign(mesh.x.size(), 3.0);
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
+    CompareRun::SetUp();
+    pm = pmdomain(testkit::layeredmesh(1, 1, 2, testkit::ElementKind::prisms));
+    pm.head.assign(pm.x.size(), 3.0);
   }
   void file(const std::string& suffix, const std::string& text) { testkit::writefile(dir / ("abc" + suffix), text); }
   bool exists(const std::string& name) const { return std::filesystem::exists(dir / name); }
   std::string read(const std::string& name) const { return testkit::readfile(dir / name); }
 
-  testkit::TempDir dir;
   DOMAIN pm;
 };
 
@@ -111,11 +96,12 @@ TEST_F(Observations, NoCountedPointGivesNotANumberAndAWarning) {
             std::string::npos)
       << err;
   const std::string text = read("abco.compare_heads.dat");
-  EXPECT_TRUE(text.ends_with("ZONE T=\"data\"\nZONE T=\"straight line\"\n"
-                             "  1.0000000000000000E+020  1.0000000000000000E+020\n"
-                             " -1.0000000000000000E+020 -1.0000000000000000E+020\n"
-                             "Zone T=\"R<sup>2</sup> =       NaN\"\n"
-                             "                      NaN                      NaN\n"))
+  EXPECT_TRUE(
+      text.ends_with("ZONE T=\"data\"\nZONE T=\"straight line\"\n"
+                     "  1.0000000000000000E+020  1.0000000000000000E+020\n"
+                     " -1.0000000000000000E+020 -1.0000000000000000E+020\n"
+                     "Zone T=\"R<sup>2</sup> =       NaN\"\n"
+                     "                      NaN                      NaN\n"))
       << text;
   EXPECT_TRUE(read("abco.compare_heads_scatter.dat").ends_with("ZONE T=\"data\"\n"));
   EXPECT_TRUE(plot_data.xob.empty());  // released
@@ -130,8 +116,9 @@ TEST_F(Observations, NearestNodesInSpaceAndInPlan) {
   read_obs_heads_xyz(pm);
   compare_heads_output(pm);
   // Node 6 (1, 0, 1) is nearest.
-  EXPECT_NE(read("abco.compare_heads.dat").find("ZONE T=\"data\"\n  2.0000000000000000E+000  6.0000000000000000E+000\n"),
-            std::string::npos);
+  EXPECT_NE(
+      read("abco.compare_heads.dat").find("ZONE T=\"data\"\n  2.0000000000000000E+000  6.0000000000000000E+000\n"),
+      std::string::npos);
 
   DOMAIN olf;
   olf.name = "olf";

@@ -1,5 +1,7 @@
 // Local coordinates and weights in element boxes, the box grid against the element scan on
 // random meshes, and the location cache.
+#include "compare/location.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "compare/location.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/compare/comparetesting.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
@@ -86,9 +88,7 @@ TEST(BoxCoordinates, WeightsAtCentreAndCornersInterpolateLinearFields) {
 struct RandomMesh {
   std::vector<double> x, y, z;
   std::vector<std::int32_t> incidences;
-  BrickMesh view() const {
-    return {x, y, z, incidences, static_cast<std::int32_t>(incidences.size() / 8)};
-  }
+  BrickMesh view() const { return {x, y, z, incidences, static_cast<std::int32_t>(incidences.size() / 8)}; }
 };
 
 // A jittered block grid (boxes overlap), its elements in random order, with flat elements,
@@ -113,7 +113,8 @@ RandomMesh randommesh(std::mt19937_64& rng, int nx, int ny, int nz) {
     for (int j = 0; j < ny; ++j) {
       for (int i = 0; i < nx; ++i) {
         elements.push_back({node(i, j, k), node(i + 1, j, k), node(i + 1, j + 1, k), node(i, j + 1, k),
-                            node(i, j, k + 1), node(i + 1, j, k + 1), node(i + 1, j + 1, k + 1), node(i, j + 1, k + 1)});
+                            node(i, j, k + 1), node(i + 1, j, k + 1), node(i + 1, j + 1, k + 1),
+                            node(i, j + 1, k + 1)});
       }
     }
   }
@@ -122,14 +123,14 @@ RandomMesh randommesh(std::mt19937_64& rng, int nx, int ny, int nz) {
   elements.push_back({node(0, 0, 0), node(1, 0, 0), node(1, 1, 0), node(0, 1, 0), node(0, 0, 0), node(1, 0, 0),
                       node(1, 1, 0), node(0, 1, 0)});
   elements.insert(elements.begin() + static_cast<std::ptrdiff_t>(elements.size() / 3), elements[elements.size() / 2]);
-  elements.push_back({node(0, 0, 0), node(nx, 0, 0), node(nx, ny, 0), node(0, ny, 0), node(0, 0, nz),
-                      node(nx, 0, nz), node(nx, ny, nz), node(0, ny, nz)});
+  elements.push_back({node(0, 0, 0), node(nx, 0, 0), node(nx, ny, 0), node(0, ny, 0), node(0, 0, nz), node(nx, 0, nz),
+                      node(nx, ny, nz), node(0, ny, nz)});
   m.x.push_back(std::numeric_limits<double>::infinity());
   m.y.push_back(1);
   m.z.push_back(0.5);
   const auto far = static_cast<std::int32_t>(m.x.size());
-  elements.push_back({node(0, 0, 0), far, node(1, 1, 0), node(0, 1, 0), node(0, 0, 1), far, node(1, 1, 1),
-                      node(0, 1, 1)});
+  elements.push_back(
+      {node(0, 0, 0), far, node(1, 1, 0), node(0, 1, 0), node(0, 0, 1), far, node(1, 1, 1), node(0, 1, 1)});
   for (const auto& e : elements) m.incidences.insert(m.incidences.end(), e.begin(), e.end());
   return m;
 }
@@ -195,28 +196,12 @@ TEST(BrickBoxIndex, SharedFaceGoesToTheLowerElement) {
 
 // ---- The location cache ------------------------------------------------------------------------
 
-class LocationCache : public ::testing::Test {
+class LocationCache : public comparetest::CompareRun {
  protected:
   void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
-    plot_data.prefix = (dir.path() / "abc").string();
-    const testkit::LayeredMesh mesh = testkit::layeredmesh(2, 2, 3);
-    pm.name = "pm";
-    pm.nn = mesh.nodes();
-    pm.ne = mesh.elements();
-    pm.nln = 8;
-    pm.x = mesh.x;
-    pm.y = mesh.y;
-    pm.z = mesh.z;
-    pm.incidences = mesh.incidences;
+    CompareRun::SetUp();
+    pm = pmdomain(testkit::layeredmesh(2, 2, 3));
     points({{0.5, 0.5, 0.5}, {1, 1, 1}, {1.5, 1.25, 1.5}, {5, 5, 5}});
-  }
-  void TearDown() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-    testing_only::resetplotdata();
   }
   static void points(const std::vector<Point>& p) {
     plot_data.xob.clear();
@@ -240,7 +225,6 @@ class LocationCache : public ::testing::Test {
   std::string cache() const { return testkit::readfile(cachepath()); }
   std::filesystem::path cachepath() const { return dir.path() / "abco.ObsShape.txt"; }
 
-  testkit::TempDir dir;
   DOMAIN pm;
 };
 
@@ -295,8 +279,9 @@ TEST_F(LocationCache, UnfitCacheIsSearchedAgainAndRewritten) {
       {"garbage", "not a cache\n", "line 1 does not fit the layout"},
       {"element out of range", "        99" + good.substr(10), "line 1 names element 99, outside 1 to 8"},
       {"wrong element", "         2" + good.substr(10), "line 1: element 2 no longer holds point 1"},
-      {"weights of an unlocated point", good.substr(0, good.rfind('\n', good.size() - 2) + 1) + "        -1" +
-       firstline.substr(10), "line 4 gives weights to an unlocated point"},
+      {"weights of an unlocated point",
+       good.substr(0, good.rfind('\n', good.size() - 2) + 1) + "        -1" + firstline.substr(10),
+       "line 4 gives weights to an unlocated point"},
   };
   for (const Damage& d : damages) {
     testkit::writefile(cachepath(), d.text);
