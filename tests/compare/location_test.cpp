@@ -168,32 +168,6 @@ TEST(BrickBoxIndex, AnswersAsTheScanOnRandomMeshes) {
   }
 }
 
-TEST(BrickBoxIndex, SharedFaceGoesToTheLowerElement) {
-  // Two unit bricks side by side on x, numbered either way round.
-  RandomMesh m;
-  for (int k = 0; k < 2; ++k) {
-    for (int j = 0; j < 2; ++j) {
-      for (int i = 0; i < 3; ++i) {
-        m.x.push_back(i);
-        m.y.push_back(j);
-        m.z.push_back(k);
-      }
-    }
-  }
-  const std::vector<std::int32_t> left{1, 2, 5, 4, 7, 8, 11, 10}, right{2, 3, 6, 5, 8, 9, 12, 11};
-  for (const bool leftfirst : {true, false}) {
-    m.incidences = leftfirst ? left : right;
-    m.incidences.insert(m.incidences.end(), (leftfirst ? right : left).begin(), (leftfirst ? right : left).end());
-    const BrickMesh view = m.view();
-    const BrickBoxIndex index(view);
-    Point rst{};
-    EXPECT_EQ(index.find(Point{1, 0.5, 0.5}, rst), 1);
-    EXPECT_EQ(index.find(Point{0.5, 0.5, 0.5}, rst), leftfirst ? 1 : 2);
-    EXPECT_EQ(index.find(Point{2.00002, 0.5, 0.5}, rst), leftfirst ? 2 : 1);  // within the tolerance
-    EXPECT_EQ(index.find(Point{2.0001, 0.5, 0.5}, rst), -1);
-  }
-}
-
 // ---- The location cache ------------------------------------------------------------------------
 
 class LocationCache : public comparetest::CompareRun {

@@ -1083,7 +1083,8 @@ TEST_F(E2eComparisons, AllFourWriteTheirFilesInTheExitOrder) {
                 "      0.10000000E+00      0.16000000E+01      0.60000000E+01      0.25000000E+00"
                 "      0.10000000E+01      0.75000000E+00\n");
 
-  // The location cache: one 163-character line per point, the last point unlocated.
+  // The location cache: one 163-character line per point; the corner shared by all eight
+  // bricks goes to the first, the last point is unlocated.
   const std::vector<std::string> cache = splitlines(model.file("abco.ObsShape.txt"));
   ASSERT_EQ(cache.size(), 4U);
   for (const std::string& line : cache) EXPECT_EQ(line.size(), 163U) << line;
