@@ -171,10 +171,16 @@ void readbox(std::string_view instruction, double& xmin, double& xmax, double& y
   readreals(instruction, {&zmin, &zmax});
 }
 
-void readobservationwindow(std::string_view instruction) {
+// Each comparison keeps its own window, so a surface-water window never narrows the pm one.
+void readobservationwindow(std::string_view instruction, bool olf) {
   PlotData& pd = plot_data;
-  readbox(instruction, pd.xmin_trunc_h, pd.xmax_trunc_h, pd.ymin_trunc_h, pd.ymax_trunc_h, pd.zmin_trunc_h,
-          pd.zmax_trunc_h);
+  if (olf) {
+    readbox(instruction, pd.xmin_trunc_h_olf, pd.xmax_trunc_h_olf, pd.ymin_trunc_h_olf, pd.ymax_trunc_h_olf,
+            pd.zmin_trunc_h_olf, pd.zmax_trunc_h_olf);
+  } else {
+    readbox(instruction, pd.xmin_trunc_h, pd.xmax_trunc_h, pd.ymin_trunc_h, pd.ymax_trunc_h, pd.zmin_trunc_h,
+            pd.zmax_trunc_h);
+  }
 }
 
 bool sametext(std::string_view lcline, const std::string& instr) {
@@ -210,7 +216,7 @@ bool applydomaininstruction(DOMAIN& dom, std::string_view lcline, unsigned bit) 
   if (bit == kDomainPm) {
     if (lcline == kCompareHeads) {
       pd.compare_heads_3d_domain = true;
-      readobservationwindow(lcline);
+      readobservationwindow(lcline, false);
       return true;
     }
     if (lcline == kCompareGwTable) {
@@ -224,7 +230,7 @@ bool applydomaininstruction(DOMAIN& dom, std::string_view lcline, unsigned bit) 
   }
   if (bit == kDomainOlf && lcline == kCompareSurfaceWater) {
     pd.compare_surface_water_depth = true;
-    readobservationwindow(lcline);
+    readobservationwindow(lcline, true);
     return true;
   }
   return false;

@@ -96,15 +96,14 @@ void copylines(int in, int out, bool expand) {
   }
 }
 
-}  // namespace
-
-void find_node(double x, double y, double z, std::int32_t& node, const DOMAIN& dom) {
+// The nearest node to (x, y, z), or to (x, y) in plan, with the echo lines of the search.
+void nearestnode(double x, double y, double z, bool planar, std::int32_t& node, const DOMAIN& dom) {
   double best = kFar;
   const std::int32_t n = searchablenodes(dom);
   for (std::int32_t i = 1; i <= n; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
-    const double d = std::sqrt((dom.x[k] - x) * (dom.x[k] - x) + (dom.y[k] - y) * (dom.y[k] - y) +
-                               (dom.z[k] - z) * (dom.z[k] - z));
+    const double dz = planar ? 0.0 : dom.z[k] - z;
+    const double d = std::sqrt((dom.x[k] - x) * (dom.x[k] - x) + (dom.y[k] - y) * (dom.y[k] - y) + dz * dz);
     if (d < best) {
       best = d;
       node = i;
@@ -112,11 +111,22 @@ void find_node(double x, double y, double z, std::int32_t& node, const DOMAIN& d
   }
   echoline("");
   echoline("");
-  echoline(echoed("Target x, y, z", {x, y, z}));
+  echoline(planar ? echoed("Target x, y ", {x, y}) : echoed("Target x, y, z", {x, y, z}));
   if (node < 1 || node > n) return;  // no node to show
   const auto k = static_cast<std::size_t>(node - 1);
   echoline(echoed("Found x, y, z ", {dom.x[k], dom.y[k], dom.z[k]}));
-  echoline(echoed("Delta x, y, z ", {dom.x[k] - x, dom.y[k] - y, dom.z[k] - z}));
+  echoline(planar ? echoed("Delta x, y  ", {dom.x[k] - x, dom.y[k] - y})
+                  : echoed("Delta x, y, z ", {dom.x[k] - x, dom.y[k] - y, dom.z[k] - z}));
+}
+
+}  // namespace
+
+void find_node(double x, double y, double z, std::int32_t& node, const DOMAIN& dom) {
+  nearestnode(x, y, z, false, node, dom);
+}
+
+void find_node_xy(double x, double y, std::int32_t& node, const DOMAIN& dom) {
+  nearestnode(x, y, 0.0, true, node, dom);
 }
 
 void find_top_surface_node_from_xy(double x, double y, std::int32_t& node, const DOMAIN& dom) {

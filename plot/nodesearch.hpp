@@ -12,6 +12,8 @@ namespace kelpra {
 // node becomes the domain's node nearest to (x, y, z); ties keep the lower node number, and a
 // domain with no node nearer than 1e20 leaves node as given. The search is echoed.
 void find_node(double x, double y, double z, std::int32_t& node, const DOMAIN& dom);
+// The same by distance in plan, for points given in x and y only.
+void find_node_xy(double x, double y, std::int32_t& node, const DOMAIN& dom);
 
 // node becomes the highest node (largest z, ties to the lower layer) of the layered "pm" node
 // column nearest to (x, y) in plan. A mesh without a whole first layer (nz below 1 or fewer

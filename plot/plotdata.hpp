@@ -167,18 +167,23 @@ struct PlotData {
   bool compare_gwtable_elev = false;
   bool compare_deth2gwtable = false;
   bool compare_surface_water_depth = false;
+  // Observation windows: of the "pm" head comparison, and of the "olf" surface-water one.
   double xmin_trunc_h = 0.0, xmax_trunc_h = 0.0;
   double ymin_trunc_h = 0.0, ymax_trunc_h = 0.0;
   double zmin_trunc_h = 0.0, zmax_trunc_h = 0.0;
+  double xmin_trunc_h_olf = 0.0, xmax_trunc_h_olf = 0.0;
+  double ymin_trunc_h_olf = 0.0, ymax_trunc_h_olf = 0.0;
+  double zmin_trunc_h_olf = 0.0, zmax_trunc_h_olf = 0.0;
   bool observedheadsfileexists = false;
   bool observedgwtfileexists = false;
   bool observedd2gwtfileexists = false;
   bool observeddepthfileexists = false;
   std::int32_t nobs_head = 0;
   std::int32_t nobs_depth = 0;
+  // The observation set of the comparison being run: one entry per point.
   R8Vec xob, yob, zob, hob;
   I4Vec obs_el;
-  DynArray2D<double> basisfunctions;
+  std::vector<std::array<double, 8>> basisfunctions;
   bool plot_zone_isopach = false;
   bool plot_depthgrndsurf = false;
   bool interpd2wt = false;

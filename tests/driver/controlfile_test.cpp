@@ -363,11 +363,13 @@ TEST_F(ControlFileTest, ComparisonsBelongToTheirDomains) {
   EXPECT_FALSE(plot_data.compare_surface_water_depth);
   EXPECT_EQ(plot_data.ymax_trunc_h, 20.0);
   EXPECT_EQ(plot_data.zmin_trunc_h, -5.0);
-  // The surface-water comparison belongs to olf and sets the same window.
+  // The surface-water comparison belongs to olf and has a window of its own.
   readcontrol("end\nwrite olf domain file\ncompare surface water depth\n1 2\n3 4\n5 6\nend\n");
   EXPECT_TRUE(plot_data.compare_surface_water_depth);
-  EXPECT_EQ(plot_data.xmin_trunc_h, 1.0);
-  EXPECT_EQ(plot_data.zmax_trunc_h, 6.0);
+  EXPECT_EQ(plot_data.xmin_trunc_h_olf, 1.0);
+  EXPECT_EQ(plot_data.zmax_trunc_h_olf, 6.0);
+  EXPECT_EQ(plot_data.ymax_trunc_h, 20.0);
+  EXPECT_EQ(plot_data.zmin_trunc_h, -5.0);
 }
 
 TEST_F(ControlFileTest, LinesBeforeTheWriteLineArePassedOver) {

@@ -1,0 +1,294 @@
+// Local coordinates and weights in element boxes, the box grid against the element scan on
+// random meshes, and the location cache.
+#include "compare/location.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/errors.hpp"
+#include "support/fileunits.hpp"
+#include "tests/compare/comparetesting.hpp"
+#include "tests/kit/modelwriter.hpp"
+#include "tests/kit/process.hpp"
+
+namespace kelpra {
+namespace {
+
+using Point = std::array<double, 3>;
+
+struct BoxCase {
+  const char* what;
+  Point point;
+  std::int32_t flag;
+  Point rst;
+};
+
+// The box [0, 1] x [0, 2] x [1, 3], or the same flat on z (z = 1 only).
+TEST(BoxCoordinates, LocalCoordinatesAndTolerance) {
+  const Point lo{0, 0, 1}, hi{1, 2, 3}, flathi{1, 2, 1};
+  const BoxCase cases[] = {
+      {"centre", {0.5, 1, 2}, 0, {0, 0, 0}},
+      {"corner", {1, 2, 3}, 0, {1, 1, 1}},
+      {"low corner", {0, 0, 1}, 0, {-1, -1, -1}},
+      {"within the tolerance", {1.00002, 1, 2}, 0, {1.00004, 0, 0}},
+      {"beyond the tolerance", {1.00003, 1, 2}, -1, {1.00006, 0, 0}},
+      {"below on y", {0.5, -0.0002, 2}, -1, {0, -1.0002, 0}},
+  };
+  for (const BoxCase& c : cases) {
+    Point rst{};
+    std::int32_t flag = 7;
+    get_rst_from_xyz(kBrick8, 3, c.point, lo, hi, rst, flag);
+    EXPECT_EQ(flag, c.flag) << c.what;
+    for (std::size_t d = 0; d < 3; ++d) EXPECT_NEAR(rst[d], c.rst[d], 1e-12) << c.what << " axis " << d;
+  }
+  // A flat axis keeps its own slot with coordinate 0 and holds only points on its plane.
+  Point rst{};
+  std::int32_t flag = 7;
+  get_rst_from_xyz(kBrick8, 3, Point{0.75, 0.5, 1}, lo, flathi, rst, flag);
+  EXPECT_EQ(flag, 0);
+  EXPECT_EQ(rst, (Point{0.5, -0.5, 0}));
+  get_rst_from_xyz(kBrick8, 3, Point{0.75, 0.5, 1.0000001}, lo, flathi, rst, flag);
+  EXPECT_EQ(flag, -1);
+  // Another element kind is not evaluated.
+  rst = {7, 7, 7};
+  get_rst_from_xyz(64, 3, Point{9, 9, 9}, lo, hi, rst, flag);
+  EXPECT_EQ(flag, 0);
+  EXPECT_EQ(rst, (Point{7, 7, 7}));
+}
+
+TEST(BoxCoordinates, WeightsAtCentreAndCornersInterpolateLinearFields) {
+  std::array<double, 8> w{};
+  br8shp(1, Point{0, 0, 0}, w);
+  for (const double v : w) EXPECT_EQ(v, 0.125);
+  // Corner k of the weights: x, y, z signs.
+  const Point corners[] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
+                           {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
+  for (std::size_t k = 0; k < 8; ++k) {
+    const std::array<double, 4> rst{9, corners[k][0], corners[k][1], corners[k][2]};  // from slot 2
+    br8shp(2, rst, w);
+    for (std::size_t j = 0; j < 8; ++j) EXPECT_EQ(w[j], j == k ? 1.0 : 0.0) << k << ' ' << j;
+  }
+  // A field linear in r, s, t is reproduced anywhere in the box.
+  std::array<double, 8> nodal{};
+  for (std::size_t k = 0; k < 8; ++k) nodal[k] = 3 + 2 * corners[k][0] - corners[k][1] + 0.5 * corners[k][2];
+  br8shp(1, Point{0.3, -0.7, 0.9}, w);
+  EXPECT_NEAR(dfe_interp(w, nodal), 3 + 0.6 + 0.7 + 0.45, 1e-14);
+  EXPECT_EQ(linf(-1), 0.0);
+  EXPECT_EQ(linf(0.5), 0.75);
+}
+
+// ---- The grid against the scan ---------------------------------------------------------------
+
+struct RandomMesh {
+  std::vector<double> x, y, z;
+  std::vector<std::int32_t> incidences;
+  BrickMesh view() const { return {x, y, z, incidences, static_cast<std::int32_t>(incidences.size() / 8)}; }
+};
+
+// A jittered block grid (boxes overlap), its elements in random order, with flat elements,
+// repeated elements, one element over the whole mesh and one with a node at infinity.
+RandomMesh randommesh(std::mt19937_64& rng, int nx, int ny, int nz) {
+  RandomMesh m;
+  std::uniform_real_distribution<double> jitter(-0.3, 0.3);
+  auto node = [&](int i, int j, int k) { return k * (nx + 1) * (ny + 1) + j * (nx + 1) + i + 1; };
+  for (int k = 0; k <= nz; ++k) {
+    for (int j = 0; j <= ny; ++j) {
+      for (int i = 0; i <= nx; ++i) {
+        // Nodes on the outer faces stay in place, so some boxes meet exactly.
+        const bool inner = i > 0 && i < nx && j > 0 && j < ny;
+        m.x.push_back(i + (inner ? jitter(rng) : 0));
+        m.y.push_back(j + (inner ? jitter(rng) : 0));
+        m.z.push_back(k * 0.5 + (inner ? jitter(rng) / 2 : 0));
+      }
+    }
+  }
+  std::vector<std::array<std::int32_t, 8>> elements;
+  for (int k = 0; k < nz; ++k) {
+    for (int j = 0; j < ny; ++j) {
+      for (int i = 0; i < nx; ++i) {
+        elements.push_back({node(i, j, k), node(i + 1, j, k), node(i + 1, j + 1, k), node(i, j + 1, k),
+                            node(i, j, k + 1), node(i + 1, j, k + 1), node(i + 1, j + 1, k + 1),
+                            node(i, j + 1, k + 1)});
+      }
+    }
+  }
+  std::shuffle(elements.begin(), elements.end(), rng);
+  // Flat on z: the bottom face of the mesh twice (its nodes lie at z = 0 exactly).
+  elements.push_back({node(0, 0, 0), node(1, 0, 0), node(1, 1, 0), node(0, 1, 0), node(0, 0, 0), node(1, 0, 0),
+                      node(1, 1, 0), node(0, 1, 0)});
+  elements.insert(elements.begin() + static_cast<std::ptrdiff_t>(elements.size() / 3), elements[elements.size() / 2]);
+  elements.push_back({node(0, 0, 0), node(nx, 0, 0), node(nx, ny, 0), node(0, ny, 0), node(0, 0, nz), node(nx, 0, nz),
+                      node(nx, ny, nz), node(0, ny, nz)});
+  m.x.push_back(std::numeric_limits<double>::infinity());
+  m.y.push_back(1);
+  m.z.push_back(0.5);
+  const auto far = static_cast<std::int32_t>(m.x.size());
+  elements.push_back(
+      {node(0, 0, 0), far, node(1, 1, 0), node(0, 1, 0), node(0, 0, 1), far, node(1, 1, 1), node(0, 1, 1)});
+  for (const auto& e : elements) m.incidences.insert(m.incidences.end(), e.begin(), e.end());
+  return m;
+}
+
+TEST(BrickBoxIndex, AnswersAsTheScanOnRandomMeshes) {
+  std::mt19937_64 rng(17);
+  const int sizes[][3] = {{1, 1, 1}, {3, 2, 2}, {6, 5, 3}, {24, 20, 6}};
+  for (const auto& size : sizes) {
+    const RandomMesh mesh = randommesh(rng, size[0], size[1], size[2]);
+    const BrickMesh view = mesh.view();
+    const BrickBoxIndex index(view);
+    std::vector<Point> points;
+    std::uniform_real_distribution<double> ux(-0.2, size[0] + 0.2), uy(-0.2, size[1] + 0.2),
+        uz(-0.1, size[2] * 0.5 + 0.1);
+    for (int i = 0; i < 3000; ++i) points.push_back({ux(rng), uy(rng), uz(rng)});
+    // Nodes (shared corners), points just off them, and points no box can hold.
+    for (std::size_t n = 0; n + 1 < mesh.x.size(); ++n) {
+      points.push_back({mesh.x[n], mesh.y[n], mesh.z[n]});
+      points.push_back({mesh.x[n] + 1e-5, mesh.y[n] - 3e-5, mesh.z[n]});
+    }
+    points.push_back({std::nan(""), 0.5, 0.25});
+    points.push_back({1e300, -1e300, 0});
+    std::size_t found = 0;
+    for (const Point& p : points) {
+      Point a{}, b{};
+      const std::int32_t scanned = scanbricks(view, p, a);
+      const std::int32_t indexed = index.find(p, b);
+      ASSERT_EQ(indexed, scanned) << p[0] << ' ' << p[1] << ' ' << p[2];
+      if (scanned > 0) {
+        EXPECT_EQ(a, b);
+        ++found;
+      }
+    }
+    EXPECT_GT(found, points.size() / 4);
+  }
+}
+
+// ---- The location cache ------------------------------------------------------------------------
+
+class LocationCache : public comparetest::CompareRun {
+ protected:
+  void SetUp() override {
+    CompareRun::SetUp();
+    pm = pmdomain(testkit::layeredmesh(2, 2, 3));
+    points({{0.5, 0.5, 0.5}, {1, 1, 1}, {1.5, 1.25, 1.5}, {5, 5, 5}});
+  }
+  static void points(const std::vector<Point>& p) {
+    plot_data.xob.clear();
+    plot_data.yob.clear();
+    plot_data.zob.clear();
+    for (const Point& q : p) {
+      plot_data.xob.push_back(q[0]);
+      plot_data.yob.push_back(q[1]);
+      plot_data.zob.push_back(q[2]);
+    }
+    plot_data.nobs_head = static_cast<std::int32_t>(p.size());
+  }
+  // Runs the location step; returns what went to the screen and, in warnings, to stderr.
+  std::pair<std::string, std::string> locate() {
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    obs_points_shape(pm);
+    std::string out = ::testing::internal::GetCapturedStdout();
+    return {out, ::testing::internal::GetCapturedStderr()};
+  }
+  std::string cache() const { return testkit::readfile(cachepath()); }
+  std::filesystem::path cachepath() const { return dir.path() / "abco.ObsShape.txt"; }
+
+  DOMAIN pm;
+};
+
+const std::string kQuarter = "  0.12500000000    ";
+const std::string kZero = "   0.0000000000    ";
+const std::string kOne = "   1.0000000000    ";
+const std::string kUnlocated = "   -1.0000000000    ";
+
+TEST_F(LocationCache, SearchWritesTheCacheAndALaterRunReadsIt) {
+  const auto [out, err] = locate();
+  EXPECT_EQ(out,
+            "Evaluating shape functions at XYZ observation locations\nThis might take several minutes...\n"
+            "           1  of           4  observation points\n           2  of           4  observation points\n"
+            "           3  of           4  observation points\n           4  of           4  observation points\n");
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(plot_data.obs_el, (std::vector<std::int32_t>{1, 1, 8, -1}));
+  std::string expected = "         1 ";
+  for (int k = 0; k < 8; ++k) expected += kQuarter;
+  expected += "\n         1 ";
+  for (int k = 0; k < 8; ++k) expected += k == 6 ? kOne : kZero;
+  expected += "\n         8 ";
+  // r = 0, s = -0.5, t = 0: weights 0.1875 on the y-minimum side, 0.0625 on the other.
+  for (int k = 0; k < 8; ++k) expected += k % 4 < 2 ? "  0.18750000000    " : "  0.62500000000E-01";
+  expected += "\n        -1 ";
+  for (int k = 0; k < 8; ++k) expected += " " + kUnlocated.substr(2);
+  EXPECT_EQ(cache(), expected + "\n");
+  EXPECT_FALSE(std::filesystem::exists(cachepath().string() + ".tmp"));
+
+  plot_data.obs_el.clear();
+  plot_data.basisfunctions.clear();
+  const auto [again, againerr] = locate();
+  EXPECT_EQ(again, "");
+  EXPECT_EQ(againerr, "");
+  EXPECT_EQ(plot_data.obs_el, (std::vector<std::int32_t>{1, 1, 8, -1}));
+  EXPECT_EQ(plot_data.basisfunctions[2][0], 0.1875);
+  EXPECT_EQ(plot_data.basisfunctions[3][5], -1.0);
+}
+
+// Each damaged or stale cache is warned of, and replaced by the result of a new search.
+TEST_F(LocationCache, UnfitCacheIsSearchedAgainAndRewritten) {
+  locate();
+  const std::string good = cache();
+  const std::string firstline = good.substr(0, good.find('\n') + 1);
+  struct Damage {
+    const char* what;
+    std::string text;
+    std::string reason;
+  };
+  const Damage damages[] = {
+      {"truncated", good.substr(0, good.rfind('\n', good.size() - 2) + 1), "it holds 3 lines for 4 observation points"},
+      {"too long", good + firstline, "it holds more lines than the 4 observation points"},
+      {"garbage", "not a cache\n", "line 1 does not fit the layout"},
+      {"element out of range", "        99" + good.substr(10), "line 1 names element 99, outside 1 to 8"},
+      {"wrong element", "         2" + good.substr(10), "line 1: element 2 no longer holds point 1"},
+      {"weights of an unlocated point",
+       good.substr(0, good.rfind('\n', good.size() - 2) + 1) + "        -1" + firstline.substr(10),
+       "line 4 gives weights to an unlocated point"},
+  };
+  for (const Damage& d : damages) {
+    testkit::writefile(cachepath(), d.text);
+    const auto [out, err] = locate();
+    EXPECT_NE(err.find("do not fit the observation points and the mesh: " + d.reason + ".\nThe points are located"),
+              std::string::npos)
+        << d.what << err;
+    EXPECT_NE(out.find("4  of           4  observation points"), std::string::npos) << d.what;
+    EXPECT_EQ(cache(), good) << d.what;
+  }
+  // The mesh moved under the cache: the first point is now in another element.
+  for (double& x : pm.x) x -= 0.75;
+  const auto [out, err] = locate();
+  EXPECT_NE(err.find("line 1: element 1 no longer holds point 1"), std::string::npos) << err;
+  EXPECT_EQ(plot_data.obs_el[0], 2);
+  EXPECT_NE(cache(), good);
+  // Weights that no longer match the point are stale too.
+  const std::string moved = cache();
+  points({{0.45, 0.5, 0.5}});
+  testkit::writefile(cachepath(), moved.substr(0, moved.find('\n') + 1));
+  const auto [out2, err2] = locate();
+  EXPECT_NE(err2.find("line 1: the weights no longer match point 1 in element 2"), std::string::npos) << err2;
+}
+
+TEST_F(LocationCache, NoPointLeavesAnEmptyCache) {
+  points({});
+  const auto [out, err] = locate();
+  EXPECT_EQ(out, "Evaluating shape functions at XYZ observation locations\nThis might take several minutes...\n");
+  EXPECT_EQ(cache(), "");
+  EXPECT_TRUE(plot_data.obs_el.empty());
+  // The empty cache fits no point: read again without a search.
+  EXPECT_EQ(locate().first, "");
+}
+
+}  // namespace
+}  // namespace kelpra
