@@ -100,6 +100,38 @@ void tvtopozoneread(DOMAIN& dom);
 KELPRA_FILE_QUANTITIES(KELPRA_DECLARE_FILE_QUANTITY)
 #undef KELPRA_DECLARE_FILE_QUANTITY
 
+// ---- Groups of files, one initialiser and one reader each --------------------------------------
+// Evapotranspiration of "olf" (surface) and of "pm" (3-D): each file on its own.
+void etinit(DOMAIN& dom);
+void etread(DOMAIN& dom);
+void et3dinit(DOMAIN& dom);
+void et3dread(DOMAIN& dom);
+// Exchange fluxes, each file on its own; a partner file missing at the first time switches
+// that exchange off for the run.
+void exchfluxinit(DOMAIN& dom);
+void exchfluxread(DOMAIN& dom);
+// Rain and snow of "olf" (files without a domain name) and water age: a group is available
+// when any member was registered, and only registered members are read or shared later.
+void rainsnowmeltinit(DOMAIN& dom);
+void rainsnowmeltread(DOMAIN& dom);
+void waterageinit(DOMAIN& dom);
+void waterageread(DOMAIN& dom);
+
+// ---- Element properties ----------------------------------------------------------------------
+// Read once, from the files of output time 1 whatever the first time of the run, and shared
+// with zone 1 by every later zone. The Peclet readers (current time's file) are not called in
+// a run.
+void pecletinit(DOMAIN& dom);
+void pecletread(DOMAIN& dom);
+void diffpecletinit(DOMAIN& dom);
+void diffpecletread(DOMAIN& dom);
+// Full tensor or three principal components, as the file's header description says.
+void elemkinit(DOMAIN& dom);
+#define KELPRA_ELEMENT_PROPERTIES(X) X(elempor) X(elemstor) X(elemtort) X(elemibedfraction) X(elemvolume)
+#define KELPRA_DECLARE_ELEMENT_PROPERTY(q) void q##init(DOMAIN& dom);
+KELPRA_ELEMENT_PROPERTIES(KELPRA_DECLARE_ELEMENT_PROPERTY)
+#undef KELPRA_DECLARE_ELEMENT_PROPERTY
+
 // The cut-off wall markers of nodes and elements, read at the first time only.
 void cutoffwallinit(DOMAIN& dom);
 

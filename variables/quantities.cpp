@@ -1,13 +1,18 @@
 // The quantities read from one result file per output time: nodal and element scalars,
-// element vectors and the cut-off wall markers, one row each.
+// element vectors and the cut-off wall markers, one row each; and the engine that handles
+// every row.
 #include "variables/quantities.hpp"
 
 #include <algorithm>
+#include <span>
+#include <string>
 
 #include "plot/readservices.hpp"
+#include "plot/resultaccess.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/textview.hpp"
 #include "support/units.hpp"
 
 namespace kelpra {
@@ -28,21 +33,27 @@ template <class T>
 void readmembers(const Quantity& q, DOMAIN& dom, std::int32_t n, const std::string& fname) {
   std::vector<T>& a = arrayof<T>(dom, q.members[0]);
   if constexpr (std::is_same_v<T, std::int32_t>) {
-    if (q.count != 1) fatalerror("Integer quantity " + std::string(q.root) + " with several components.");
-    read_ivar4(n, fname, a);
+    if (q.count == 1) return read_ivar4(n, fname, a);
   } else {
     constexpr bool single = std::is_same_v<T, float>;
+    const auto at = [&](std::size_t k) -> std::vector<T>& { return arrayof<T>(dom, q.members[k]); };
     if (q.count == 1) {
       if constexpr (single) read_var4(n, fname, a); else read_var8(n, fname, a);
-    } else if (q.count == 2) {
-      std::vector<T>& b = arrayof<T>(dom, q.members[1]);
-      if constexpr (single) read_2d_vec4(n, fname, a, b); else read_2d_vec8(n, fname, a, b);
-    } else {
-      std::vector<T>& b = arrayof<T>(dom, q.members[1]);
-      std::vector<T>& c = arrayof<T>(dom, q.members[2]);
-      if constexpr (single) read_vec4(n, fname, a, b, c); else read_vec8(n, fname, a, b, c);
+      return;
+    }
+    if (q.count == 2) {
+      if constexpr (single) read_2d_vec4(n, fname, a, at(1)); else read_2d_vec8(n, fname, a, at(1));
+      return;
+    }
+    if (q.count == 3) {
+      if constexpr (single) read_vec4(n, fname, a, at(1), at(2)); else read_vec8(n, fname, a, at(1), at(2));
+      return;
+    }
+    if constexpr (!single) {
+      if (q.count == 6) return read_tensor8(n, fname, {&a, &at(1), &at(2), &at(3), &at(4), &at(5)});
     }
   }
+  fatalerror("Quantity " + std::string(q.root) + " with " + std::to_string(q.count) + " components has no reader.");
 }
 
 void readfile(const Quantity& q, DOMAIN& dom, const std::string& fname) {
@@ -55,14 +66,48 @@ void readfile(const Quantity& q, DOMAIN& dom, const std::string& fname) {
 }
 
 std::span<const QuantityMember> membersof(const Quantity& q) {
-  return std::span<const QuantityMember>(q.members).first(static_cast<std::size_t>(std::clamp(q.count, 1, 3)));
+  return std::span<const QuantityMember>(q.members).first(static_cast<std::size_t>(std::clamp(q.count, 1, 6)));
+}
+
+// A later time's file: its values, and the cell-centred marks of the zone written next.
+void loadfile(const Quantity& q, DOMAIN& dom, const std::string& fname) {
+  readfile(q, dom, fname);
+  if (q.cellcentred) {
+    for (const QuantityMember& m : membersof(q)) markcellcentred(dom, dom.*m.var);
+  }
+}
+
+// The quantity's file at the current output time, or the one its initialiser reads.
+const std::string& filenameof(const Quantity& q, const DOMAIN& dom, bool first) {
+  if (q.filename == FileName::domain || (q.filename == FileName::firstindex && !first)) {
+    return quantityfilename(q.root, dom);
+  }
+  plot_data.filename = std::string(trimview(plot_data.prefix));
+  plot_data.filename += q.root;
+  if (q.filename == FileName::nodomain) {
+    plot_data.filename += plot_data.nfs;
+  } else {
+    plot_data.filename += trimview(dom.name);
+    plot_data.filename += '.';
+    plot_data.filename += outputtimeindex(1);
+  }
+  return plot_data.filename;
 }
 
 }  // namespace
 
-void quantityinit(const Quantity& q, DOMAIN& dom) {
-  if (!checkquantityfile(q.root, dom, dom.*q.avail)) return;
-  const std::string fname = plot_data.filename;
+bool quantityfirstfile(const Quantity& q, DOMAIN& dom) {
+  bool& avail = dom.*q.avail;
+  filenameof(q, dom, true);
+  if (q.filename == FileName::firstindex) {
+    avail = fileexists(plot_data.filename);
+  } else {
+    checkfileinit(plot_data.filename, avail);
+  }
+  return avail;
+}
+
+void quantitysetup(const Quantity& q, DOMAIN& dom, const std::string& fname) {
   const std::int32_t n = std::max(q.cellcentred ? dom.ne : dom.nn, 0);
   for (const QuantityMember& m : membersof(q)) {
     std::visit([&](auto field) { allocatearray(dom.*field, n, q.allocation); }, m.values);
@@ -85,23 +130,34 @@ void quantityinit(const Quantity& q, DOMAIN& dom) {
   }
 }
 
+void quantityinit(const Quantity& q, DOMAIN& dom) {
+  if (!quantityfirstfile(q, dom)) return;
+  const std::string fname = plot_data.filename;
+  quantitysetup(q, dom, fname);
+}
+
+void quantityload(const Quantity& q, DOMAIN& dom) { loadfile(q, dom, filenameof(q, dom, false)); }
+
+void quantityshare(const Quantity& q, DOMAIN& dom) {
+  for (const QuantityMember& m : membersof(q)) sharewithzone1(dom, dom.*m.var, q.cellcentred);
+}
+
+bool quantityregistered(const Quantity& q, const DOMAIN& dom) { return dom.*q.members[0].var > 0; }
+
 void quantityread(const Quantity& q, DOMAIN& dom) {
   if (q.found == nullptr) fatalerror("Time-invariant quantity " + std::string(q.root) + " has no reader.");
   bool& found = dom.*q.found;
-  quantityfilename(q.root, dom);
+  filenameof(q, dom, false);
   if (q.retry) {
     checkfileinit(plot_data.filename, found);
   } else {
     found = fileexists(plot_data.filename);
   }
   if (found) {
-    readfile(q, dom, plot_data.filename);
-    if (q.cellcentred) {
-      for (const QuantityMember& m : membersof(q)) markcellcentred(dom, dom.*m.var);
-    }
-    return;
+    loadfile(q, dom, plot_data.filename);  // in append mode perhaps the first output time's file
+  } else {
+    quantityshare(q, dom);
   }
-  for (const QuantityMember& m : membersof(q)) sharewithzone1(dom, dom.*m.var, q.cellcentred);
 }
 
 namespace rows {

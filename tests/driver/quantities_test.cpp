@@ -1,6 +1,6 @@
 // The quantities of the output-variable handlers on a model that holds every one of their
 // files for every domain: data-set order, values read back, later zones with files missing,
-// common-node domains and append mode; both writer back ends.
+// element properties read once, common-node domains and append mode; both writer back ends.
 #include "tests/driver/plotsetup_fixture.hpp"
 
 namespace kelpra {
@@ -8,8 +8,12 @@ namespace {
 
 enum class Kind { r4, r8, i4, computed };
 
+// The third time of a row: its file left out every other row, or as stated.
+enum class At3 { byparity, read, missing, shared };  // shared: the group's deciding file is missing
+
 // One quantity file of one domain and the variables it becomes, in data-set order. Computed
-// rows write no file; static rows are read at the first time only.
+// rows write no file; static rows are read once, from the file of output time 1. A root
+// ending in "." names files without the domain.
 struct Row {
   std::string domain;
   std::string root;
@@ -17,7 +21,13 @@ struct Row {
   std::vector<std::string> names;
   bool cellcentred = false;
   bool isstatic = false;
+  At3 at3 = At3::byparity;
 };
+
+const std::vector<std::string> kPeclet = {"Peclet x", "Peclet y", "Peclet z"};
+const std::vector<std::string> kDiffPeclet = {"DiffPeclet x", "DiffPeclet y", "DiffPeclet z"};
+const std::vector<std::string> kTensor = {"Kxx", "Kyy", "Kzz", "Kxy", "Kyz", "Kzx"};
+const std::vector<std::string> kPrincipal = {"Kxx", "Kyy", "Kzz"};
 
 const std::vector<Row> kRows = {
     {"pm", "wall_node", Kind::i4, {"Wall Node Number"}, false, true},
@@ -37,15 +47,33 @@ const std::vector<Row> kRows = {
     {"pm", "tv_por", Kind::r4, {"Time Varying Porosity"}, true},
     {"pm", "tv_stor", Kind::r8, {"Time Varying SpStor"}, true},
     {"pm", "mine_advance", Kind::i4, {"mine_advance"}, true},
+    {"pm", "Peclet", Kind::r4, kPeclet, true, true},
+    {"pm", "DiffPeclet", Kind::r4, kDiffPeclet, true, true},
+    {"pm", "ElemK", Kind::r8, kTensor, true, true},
+    {"pm", "ElemPor", Kind::r4, {"Porosity"}, true, true},
+    {"pm", "ElemStor", Kind::r8, {"SpStor"}, true, true},
+    {"pm", "ElemTort", Kind::r8, {"Tortuosity"}, true, true},
+    {"pm", "ElemIbedFraction", Kind::r8, {"ElemIbedFraction"}, true, true},
+    {"pm", "ElemVolume", Kind::r8, {"Volume"}, true, true},
     {"pm", "permafrost", Kind::r4, {"Permafrost"}, true},
+    {"pm", "ETPmEvap3D", Kind::r8, {"3D Subsurface evaporation"}},
+    {"pm", "ETPmTranspire3D", Kind::r8, {"3D Subsurface transpiration"}},
+    {"pm", "ExchFlux", Kind::r4, {"Exchange flux"}},
+    {"pm", "DualExchFlux", Kind::r4, {"Dual exchange flux"}},
+    {"pm", "ExchFlux_pm2", Kind::r4, {"Exchange flux Pm"}},
+    {"pm", "ExchFlux_olf2", Kind::r4, {"Exchange flux Olf"}},
     {"pm", "fluid_density", Kind::r8, {"Fluid Density"}},
+    {"pm", "water_age", Kind::r8, {"Water Age"}, false, false, At3::missing},
+    {"pm", "water_age_ratio", Kind::r8, {"Water Age Ratio"}, false, false, At3::read},
     {"pm", "lp", Kind::r8, {"LocationProbability"}, true},
     {"dual", "sat", Kind::r4, {"Sat"}},
     {"dual", "ice_sat", Kind::r4, {"IceSatDual"}},
     {"dual", "v", Kind::r4, {"Vx", "Vy", "Vz"}, true},
     {"dual", "permafrost", Kind::r4, {"Permafrost"}, true},
+    {"dual", "ExchFlux", Kind::r4, {"Exchange flux"}},
     {"frac", "sat", Kind::r4, {"Sat"}},
     {"frac", "v", Kind::r4, {"Vx", "Vy", "Vz"}, true},
+    {"frac", "ElemVolume", Kind::r8, {"Volume"}, true, true},
     {"frac", "permafrost", Kind::r4, {"Permafrost"}, true},
     {"frac", "", Kind::computed, {"Aperture"}},
     {"olf", "wall_node", Kind::i4, {"Wall Node Number"}, false, true},
@@ -54,10 +82,21 @@ const std::vector<Row> kRows = {
     {"olf", "flow_rate", Kind::r8, {"Flow Rate"}},
     {"olf", "v", Kind::r4, {"Vx", "Vy", "Vz"}, true},
     {"olf", "friction", Kind::r8, {"nx", "ny"}, true},
+    {"olf", "ElemK", Kind::r8, kPrincipal, true, true},
     {"olf", "permafrost", Kind::r4, {"Permafrost"}, true},
     {"olf", "flux", Kind::r8, {"Specified Flux"}},
     {"olf", "Rain", Kind::r8, {"Rain"}},
     {"olf", "PET", Kind::r8, {"nodal PET"}},
+    {"olf", "ETEvap", Kind::r8, {"Surface water evaporation"}},
+    {"olf", "ETPmEvap", Kind::r8, {"Subsurface evaporation"}},
+    {"olf", "ETPmTranspire", Kind::r8, {"Subsurface transpiration"}},
+    {"olf", "ETActual", Kind::r8, {"Actual ET"}},
+    {"olf", "snowdepth.", Kind::r8, {"Snowdepth"}, true, false, At3::missing},
+    {"olf", "snowmelt.", Kind::r8, {"Snowmelt"}, true, false, At3::shared},
+    {"olf", "liquid_p.", Kind::r8, {"Liquid precipitation"}, true, false, At3::shared},
+    {"olf", "solid_p.", Kind::r8, {"Solid precipitation"}, true, false, At3::shared},
+    {"olf", "snowcover.", Kind::r8, {"Snow cover Elevation"}, false, false, At3::shared},
+    {"olf", "ExchFlux_pm2", Kind::r4, {"Exchange flux Pm"}},
     {"chan", "incised_head", Kind::r8, {"Incised Head"}},
     {"chan", "max_depth", Kind::r8, {"MaxDepth"}},
     {"chan", "v", Kind::r4, {"Vx", "Vy", "Vz"}, true},
@@ -102,8 +141,11 @@ class Quantities : public PlotSetupBackEnds {
   void write(std::size_t r, int n) {
     const Row& row = kRows[r];
     const std::int32_t count = countof(record(row.domain), row);
-    const auto path = model_.resultpath(row.root, row.domain, n);
-    const std::string text = timeof(n) + " " + row.root;
+    const auto path = row.root.ends_with('.') ? model_.path("o." + row.root + plot_data.nfs)
+                                              : model_.resultpath(row.root, row.domain, n);
+    // A conductivity file's description gives its form: 3 for the full tensor.
+    const std::string description = row.root != "ElemK" ? row.root : row.names.size() == 6 ? "3 tensor" : "1";
+    const std::string text = timeof(n) + " " + description;
     if (row.kind == Kind::i4) {
       std::vector<std::int32_t> v;
       for (const double x : filevalues(r, 0, n, count)) v.push_back(static_cast<std::int32_t>(x * 8));
@@ -140,8 +182,12 @@ class Quantities : public PlotSetupBackEnds {
   testkit::LayeredMesh mesh_;
 };
 
-// Rows whose file is left out at the third time (static rows have none after the first).
-bool missingatthree(std::size_t r) { return r % 2 == 1; }
+// Rows whose file is left out at the third time (static rows have none after the first),
+// and rows whose variables the third zone shares.
+bool missingatthree(std::size_t r) {
+  return kRows[r].at3 == At3::missing || (kRows[r].at3 == At3::byparity && r % 2 == 1);
+}
+bool sharedatthree(std::size_t r) { return missingatthree(r) || kRows[r].at3 == At3::shared; }
 
 TEST_P(Quantities, EveryFileOfEveryDomainInDataSetOrderAndSharedWhenMissing) {
   model();
@@ -152,6 +198,7 @@ TEST_P(Quantities, EveryFileOfEveryDomainInDataSetOrderAndSharedWhenMissing) {
     if (kRows[r].kind == Kind::computed) continue;
     for (int n = 1; n <= 3; ++n) {
       if ((kRows[r].isstatic && n > 1) || (n == 3 && missingatthree(r))) continue;
+      plot_data.nfs = outputtimeindex(n);
       write(r, n);
     }
   }
@@ -174,7 +221,7 @@ TEST_P(Quantities, EveryFileOfEveryDomainInDataSetOrderAndSharedWhenMissing) {
         const auto v = static_cast<std::size_t>(varindex(f, row.names[c]));
         for (int n = 1; n <= 3; ++n) {
           const TecplotZone& z = f.zones[static_cast<std::size_t>(n - 1)];
-          const bool shared = n > 1 && (row.isstatic || (n == 3 && missingatthree(r)));
+          const bool shared = n > 1 && (row.isstatic || (n == 3 && sharedatthree(r)));
           EXPECT_EQ(z.sharezone[v], shared ? 0 : -1) << n;
           EXPECT_EQ(z.cellcentred[v], row.cellcentred) << n;
           EXPECT_EQ(z.values[v], expected(r, c, shared ? 1 : n)) << n;
@@ -182,10 +229,15 @@ TEST_P(Quantities, EveryFileOfEveryDomainInDataSetOrderAndSharedWhenMissing) {
       }
     }
   }
-  // The temperature is shown in degrees Celsius.
+  // The temperature is shown in degrees Celsius; the dual continuum's own exchange flux is a
+  // volume rate.
   const TecplotFile pm = readback("pm");
   EXPECT_EQ(unitsof(pm, varindex(pm, "Temperature")), "(deg C)");
   EXPECT_EQ(unitsof(pm, varindex(pm, "Fluid Density")), "(kg m^-3)");
+  EXPECT_EQ(unitsof(pm, varindex(pm, "Exchange flux")), "(m s^-1)");
+  EXPECT_EQ(unitsof(pm, varindex(pm, "Volume")), "(m^3)");
+  const TecplotFile dual = readback("dual");
+  EXPECT_EQ(unitsof(dual, varindex(dual, "Exchange flux")), "(m^3 s^-1)");
 }
 
 // A common-node "olf" takes heads from "pm" and reads its own maximum depths (right after
@@ -209,6 +261,33 @@ TEST_P(Quantities, CommonNodeSurfaceReadsItsOwnNodalQuantities) {
   EXPECT_EQ(f.zones[1].values[8], (Values{21, 22, 23, 24, 25, 26}));
   // The heads are the top layer's pm heads.
   EXPECT_EQ(f.zones[1].values[5], pick(headsat(mesh_.z, 2), {13, 14, 15, 16, 17, 18}));
+}
+
+// A time window that starts at output time 5, index width 6: the element properties still
+// come from the files of output time 1 and land in the first zone, a property file of time 5
+// alone is never read, and three principal conductivities are shared as three.
+TEST_P(Quantities, ElementPropertiesOfOutputTimeOneWhateverTheFirstTime) {
+  mesh_ = model_.pm(2, 1, 3);
+  create();
+  plot_data.outputtimeindexwidth = 6;
+  plot_data.nfilestart = 5;
+  const auto file = [&](const std::string& root, int n) { return model_.resultpath(root, "pm", n, 6); };
+  testkit::writeresult_r4(file("ElemPor", 1), "1.5 por", std::vector<float>(4, 0.25f));
+  testkit::writeresult_r8(file("ElemK", 1), "1.5 1 principal", std::vector<Values>(3, Values{1, 2, 3, 4}));
+  testkit::writeresult_r8(file("ElemStor", 5), "5.5 stor", Values(4, 0.5));
+  ASSERT_NO_THROW(run(6, 5));
+  const TecplotFile f = readback("pm");
+  expectcomplete(f, "pm");
+  std::vector<std::string> names = meshvariables("pm");
+  names.insert(names.end(), {"Kxx", "Kyy", "Kzz", "Porosity"});
+  ASSERT_EQ(f.variables, names);
+  ASSERT_EQ(f.zones.size(), 2u);
+  EXPECT_EQ(f.zones[0].solutiontime, 5.5);
+  for (std::size_t v = 7; v < names.size(); ++v) {
+    EXPECT_EQ(f.zones[0].values[v], v == 10 ? Values(4, 0.25) : (Values{1, 2, 3, 4})) << names[v];
+    EXPECT_EQ(f.zones[1].sharezone[v], 0) << names[v];
+    EXPECT_TRUE(f.zones[1].cellcentred[v]) << names[v];
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, Quantities, ::testing::Bool(), backendname);

@@ -1,5 +1,5 @@
-// Heads, topography and zones on small hand-made domains with result files written by the
-// test model writer.
+// Heads, topography, zones, depths, groups of files and element properties on small
+// hand-made domains with result files written by the test model writer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 #include "variables/handlers.hpp"
@@ -252,6 +253,157 @@ TEST_F(Handlers, DepthsFollowTheNodeColumnsOfWholeLayers) {
     EXPECT_NE(err.find("do not form " + std::to_string(c.nz) + " node layers"), std::string::npos) << err;
     depth2gwtread(odd);  // nothing was set up: nothing to share
     EXPECT_TRUE(odd.pendingshare.empty());
+  }
+}
+
+
+// ---- Groups of files and element properties -------------------------------------------------
+
+// The share marks of the zone written next, one per variable.
+std::vector<std::uint8_t> shares(const DOMAIN& dom) {
+  std::vector<std::uint8_t> marks = dom.pendingshare;
+  marks.resize(static_cast<std::size_t>(dom.nvar), 0);
+  return marks;
+}
+using Marks = std::vector<std::uint8_t>;
+
+// Files on their own: a file first there later is never looked for, a missing one alone is
+// shared; exchange partners missing at the first time stay switched off.
+TEST_F(Handlers, EvapotranspirationAndExchangeFilesStandOnTheirOwn) {
+  DOMAIN olf = domain("olf", {0.0});
+  testkit::writeresult_r8(result("ETPmEvap_", "olf", "0001"), "1.0 e", std::vector<double>{1});
+  testkit::writeresult_r8(result("ETActual_", "olf", "0001"), "1.0 a", std::vector<double>{3});
+  etinit(olf);
+  EXPECT_EQ(olf.varlist, "\"Subsurface evaporation\",\"Actual ET\"");
+  DOMAIN pm = domain("pm", {0.0});
+  testkit::writeresult_r4(result("ExchFlux_olf2_", "pm", "0001"), "1.0 x", std::vector<float>{1});
+  exchfluxinit(pm);
+  EXPECT_EQ(pm.varlist, "\"Exchange flux Olf\"");
+  EXPECT_FALSE(pm.dualexchfluxon || pm.exchfluxpmon);
+  EXPECT_TRUE(pm.exchfluxolfon);
+
+  plot_data.nfs = "0002";
+  for (const char* root : {"ETEvap_", "ETPmEvap_"}) {
+    testkit::writeresult_r8(result(root, "olf", "0002"), "2.0 e", std::vector<double>{5});
+  }
+  for (const char* root : {"ExchFlux_", "DualExchFlux_", "ExchFlux_pm2_", "ExchFlux_olf2_"}) {
+    testkit::writeresult_r4(result(root, "pm", "0002"), "2.0 x", std::vector<float>{2});
+  }
+  etread(olf);
+  exchfluxread(pm);
+  EXPECT_TRUE(olf.etpmevapfound && !olf.etactualfound && !olf.etevapfound);
+  EXPECT_EQ(olf.etpmevap, R8Vec{5});
+  EXPECT_EQ(shares(olf), (Marks{0, 1}));
+  EXPECT_TRUE(pm.exchfluxolffound && !pm.exchfluxfound && !pm.dualexchfluxfound && !pm.exchfluxpmfound);
+  EXPECT_TRUE(pm.exchfluxpm.empty());
+}
+
+// The snow group: only members registered at the first time are read or shared later, and
+// the first of them (the snow depth when registered) decides for the group.
+TEST_F(Handlers, SnowGroupFollowsItsRegisteredMembers) {
+  const std::vector<std::string> roots = {"snowdepth", "snowmelt", "liquid_p", "solid_p", "snowcover"};
+  const struct {
+    std::string missingfirst, missingat7;
+    std::int32_t nvar;
+  } cases[] = {{"", "snowdepth", 5}, {"snowcover", "", 4}, {"snowdepth", "snowmelt", 4}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.missingfirst + " / " + c.missingat7);
+    testkit::TempDir here;
+    plot_data.prefix = (here.path() / "abc").string();
+    // Files without a domain name, all but `except` at time n.
+    const auto lay = [&](int n, const std::string& except) {
+      plot_data.nfs = "000" + std::to_string(n);
+      for (const std::string& root : roots) {
+        if (root == except) continue;
+        testkit::writeresult_r8(here.path() / ("abco." + root + "." + plot_data.nfs), "1.0 s", R8Vec(2, n));
+      }
+    };
+    lay(1, c.missingfirst);
+    DOMAIN olf = domain("olf", {0.0, 0.0});
+    olf.ne = 2;
+    rainsnowmeltinit(olf);
+    EXPECT_TRUE(olf.rainsnowmeltavail);
+    EXPECT_EQ(olf.nvar, c.nvar);
+    for (const int n : {7, 8}) {
+      lay(n, n == 7 ? c.missingat7 : "");
+      olf.pendingshare.clear();
+      rainsnowmeltread(olf);
+      const bool found = n == 8 || c.missingat7.empty();
+      EXPECT_EQ(olf.rainsnowmeltfound, found) << n;
+      EXPECT_EQ(shares(olf), Marks(static_cast<std::size_t>(c.nvar), found ? 0 : 1)) << n;
+    }
+    EXPECT_EQ(olf.snowdepth.empty(), c.missingfirst == "snowdepth");
+    EXPECT_EQ(olf.snowcover.empty(), c.missingfirst == "snowcover");
+    EXPECT_EQ(olf.solidp, (R8Vec{8, 8}));
+    // The deciding file there while a registered member's is missing stops the run.
+    lay(9, "solid_p");
+    testkit::expectstop([&] { rainsnowmeltread(olf); }, "Failed to open file: ");
+  }
+}
+
+// Time 1 holds one water-age file, time 2 only the age: the age alone moves on, or the
+// ratio alone is shared.
+TEST_F(Handlers, WaterAgeMembersAreReadOrSharedOnlyWhenRegistered) {
+  for (const bool ageonly : {true, false}) {
+    DOMAIN dom = domain(ageonly ? "pm" : "dual", {0.0});
+    plot_data.nfs = "0001";
+    testkit::writeresult_r8(result(ageonly ? "water_age_" : "water_age_ratio_", dom.name, "0001"), "1.0 w", R8Vec{1});
+    waterageinit(dom);
+    EXPECT_TRUE(dom.waterageavail);
+    EXPECT_EQ(dom.varlist, ageonly ? "\"Water Age\"" : "\"Water Age Ratio\"");
+    plot_data.nfs = "0002";
+    testkit::writeresult_r8(result("water_age_", dom.name, "0002"), "2.0 w", R8Vec{2});
+    waterageread(dom);
+    EXPECT_EQ(dom.wateragefound, ageonly);
+    EXPECT_EQ(shares(dom), Marks{ageonly ? std::uint8_t{0} : std::uint8_t{1}});
+    EXPECT_EQ(dom.waterage, ageonly ? R8Vec{2} : R8Vec{});
+  }
+}
+
+// Element properties take the file of output time 1 with a plain test, even in append mode;
+// the Peclet reader, which a run does not call, takes the current time's file.
+TEST_F(Handlers, PecletReaderTakesTheCurrentTime) {
+  plot_data.tecappend = true;
+  plot_data.tecappendnfile0 = 5;
+  plot_data.nfs = "0005";
+  DOMAIN pm = domain("pm", {0.0});
+  testkit::writeresult_r4(result("Peclet_", "pm", "0001"), "1.0 p", std::vector<std::vector<float>>(3, {1}));
+  testkit::writeresult_r8(result("ElemTort_", "pm", "0005"), "5.0 t", R8Vec{1});
+  pecletinit(pm);
+  elemtortinit(pm);
+  EXPECT_FALSE(pm.elemtortavail);
+  EXPECT_EQ(pm.nvar, 3);
+  pm.pendingcc.clear();
+  pecletread(pm);
+  EXPECT_FALSE(pm.pecletfound);
+  EXPECT_EQ(shares(pm), (Marks{1, 1, 1}));
+  EXPECT_EQ(pm.pendingcc, (Marks{1, 1, 1}));
+  testkit::writeresult_r4(result("Peclet_", "pm", "0005"), "5.0 p", std::vector<std::vector<float>>(3, {9}));
+  pecletread(pm);
+  EXPECT_TRUE(pm.pecletfound);
+  EXPECT_EQ(pm.pecletz, R4Vec{9});
+}
+
+// The conductivity's form is the whole number its header description begins with.
+TEST_F(Handlers, ConductivityFormFromTheHeaderDescription) {
+  const struct {
+    std::string description;
+    std::int32_t form, components;  // no components: the run stops
+  } cases[] = {{"3 full tensor", 3, 6}, {"1", 1, 3}, {"3,x", 3, 6}, {"-2 x", -2, 3}, {"3D", 0, 0}, {"", 0, 0},
+               {"3.0", 0, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.description);
+    DOMAIN pm = domain("pm", {0.0});
+    const auto path = result("ElemK_", "pm", "0001");
+    testkit::writeresult_r8(path, "1.0 " + c.description, std::vector<R8Vec>(6, R8Vec{2.5}));
+    if (c.components == 0) {
+      testkit::expectstop([&] { elemkinit(pm); }, "element conductivity file " + path.string());
+      continue;
+    }
+    elemkinit(pm);
+    EXPECT_EQ(pm.elemktype, c.form);
+    EXPECT_EQ(pm.nvar, c.components);
+    EXPECT_EQ(pm.elemkxy.empty(), c.components == 3);
   }
 }
 
