@@ -1,7 +1,5 @@
 // Per-species nodal solute results: concentrations (with the solid phase of colloid
 // species), immobile-zone concentrations, sorbed mass and redox capacity.
-#include <algorithm>
-
 #include "plot/readservices.hpp"
 #include "plot/tecplot.hpp"
 #include "support/checkedalloc.hpp"
@@ -80,9 +78,8 @@ void redoxcapacityread(DOMAIN& dom) {
 
 void commonconcinit(DOMAIN& dom, const DOMAIN& pm) {
   if (!plot_data.speciesfileexists || !dom.writeconc || !pm.concavail) return;
-  const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(plot_data.nspeciestot, std::ssize(plot_data.spname)));
-  allocatearray(dom.ConcNvar, count, "NewDomain ConcNvar array");
-  for (std::int32_t s = 1; s <= count; ++s) {
+  allocatearray(dom.ConcNvar, plot_data.nspeciestot, "NewDomain ConcNvar array");
+  for (const std::int32_t s : speciesof(SpeciesSet::all)) {
     const std::string name(trimview(plot_data.spname[static_cast<std::size_t>(s - 1)]));
     std::int32_t& var = dom.ConcNvar[static_cast<std::size_t>(s - 1)];
     tecplotvaradd(name, dom.nvar, var, dom.varlist);
