@@ -56,6 +56,16 @@ template <bool DOMAIN::*Avail>
 bool avail(const DOMAIN& d) {
   return d.*Avail;
 }
+// The species handlers run only for a model with a species file; a family is read later when
+// one of its parts was found at the first time.
+template <bool DOMAIN::*Switch>
+bool specieson(const DOMAIN& d) {
+  return plot_data.speciesfileexists && d.*Switch;
+}
+template <bool DOMAIN::*Switch, bool DOMAIN::*... Avail>
+bool speciesavail(const DOMAIN& d) {
+  return plot_data.speciesfileexists && d.*Switch && (... || (d.*Avail));
+}
 // The depths to the water table need heads and columns of nodes, which 4-node elements lack.
 template <bool DOMAIN::*Switch>
 bool depthswitch(const DOMAIN& d) {
@@ -105,7 +115,15 @@ const Step kInitSteps[] = {
     {"pm", on<&D::writeet3d>, et3dinit},
     {"olf", on<&D::writerainsnowmelt>, rainsnowmeltinit},
     {"", on<&D::writeexchflux>, exchfluxinit},
+    {"", specieson<&D::writeconc>, concinit},
+    {"", specieson<&D::writeiconc>, iconcinit},
+    {"", specieson<&D::writeexchsol>, exchsolinit},
+    {"", specieson<&D::writeexchsol>, exchsoladvinit},
+    {"", specieson<&D::writeexchsol>, exchsoldispinit},
+    {"", specieson<&D::writeredoxcapacity>, redoxcapacityinit},
+    {"pm", specieson<&D::writemasssorbed>, masssorbedinit},
     {"pm", on<&D::writefluiddensity>, fluiddensityinit},
+    {"", [](const DOMAIN& d) { return plot_data.hmcfileexists && d.writehmc; }, hmcinit},
     {"", on<&D::writewaterage>, waterageinit},
     {"frac", on<&D::writeaperture>, registeraperture},
     {"pm", on<&D::writelocalprob>, localprobinit},
@@ -144,7 +162,16 @@ const Step kReadSteps[] = {
     {"pm", on<&D::writeet3d>, et3dread},
     {"", availandon<&D::rainsnowmeltavail, &D::writerainsnowmelt>, rainsnowmeltread},
     {"", on<&D::writeexchflux>, exchfluxread},
+    {"", speciesavail<&D::writeconc, &D::concavail, &D::concsolidavail>, concread},
+    {"", speciesavail<&D::writeiconc, &D::iconcavail>, iconcread},
+    {"", speciesavail<&D::writeexchsol, &D::exchsolavail>, exchsolread},
+    // A dual-continuum family is read even where its plain family is absent.
+    {"", speciesavail<&D::writeexchsol, &D::exchsoladvavail, &D::dualexchsoladvavail>, exchsoladvread},
+    {"", speciesavail<&D::writeexchsol, &D::exchsoldispavail, &D::dualexchsoldispavail>, exchsoldispread},
+    {"", speciesavail<&D::writeredoxcapacity, &D::redoxcapacityavail>, redoxcapacityread},
+    {"pm", speciesavail<&D::writemasssorbed, &D::masssorbedavail>, masssorbedread},
     {"pm", availandon<&D::fluiddensityavail, &D::writefluiddensity>, fluiddensityread},
+    {"", [](const DOMAIN& d) { return plot_data.hmcfileexists && d.hmcavail && d.writehmc; }, hmcread},
     {"", availandon<&D::waterageavail, &D::writewaterage>, waterageread},
     {"pm", availandon<&D::localprobavail, &D::writelocalprob>, localprobread},
     {"", availandon<&D::tvtopoavail, &D::writetvtopo>, tvtoporead},
@@ -378,17 +405,7 @@ void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
     dom.writenewtonresid = false;
   }
   runsteps(kCommonInitSteps, dom);
-  if (plot_data.speciesfileexists && dom.writeconc && pmcopy.concavail) {
-    dom.ConcNvar.resize(static_cast<std::size_t>(std::max(plot_data.nspeciestot, 0)), 0);
-    for (std::int32_t s = 1; s <= plot_data.nspeciestot; ++s) {
-      const auto k = static_cast<std::size_t>(s - 1);
-      const std::string& name = plot_data.spname[k];
-      const bool temperature = k < plot_data.is_temperature.size() && plot_data.is_temperature[k];
-      if (temperature) settempunitstoc();
-      registervariable(dom, name, dom.ConcNvar[k], ValueKind::r8, temperature ? "K" : "M * L^-3", false);
-      addzonearray(dom, dom.ConcNvar[k], name, &DOMAIN::conc, s, Source::pmcopy);
-    }
-  }
+  commonconcinit(dom, pmcopy);
   if (is(dom, "frac") && dom.writeaperture) registeraperture(dom);
   writefirstzone(dom, pmcopy, base);
 }
@@ -405,9 +422,7 @@ void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   if (dom.writefreezethawtemp && !pmcopy.freezethawtempfound) sharewithzone1(dom, dom.freezethawtempvar);
   if (dom.writenewtonresid && !pmcopy.newtonresidfound) sharewithzone1(dom, dom.newtonresidvar);
   runsteps(kCommonReadSteps, dom);
-  if (!dom.ConcNvar.empty() && dom.ConcNvar.front() > 0 && !pmcopy.concfound) {
-    for (const std::int32_t var : dom.ConcNvar) sharewithzone1(dom, var);
-  }
+  commonconcread(dom, pmcopy);
   writelaterzone(dom, pmcopy);
 }
 

@@ -149,4 +149,29 @@ void sizearray(std::vector<T>& values, std::int32_t n, std::string_view what) {
   allocatearray(values, std::max(n, 0), what);
 }
 
+// ---- Species, solute exchange and HMC fractions -------------------------------------------
+// Families of one variable per species (or fraction), decided by one file at the first time;
+// at every later time each member is read, or shared with zone 1, by itself.
+void concinit(DOMAIN& dom);  // with the solid phase of colloid species in "pm" and "dual"
+void concread(DOMAIN& dom);
+void iconcinit(DOMAIN& dom);
+void iconcread(DOMAIN& dom);
+void masssorbedinit(DOMAIN& dom);
+void masssorbedread(DOMAIN& dom);
+void redoxcapacityinit(DOMAIN& dom);
+void redoxcapacityread(DOMAIN& dom);
+void exchsolinit(DOMAIN& dom);
+void exchsolread(DOMAIN& dom);
+void exchsoladvinit(DOMAIN& dom);  // with the dual-continuum family
+void exchsoladvread(DOMAIN& dom);
+void exchsoldispinit(DOMAIN& dom);  // with the dual-continuum family
+void exchsoldispread(DOMAIN& dom);
+void hmcinit(DOMAIN& dom);
+void hmcread(DOMAIN& dom);
+
+// The concentrations of a common-node domain, taken from the porous-medium record: at a
+// later time exactly the species whose "pm" file was missing are shared with zone 1.
+void commonconcinit(DOMAIN& dom, const DOMAIN& pm);
+void commonconcread(DOMAIN& dom, const DOMAIN& pm);
+
 }  // namespace kelpra
