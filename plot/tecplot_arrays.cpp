@@ -3,6 +3,7 @@
 // (truncated) arrays are packed first.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -252,18 +253,21 @@ constexpr std::array<std::uint64_t, 20> kPow10 = [] {
 // digits are its quotient rounded half to even by the remainder, as the general formatting
 // rounds. Returns false for the values left to it.
 bool seventeendigits(double x, char* digits, int& exponent) {
-  if (!(x >= 1.0e-6 && x < 9007199254740992.0)) return false;
-  int e2 = 0;
-  const double f = std::frexp(x, &e2);
-  const auto m = static_cast<std::uint64_t>(std::ldexp(f, 53));
-  const int s = 53 - e2;  // x = m / 2^s
+  if (!(x > 1.0e-6 && x < 9007199254740992.0)) return false;
+  // x = m / 2^s exactly, from the bits of a normal double.
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  const auto biased = static_cast<int>(bits >> 52);
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int s = 1075 - biased;
   if (s < 0 || s > 120) return false;
-  int e10 = static_cast<int>(std::floor(std::log10(x)));
+  // floor(log10(2^e)) for x in [2^(e - 1), 2^e): the decimal exponent or one more.
+  int e10 = ((biased - 1022) * 78913) >> 18;
   std::uint64_t q = 0;
   for (int tries = 0;; ++tries) {
     const int k = 16 - e10;
     if (k < 0 || k > 22 || tries > 2) return false;
-    const u128 scale = k <= 19 ? u128{kPow10[k]} : u128{kPow10[19]} * kPow10[k - 19];
+    const u128 scale = k <= 19 ? u128{kPow10[static_cast<std::size_t>(k)]}
+                               : u128{kPow10[19]} * kPow10[static_cast<std::size_t>(k - 19)];
     const u128 num = u128{m} * scale;
     const u128 quotient = num >> s;
     if (quotient < kPow10[16]) {
@@ -286,10 +290,18 @@ bool seventeendigits(double x, char* digits, int& exponent) {
     q = kPow10[16];
     ++e10;
   }
-  for (int i = 16; i >= 0; --i) {
-    digits[i] = static_cast<char>('0' + q % 10);
-    q /= 10;
+  // Two digits at a time from the back.
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  for (int i = 15; i >= 1; i -= 2) {
+    const std::size_t pair = 2 * static_cast<std::size_t>(q % 100);
+    digits[i] = kPairs[pair];
+    digits[i + 1] = kPairs[pair + 1];
+    q /= 100;
   }
+  digits[0] = static_cast<char>('0' + q);
   exponent = e10;
   return true;
 }
