@@ -11,6 +11,7 @@
 #include "driver/domaincreate.hpp"
 #include "driver/plotsetup.hpp"
 #include "driver/specialplots.hpp"
+#include "paraview/paraview.hpp"
 #include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
 #include "plot/nodesearch.hpp"
@@ -175,6 +176,7 @@ void exitsequence(Domains& d) {
     read_obs_heads_xy(d.olf);
     compare_heads_output(d.olf);
   }
+  if (plot_data.paraview_bclocationout) addition_paraview_bclocationout();
   if (plot_data.plot_zone_isopach) plot_pmzone_isopach_structure(d.olf, d.pm);
   if (plot_data.plot_depthgrndsurf) plot_pmdepth_grndsurf(d.olf, d.pm);
   normalexitstop();

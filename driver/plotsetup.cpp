@@ -2,6 +2,7 @@
 
 #include "driver/meshnumbering.hpp"
 #include "driver/truncation.hpp"
+#include "paraview/paraview.hpp"
 #include "plot/modelfiles.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -310,6 +311,7 @@ void init(DOMAIN& dom, DOMAIN& pmcopy) {
     } else {
       multitruncate(dom, pmcopy);
       initmultitecplot(dom, pmcopy);
+      if (plot_data.paraview_mode) multiparaview(dom);
     }
   } else if (dom.exists && readonlypm(dom)) {
     multitruncate(dom, pmcopy);
@@ -323,6 +325,7 @@ void append(DOMAIN& dom, DOMAIN& pmcopy) {
       appendcommontecplot(dom, pmcopy);
     } else {
       appendmultitecplot(dom, pmcopy);
+      if (plot_data.paraview_mode) multiparaview(dom);
     }
   } else if (dom.exists && readonlypm(dom)) {
     appendmultitecplot(dom, pmcopy);

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "plot/plotdata.hpp"
 
@@ -61,6 +62,11 @@ void tecplotwritearrayint4(std::int32_t var, std::int32_t n, std::span<const std
 void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom);
 // Output node numbers of element e (1-based) by the element shape table.
 void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes);
+// Output numbers of the domain's own nodes (0 for a node left out of the zone), worked out once
+// for writers that walk every element with the overload below.
+std::vector<std::int32_t> tecplotownnodenumbers(const DOMAIN& dom);
+void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes,
+                             const std::vector<std::int32_t>& ownnumbers);
 
 // ASCII line writers: values five to a line (reals in 26-character fields, integers as a
 // blank and 10 digits), many lines per write.

@@ -428,8 +428,12 @@ void tecplotwritearrayint4(std::int32_t var, std::int32_t n, std::span<const std
 }
 
 namespace {
-// Output numbers of a domain's own nodes: kept nodes numbered in order.
-std::vector<std::int32_t> ownoutputnumbers(const DOMAIN& dom) {
+void elementnodes(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes,
+                  const std::vector<std::int32_t>* ownnumbers);
+}  // namespace
+
+// Kept nodes numbered in order.
+std::vector<std::int32_t> tecplotownnodenumbers(const DOMAIN& dom) {
   std::vector<std::int32_t> numbers(dom.nodemask.size(), 0);
   std::int32_t k = 0;
   for (std::size_t i = 0; i < dom.nodemask.size(); ++i) {
@@ -438,12 +442,13 @@ std::vector<std::int32_t> ownoutputnumbers(const DOMAIN& dom) {
   return numbers;
 }
 
-void elementnodes(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes,
-                  const std::vector<std::int32_t>* ownnumbers);
-}  // namespace
-
 void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes) {
   elementnodes(dom, e, nodes, nullptr);
+}
+
+void tecplotelemconnectivity(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>& nodes,
+                             const std::vector<std::int32_t>& ownnumbers) {
+  elementnodes(dom, e, nodes, &ownnumbers);
 }
 
 namespace {
@@ -534,7 +539,7 @@ void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom) {
   std::vector<std::int32_t> work;
   allocatearray(work, static_cast<std::int64_t>(kept) * npe, "Tecplot element connectivity array");
   std::array<std::int32_t, 8> nodes{};
-  const std::vector<std::int32_t> ownnumbers = ownoutputnumbers(dom);
+  const std::vector<std::int32_t> ownnumbers = tecplotownnodenumbers(dom);
   std::size_t p = 0;
   for (std::size_t e = 0; e < ne; ++e) {
     if (masked && elemmask[e] == 0) continue;

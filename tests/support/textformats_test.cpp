@@ -22,7 +22,7 @@ namespace {
 // where the optional zero, the exponent width and the asterisks decide.
 const std::vector<std::string> kRealFormats = {
     "G15.5E2", "G26.17E3", "G18.11",   "G10.3",  "G8.5",  "G7.2E2", "G6.1E1", "G5.1",  "G12.4E3",
-    "E20.8",   "E10.3",    "E9.3",     "E8.3",   "E7.1",  "E30.20", "ES24.15E3", "ES10.3", "ES10.3E2",
+    "E15.5E3", "E20.8",    "E10.3",    "E9.3",   "E8.3",  "E7.1",   "E30.20", "ES24.15E3", "ES10.3", "ES10.3E2",
     "ES9.3",   "ES12.1E1", "F10.4",    "F12.6",  "F4.2",  "F3.1",  "F2.0",   "F1.0",   "F40.10"};
 const std::vector<std::string> kIntegerFormats = {"I5", "I10", "I2", "I5.3", "I3.0", "G15.5E2", "G3.5", "G26.17E3"};
 
