@@ -1,6 +1,7 @@
 // The observation files: a count, then one free-format record per point.
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "compare/comparisons.hpp"
 #include "compare/location.hpp"
@@ -13,21 +14,27 @@
 namespace kelpra {
 namespace {
 
-// One free-format record of values.size() numbers; a file that ends early or a value that is
-// not a number stops the run with the read error.
-void readrecord(int unit, const std::string& name, std::span<double> values) {
-  FreeFields fields;
-  const int status = readfreefields(unit, values.size(), fields);
+// One free-format read of n fields; a file that ends early stops the run with the read error.
+void readfields(int unit, const std::string& name, std::size_t n, FreeFields& fields) {
+  const int status = readfreefields(unit, n, fields);
   if (status != 0) checkfileread(status == kStatusEndOfFile ? kStatusEndOfFileInRead : status, name);
-  for (std::size_t k = 0; k < values.size(); ++k) {
-    int bad = 0;
-    if (k >= fields.size() || !fields[k]) {
-      bad = kStatusBadListInput;
+}
+
+// Field k as a number; a field that is missing or not a number stops the run with the read
+// error.
+template <class T>
+T fieldvalue(const FreeFields& fields, std::size_t k, const std::string& name) {
+  T value{};
+  int bad = k < fields.size() && fields[k] ? 0 : kStatusBadListInput;
+  if (bad == 0) {
+    if constexpr (std::is_same_v<T, std::int32_t>) {
+      str2i4(*fields[k], value, &bad);
     } else {
-      str2r8(*fields[k], values[k], &bad);
+      str2r8(*fields[k], value, &bad);
     }
-    if (bad != 0) checkfileread(kStatusBadListInput, name);
   }
+  if (bad != 0) checkfileread(kStatusBadListInput, name);
+  return value;
 }
 
 // Fills the observation set from the file: x, y, z and the value per point with `withz`, else
@@ -39,20 +46,16 @@ void readobservations(const std::string& name, bool withz, std::string_view what
   UnitHandle unit = UnitHandle::take();
   checkfileopen(openunit(unit.unit(), name, FileForm::formatted, OpenStatus::old), name);
   FreeFields fields;
-  std::int32_t count = 0;
-  if (const int status = readfreefields(unit.unit(), 1, fields); status != 0) {
-    checkfileread(status == kStatusEndOfFile ? kStatusEndOfFileInRead : status, name);
-  }
-  int bad = fields.empty() || !fields[0] ? kStatusBadListInput : 0;
-  if (bad == 0) str2i4(*fields[0], count, &bad);
-  if (bad != 0) checkfileread(kStatusBadListInput, name);
+  readfields(unit.unit(), name, 1, fields);
+  const auto count = fieldvalue<std::int32_t>(fields, 0, name);
 
   const auto n = static_cast<std::size_t>(std::max(count, 0));
-  double values[4] = {0, 0, 0, 0};
-  const std::span<double> record(values, withz ? 4 : 3);
+  const std::size_t perpoint = withz ? 4 : 3;
   try {
     for (std::size_t i = 0; i < n; ++i) {
-      readrecord(unit.unit(), name, record);
+      readfields(unit.unit(), name, perpoint, fields);
+      double values[4] = {0, 0, 0, 0};
+      for (std::size_t k = 0; k < perpoint; ++k) values[k] = fieldvalue<double>(fields, k, name);
       pd.xob.push_back(values[0]);
       pd.yob.push_back(values[1]);
       pd.zob.push_back(withz ? values[2] : 0.0);

@@ -101,16 +101,10 @@ void writepointset(const NodeSet& set, int unit) {
   out.line("ASCII");
   out.line("");
   out.line("DATASET POLYDATA");
-  std::string line = "POINTS ";
-  appendinteger(line, set.count, formatI(10));
-  out.line(line + " double");
+  out.pointsline(set.count);
   for (std::size_t i = 0; i < static_cast<std::size_t>(set.count); ++i) {
-    for (std::size_t axis = 0; axis < set.columns.size(); ++axis) {
-      if (axis > 0) out.text() += ' ';
-      const std::vector<double>& column = set.columns[axis];
-      appendreal(out.text(), column.empty() ? 0.0 : column[i], formatG(26, 17, 3));
-    }
-    out.endline();
+    const auto at = [&](std::size_t axis) { return set.columns[axis].empty() ? 0.0 : set.columns[axis][i]; };
+    out.point(at(0), at(1), at(2));
   }
   out.close();
 }

@@ -1,7 +1,9 @@
 // The text of a VTK file, collected and written to its unit in large blocks.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -10,6 +12,9 @@
 #include "support/textformats.hpp"
 
 namespace kelpra {
+
+// Point coordinates and the time value: 8-byte reals in full.
+inline constexpr EditDescriptor kVtkCoordinate = formatG(26, 17, 3);
 
 class VtkText {
  public:
@@ -24,6 +29,21 @@ class VtkText {
   void endline() {
     text_ += '\n';
     if (text_.size() >= kBlock) flush();
+  }
+  // The line that opens `count` points given in 8-byte reals.
+  void pointsline(std::int32_t count) {
+    text_ += "POINTS ";
+    appendinteger(text_, count, formatI(10));
+    line(" double");
+  }
+  // One point's line: its coordinates side by side.
+  void point(double x, double y, double z) {
+    appendreal(text_, x, kVtkCoordinate);
+    for (const double c : {y, z}) {
+      text_ += ' ';
+      appendreal(text_, c, kVtkCoordinate);
+    }
+    endline();
   }
   // Writes what is collected; a failed write stops the run.
   void flush() {

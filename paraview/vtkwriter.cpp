@@ -306,13 +306,11 @@ class VtkFile {
   template <class T>
   void scalars(VtkData kind, std::string_view label, std::span<const T> values) {
     const std::string name = unique(label);
-    bool bad = false;
-    if constexpr (std::is_same_v<T, double>) {
-      bad = write_paraview_darray(values, count(kind), mask(kind), kind, name, dom_.truncate, opens(kind), unit_);
-    } else {
-      bad = write_paraview_array(values, count(kind), mask(kind), kind, name, dom_.truncate, opens(kind), unit_);
+    // As write_paraview_darray for 8-byte values, write_paraview_array for 4-byte ones.
+    if (writescalars(values, count(kind), mask(kind), kind, name, dom_.truncate, opens(kind), unit_,
+                     std::is_same_v<T, double>)) {
+      notfinite(name);
     }
-    if (bad) notfinite(name);
   }
 
   template <class T>
@@ -410,7 +408,7 @@ void writeheader(VtkText& out, const std::string& filename) {
   out.line("DATASET UNSTRUCTURED_GRID");
   out.line("FIELD FieldData 1");
   out.line("TIME 1 1 double");
-  appendreal(out.text(), timevalue(filename), formatG(26, 17, 3));
+  appendreal(out.text(), timevalue(filename), kVtkCoordinate);
   out.endline();
 }
 
@@ -418,19 +416,15 @@ void writeheader(VtkText& out, const std::string& filename) {
 bool writepoints(VtkText& out, const DOMAIN& dom, const Entries& nodes) {
   const std::span<const double> coordinates[] = {dom.x, dom.y, dom.z};
   for (const auto& c : coordinates) nodes.checkvalues(c);
-  std::string line = "POINTS ";
-  appendinteger(line, nodes.count(), formatI(10));
-  out.line(line + " double");
+  out.pointsline(nodes.count());
   bool finite = true;
+  const auto coordinate = [&finite](double v) {
+    if (std::isfinite(v)) return v;
+    finite = false;
+    return 0.0;
+  };
   for (std::size_t i = 0; i < nodes.size(); ++i) {
-    if (!nodes.keeps(i)) continue;
-    for (std::size_t c = 0; c < 3; ++c) {
-      const double v = coordinates[c][i];
-      finite = std::isfinite(v) && finite;
-      if (c > 0) out.text() += ' ';
-      appendreal(out.text(), std::isfinite(v) ? v : 0.0, formatG(26, 17, 3));
-    }
-    out.endline();
+    if (nodes.keeps(i)) out.point(coordinate(dom.x[i]), coordinate(dom.y[i]), coordinate(dom.z[i]));
   }
   return finite;
 }

@@ -107,17 +107,10 @@ class VtkWriter : public testkit::CleanPlotRun {
 
   // Writes the domain's file and returns it; the screen and the reports land in out_, err_.
   std::string write(const DOMAIN& d) {
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    bool stopped = false;
-    try {
-      multiparaview(d);
-    } catch (const RunStopped&) {
-      stopped = true;
-    }
-    out_ = ::testing::internal::GetCapturedStdout();
-    err_ = ::testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(stopped) << err_;
+    const testkit::Ending e = testkit::ending([&] { multiparaview(d); });
+    out_ = e.out;
+    err_ = e.err;
+    EXPECT_EQ(e.status, -1) << err_;  // not stopped
     return readfile(path(d));
   }
 
