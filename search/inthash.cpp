@@ -18,15 +18,8 @@ IHashTable::IHashTable(const IHashTable& other)
 
 IHashTable::IHashTable(IHashTable&& other) noexcept : ChainTable(std::move(other)), hashfn_(other.hashfn_) {}
 
-IHashTable& IHashTable::operator=(const IHashTable& other) {
-  IHashTable copy(other);
-  swap(copy);
-  return *this;
-}
-
-IHashTable& IHashTable::operator=(IHashTable&& other) noexcept {
-  IHashTable taken(std::move(other));
-  swap(taken);
+IHashTable& IHashTable::operator=(IHashTable other) noexcept {
+  swap(other);
   return *this;
 }
 

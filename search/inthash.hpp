@@ -35,8 +35,7 @@ class IHashTable : public hashdetail::ChainTable<IHashTable, IHashNode> {
   IHashTable(const IHashTable& other);
   IHashTable(IHashTable&& other) noexcept;
   // Deep copy; the two tables share no nodes afterwards. Assigning a table to itself keeps it.
-  IHashTable& operator=(const IHashTable& other);
-  IHashTable& operator=(IHashTable&& other) noexcept;
+  IHashTable& operator=(IHashTable other) noexcept;
   ~IHashTable() = default;
 
   // Empty buckets: getprimebucketcount(nbuckets), or 1000003 without a count. A given hash
@@ -67,10 +66,7 @@ class IHashTable : public hashdetail::ChainTable<IHashTable, IHashNode> {
   IHashFunction hashfn_ = hashfuncdefault;
 };
 
-struct IHashIterator {
-  std::int32_t bucket = 0;
-  const IHashTable::LIST* node = nullptr;
-};
+using IHashIterator = hashdetail::ChainCursor<IHashNode>;
 
 void inititerator(IHashIterator& it, const IHashTable& table);
 bool hasnextiterator(const IHashIterator& it) noexcept;

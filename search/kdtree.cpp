@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "search/growlist.hpp"
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 
 namespace kelpra {
@@ -78,16 +79,8 @@ KDTree<D>::KDTree(KDTree&& other) noexcept {
 }
 
 template <int D>
-KDTree<D>& KDTree<D>::operator=(const KDTree& other) {
-  KDTree copy(other);
-  swap(copy);
-  return *this;
-}
-
-template <int D>
-KDTree<D>& KDTree<D>::operator=(KDTree&& other) noexcept {
-  KDTree taken(std::move(other));
-  swap(taken);
+KDTree<D>& KDTree<D>::operator=(KDTree other) noexcept {
+  swap(other);
   return *this;
 }
 
@@ -196,8 +189,7 @@ void KDTree<D>::build(std::span<const std::int32_t> index, bool hasindex,
   const auto count = static_cast<std::int32_t>(n);
   bucketsize_ = std::min(count, bucketsize ? std::max(*bucketsize, 1) : 20);
   maxdepth_ = maxdepth ? std::max(*maxdepth, 0) : count;
-  order_ = searchdetail::checkedalloc(std::string(kName) + " order array",
-                                      [n] { return std::vector<std::int32_t>(n); });
+  allocatearray(order_, static_cast<std::int64_t>(n), std::string(kName) + " order array");
   std::iota(order_.begin(), order_.end(), 1);
   const Box box = makeboundingbox(coords);
   KDRandom rng = initrandomseed(20240327);

@@ -92,8 +92,7 @@ class KDTree {
   KDTree(const KDTree& other);
   KDTree(KDTree&& other) noexcept;
   // Assigning a tree to itself keeps it.
-  KDTree& operator=(const KDTree& other);
-  KDTree& operator=(KDTree&& other) noexcept;
+  KDTree& operator=(KDTree other) noexcept;
   ~KDTree() { destroy(); }
 
   // Builds over points 1..n of the coordinate arrays, which must have one length. Leaves

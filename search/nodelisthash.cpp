@@ -59,15 +59,8 @@ MeshHashTable::MeshHashTable(const MeshHashTable& other)
 MeshHashTable::MeshHashTable(MeshHashTable&& other) noexcept
     : ChainTable(std::move(other)), keylength_(std::exchange(other.keylength_, 0)) {}
 
-MeshHashTable& MeshHashTable::operator=(const MeshHashTable& other) {
-  MeshHashTable copy(other);
-  swap(copy);
-  return *this;
-}
-
-MeshHashTable& MeshHashTable::operator=(MeshHashTable&& other) noexcept {
-  MeshHashTable taken(std::move(other));
-  swap(taken);
+MeshHashTable& MeshHashTable::operator=(MeshHashTable other) noexcept {
+  swap(other);
   return *this;
 }
 

@@ -42,8 +42,7 @@ class MeshHashTable : public hashdetail::ChainTable<MeshHashTable, MeshHashNode>
   MeshHashTable(const MeshHashTable& other);
   MeshHashTable(MeshHashTable&& other) noexcept;
   // Deep copy; the two tables share no nodes afterwards. Assigning a table to itself keeps it.
-  MeshHashTable& operator=(const MeshHashTable& other);
-  MeshHashTable& operator=(MeshHashTable&& other) noexcept;
+  MeshHashTable& operator=(MeshHashTable other) noexcept;
   ~MeshHashTable() = default;
 
   // Empty buckets for keys of keylength node numbers (1 when keylength is below 2):
@@ -78,10 +77,7 @@ class MeshHashTable : public hashdetail::ChainTable<MeshHashTable, MeshHashNode>
   std::int32_t keylength_ = 0;
 };
 
-struct MeshHashIterator {
-  std::int32_t bucket = 0;
-  const MeshHashTable::ListNode* node = nullptr;
-};
+using MeshHashIterator = hashdetail::ChainCursor<MeshHashNode>;
 
 void inititerator(MeshHashIterator& it, const MeshHashTable& table);
 bool hasnextiterator(const MeshHashIterator& it) noexcept;

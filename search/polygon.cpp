@@ -3,18 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <limits>
 #include <string>
 
 #include "search/growlist.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/geometry.hpp"
 
 namespace kelpra {
 
 namespace {
-
-constexpr double kHuge = std::numeric_limits<double>::max();
 
 // The number of vertices; x and y of different lengths stop the run.
 std::size_t vertexcount(std::span<const double> x, std::span<const double> y, std::string_view caller) {
@@ -373,15 +371,8 @@ bool polyboundarycontainspoint(double px, double py, std::span<const double> x, 
 // Measures
 
 std::array<double, 4> polyboundingbox(std::span<const double> x, std::span<const double> y) {
-  const std::size_t n = vertexcount(x, y, "polyboundingbox");
-  std::array<double, 4> box{kHuge, -kHuge, kHuge, -kHuge};
-  for (std::size_t i = 0; i < n; ++i) {
-    box[0] = std::min(box[0], x[i]);
-    box[1] = std::max(box[1], x[i]);
-    box[2] = std::min(box[2], y[i]);
-    box[3] = std::max(box[3], y[i]);
-  }
-  return box;
+  vertexcount(x, y, "polyboundingbox");
+  return getboundingbox2d(x, y);
 }
 
 double polyperimeter(std::span<const double> x, std::span<const double> y) {

@@ -74,21 +74,18 @@ void TimeValueTable::clear() {
   ilast = 1;
 }
 
-double TimeValueTable::gettime(std::int32_t i) const {
-  if (i < 1 || i > std::min(n, capacity())) {
-    fatalerror("TimeValueTable::gettime: pair " + std::to_string(i) + " asked of a table of " + std::to_string(n) +
-               " pairs");
+std::int32_t TimeValueTable::held() const { return std::clamp(n, 0, capacity()); }
+
+const TVPAIR& TimeValueTable::stored(std::int32_t i, std::string_view operation) const {
+  if (i < 1 || i > held()) {
+    fatalerror("TimeValueTable::" + std::string(operation) + ": pair " + std::to_string(i) + " asked of a table of " +
+               std::to_string(n) + " pairs");
   }
-  return tv[static_cast<std::size_t>(i - 1)].time;
+  return tv[static_cast<std::size_t>(i - 1)];
 }
 
-double TimeValueTable::value(std::int32_t i) const {
-  if (i < 1 || i > std::min(n, capacity())) {
-    fatalerror("TimeValueTable::value: pair " + std::to_string(i) + " asked of a table of " + std::to_string(n) +
-               " pairs");
-  }
-  return tv[static_cast<std::size_t>(i - 1)].value;
-}
+double TimeValueTable::gettime(std::int32_t i) const { return stored(i, "gettime").time; }
+double TimeValueTable::value(std::int32_t i) const { return stored(i, "value").value; }
 
 void TimeValueTable::push(double time, double value) {
   if (tv.empty()) n = 0;
@@ -97,7 +94,7 @@ void TimeValueTable::push(double time, double value) {
     if (grown <= n) check_alloc(kStatusNoMemory, "Time value pair array");
     std::vector<TVPAIR> bigger;
     allocatearray(bigger, grown, "Time value pair array");
-    std::copy_n(tv.begin(), std::min(n, capacity()), bigger.begin());
+    std::copy_n(tv.begin(), held(), bigger.begin());
     tv.swap(bigger);
   }
   if (std::isnan(time) || (n > 0 && !follows(time, tv[static_cast<std::size_t>(n - 1)].time))) {
@@ -114,12 +111,11 @@ std::int32_t TimeValueTable::cachetimepanel(double t) {
 }
 
 std::int32_t TimeValueTable::queryindex(double t) const {
-  return findpanel(t, std::min(n, capacity()), ilast,
-                   [&](std::int32_t i) { return tv[static_cast<std::size_t>(i - 1)].time; });
+  return findpanel(t, held(), ilast, [&](std::int32_t i) { return tv[static_cast<std::size_t>(i - 1)].time; });
 }
 
 double TimeValueTable::queryvalue(double t, std::optional<bool> mode) const {
-  const std::int32_t count = std::min(n, capacity());
+  const std::int32_t count = held();
   if (count < 1) fatalerror("TimeValueTable::queryvalue: the table is empty");
   if (std::isnan(t)) return std::numeric_limits<double>::quiet_NaN();
   const TVPAIR& first = tv.front();
@@ -139,15 +135,13 @@ double TimeValueTable::queryvalue(double t, std::optional<bool> mode) const {
 
 void TimeValueTable::writetable(std::optional<int> unit, std::optional<std::string_view> layout, int* iostat) const {
   PairListing listing(unit, layout);
-  for (std::int32_t i = 0; i < std::min(n, capacity()); ++i) {
-    listing.line(tv[static_cast<std::size_t>(i)].time, tv[static_cast<std::size_t>(i)].value);
-  }
+  for (const TVPAIR& p : std::span(tv).first(static_cast<std::size_t>(held()))) listing.line(p.time, p.value);
   listing.finish(iostat, "Error writing time-value table.");
 }
 
 void TimeValueTable::serialize(int unit) const {
   SavedFormWriter out(unit, "TimeValueTable::serialize: file unit must be associated a file");
-  const std::int32_t count = std::clamp(n, 0, capacity());
+  const std::int32_t count = held();
   out.logical(interpolate);
   out.integer(count);
   out.integer(ilast);
@@ -184,7 +178,6 @@ void readtimevaluetable(int unit, TimeValueTable& table) {
   static constexpr PairReaderTexts kTexts = {"Error reading time-value table",
                                              "Error reading time-value table: missing end", "Bad time-value pair: "};
   table.destroy();
-  table.clear();
   double time = 0;
   double value = 0;
   while (readpairline(unit, kTexts, time, value)) table.push(time, value);

@@ -70,6 +70,10 @@ class TimeValueTable {
                   int* iostat = nullptr) const;
   void serialize(int unit) const;
   void deserialize(int unit);
+
+ private:
+  const TVPAIR& stored(std::int32_t i, std::string_view operation) const;
+  std::int32_t held() const;
 };
 
 // Fills the table from text lines on a formatted unit: pairs of free-format numbers, blank

@@ -20,6 +20,13 @@ using testkit::expectstop;
 
 class TimeValue : public testkit::TablesTest {};
 
+// The bits of a real as 16 hexadecimal digits, as Fortran's Z16.16 edit writes them.
+std::string hexbits(double v) {
+  char text[20];
+  std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(v)));
+  return text;
+}
+
 TimeValueTable table3(std::optional<double> nodata = std::nullopt) {
   TimeValueTable t;
   const std::vector<double> times = {1, 2, 4};
@@ -167,11 +174,7 @@ TEST_F(TimeValue, ListingMatchesGfortran) {
   double time = -1e300;
   for (double v : {0.0, -0.0, 1.5, -2.0 / 3, 1e-310, 9.9999999999999999e99, 1.7976931348623157e308, 123456789.125}) {
     t.push(time, v);
-    for (double x : {time, v}) {
-      char hex[24];
-      std::snprintf(hex, sizeof hex, "%016llX\n", static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(x)));
-      input += hex;
-    }
+    for (double x : {time, v}) input += hexbits(x) + "\n";
     time = time < 0 ? std::fabs(time) * 1e-310 : time * 1e17 + 1;
   }
   const std::string source =
@@ -260,13 +263,8 @@ TEST_F(TimeValue, FormattedSavedFormReadsInFortran) {
       "  write(*,'(L1,1X,I0,1X,I0,1X,L1,1X,Z16.16)') interp, n, ilast, hasnd, nodata\n"
       "  do i = 1, n\n    read(*,*) p\n    write(*,'(Z16.16,1X,Z16.16)') p\n  end do\nend program restore\n";
   std::ostringstream expected;
-  const auto hex = [](double v) {
-    char text[20];
-    std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(v)));
-    return std::string(text);
-  };
-  expected << "F 5 1 T " << hex(-9999.0) << "\n";
-  for (int i = 1; i <= 5; ++i) expected << hex(t.gettime(i)) << " " << hex(t.value(i)) << "\n";
+  expected << "F 5 1 T " << hexbits(-9999.0) << "\n";
+  for (int i = 1; i <= 5; ++i) expected << hexbits(t.gettime(i)) << " " << hexbits(t.value(i)) << "\n";
   EXPECT_EQ(testkit::runfortran(*gfortran, source, contents(unit, "saved.txt")), expected.str());
 }
 
