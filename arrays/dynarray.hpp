@@ -264,34 +264,21 @@ class DynArray {
 
   // Exactly max(n, 0) elements, keeping the leading ones; new positions get the fill.
   void resize(std::int32_t n, ArrayFill<T> fill = std::nullopt, ArrayLabel label = std::nullopt) {
-    const std::int32_t count = std::max(n, 0);
     if (allocated_ && size_ == n) return;
-    const auto held = arraydetail::heldfill<T>(fill, width_, Op::resize, label);
-    auto block = newblock(count, Op::resize, label);
-    const std::int32_t kept = allocated_ ? std::min(size_, count) : 0;
-    std::move(block_.get(), block_.get() + kept, block.get());
-    if (held) std::fill(block.get() + kept, block.get() + count, *held);
-    take(std::move(block), count);
+    rebuild(std::max(n, 0), arraydetail::heldfill<T>(fill, width_, Op::resize, label), Op::resize, label);
   }
 
   // Room for at least n elements, by the 1.5 rule; never shrinks.
   void grow(std::int32_t n, ArrayFill<T> fill = std::nullopt, ArrayLabel label = std::nullopt) {
     if (allocated_ && n <= size_) return;
     const std::int32_t capacity = allocated_ ? std::max(arraydetail::growth32(size_), n) : std::max(n, 0);
-    const auto held = arraydetail::heldfill<T>(fill, width_, Op::grow, label);
-    auto block = newblock(capacity, Op::grow, label);
-    std::move(block_.get(), block_.get() + size_, block.get());
-    if (held) std::fill(block.get() + size_, block.get() + capacity, *held);
-    take(std::move(block), capacity);
+    rebuild(capacity, arraydetail::heldfill<T>(fill, width_, Op::grow, label), Op::grow, label);
   }
 
   // At most max(n, 0) elements, keeping the leading ones.
   void shrink(std::int32_t n, ArrayLabel label = std::nullopt) {
     if (!allocated_ || n >= size_) return;
-    const std::int32_t count = std::max(n, 0);
-    auto block = newblock(count, Op::shrink, label);
-    std::move(block_.get(), block_.get() + count, block.get());
-    take(std::move(block), count);
+    rebuild(std::max(n, 0), std::nullopt, Op::shrink, label);
   }
 
   // ---- Editing a list of count used positions ----
@@ -357,10 +344,7 @@ class DynArray {
       checkcount(Op::pushback, count);
       if (count == size_) {
         if (count == arraydetail::kMaxSize) failed(Op::pushback, label);
-        const std::int32_t capacity = std::max(arraydetail::growth64(count), 1);
-        auto block = newblock(capacity, Op::pushback, label);
-        std::move(block_.get(), block_.get() + size_, block.get());
-        take(std::move(block), capacity);
+        rebuild(std::max(arraydetail::growth64(count), 1), std::nullopt, Op::pushback, label);
       }
     }
     block_[count] = std::move(held);
@@ -375,10 +359,7 @@ class DynArray {
     }
     T held = arraydetail::heldvalue<T>(value, width_, Op::assignsingle, label);
     if (!allocated_ || pos > size_) {
-      const std::int32_t capacity = allocated_ ? std::max(arraydetail::growth64(size_), pos) : pos;
-      auto block = newblock(capacity, Op::assignsingle, label);
-      std::move(block_.get(), block_.get() + size_, block.get());
-      take(std::move(block), capacity);
+      rebuild(allocated_ ? std::max(arraydetail::growth64(size_), pos) : pos, std::nullopt, Op::assignsingle, label);
     }
     block_[pos - 1] = std::move(held);
   }
@@ -397,6 +378,15 @@ class DynArray {
     block_ = std::move(block);
     size_ = size;
     allocated_ = true;
+  }
+
+  // New storage of `capacity` elements: the leading elements that fit, then the fill.
+  void rebuild(std::int32_t capacity, const std::optional<T>& fill, Op op, const ArrayLabel& label) {
+    auto block = newblock(capacity, op, label);
+    const std::int32_t kept = std::min(size_, capacity);
+    std::move(block_.get(), block_.get() + kept, block.get());
+    if (fill) std::fill(block.get() + kept, block.get() + capacity, *fill);
+    take(std::move(block), capacity);
   }
 
   void allocatefor(Op op, std::int32_t n, const ArrayFill<T>& fill, const ArrayLabel& label) {

@@ -32,15 +32,21 @@ Block table[kSlots];
 
 std::size_t home(const void* p) { return (reinterpret_cast<std::uintptr_t>(p) / kHugePage) % kSlots; }
 
-bool remember(void* p, std::size_t length) {
-  const std::lock_guard<std::mutex> lock(tablelock);
-  for (std::size_t i = 0, s = home(p); i < kSlots; ++i, s = (s + 1) % kSlots) {
+// Enters b at the first free slot of its probe run; false when the table is full. The
+// caller holds the lock.
+bool enter(const Block& b) {
+  for (std::size_t i = 0, s = home(b.start); i < kSlots; ++i, s = (s + 1) % kSlots) {
     if (table[s].start == nullptr) {
-      table[s] = {p, length};
+      table[s] = b;
       return true;
     }
   }
   return false;
+}
+
+bool remember(void* p, std::size_t length) {
+  const std::lock_guard<std::mutex> lock(tablelock);
+  return enter({p, length});
 }
 
 // The length of the large block at p (0 when p is not one), which is forgotten.
@@ -56,9 +62,7 @@ std::size_t forget(void* p) {
          ++k, j = (j + 1) % kSlots) {
       const Block moved = table[j];
       table[j] = {};
-      std::size_t t = home(moved.start);
-      while (table[t].start != nullptr) t = (t + 1) % kSlots;
-      table[t] = moved;
+      enter(moved);  // finds room: slot j has just been freed
     }
     return length;
   }

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cstdlib>
 #include <limits>
-#include <new>
 #include <string>
 
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/textview.hpp"
@@ -164,11 +164,7 @@ void nodetoelementmap(std::int32_t nn, std::int32_t ne, std::int32_t npe, std::s
   }
 
   std::vector<std::int32_t> count;
-  try {
-    count.assign(static_cast<std::size_t>(nn), 0);
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, "node to element mapping work array");
-  }
+  allocatearray(count, nn, "node to element mapping work array");
   for (std::int32_t e = 1; e <= ne; ++e) {
     for (std::int32_t k = 1; k <= npe; ++k) ++count[static_cast<std::size_t>(node(k, e) - 1)];
   }
@@ -182,12 +178,8 @@ void nodetoelementmap(std::int32_t nn, std::int32_t ne, std::int32_t npe, std::s
       check_alloc(kStatusNoMemory, "node to element mapping index arrays");
     }
   }
-  try {
-    ptr.resize(static_cast<std::size_t>(nn) + 1);
-    list.assign(static_cast<std::size_t>(r - 1), 0);
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, "node to element mapping index arrays");
-  }
+  allocatearray(ptr, std::int64_t{nn} + 1, "node to element mapping index arrays");
+  allocatearray(list, r - 1, "node to element mapping index arrays");
   std::copy(count.begin(), count.end(), ptr.begin());
   ptr[static_cast<std::size_t>(nn)] = static_cast<std::int32_t>(r);
   for (std::int32_t e = 1; e <= ne; ++e) {

@@ -5,32 +5,13 @@
 
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/strings.hpp"
 #include "support/textview.hpp"
 
 namespace kelpra {
 namespace {
 
 constexpr std::string_view kBatchFile = "batch.pfx";
-
-// One line of a stream, without its terminator (and a CR before it). Returns 0,
-// kStatusEndOfFile when nothing was left, or kStatusReadFailed.
-int getlinefrom(std::FILE* f, std::string& line) {
-  line.clear();
-  if (f == nullptr) return kStatusReadFailed;
-  bool any = false;
-  for (;;) {
-    const int c = std::fgetc(f);
-    if (c == EOF) {
-      if (std::ferror(f) != 0) return kStatusReadFailed;
-      return any ? 0 : kStatusEndOfFile;
-    }
-    any = true;
-    if (c == '\n') break;
-    line.push_back(static_cast<char>(c));
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return 0;
-}
 
 bool isseparatorblank(char c) { return c == ' ' || c == '\t'; }
 
@@ -42,7 +23,7 @@ int readlistvalue(std::FILE* f, std::string& value) {
   value.clear();
   std::string line;
   for (;;) {
-    const int status = getlinefrom(f, line);
+    const int status = readlinefrom(f, line);
     if (status != 0) return status;
     std::size_t p = 0;
     while (p < line.size() && isseparatorblank(line[p])) ++p;
@@ -54,7 +35,7 @@ int readlistvalue(std::FILE* f, std::string& value) {
       for (;;) {
         if (p >= line.size()) {
           // The quoted value goes on in the next line.
-          const int next = getlinefrom(f, line);
+          const int next = readlinefrom(f, line);
           if (next != 0) return next;
           p = 0;
           continue;

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string>
@@ -403,12 +404,14 @@ void splitvs2(std::string_view s, Pred isdelim, bool merge, std::vector<std::str
 }
 
 // ---------------------------------------------------------------------------------------
-// Line reading from a formatted unit
+// Line reading
 
 // Reads one record of any length into line (terminator and a CR before it excluded).
 // Returns 0, -1 at end of file (line empty), or a positive read-error status. A last
 // line without terminator comes with 0; the next call gives -1.
 int readline(int unit, std::string& line);
+// The same from an open stream (standard input too); a null stream is a read failure.
+int readlinefrom(std::FILE* stream, std::string& line);
 // As readline into the fixed-width line (cut or blank-padded); status -1 when a
 // non-blank character was cut off, else 0.
 int readlinesafe(int unit, std::string& line, int& status);

@@ -50,24 +50,18 @@ void shiftleft(std::string& s, int k) noexcept {
 // ---------------------------------------------------------------------------------------
 // Finding
 
+// The set forms are the predicate forms with membership of the set as the predicate.
 int findfirstof1(std::string_view s, std::string_view set, int start) noexcept {
-  detail::InSet in{set};
-  return detail::scanforward(s, len_trim(s), start, in, true);
+  return findfirstof2(s, detail::InSet{set}, start);
 }
-
 int findfirstnotof1(std::string_view s, std::string_view set, int start) noexcept {
-  detail::InSet in{set};
-  return detail::scanforward(s, len_trim(s), start, in, false);
+  return findfirstnotof2(s, detail::InSet{set}, start);
 }
-
 int findlastof1(std::string_view s, std::string_view set, int pos) noexcept {
-  detail::InSet in{set};
-  return detail::scanbackward(s, len_trim(s), pos, in, true);
+  return findlastof2(s, detail::InSet{set}, pos);
 }
-
 int findlastnotof1(std::string_view s, std::string_view set, int pos) noexcept {
-  detail::InSet in{set};
-  return detail::scanbackward(s, len_trim(s), pos, in, false);
+  return findlastnotof2(s, detail::InSet{set}, pos);
 }
 
 int len_white(std::string_view s) noexcept { return findlastnotof1(s, kWhiteSpace); }
@@ -127,64 +121,22 @@ int findloci(const std::vector<std::string>& list, std::string_view value, const
 // ---------------------------------------------------------------------------------------
 // Trimming
 
-void trimleft1(std::string& s, std::string_view set) {
-  detail::InSet in{set};
-  detail::trimleft(s, in);
-}
-
-std::string trimleftcopy1(std::string_view s, std::string_view set) {
-  std::string out(s);
-  trimleft1(out, set);
-  return out;
-}
-
-void trimright1(std::string& s, std::string_view set) {
-  detail::InSet in{set};
-  detail::trimright(s, in);
-}
-
-std::string trimrightcopy1(std::string_view s, std::string_view set) {
-  std::string out(s);
-  trimright1(out, set);
-  return out;
-}
-
-void trimfull1(std::string& s, std::string_view set) {
-  detail::InSet in{set};
-  detail::trimright(s, in);
-  detail::trimleft(s, in);
-}
-
-std::string trimfullcopy1(std::string_view s, std::string_view set) {
-  std::string out(s);
-  trimfull1(out, set);
-  return out;
-}
+void trimleft1(std::string& s, std::string_view set) { trimleft2(s, detail::InSet{set}); }
+std::string trimleftcopy1(std::string_view s, std::string_view set) { return trimleftcopy2(s, detail::InSet{set}); }
+void trimright1(std::string& s, std::string_view set) { trimright2(s, detail::InSet{set}); }
+std::string trimrightcopy1(std::string_view s, std::string_view set) { return trimrightcopy2(s, detail::InSet{set}); }
+void trimfull1(std::string& s, std::string_view set) { trimfull2(s, detail::InSet{set}); }
+std::string trimfullcopy1(std::string_view s, std::string_view set) { return trimfullcopy2(s, detail::InSet{set}); }
 
 // ---------------------------------------------------------------------------------------
 // Editing
 
-void replace1(std::string& s, std::string_view set, char c) {
-  detail::InSet in{set};
-  detail::replace(s, in, c);
-}
-
+void replace1(std::string& s, std::string_view set, char c) { replace2(s, detail::InSet{set}, c); }
 std::string replacecopy1(std::string_view s, std::string_view set, char c) {
-  std::string out(s);
-  replace1(out, set, c);
-  return out;
+  return replacecopy2(s, detail::InSet{set}, c);
 }
-
-void remove1(std::string& s, std::string_view set) {
-  detail::InSet in{set};
-  detail::remove(s, in);
-}
-
-std::string removecopy1(std::string_view s, std::string_view set) {
-  std::string out(s);
-  remove1(out, set);
-  return out;
-}
+void remove1(std::string& s, std::string_view set) { remove2(s, detail::InSet{set}); }
+std::string removecopy1(std::string_view s, std::string_view set) { return removecopy2(s, detail::InSet{set}); }
 
 void erase(std::string& s, int pos, std::optional<int> n) {
   if (n && *n < 1) return;

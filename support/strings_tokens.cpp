@@ -34,35 +34,25 @@ void storetoken(std::string& elem, std::string_view tok, bool fixedwidth) {
 }  // namespace detail
 
 int numtok1(std::string_view s, std::string_view delims, bool merge) {
-  detail::InSet in{delims};
-  return detail::numtok(s, in, merge);
+  return numtok2(s, detail::InSet{delims}, merge);
 }
-
 int findnthtoken1(std::string_view s, std::string_view delims, bool merge, int n) {
-  detail::InSet in{delims};
-  return detail::findnthtoken(s, in, merge, n);
+  return findnthtoken2(s, detail::InSet{delims}, merge, n);
 }
-
 bool chomp1(std::string& s, std::string_view delims, bool merge, std::string& token) {
-  detail::InSet in{delims};
-  return detail::chomp(s, in, merge, token);
+  return chomp2(s, detail::InSet{delims}, merge, token);
 }
-
 void split1(std::string_view s, std::string_view delims, bool merge, std::vector<std::string>& tokens, int& ntok) {
-  detail::InSet in{delims};
-  detail::split(s, in, merge, tokens, ntok, true);
+  split2(s, detail::InSet{delims}, merge, tokens, ntok);
 }
-
 void splitvs1(std::string_view s, std::string_view delims, bool merge, std::vector<std::string>& tokens, int& ntok) {
-  detail::InSet in{delims};
-  detail::split(s, in, merge, tokens, ntok, false);
+  splitvs2(s, detail::InSet{delims}, merge, tokens, ntok);
 }
 
-// A unit's stream is used by one thread at a time, so the unlocked reads are safe and
-// spare a lock per character.
-int readline(int unit, std::string& line) {
+// A stream is read by one thread at a time, so the unlocked reads are safe and spare a
+// lock per character.
+int readlinefrom(std::FILE* f, std::string& line) {
   line.clear();
-  std::FILE* f = unitstream(unit);
   if (f == nullptr) return kStatusReadFailed;
   bool any = false;
   for (;;) {
@@ -80,13 +70,13 @@ int readline(int unit, std::string& line) {
   }
 }
 
+int readline(int unit, std::string& line) { return readlinefrom(unitstream(unit), line); }
+
 int readlinesafe(int unit, std::string& line, int& status) {
   status = 0;
   std::string work;
   const int result = readline(unit, work);
-  const std::size_t k = std::min(line.size(), work.size());
-  std::copy_n(work.begin(), k, line.begin());
-  std::fill(line.begin() + static_cast<std::ptrdiff_t>(k), line.end(), ' ');
+  detail::storetoken(line, work, true);
   if (result <= 0 && work.find_first_not_of(' ', line.size()) != std::string::npos) status = -1;
   return result;
 }

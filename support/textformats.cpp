@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "support/strings.hpp"
+
 namespace kelpra {
 namespace {
 
@@ -200,14 +202,12 @@ void appendfield(std::string& out, int w, Put put) {
 bool readcount(std::string_view text, std::size_t& i, int& n) {
   const std::size_t first = i;
   n = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+  while (i < text.size() && isdigit(text[i])) {
     if (n < 100000) n = n * 10 + (text[i] - '0');
     ++i;
   }
   return i > first;
 }
-
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 // One item without blanks, upper case: [r]Kw[.d][Ee] or nX. Returns the repeat count, 0 on failure.
 int parseitem(std::string_view item, EditDescriptor& f) {
@@ -300,8 +300,9 @@ void appendinteger(std::string& out, std::int64_t value, const EditDescriptor& f
 std::optional<std::vector<EditDescriptor>> parseformat(std::string_view text) {
   std::string compact;
   for (char c : text) {
-    if (c != ' ') compact += upper(c);
+    if (c != ' ') compact += c;
   }
+  toupper(compact);
   if (compact.size() < 3 || compact.front() != '(' || compact.back() != ')') return std::nullopt;
   const std::string_view list = std::string_view(compact).substr(1, compact.size() - 2);
   std::vector<EditDescriptor> items;

@@ -5,11 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <new>
 #include <vector>
 
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
-#include "support/fileunits.hpp"
 #include "support/strings.hpp"
 #include "support/textview.hpp"
 
@@ -88,20 +87,17 @@ TICTOCTIMER toc2(std::string_view id) {
 }
 
 void pushback(const TICTOCTIMER& t) {
-  try {
-    if (!tableallocated) {
-      table.assign(1, TICTOCTIMER{});
-      tableallocated = true;
-      count = 0;
-    } else if (static_cast<std::size_t>(count) == table.size()) {
-      // Capacities run 1, 2, 3, 5, 8, 12, ...: ceiling(1.5 n) in 4-byte real arithmetic.
-      const auto grown = static_cast<std::int32_t>(std::ceil(1.5f * static_cast<float>(count)));
-      std::vector<TICTOCTIMER> bigger(static_cast<std::size_t>(std::max(grown, 1)));
-      std::copy(table.begin(), table.begin() + count, bigger.begin());
-      table.swap(bigger);
-    }
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, "tic toc array");
+  if (!tableallocated) {
+    allocatearray(table, 1, "tic toc array");
+    tableallocated = true;
+    count = 0;
+  } else if (static_cast<std::size_t>(count) == table.size()) {
+    // Capacities run 1, 2, 3, 5, 8, 12, ...: ceiling(1.5 n) in 4-byte real arithmetic.
+    const auto grown = static_cast<std::int32_t>(std::ceil(1.5f * static_cast<float>(count)));
+    std::vector<TICTOCTIMER> bigger;
+    allocatearray(bigger, std::max(grown, 1), "tic toc array");
+    std::move(table.begin(), table.begin() + count, bigger.begin());  // moves take no storage
+    table.swap(bigger);
   }
   table[static_cast<std::size_t>(count)] = t;
   ++count;

@@ -81,9 +81,9 @@ class UnitSystem {
   // value *= conversionfactor(dimension); code 0 leaves the value untouched.
   void convert(double& value, const SIUnit& dimension) const;
   // Saved form: one record holding the code as a 4-byte integer (unformatted unit) or one
-  // line holding it as text (formatted unit). The file pool keeps no query for a unit's
-  // form, so the caller, who opened the unit, names it. A unit without an open file stops
-  // the run (fatal error); so do failing reads and writes.
+  // line holding it as text (formatted unit), as the caller names the form it opened the
+  // unit with. A unit without an open file stops the run (fatal error); so do failing
+  // reads and writes.
   void serialize(int unit, FileForm form) const;
   // Reads the saved form at the unit's current position and applies it with init.
   void deserialize(int unit, FileForm form);

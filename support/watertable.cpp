@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <initializer_list>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
-#include "support/fileunits.hpp"
 
 namespace kelpra {
 namespace {
@@ -29,6 +28,8 @@ struct Columns {
     return z[s] + psi[s];
   }
   double headof(std::size_t n) const { return z[n] + psi[n]; }
+  // The top node of the column whose bottom node is c.
+  std::size_t topof(std::size_t c) const { return c + (nz - 1) * npl; }
 };
 
 // Without this check npl = nn / nz leaves the last nodes outside every column, or the
@@ -79,7 +80,7 @@ double watertablefrom(const Columns& m, std::size_t i) {
 // pair; without one, the ground surface when the top node is saturated, else the head
 // of the bottom node. A single layer has no pair and takes the ground surface.
 double watertablebottomup(const Columns& m, std::size_t c) {
-  const std::size_t top = c + (m.nz - 1) * m.npl;
+  const std::size_t top = m.topof(c);
   for (std::size_t lower = c; lower < top; lower += m.npl) {
     const std::size_t upper = lower + m.npl;
     if (m.psi[lower] >= 0.0 && m.psi[upper] < 0.0) return m.crossing(lower, upper);
@@ -91,11 +92,7 @@ double watertablebottomup(const Columns& m, std::size_t c) {
 std::vector<double> pressurehead(std::span<const double> z, std::span<const double> head, std::size_t nn,
                                  std::string_view what) {
   std::vector<double> psi;
-  try {
-    psi.resize(nn);
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, what);
-  }
+  allocatearray(psi, static_cast<std::int64_t>(nn), what);
   for (std::size_t i = 0; i < nn; ++i) psi[i] = head[i] - z[i];
   return psi;
 }
@@ -124,7 +121,7 @@ void depth2gwtdomain(std::int32_t nn, std::int32_t nz, bool interp, std::span<co
   // above it; upwards, each unsaturated node the crossing above the nearest saturated node
   // below it.
   for (std::size_t c = 0; c < m.npl; ++c) {
-    const std::size_t top = c + (m.nz - 1) * m.npl;
+    const std::size_t top = m.topof(c);
     double above = m.headof(top);
     for (std::size_t n = top + m.npl; n > c;) {
       n -= m.npl;
@@ -155,7 +152,7 @@ void depth2gwtnodebottomup(std::int32_t c, std::int32_t nn, std::int32_t nz, boo
   const auto m = columns(nn, nz, interp, z, psi);
   const auto k = static_cast<std::size_t>(c - 1);
   wt = watertablebottomup(m, k);
-  depth = z[k + (m.nz - 1) * m.npl] - wt;
+  depth = z[m.topof(k)] - wt;
 }
 
 void depth2gwt2ddomain(std::int32_t nn, std::int32_t nz, bool interp, std::span<const double> z,
@@ -165,7 +162,7 @@ void depth2gwt2ddomain(std::int32_t nn, std::int32_t nz, bool interp, std::span<
   const auto psi = pressurehead(z, head, static_cast<std::size_t>(nn), "depth to groundwater 2D work array");
   const auto m = columns(nn, nz, interp, z, psi);
   for (std::size_t c = 0; c < m.npl; ++c) {
-    depth[c] = z[c + (m.nz - 1) * m.npl] - watertablebottomup(m, c);
+    depth[c] = z[m.topof(c)] - watertablebottomup(m, c);
   }
   for (std::size_t layer = 1; layer < m.nz; ++layer) {
     std::copy(depth.begin(), depth.begin() + static_cast<std::ptrdiff_t>(m.npl),

@@ -9,7 +9,8 @@
 
 #include "arrays/arrayhelpers.hpp"
 #include "support/errors.hpp"
-#include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanrun.hpp"
 
 namespace kelpra::arraytesting {
 
@@ -30,21 +31,11 @@ std::vector<T> values(const DynArray<T>& a) {
 }
 inline V leading(const I4Array& a, std::int32_t count) { return {a.begin(), a.begin() + count}; }
 
-class ArraysTest : public ::testing::Test {
+class ArraysTest : public testkit::CleanRun {
  protected:
-  void SetUp() override {
-    testing_only::reseterrorstate();
-    freeunitall();
-  }
-  void TearDown() override {
-    testing_only::reseterrorstate();
-    freeunitall();
-  }
   // Runs a call that must stop the run; what it wrote to standard error.
   static std::string stopped(const std::function<void()>& call) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(call(), RunStopped);
-    const std::string err = ::testing::internal::GetCapturedStderr();
+    const std::string err = testkit::stoperr(call);
     testing_only::reseterrorstate();
     return err;
   }

@@ -7,6 +7,7 @@
 #include "support/fileunits.hpp"
 #include "support/interpsort.hpp"
 #include "support/timers.hpp"
+#include "tests/kit/capture.hpp"
 #include "tests/kit/cleanrun.hpp"
 
 namespace kelpra {
@@ -25,9 +26,7 @@ class Timers : public testkit::CleanRun {
   template <class F>
   static bool stopswith(F f, const std::string& message) {
     testing_only::reseterrorstate();
-    ::testing::internal::CaptureStderr();
-    EXPECT_THROW(f(), RunStopped);
-    const std::string err = ::testing::internal::GetCapturedStderr();
+    const std::string err = testkit::stoperr(f);
     return err.find("INPUT ERROR") != std::string::npos && err.find(message + "\n") != std::string::npos;
   }
 

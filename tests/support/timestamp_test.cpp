@@ -12,17 +12,7 @@
 namespace kelpra {
 namespace {
 
-ClockReading at(std::string zone) {
-  ClockReading c;
-  c.year = 2026;
-  c.month = 12;
-  c.day = 8;
-  c.hour = 2;
-  c.minute = 54;
-  c.second = 13;
-  c.zone = std::move(zone);
-  return c;
-}
+ClockReading at(std::string zone) { return {2026, 12, 8, 2, 54, 13, std::move(zone)}; }
 
 TEST(TimeStamp, ZoneOffsets) {
   const std::pair<const char*, const char*> cases[] = {
@@ -35,14 +25,7 @@ TEST(TimeStamp, ZoneOffsets) {
 }
 
 TEST(TimeStamp, LeadingZerosKeptAndWidthFixed) {
-  ClockReading c;
-  c.year = 7;
-  c.month = 1;
-  c.day = 2;
-  c.hour = 0;
-  c.minute = 0;
-  c.second = 9;
-  c.zone = "+1200";
+  ClockReading c{7, 1, 2, 0, 0, 9, "+1200"};
   EXPECT_EQ(formattimestamp(c), "0007-01-02T00:00:09+12:00");
   // Fields that do not fit keep their places, so the width never changes.
   c.year = 12345;
