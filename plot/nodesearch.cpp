@@ -82,9 +82,7 @@ void copylines(int in, int out, bool expand) {
     const std::string_view text = kepttext(line);
     if (text.empty()) continue;
     if (expand && text.starts_with("include")) {
-      std::string name(text.substr(7));
-      trimfull1(name, " ");
-      name.resize(static_cast<std::size_t>(len_trim(name)));
+      const std::string name(trimview(trimfullcopy1(text.substr(7), " ")));
       if (!fileexists(name)) input_error("Include file not found: " + name);
       UnitHandle included = UnitHandle::take();
       checkfileopen(openunit(included.unit(), name, FileForm::formatted, OpenStatus::old), name);
@@ -96,11 +94,12 @@ void copylines(int in, int out, bool expand) {
   }
 }
 
-// The nearest node to (x, y, z), or to (x, y) in plan, with the echo lines of the search.
-void nearestnode(double x, double y, double z, bool planar, std::int32_t& node, const DOMAIN& dom) {
+// The first of nodes 1..count nearest to (x, y, z), or to (x, y) in plan; 0 when none lies
+// nearer than kFar.
+std::int32_t nearest(double x, double y, double z, bool planar, std::int32_t count, const DOMAIN& dom) {
   double best = kFar;
-  const std::int32_t n = searchablenodes(dom);
-  for (std::int32_t i = 1; i <= n; ++i) {
+  std::int32_t node = 0;
+  for (std::int32_t i = 1; i <= count; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
     const double dz = planar ? 0.0 : dom.z[k] - z;
     const double d = std::sqrt((dom.x[k] - x) * (dom.x[k] - x) + (dom.y[k] - y) * (dom.y[k] - y) + dz * dz);
@@ -109,14 +108,26 @@ void nearestnode(double x, double y, double z, bool planar, std::int32_t& node, 
       node = i;
     }
   }
+  return node;
+}
+
+// The echo lines of a search; the found node's lines only when `found` is set.
+void echosearch(double x, double y, double z, bool planar, bool found, std::int32_t node, const DOMAIN& dom) {
   echoline("");
   echoline("");
   echoline(planar ? echoed("Target x, y ", {x, y}) : echoed("Target x, y, z", {x, y, z}));
-  if (node < 1 || node > n) return;  // no node to show
+  if (!found) return;
   const auto k = static_cast<std::size_t>(node - 1);
   echoline(echoed("Found x, y, z ", {dom.x[k], dom.y[k], dom.z[k]}));
   echoline(planar ? echoed("Delta x, y  ", {dom.x[k] - x, dom.y[k] - y})
                   : echoed("Delta x, y, z ", {dom.x[k] - x, dom.y[k] - y, dom.z[k] - z}));
+}
+
+// The nearest node to (x, y, z), or to (x, y) in plan, with the echo lines of the search.
+void nearestnode(double x, double y, double z, bool planar, std::int32_t& node, const DOMAIN& dom) {
+  const std::int32_t n = searchablenodes(dom);
+  if (const std::int32_t found = nearest(x, y, z, planar, n, dom); found > 0) node = found;
+  echosearch(x, y, z, planar, node >= 1 && node <= n, node, dom);
 }
 
 }  // namespace
@@ -133,16 +144,7 @@ void find_top_surface_node_from_xy(double x, double y, std::int32_t& node, const
   const std::int32_t n = searchablenodes(dom);
   const std::int32_t layers = plot_data.nz;
   const std::int32_t perlayer = layers >= 1 ? n / layers : 0;
-  std::int32_t column = 0;
-  double best = kFar;
-  for (std::int32_t i = 1; i <= perlayer; ++i) {
-    const auto k = static_cast<std::size_t>(i - 1);
-    const double d = std::sqrt((dom.x[k] - x) * (dom.x[k] - x) + (dom.y[k] - y) * (dom.y[k] - y));
-    if (d < best) {
-      best = d;
-      column = i;
-    }
-  }
+  const std::int32_t column = nearest(x, y, 0.0, true, perlayer, dom);
   if (column > 0) {
     node = column;
     double top = kLow;
@@ -155,13 +157,7 @@ void find_top_surface_node_from_xy(double x, double y, std::int32_t& node, const
       }
     }
   }
-  echoline("");
-  echoline("");
-  echoline(echoed("Target x, y ", {x, y}));
-  if (column == 0 || node < 1 || node > n) return;  // no column to show
-  const auto k = static_cast<std::size_t>(node - 1);
-  echoline(echoed("Found x, y, z ", {dom.x[k], dom.y[k], dom.z[k]}));
-  echoline(echoed("Delta x, y  ", {dom.x[k] - x, dom.y[k] - y}));
+  echosearch(x, y, 0.0, true, column > 0 && node >= 1 && node <= n, node, dom);
 }
 
 void lcase(std::string& text) { tolower(text); }

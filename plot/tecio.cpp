@@ -297,6 +297,7 @@ struct DataSet {
   std::optional<ZoneWrite> current;
   DataStream data;
   bool broken = false;  // a data write failed; only the state of the last flush is trustworthy
+  std::string savedstate;  // what the saved-state file holds, as last written or read
 
   std::size_t nvar() const { return names.size(); }
 };
@@ -488,7 +489,9 @@ std::uint64_t checksum(const char* data, std::size_t n) {
   return h;
 }
 
-bool savestate(const DataSet& ds, std::int64_t datalength) {
+// A state the file already holds is not written again (an open that resumes, a close right
+// after a flush).
+bool savestate(DataSet& ds, std::int64_t datalength) {
   Bytes b;
   b.raw(kSavedMagic, sizeof kSavedMagic);
   b.i64(datalength);
@@ -520,7 +523,11 @@ bool savestate(const DataSet& ds, std::int64_t datalength) {
     }
   }
   b.u64(checksum(b.data(), b.size()));
-  return replacefile(ds.headername, b);
+  const std::string_view content(b.data(), b.size());
+  if (content == ds.savedstate) return true;
+  if (!replacefile(ds.headername, b)) return false;
+  ds.savedstate = content;
+  return true;
 }
 
 class Cursor {
@@ -803,6 +810,7 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
       if (rc != kTecOk) return rc;
       ds->aux = std::move(st.aux);
       ds->zones = std::move(st.zones);
+      ds->savedstate = std::move(content);
       resumed = true;
     }
   } else if (ec) {
@@ -1033,9 +1041,9 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
 
 std::int32_t closeimpl(void** fileHandle) {
   if (fileHandle == nullptr) return kTecBadHandle;
-  if (lookup(*fileHandle) == nullptr) return kTecBadHandle;
   auto& open = registry().open;
   const auto it = open.find(reinterpret_cast<std::uintptr_t>(*fileHandle));
+  if (it == open.end()) return kTecBadHandle;
   const std::unique_ptr<DataSet> owned = std::move(it->second);
   open.erase(it);
   *fileHandle = nullptr;

@@ -95,26 +95,24 @@ std::span<const T> packed(std::int32_t n, std::span<const T> values, bool trunca
 // The next array of the zone must be for the first variable that is neither written nor
 // shared yet, with as many values as the zone has nodes or elements.
 void checkarray(std::int32_t var, std::size_t count, DOMAIN& dom) {
-  const std::string where = " in zone " + std::to_string(dom.zone) + " of " + domainname(dom) + " domain.";
+  // The message is put together only when there is something to report.
+  const auto stop = [&](const std::string& what) {
+    fatalerror("Tecplot variable # " + std::to_string(var) + what + " in zone " + std::to_string(dom.zone) + " of " +
+               domainname(dom) + " domain.");
+  };
   if (var < 1 || var > dom.nvar || static_cast<std::size_t>(var) > dom.zonevarstate.size()) {
-    fatalerror("Tecplot variable # " + std::to_string(var) + " is not in the data set" + where);
+    stop(" is not in the data set");
   }
   const auto i = static_cast<std::size_t>(var - 1);
-  if (dom.zonevarstate[i] == 2) fatalerror("Tecplot variable # " + std::to_string(var) + " is shared" + where);
-  if (dom.zonevarstate[i] == 1) {
-    fatalerror("Tecplot variable # " + std::to_string(var) + " is written twice" + where);
-  }
+  if (dom.zonevarstate[i] == 2) stop(" is shared");
+  if (dom.zonevarstate[i] == 1) stop(" is written twice");
   for (std::size_t j = 0; j < i; ++j) {
-    if (dom.zonevarstate[j] == 0) {
-      fatalerror("Tecplot variable # " + std::to_string(var) + " comes before variable # " +
-                 std::to_string(j + 1) + where);
-    }
+    if (dom.zonevarstate[j] == 0) stop(" comes before variable # " + std::to_string(j + 1));
   }
   const bool cellcentred = i < dom.zonecc.size() && dom.zonecc[i] != 0;
   const auto expected = static_cast<std::size_t>(cellcentred ? dom.zoneelements : dom.zonenodes);
   if (count != expected) {
-    fatalerror("Tecplot variable # " + std::to_string(var) + " has " + std::to_string(count) + " values, " +
-               std::to_string(expected) + " expected" + where);
+    stop(" has " + std::to_string(count) + " values, " + std::to_string(expected) + " expected");
   }
   dom.zonevarstate[i] = 1;
 }
@@ -150,9 +148,12 @@ void writearray(std::int32_t var, std::int32_t n, std::span<const T> values, boo
 // so a node's output number is its rank among the kept own nodes (`ownnumbers` when given).
 std::int32_t olfnode(const DOMAIN& dom, std::int32_t e, std::int32_t pmnode,
                      const std::vector<std::int32_t>* ownnumbers) {
-  const std::string where = "Element " + std::to_string(e) + " of olf domain: ";
+  // Called for every node of every element: the message is put together only when needed.
+  const auto stop = [e](const std::string& what) {
+    input_error("Element " + std::to_string(e) + " of olf domain: " + what);
+  };
   if (pmnode < 1 || static_cast<std::size_t>(pmnode) > dom.link_pm2dom.size()) {
-    input_error(where + "porous medium node " + std::to_string(pmnode) + " has no node in the domain.");
+    stop("porous medium node " + std::to_string(pmnode) + " has no node in the domain.");
   }
   std::int32_t m = dom.link_pm2dom[static_cast<std::size_t>(pmnode - 1)];
   const auto& pd = plot_data;
@@ -161,15 +162,14 @@ std::int32_t olfnode(const DOMAIN& dom, std::int32_t e, std::int32_t pmnode,
     const std::int32_t wall =
         static_cast<std::size_t>(e) <= pd.wallelemid.size() ? pd.wallelemid[static_cast<std::size_t>(e - 1)] : 0;
     if (m > pd.link_olf2wall.extent1() || wall < 1 || wall > pd.link_olf2wall.extent2()) {
-      input_error(where + "wall " + std::to_string(wall) + " of node " + std::to_string(m) +
-                  " is not in the wall tables.");
+      stop("wall " + std::to_string(wall) + " of node " + std::to_string(m) + " is not in the wall tables.");
     }
     m = pd.link_olf2wall(m, wall);
   }
   const std::int32_t own = m - dom.globalstart;
   if (own < 1 || own > dom.nn) {
-    input_error(where + "node " + std::to_string(m) + " is not one of the domain's nodes " +
-                std::to_string(dom.globalstart + 1) + " to " + std::to_string(dom.globalstart + dom.nn) + ".");
+    stop("node " + std::to_string(m) + " is not one of the domain's nodes " + std::to_string(dom.globalstart + 1) +
+         " to " + std::to_string(dom.globalstart + dom.nn) + ".");
   }
   if (dom.nodemask.empty()) return own;
   const auto o = static_cast<std::size_t>(own - 1);
@@ -231,10 +231,6 @@ void writereallines(std::int32_t n, std::span<const T> values, int unit) {
     return static_cast<std::size_t>(p - start);
   });
 }
-
-}  // namespace
-
-namespace {
 
 using u128 = unsigned __int128;
 
@@ -473,29 +469,21 @@ void elementnodes(const DOMAIN& dom, std::int32_t e, std::array<std::int32_t, 8>
       nodes[0] = out(inc(1));
       nodes[1] = out(inc(2));
       return;
+    case 4:
+      if (inc(4) != 0) {
+        // Overland quadrilaterals of a multi-node "olf" domain hold "pm" node numbers: each is
+        // taken to the domain's own node, and on a wall to that node's copy on the element's
+        // wall, so the two sides of a wall stay apart.
+        const bool ownolf = dom.coupling == 1 && trimview(dom.name) == "olf";
+        for (std::size_t k = 1; k <= 4; ++k) nodes[k - 1] = ownolf ? olfnode(dom, e, inc(k), ownnumbers) : out(inc(k));
+        return;
+      }
+      [[fallthrough]];  // no fourth node: a triangle
     case 3:
       nodes[0] = out(inc(1));
       nodes[1] = out(inc(2));
       nodes[2] = nodes[3] = out(inc(3));
       return;
-    case 4: {
-      if (inc(4) == 0) {
-        nodes[0] = out(inc(1));
-        nodes[1] = out(inc(2));
-        nodes[2] = nodes[3] = out(inc(3));
-        return;
-      }
-      // Overland quadrilaterals of a multi-node "olf" domain hold "pm" node numbers: each is
-      // taken to the domain's own node, and on a wall to that node's copy on the element's
-      // wall, so the two sides of a wall stay apart.
-      const bool ownolf = dom.coupling == 1 && trimview(dom.name) == "olf";
-      if (!ownolf) {
-        for (std::size_t k = 1; k <= 4; ++k) nodes[k - 1] = out(inc(k));
-        return;
-      }
-      for (std::size_t k = 1; k <= 4; ++k) nodes[k - 1] = olfnode(dom, e, inc(k), ownnumbers);
-      return;
-    }
     case 6:
       nodes[0] = out(inc(1));
       nodes[1] = out(inc(2));

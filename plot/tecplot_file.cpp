@@ -99,18 +99,6 @@ std::string numberlist(const std::vector<std::uint8_t>& marks) {
 
 }  // namespace
 
-std::string_view zonetypeword(std::int32_t nln, std::string_view name) {
-  const std::string_view n = trimview(name);
-  switch (nln) {
-    case 2: return "FELINESEG";
-    case 3:
-    case 4: return (n == "pm" || n == "dual") ? "FETETRAHEDRON" : "FEQUADRILATERAL";
-    case 6:
-    case 8: return "FEBRICK";
-    default: return "";
-  }
-}
-
 std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {
   const std::string_view n = trimview(name);
   switch (nln) {
@@ -120,6 +108,16 @@ std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {
     case 6:
     case 8: return kTecFeBrick;
     default: return 0;
+  }
+}
+
+std::string_view zonetypeword(std::int32_t nln, std::string_view name) {
+  switch (zonetypecode(nln, name)) {
+    case kTecFeLineSeg: return "FELINESEG";
+    case kTecFeTetrahedron: return "FETETRAHEDRON";
+    case kTecFeQuadrilateral: return "FEQUADRILATERAL";
+    case kTecFeBrick: return "FEBRICK";
+    default: return "";
   }
 }
 
@@ -227,12 +225,11 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
       int status = 0;
       str2r8(time, t, &status);
       if (status != 0) {
-        binaryfailure(dom, "Solution time is not a number: " + std::string(trimview(time)) + " in " +
-                               domainname(dom) + " domain.");
+        binaryfailure(dom, "Solution time is not a number: " + std::string(time) + " in " + domainname(dom) +
+                               " domain.");
       }
       if (tecZoneSetUnsteadyOptions(dom.tecfilehandle, dom.zone, t, 1) != 0) {
-        binaryfailure(dom, "Write solution time " + std::string(trimview(time)) + " in " + domainname(dom) +
-                               " domain.");
+        binaryfailure(dom, "Write solution time " + std::string(time) + " in " + domainname(dom) + " domain.");
       }
     }
     for (auto& location : dom.varlocation) location = 1;
@@ -247,10 +244,8 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     line += trimview(zonetitle);
     line += '"';
     if (hastime) {
-      std::string t(time);
-      trimfull1(t, " ");
       line += ", SOLUTIONTIME=";
-      line += trimview(t);
+      line += trimview(trimleftcopy1(time, " "));
     }
     line += ", DATAPACKING=BLOCK, NODES=";
     line += std::to_string(nodes);

@@ -64,12 +64,8 @@ void tecplotvaradd(std::string_view name, std::int32_t& count, std::int32_t& num
   const std::string_view text = trimview(name);
   list.resize(static_cast<std::size_t>(len_trim(list)));
   if (count != 0) list += ',';
-  if (!plot_data.tecplot_bin_mode) {
-    list += '"';
-    list += text;
-    list += '"';
-  } else if (text.find(',') != std::string_view::npos) {
-    // A comma inside a name would split it in two in the binary list; quote the name whole.
+  // The binary list quotes only names with a comma, which would otherwise split in two.
+  if (!plot_data.tecplot_bin_mode || text.find(',') != std::string_view::npos) {
     list += '"';
     list += text;
     list += '"';
@@ -126,10 +122,8 @@ void tecplotvarunitsaddprivate(std::string_view name, std::int32_t number, std::
   if (u.empty()) return;
   if (len_trim(dom.unitcomments) > 0) dom.unitcomments += '\n';
   if (len_trim(dom.unitauxdata) > 0) dom.unitauxdata += '\n';
-  std::string trimmedname(name);
-  trimfull1(trimmedname, " ");
   dom.unitcomments += "# ";
-  dom.unitcomments += trimview(trimmedname);
+  dom.unitcomments += trimview(trimfullcopy1(name, " "));
   dom.unitcomments += " units: ";
   dom.unitcomments += u;
   dom.unitauxdata += "VARAUXDATA ";

@@ -128,11 +128,6 @@ Pipeline* pipeline() {
 
 }  // namespace
 
-std::size_t formatterthreads() {
-  const std::lock_guard<std::mutex> lock(pipelinelock);
-  return pipeline()->workers();
-}
-
 bool writeformatted(std::FILE* stream, std::size_t chunks, std::size_t slotbytes, const ChunkFormatter& format) {
   const std::lock_guard<std::mutex> lock(pipelinelock);
   Pipeline* p = pipeline();

@@ -19,10 +19,6 @@ using ChunkFormatter = std::function<std::size_t(std::size_t chunk, char* out)>;
 // does everything itself.
 bool writeformatted(std::FILE* stream, std::size_t chunks, std::size_t slotbytes, const ChunkFormatter& format);
 
-// The number of threads that format (not counting the writer); 0 when the calling thread
-// formats alone.
-std::size_t formatterthreads();
-
 namespace testing_only {
 // The threads taking part, the writer included (1: the calling thread alone); 0 goes back to
 // one per processor.

@@ -1,5 +1,5 @@
 // Shared set-up of the result-file tests: a clean report state and unit pool around every
-// test, a temporary directory, and a helper that runs a stopping call and returns its report.
+// test, a temporary directory, and the kit's stopreport for calls that must stop the run.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,40 +8,25 @@
 
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
+#include "tests/kit/cleanrun.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra {
 
-class BinFileTest : public ::testing::Test {
+// stopreport(f): f must stop the run with status 1; returns what it wrote to standard error.
+using testkit::stopreport;
+
+class BinFileTest : public testkit::CleanRun {
  protected:
-  void SetUp() override {
-    freeunitall();
-    testing_only::reseterrorstate();
-  }
   void TearDown() override {
     EXPECT_FALSE(unitused(kFirstUnit)) << "a unit was left taken";
-    freeunitall();
-    testing_only::reseterrorstate();
+    CleanRun::TearDown();
   }
 
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   void writebytes(const std::string& name, const std::string& bytes) const { testkit::writefile(dir_ / name, bytes); }
-
-  // Runs f, which must stop the run, and returns what it wrote to standard error.
-  template <class F>
-  static std::string stopreport(F&& f) {
-    ::testing::internal::CaptureStderr();
-    bool stopped = false;
-    try {
-      f();
-    } catch (const RunStopped& stop) {
-      stopped = stop.exitstatus == 1;
-    }
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(stopped) << "the call did not stop the run; stderr:\n" << err;
-    return err;
-  }
 
   testkit::TempDir dir_;
 };

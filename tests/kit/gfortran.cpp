@@ -3,22 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <string_view>
-
 #include "tests/kit/process.hpp"
 
 namespace kelpra::testkit {
 namespace fs = std::filesystem;
 
 std::optional<fs::path> findgfortran() {
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path != nullptr ? path : "/usr/bin:/bin";
-  while (!dirs.empty()) {
-    const std::size_t colon = dirs.find(':');
-    const fs::path candidate = fs::path(dirs.substr(0, colon)) / "gfortran";
+  for (const fs::path& candidate : onsearchpath("gfortran", "/usr/bin:/bin")) {
     if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    dirs = colon == std::string_view::npos ? std::string_view{} : dirs.substr(colon + 1);
   }
   return std::nullopt;
 }

@@ -32,10 +32,10 @@ void writecomponents(const std::filesystem::path& path, std::string_view text,
 }
 
 template <class T>
-void appendle(std::string& out, T value) {
-  char bytes[sizeof(T)];
-  storelittleendian(value, bytes);
-  out.append(bytes, sizeof bytes);
+std::string lebytes(T value) {
+  std::string out(sizeof(T), '\0');
+  storelittleendian(value, out.data());
+  return out;
 }
 
 }  // namespace
@@ -83,28 +83,19 @@ RecordFileWriter::~RecordFileWriter() {
   }
 }
 
-RecordFileWriter& RecordFileWriter::i4(std::int32_t value) {
-  appendle(pending_, value);
+RecordFileWriter& RecordFileWriter::bytes(std::string_view value) {
+  pending_ += value;
   return *this;
 }
-RecordFileWriter& RecordFileWriter::i8(std::int64_t value) {
-  appendle(pending_, value);
-  return *this;
-}
-RecordFileWriter& RecordFileWriter::r4(float value) {
-  appendle(pending_, value);
-  return *this;
-}
-RecordFileWriter& RecordFileWriter::r8(double value) {
-  appendle(pending_, value);
-  return *this;
-}
+RecordFileWriter& RecordFileWriter::i4(std::int32_t value) { return bytes(lebytes(value)); }
+RecordFileWriter& RecordFileWriter::i8(std::int64_t value) { return bytes(lebytes(value)); }
+RecordFileWriter& RecordFileWriter::r4(float value) { return bytes(lebytes(value)); }
+RecordFileWriter& RecordFileWriter::r8(double value) { return bytes(lebytes(value)); }
 RecordFileWriter& RecordFileWriter::l(bool value) { return i4(value ? 1 : 0); }
 RecordFileWriter& RecordFileWriter::text(std::string_view value, std::size_t width) {
   std::string field(value.substr(0, std::min(value.size(), width)));
   field.resize(width, ' ');
-  pending_ += field;
-  return *this;
+  return bytes(field);
 }
 RecordFileWriter& RecordFileWriter::i4s(std::span<const std::int32_t> values) {
   for (const std::int32_t v : values) i4(v);
@@ -140,21 +131,9 @@ void RecordFileWriter::close() {
   if (!flushed) throw std::runtime_error("cannot write record file " + path_.string());
 }
 
-std::string le_i4(std::int32_t value) {
-  std::string out;
-  appendle(out, value);
-  return out;
-}
-std::string le_r4(float value) {
-  std::string out;
-  appendle(out, value);
-  return out;
-}
-std::string le_r8(double value) {
-  std::string out;
-  appendle(out, value);
-  return out;
-}
+std::string le_i4(std::int32_t value) { return lebytes(value); }
+std::string le_r4(float value) { return lebytes(value); }
+std::string le_r8(double value) { return lebytes(value); }
 
 std::string framedrecord(std::string_view payload) {
   const auto length = static_cast<std::int32_t>(payload.size());

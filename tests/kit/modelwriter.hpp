@@ -70,6 +70,8 @@ class RecordFileWriter {
   void close();
 
  private:
+  RecordFileWriter& bytes(std::string_view value);
+
   UnitHandle file_;
   std::string pending_;
   std::filesystem::path path_;

@@ -89,6 +89,18 @@ fs::path builtprogram(const std::string& relative) {
   return fs::path(dir != nullptr ? dir : ".") / relative;
 }
 
+std::vector<fs::path> onsearchpath(std::string_view program, std::string_view fallback) {
+  const char* path = std::getenv("PATH");
+  std::string_view dirs = path != nullptr ? path : fallback;
+  std::vector<fs::path> out;
+  while (!dirs.empty()) {
+    const std::size_t colon = dirs.find(':');
+    out.push_back(fs::path(dirs.substr(0, colon)) / program);
+    dirs = colon == std::string_view::npos ? std::string_view{} : dirs.substr(colon + 1);
+  }
+  return out;
+}
+
 std::string readfile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelpra::testkit {
@@ -19,6 +20,9 @@ ProcessResult runprocess(const std::filesystem::path& program, const std::vector
 
 // Path of a program built in the build tree (relative to the top build directory).
 std::filesystem::path builtprogram(const std::string& relative);
+
+// `program` in each directory of the search path, in order; an unset PATH reads as `fallback`.
+std::vector<std::filesystem::path> onsearchpath(std::string_view program, std::string_view fallback = {});
 
 std::string readfile(const std::filesystem::path& path);
 void writefile(const std::filesystem::path& path, const std::string& text);

@@ -72,14 +72,8 @@ bool canreadvtk(const fs::path& python) {
 
 std::optional<fs::path> findvtkpython() {
   // The package belongs to the system's python, which need not be the first on the path.
-  std::vector<fs::path> candidates = {"/usr/bin/python3"};
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path != nullptr ? path : "";
-  while (!dirs.empty()) {
-    const std::size_t colon = dirs.find(':');
-    candidates.push_back(fs::path(dirs.substr(0, colon)) / "python3");
-    dirs = colon == std::string_view::npos ? std::string_view{} : dirs.substr(colon + 1);
-  }
+  std::vector<fs::path> candidates = onsearchpath("python3");
+  candidates.insert(candidates.begin(), "/usr/bin/python3");
   for (const fs::path& candidate : candidates) {
     if (canreadvtk(candidate)) return candidate;
   }

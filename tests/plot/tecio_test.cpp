@@ -64,6 +64,16 @@ class Tecio : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
+  // A run that writes one chain zone of "X" into the data set, flushes it and ends without closing.
+  static int flushedrun(const std::string& base) {
+    return inchild([&] {
+      void* h = nullptr;
+      if (tecFileWriterOpen(base.c_str(), "T", "X", 1, 0, 0, nullptr, &h) != 0) return 1;
+      chainzone(h, {1, 2});
+      return tecFileWriterFlush(h, 0, nullptr);
+    });
+  }
+
   testkit::TempDir dir_;
 };
 
@@ -334,13 +344,7 @@ TEST_F(Tecio, DataSetLeftOpenIsReadableAfterTheRunAndStillResumes) {
 
 TEST_F(Tecio, OtherVariableListStartsAfresh) {
   const std::string b = base("pm");
-  ASSERT_EQ(inchild([&] {
-              void* h = nullptr;
-              if (tecFileWriterOpen(b.c_str(), "T", "X", 1, 0, 0, nullptr, &h) != 0) return 1;
-              chainzone(h, {1, 2});
-              return tecFileWriterFlush(h, 0, nullptr);
-            }),
-            0);
+  ASSERT_EQ(flushedrun(b), 0);
   void* h = open(b, "X,Y");
   ASSERT_EQ(tecFileWriterClose(&h), kTecOk);
   const TecplotFile f = readback(b);
@@ -356,13 +360,7 @@ TEST_F(Tecio, DamagedTemporariesAreRefused) {
   EXPECT_EQ(h, nullptr);
 
   fs::remove(b + ".szplt.szhdr");
-  ASSERT_EQ(inchild([&] {
-              void* c = nullptr;
-              if (tecFileWriterOpen(b.c_str(), "T", "X", 1, 0, 0, nullptr, &c) != 0) return 1;
-              chainzone(c, {1, 2});
-              return tecFileWriterFlush(c, 0, nullptr);
-            }),
-            0);
+  ASSERT_EQ(flushedrun(b), 0);
   fs::resize_file(b + ".szplt.szdat", 8);  // shorter than the flushed data
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X", 1, 0, 0, nullptr, &h), kTecBadTemporary);
 }
