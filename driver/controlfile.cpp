@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "driver/appendmode.hpp"
 #include "plot/messages.hpp"
@@ -87,12 +89,6 @@ void putpair(double a, double b) { put("! " + realfield(a) + realfield(b)); }
 // ---------------------------------------------------------------------------------------
 // Reading
 
-std::string controlfilename() {
-  std::string name(trimview(plot_data.prefix));
-  name += ".plot.control";
-  return name;
-}
-
 // The next line of the copy, cut to the line width, without trailing blanks; false at the
 // end of the file. A read error stops the run, naming the control file itself.
 bool nextline(std::string& line) {
@@ -138,37 +134,30 @@ using Fields = FreeFields;
 
 int readfields(std::size_t n, Fields& fields) { return readfreefields(plot_data.plotcontrolunit, n, fields); }
 
-void readreals(std::string_view instruction, std::initializer_list<double*> targets) {
+// The values of the next line into the targets; an empty field leaves its target as it is.
+template <class T>
+void readvalues(std::string_view instruction, std::initializer_list<T*> targets) {
   Fields fields;
   if (const int status = readfields(targets.size(), fields); status != 0) badvalues(status, instruction);
   std::size_t i = 0;
-  for (double* target : targets) {
+  for (T* target : targets) {
     const auto& field = fields[i++];
     if (!field) continue;
     int status = 0;
-    str2r8(*field, *target, &status);
-    if (status != 0) badvalues(status, instruction);
-  }
-}
-
-void readints(std::string_view instruction, std::initializer_list<std::int32_t*> targets) {
-  Fields fields;
-  if (const int status = readfields(targets.size(), fields); status != 0) badvalues(status, instruction);
-  std::size_t i = 0;
-  for (std::int32_t* target : targets) {
-    const auto& field = fields[i++];
-    if (!field) continue;
-    int status = 0;
-    str2i4(*field, *target, &status);
+    if constexpr (std::is_same_v<T, double>) {
+      str2r8(*field, *target, &status);
+    } else {
+      str2i4(*field, *target, &status);
+    }
     if (status != 0) badvalues(status, instruction);
   }
 }
 
 void readbox(std::string_view instruction, double& xmin, double& xmax, double& ymin, double& ymax, double& zmin,
              double& zmax) {
-  readreals(instruction, {&xmin, &xmax});
-  readreals(instruction, {&ymin, &ymax});
-  readreals(instruction, {&zmin, &zmax});
+  readvalues(instruction, {&xmin, &xmax});
+  readvalues(instruction, {&ymin, &ymax});
+  readvalues(instruction, {&zmin, &zmax});
 }
 
 // Each comparison keeps its own window, so a surface-water window never narrows the pm one.
@@ -207,9 +196,9 @@ bool applydomaininstruction(DOMAIN& dom, std::string_view lcline, unsigned bit) 
   }
   if (sametext(lcline, dom.trunclayerinstr)) {
     dom.truncatebylayer = true;
-    readreals(lcline, {&dom.xmin_trunc, &dom.xmax_trunc});
-    readreals(lcline, {&dom.ymin_trunc, &dom.ymax_trunc});
-    readints(lcline, {&dom.layermin_trunc, &dom.layermax_trunc});
+    readvalues(lcline, {&dom.xmin_trunc, &dom.xmax_trunc});
+    readvalues(lcline, {&dom.ymin_trunc, &dom.ymax_trunc});
+    readvalues(lcline, {&dom.layermin_trunc, &dom.layermax_trunc});
     return true;
   }
   PlotData& pd = plot_data;
@@ -244,7 +233,7 @@ void readadditioncommands() {
     const std::string lc = lowered(line);
     if (lc == kTimeConversion) {
       echoinstruction(lc);
-      readreals(lc, {&pd.addtime, &pd.timeunitfactor});
+      readvalues(lc, {&pd.addtime, &pd.timeunitfactor});
       pd.sim_time_conversion = true;
     } else if (lc == kIsopach) {
       echoinstruction(lc);
@@ -260,6 +249,12 @@ void readadditioncommands() {
 }
 
 }  // namespace
+
+std::string controlfilename() {
+  std::string name(trimview(plot_data.prefix));
+  name += ".plot.control";
+  return name;
+}
 
 unsigned domainbit(std::string_view name) {
   const std::string_view n = trimview(name);
@@ -420,13 +415,13 @@ void readplotcontrolinit() {
       pd.tecplot_bin_mode = true;
     } else if (lc == kFlushInterval) {
       std::int32_t n = pd.tecbinflushint;
-      readints(lc, {&n});
+      readvalues(lc, {&n});
       pd.tecbinflushint = n < 1 ? 1 : n;
     } else if (lc == kBinaryAppend) {
       pd.tecappend = true;
     } else if (lc == kTimeWindow) {
       pd.truncate_time_domain = true;
-      readreals(lc, {&pd.tmin_trunc, &pd.tmax_trunc});
+      readvalues(lc, {&pd.tmin_trunc, &pd.tmax_trunc});
     } else if (lc == kIndexWidth) {
       readoutputfilesuffix();
     } else if (beginswithend(lc)) {

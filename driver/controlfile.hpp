@@ -3,12 +3,16 @@
 // plot_data.plotcontrolunit, opened by the main program.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "plot/plotdata.hpp"
 
 namespace kelpra {
+
+// The plot control file: prefix, ".plot.control".
+std::string controlfilename();
 
 // Domains by bit, for the blocks in which the template offers an instruction.
 enum DomainBit : unsigned {

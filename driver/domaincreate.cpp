@@ -24,17 +24,12 @@ void domaincreate(DOMAIN& dom, std::string_view name, DOMAIN& pm) {
     return;
   }
 
-  std::string coordinates(trimview(plot_data.prefix));
-  coordinates += "o.coordinates_";
-  coordinates += n;
-  dom.exists = fileexists(coordinates);
+  dom.exists = fileexists(meshfilename("o.coordinates_", n));
   if (!dom.exists) return;
   // Every other domain's mesh is made of porous-medium nodes: without that mesh nothing
   // else can be read.
   if (n != "pm" && !pm.exists) {
-    std::string pmcoordinates(trimview(plot_data.prefix));
-    pmcoordinates += "o.coordinates_pm";
-    input_error("Failed to open file: " + pmcoordinates + "\nThe " + std::string(n) +
+    input_error("Failed to open file: " + meshfilename("o.coordinates_", "pm") + "\nThe " + std::string(n) +
                 " domain is built on the porous medium nodes, whose coordinates file is missing.");
   }
 

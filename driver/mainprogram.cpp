@@ -57,8 +57,7 @@ void createdomains(Domains& d) {
 }
 
 void plotcontrol(Domains& d) {
-  const std::string prefix(trimview(plot_data.prefix));
-  const std::string controlname = prefix + ".plot.control";
+  const std::string controlname = controlfilename();
   plot_data.plotcontrolfileexists = fileexists(controlname);
   plot_data.plotcontrolunit = getunit();
   if (!plot_data.plotcontrolfileexists || plot_data.makeplotcontrolfile) {

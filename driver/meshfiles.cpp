@@ -20,13 +20,6 @@ constexpr std::int64_t kI4Bytes = 4;
 constexpr std::int64_t kR8Bytes = 8;
 constexpr double kColumnTolerance = 1.0e-5;
 
-std::string meshfilename(std::string_view kind, std::string_view domain) {
-  std::string name(trimview(plot_data.prefix));
-  name += kind;
-  name += domain;
-  return name;
-}
-
 // Reads a record of n values into a fresh array; the count is checked against the file first.
 template <class T>
 void readarray(ModelRecordFile& file, std::vector<T>& array, std::int64_t n, std::string_view what) {
@@ -195,6 +188,13 @@ void readlinkedcoordinates(DOMAIN& dom, const DOMAIN& pm, ModelRecordFile& file)
 }
 
 }  // namespace
+
+std::string meshfilename(std::string_view kind, std::string_view domain) {
+  std::string name(trimview(plot_data.prefix));
+  name += kind;
+  name += domain;
+  return name;
+}
 
 void coordsread(DOMAIN& dom, const DOMAIN& pm) {
   const std::string_view name = trimview(dom.name);

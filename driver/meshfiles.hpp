@@ -12,9 +12,15 @@
 // is an input error naming the file.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "plot/plotdata.hpp"
 
 namespace kelpra {
+
+// A mesh file of a domain: prefix, kind ("o.coordinates_", "o.elements_"), domain name.
+std::string meshfilename(std::string_view kind, std::string_view domain);
 
 // Reads the coordinates file of dom; pm is the "pm" record (for "pm" itself, dom again).
 // Sets nn and, for "pm", x, y, z, nx, ny, nz, globalstart and globalstartindex; for other

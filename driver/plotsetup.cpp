@@ -204,12 +204,6 @@ void runsteps(const Step (&steps)[N], DOMAIN& dom) {
   }
 }
 
-// The line of one blank and the rule that open every domain's set-up messages.
-void rule() {
-  write_string(" ");
-  write_string(std::string(48, '-'));
-}
-
 // Outside append mode, left-over TecIO temporary files of the data set would be appended to.
 void warntemporaryfiles(const std::string& base) {
   if (!plot_data.tecappend && fileexists(base + ".szplt.szhdr")) {
@@ -226,11 +220,6 @@ void creating(const DOMAIN& dom, const std::string& base) {
 void flushrule(DOMAIN& dom) {
   const std::int32_t interval = std::max(plot_data.tecbinflushint, 1);
   if ((plot_data.nfile - plot_data.nfilestart + 1) % interval == 0) tecplotfileflush(dom);
-}
-
-const std::string& firsttitle() {
-  static const std::string none;
-  return plot_data.title.empty() ? none : plot_data.title.front();
 }
 
 // Writes zone 1: the header, every zone array and the element connectivity.
@@ -299,6 +288,16 @@ void registerlayering(DOMAIN& dom) {
 
 }  // namespace
 
+void setuprule() {
+  write_string(" ");
+  write_string(std::string(48, '-'));
+}
+
+const std::string& firsttitle() {
+  static const std::string none;
+  return plot_data.title.empty() ? none : plot_data.title.front();
+}
+
 std::string plotbasename(const DOMAIN& dom) {
   return std::string(trimview(plot_data.prefix)) + "o." + std::string(nameof(dom));
 }
@@ -335,7 +334,7 @@ void append(DOMAIN& dom, DOMAIN& pmcopy) {
 void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   const bool readonly = readonlypm(dom);
   const std::string base = plotbasename(dom);
-  rule();
+  setuprule();
   if (readonly) {
     write_string("pm data read for common node output");
   } else {
@@ -364,7 +363,7 @@ void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
 void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   const std::string base = plotbasename(dom);
   warntemporaryfiles(base);
-  rule();
+  setuprule();
   creating(dom, base);
   tecplotinit(dom);
   dom.zonearrays.clear();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "driver/plotsetup.hpp"
 #include "plot/modelfiles.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -17,15 +18,9 @@ std::string datasetname(std::string_view suffix) {
 }
 
 void announce(std::string_view what, const std::string& name) {
-  write_string(" ");
-  write_string(std::string(48, '-'));
+  setuprule();
   write_string(what);
   write_string("Creating Tecplot file " + name + (plot_data.tecplot_bin_mode ? ".szplt" : ".dat"));
-}
-
-const std::string& firsttitle() {
-  static const std::string none;
-  return plot_data.title.empty() ? none : plot_data.title.front();
 }
 
 // The counts and masks of a record's own data set; a record whose data set was never set up

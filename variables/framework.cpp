@@ -89,16 +89,12 @@ const std::string& quantityfilename(std::string_view root, const DOMAIN& dom) {
   return plot_data.filename;
 }
 
-bool checkquantityfile(std::string_view root, const DOMAIN& dom, bool& avail) {
-  quantityfilename(root, dom);
-  checkfileinit(plot_data.filename, avail);
-  return avail;
-}
+std::int32_t datatypecode(ValueKind kind) { return kind == ValueKind::r4 ? 1 : kind == ValueKind::r8 ? 2 : 3; }
 
 void registervariable(DOMAIN& dom, std::string_view name, std::int32_t& number, ValueKind kind,
                       std::string_view units, bool cellcentred) {
   tecplotvaradd(name, dom.nvar, number, dom.varlist);
-  tecplotdatatype(number, kind == ValueKind::r4 ? 1 : kind == ValueKind::r8 ? 2 : 3, dom);
+  tecplotdatatype(number, datatypecode(kind), dom);
   if (!trimview(units).empty()) tecplotvarunitsadd(name, number, units, dom);
   if (cellcentred) tecplotvarlocccadd(number, dom);
 }

@@ -27,11 +27,9 @@ void checkfileinit(std::string& filename, bool& exists);
 // prefix, R, domain name, ".", output-time index. Also stored in plot_data.filename.
 const std::string& quantityfilename(std::string_view root, const DOMAIN& dom);
 
-// The first-time test of an initialiser: builds the quantity's file name and runs
-// checkfileinit on it into `avail`. Returns `avail`; the name to read stays in plot_data.filename.
-bool checkquantityfile(std::string_view root, const DOMAIN& dom, bool& avail);
-
 enum class ValueKind { r4, r8, i4 };
+// The writer's data-type code of a kind.
+std::int32_t datatypecode(ValueKind kind);
 
 // Sizes a value array of the record to n entries; a failure is the allocation report `what`.
 template <class T>

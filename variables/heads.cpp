@@ -1,13 +1,20 @@
 // Heads, and what follows from them: pressure heads below ground, water depths on the surface.
 #include <cmath>
 
-#include "plot/readservices.hpp"
-#include "plot/tecplot.hpp"
-#include "support/fileunits.hpp"
 #include "support/textview.hpp"
 #include "variables/handlers.hpp"
+#include "variables/quantities.hpp"
 
 namespace kelpra {
+namespace rows {
+namespace {
+
+const Quantity head{"o.head_", ValueKind::r8, false, {{{&DOMAIN::head, &DOMAIN::headvar, "Head", "head"}}}, 1,
+                    &DOMAIN::headavail, &DOMAIN::headfound, "L", "head array"};
+
+}  // namespace
+}  // namespace rows
+
 namespace {
 
 bool surfacedomain(const DOMAIN& dom) {
@@ -41,13 +48,8 @@ void derive(DOMAIN& dom, bool topofound) {
 }  // namespace
 
 void headinit(DOMAIN& dom) {
-  const std::string& filename = plot_data.filename;
-  if (!checkquantityfile("o.head_", dom, dom.headavail)) return;
-  sizearray(dom.head, dom.nn, "head array");
-  init_var8(dom.nn, filename, dom.head, "Head", dom.headvar, dom.nvar, dom.varlist);
-  tecplotdatatypereal8(dom.headvar, dom.head, dom);
-  tecplotvarunitsadd("Head", dom.headvar, "L", dom);
-  addzonearray(dom, dom.headvar, "head", &DOMAIN::head, false);
+  quantityinit(rows::head, dom);
+  if (!dom.headavail) return;
   if (!surfacedomain(dom)) {
     if (!dom.writepresshead) return;
     sizearray(dom.presshead, dom.nn, "pressure head array");
@@ -65,14 +67,11 @@ void headinit(DOMAIN& dom) {
 }
 
 void headread(DOMAIN& dom) {
-  const std::string& filename = quantityfilename("o.head_", dom);
-  dom.headfound = fileexists(filename);
+  quantityread(rows::head, dom);
   if (dom.headfound) {
-    read_var8(dom.nn, filename, dom.head);
     derive(dom, dom.tvtopofound);
     return;
   }
-  sharewithzone1(dom, dom.headvar);
   if (surfacedomain(dom)) {
     sharewithzone1(dom, dom.depthvar);
     sharewithzone1(dom, dom.logdepthvar);

@@ -26,8 +26,6 @@ std::vector<T>& arrayof(DOMAIN& dom, const QuantityMember& m) {
   return dom.*std::get<FieldOf<T>>(m.values);
 }
 
-std::int32_t datatypecode(ValueKind kind) { return kind == ValueKind::r4 ? 1 : kind == ValueKind::r8 ? 2 : 3; }
-
 // Reads the quantity's file into its arrays, one component per member.
 template <class T>
 void readmembers(const Quantity& q, DOMAIN& dom, std::int32_t n, const std::string& fname) {

@@ -1,6 +1,7 @@
 // Quantities whose handlers only read one result file per output time into one to six
 // arrays of the domain record: one descriptor row per quantity, one initialiser and one
-// reader for all of them. Handlers that serve a group of files run these per member.
+// reader for all of them. Handlers that serve a group of files, or derive more variables
+// from their file, call these too.
 #pragma once
 
 #include <array>

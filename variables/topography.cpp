@@ -4,8 +4,28 @@
 #include "support/fileunits.hpp"
 #include "support/textview.hpp"
 #include "variables/handlers.hpp"
+#include "variables/quantities.hpp"
 
 namespace kelpra {
+namespace rows {
+namespace {
+
+using K = ValueKind;
+using D = DOMAIN;
+
+const Quantity tvtopo{"o.tvtopo_", K::r8, false, {{{&D::tvtopoz, &D::tvtopozvar, "tvTopoZ", "tvTopoZ"}}}, 1,
+                      &D::tvtopoavail, &D::tvtopofound, "L", "time varying topography z array"};
+const Quantity tvtopozone{"o.tvtopo_zone_", K::i4, true,
+                          {{{&D::tvtopozone, &D::tvtopozonevar, "tvTopoZone", "tvTopoZone"}}}, 1,
+                          &D::tvtopozoneavail, &D::tvtopozonefound, "", "time varying topography zone array"};
+// Its initialiser is its own: "Zone" is registered even without a file, over the element
+// zones of the mesh, which keep their array.
+const Quantity zone{"o.tv_zone_", K::i4, true, {{{&D::elemzone, &D::zonevar, "Zone", "zone (cell centred)"}}}, 1,
+                    &D::zoneavail, &D::zonefound, "", ""};
+
+}  // namespace
+}  // namespace rows
+
 namespace {
 
 bool isporousmedium(const DOMAIN& dom) { return trimview(dom.name) == "pm"; }
@@ -21,28 +41,21 @@ void topographydifference(DOMAIN& dom) {
 }  // namespace
 
 void tvtopopreread(bool firsttime, DOMAIN& dom) {
-  const std::string& filename = plot_data.filename;
   bool exists = false;
   if (firsttime) {
-    exists = checkquantityfile("o.tvtopo_", dom, dom.tvtopoavail);
+    exists = quantityfirstfile(rows::tvtopo, dom);
   } else {
-    dom.tvtopofound = fileexists(quantityfilename("o.tvtopo_", dom));
+    dom.tvtopofound = fileexists(quantityfilename(rows::tvtopo.root, dom));
     exists = dom.tvtopofound;
   }
   if (!exists) return;
-  if (dom.tvtopoz.empty()) sizearray(dom.tvtopoz, dom.nn, "time varying topography z array");
-  read_var8(dom.nn, filename, dom.tvtopoz);
+  if (dom.tvtopoz.empty()) sizearray(dom.tvtopoz, dom.nn, rows::tvtopo.allocation);
+  read_var8(dom.nn, plot_data.filename, dom.tvtopoz);
 }
 
 void tvtopoinit(DOMAIN& dom) {
-  const std::string& filename = plot_data.filename;
-  if (!checkquantityfile("o.tvtopo_", dom, dom.tvtopoavail)) return;
-  if (dom.tvtopoz.empty()) sizearray(dom.tvtopoz, dom.nn, "time varying topography z array");
-  init_var8(dom.nn, filename, dom.tvtopoz, "tvTopoZ", dom.tvtopozvar, dom.nvar, dom.varlist);
-  tecplotdatatypereal8(dom.tvtopozvar, dom.tvtopoz, dom);
-  tecplotvarunitsadd("tvTopoZ", dom.tvtopozvar, "L", dom);
-  addzonearray(dom, dom.tvtopozvar, "tvTopoZ", &DOMAIN::tvtopoz, false);
-  if (!isporousmedium(dom)) return;
+  quantityinit(rows::tvtopo, dom);
+  if (!dom.tvtopoavail || !isporousmedium(dom)) return;
   sizearray(dom.tvtopozdiff, dom.nn, "time varying topography z change array");
   registervariable(dom, "tvTopoZAbsDiff", dom.tvtopozdiffvar, ValueKind::r8, "L", false);
   addzonearray(dom, dom.tvtopozdiffvar, "tvTopoZAbsDiff", &DOMAIN::tvtopozdiff, false);
@@ -50,21 +63,19 @@ void tvtopoinit(DOMAIN& dom) {
 }
 
 void tvtoporead(DOMAIN& dom) {
-  const std::string& filename = quantityfilename("o.tvtopo_", dom);
-  dom.tvtopofound = fileexists(filename);
+  quantityread(rows::tvtopo, dom);
+  if (!isporousmedium(dom)) return;
   if (dom.tvtopofound) {
-    read_var8(dom.nn, filename, dom.tvtopoz);
-    if (isporousmedium(dom)) topographydifference(dom);
-    return;
+    topographydifference(dom);
+  } else {
+    sharewithzone1(dom, dom.tvtopozdiffvar);
   }
-  sharewithzone1(dom, dom.tvtopozvar);
-  if (isporousmedium(dom)) sharewithzone1(dom, dom.tvtopozdiffvar);
 }
 
 void zoneinit(DOMAIN& dom) {
   const std::string& filename = plot_data.filename;
-  checkquantityfile("o.tv_zone_", dom, dom.zoneavail);
-  if (dom.zoneavail) {
+  // A missing file leaves the mesh's element zones as the values of "Zone".
+  if (quantityfirstfile(rows::zone, dom)) {
     init_ivar4(dom.ne, filename, dom.elemzone, "Zone", dom.zonevar, dom.nvar, dom.varlist);
   } else {
     tecplotvaradd("Zone", dom.nvar, dom.zonevar, dom.varlist);
@@ -74,36 +85,9 @@ void zoneinit(DOMAIN& dom) {
   addzonearray(dom, dom.zonevar, "zone (cell centred)", &DOMAIN::elemzone, true);
 }
 
-void zoneread(DOMAIN& dom) {
-  const std::string& filename = quantityfilename("o.tv_zone_", dom);
-  dom.zonefound = fileexists(filename);
-  if (dom.zonefound) {
-    read_ivar4(dom.ne, filename, dom.elemzone);
-  } else {
-    sharewithzone1(dom, dom.zonevar);
-  }
-  markcellcentred(dom, dom.zonevar);
-}
+void zoneread(DOMAIN& dom) { quantityread(rows::zone, dom); }
 
-void tvtopozoneinit(DOMAIN& dom) {
-  const std::string& filename = plot_data.filename;
-  if (!checkquantityfile("o.tvtopo_zone_", dom, dom.tvtopozoneavail)) return;
-  sizearray(dom.tvtopozone, dom.ne, "time varying topography zone array");
-  init_ivar4(dom.ne, filename, dom.tvtopozone, "tvTopoZone", dom.tvtopozonevar, dom.nvar, dom.varlist);
-  tecplotdatatypeint4(dom.tvtopozonevar, dom.tvtopozone, dom);
-  tecplotvarlocccadd(dom.tvtopozonevar, dom);
-  addzonearray(dom, dom.tvtopozonevar, "tvTopoZone", &DOMAIN::tvtopozone, true);
-}
-
-void tvtopozoneread(DOMAIN& dom) {
-  const std::string& filename = quantityfilename("o.tvtopo_zone_", dom);
-  dom.tvtopozonefound = fileexists(filename);
-  if (dom.tvtopozonefound) {
-    read_ivar4(dom.ne, filename, dom.tvtopozone);
-  } else {
-    sharewithzone1(dom, dom.tvtopozonevar);
-  }
-  markcellcentred(dom, dom.tvtopozonevar);
-}
+void tvtopozoneinit(DOMAIN& dom) { quantityinit(rows::tvtopozone, dom); }
+void tvtopozoneread(DOMAIN& dom) { quantityread(rows::tvtopozone, dom); }
 
 }  // namespace kelpra
