@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compare/location.hpp"
+#include "plot/modelfiles.hpp"
 #include "plot/nodesearch.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -61,7 +62,7 @@ std::string freeline(std::initializer_list<double> values) {
 class ComparisonFiles {
  public:
   explicit ComparisonFiles(const Layout& layout) : layout_(layout) {
-    const std::string prefix(trimview(plot_data.prefix));
+    const std::string prefix = prefixtext();
     const std::string units = parseunits("L");
     const std::string_view obs = layout.observed, sim = layout.simulated;
 

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "plot/messages.hpp"
+#include "plot/modelfiles.hpp"
 #include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
@@ -123,12 +124,10 @@ BrickBoxIndex::BrickBoxIndex(const BrickMesh& mesh) : mesh_(mesh) {
   const auto ne = static_cast<std::size_t>(std::max(mesh.ne, 0));
   std::vector<Box> reach;
   std::vector<std::uint8_t> finite;
-  try {
+  checkedalloc("observation point search grid", [&] {
     reach.resize(ne);
     finite.resize(ne);
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, "observation point search grid");
-  }
+  });
   Point lo{}, hi{};
   lo.fill(std::numeric_limits<double>::max());
   hi.fill(std::numeric_limits<double>::lowest());
@@ -268,7 +267,7 @@ constexpr std::size_t kCacheLineWidth = 163;
 constexpr std::size_t kCacheFieldStart = 11;
 constexpr std::size_t kCacheFieldWidth = 19;  // a blank and G18.11
 
-std::string cachename() { return std::string(trimview(plot_data.prefix)) + "o.ObsShape.txt"; }
+std::string cachename() { return prefixtext() + "o.ObsShape.txt"; }
 
 // The pm bricks as the location needs them; a record whose arrays do not hold them stops the run.
 BrickMesh brickmesh(const DOMAIN& dom) {

@@ -5,6 +5,7 @@
 
 #include "compare/comparisons.hpp"
 #include "compare/location.hpp"
+#include "plot/modelfiles.hpp"
 #include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
@@ -51,7 +52,7 @@ void readobservations(const std::string& name, bool withz, std::string_view what
 
   const auto n = static_cast<std::size_t>(std::max(count, 0));
   const std::size_t perpoint = withz ? 4 : 3;
-  try {
+  checkedalloc(what, [&] {
     for (std::size_t i = 0; i < n; ++i) {
       readfields(unit.unit(), name, perpoint, fields);
       double values[4] = {0, 0, 0, 0};
@@ -61,17 +62,13 @@ void readobservations(const std::string& name, bool withz, std::string_view what
       pd.zob.push_back(withz ? values[2] : 0.0);
       pd.hob.push_back(withz ? values[3] : values[2]);
     }
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, what);
-  }
+  });
   unit.release();
   pd.nobs_head = static_cast<std::int32_t>(n);
   // Without a location step every point counts as located, with zero weights.
   allocatearray(pd.basisfunctions, static_cast<std::int64_t>(n), what);
   allocatearray(pd.obs_el, static_cast<std::int64_t>(n), what);
 }
-
-std::string prefixtext() { return std::string(trimview(plot_data.prefix)); }
 
 }  // namespace
 

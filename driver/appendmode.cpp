@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "plot/messages.hpp"
+#include "plot/modelfiles.hpp"
 #include "plot/normalexit.hpp"
 #include "plot/plotdata.hpp"
 #include "plot/resultaccess.hpp"
@@ -16,7 +17,7 @@
 namespace kelpra {
 
 std::string tecappendfilename() {
-  std::string name(trimview(plot_data.prefix));
+  std::string name = prefixtext();
   name += "o.tec_append";
   return name;
 }

@@ -9,6 +9,7 @@
 
 #include "driver/appendmode.hpp"
 #include "plot/messages.hpp"
+#include "plot/modelfiles.hpp"
 #include "plot/nodesearch.hpp"
 #include "plot/resultaccess.hpp"
 #include "support/errors.hpp"
@@ -251,7 +252,7 @@ void readadditioncommands() {
 }  // namespace
 
 std::string controlfilename() {
-  std::string name(trimview(plot_data.prefix));
+  std::string name = prefixtext();
   name += ".plot.control";
   return name;
 }

@@ -187,7 +187,7 @@ void run(int argc, const char* const* argv) {
   header(0);
   readcommandline(argc, argv);
   getmodelprefix(".vorn", plot_data.prefix);
-  const std::string echoname = std::string(trimview(plot_data.prefix)) + "o.kelpra.eco";
+  const std::string echoname = prefixtext() + "o.kelpra.eco";
   plot_data.ieco = getunit();
   checkfileopen(openunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
   seterrorloggingfileunit(plot_data.ieco);
@@ -203,7 +203,7 @@ void run(int argc, const char* const* argv) {
   createdomains(d);
   plotcontrol(d);
   if (plot_data.makeplotcontrolfile) {
-    normalexitstop("Generate " + std::string(trimview(plot_data.prefix)) + ".plot.control file and terminate...");
+    normalexitstop("Generate " + prefixtext() + ".plot.control file and terminate...");
   }
   plot_data.pmreadonly = pmreadonlyrule(d);
   outputtimeloop(d);

@@ -190,7 +190,7 @@ void readlinkedcoordinates(DOMAIN& dom, const DOMAIN& pm, ModelRecordFile& file)
 }  // namespace
 
 std::string meshfilename(std::string_view kind, std::string_view domain) {
-  std::string name(trimview(plot_data.prefix));
+  std::string name = prefixtext();
   name += kind;
   name += domain;
   return name;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "plot/tecplot.hpp"
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/textview.hpp"
@@ -30,11 +31,7 @@ bool isset(const Mask& mask, std::size_t i) { return mask.empty() || mask[i] != 
 
 template <class T>
 void reserve(std::vector<T>& values, std::size_t n, std::string_view what) {
-  try {
-    values.reserve(n);
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, what);
-  }
+  checkedalloc(what, [&] { values.reserve(n); });
 }
 
 std::size_t elementsperlayer(const DOMAIN& dom) {

@@ -288,18 +288,13 @@ void registerlayering(DOMAIN& dom) {
 
 }  // namespace
 
-void setuprule() {
-  write_string(" ");
-  write_string(std::string(48, '-'));
-}
-
 const std::string& firsttitle() {
   static const std::string none;
   return plot_data.title.empty() ? none : plot_data.title.front();
 }
 
 std::string plotbasename(const DOMAIN& dom) {
-  return std::string(trimview(plot_data.prefix)) + "o." + std::string(nameof(dom));
+  return prefixtext() + "o." + std::string(nameof(dom));
 }
 
 void init(DOMAIN& dom, DOMAIN& pmcopy) {
@@ -334,7 +329,7 @@ void append(DOMAIN& dom, DOMAIN& pmcopy) {
 void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   const bool readonly = readonlypm(dom);
   const std::string base = plotbasename(dom);
-  setuprule();
+  write_rule();
   if (readonly) {
     write_string("pm data read for common node output");
   } else {
@@ -363,7 +358,7 @@ void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
 void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   const std::string base = plotbasename(dom);
   warntemporaryfiles(base);
-  setuprule();
+  write_rule();
   creating(dom, base);
   tecplotinit(dom);
   dom.zonearrays.clear();

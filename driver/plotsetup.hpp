@@ -20,8 +20,6 @@ void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy);
 // The data set's base name: prefix, "o.", domain name.
 std::string plotbasename(const DOMAIN& dom);
 
-// The line of one blank and the rule that open the set-up messages of every data set.
-void setuprule();
 // The title every data set is opened with: the first title line, or none.
 const std::string& firsttitle();
 

@@ -14,11 +14,11 @@ namespace kelpra {
 namespace {
 
 std::string datasetname(std::string_view suffix) {
-  return std::string(trimview(plot_data.prefix)) + std::string(suffix);
+  return prefixtext() + std::string(suffix);
 }
 
 void announce(std::string_view what, const std::string& name) {
-  setuprule();
+  write_rule();
   write_string(what);
   write_string("Creating Tecplot file " + name + (plot_data.tecplot_bin_mode ? ".szplt" : ".dat"));
 }

@@ -9,6 +9,8 @@
 #include "paraview/paraview.hpp"
 #include "paraview/vtktext.hpp"
 #include "plot/messages.hpp"
+#include "plot/modelfiles.hpp"
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/strings.hpp"
@@ -113,15 +115,13 @@ void writepointset(const NodeSet& set, int unit) {
 
 void get_bc_names_from_bc_file(int unit, std::vector<std::string>& names) {
   std::string line;
-  try {
+  checkedalloc("bc name array", [&] {
     while (readline(unit, line) == 0) {
       if (line.find("! name") == std::string::npos) continue;
       trimleft1(line, " \t");
       names.push_back(line.substr(0, line.find_first_of(" \t")));
     }
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, "bc name array");
-  }
+  });
 }
 
 bool convert_bc_file_into_paraviewformat(int unit, const std::string& vtkname, std::string& problem) {
@@ -139,7 +139,7 @@ bool convert_bc_file_into_paraviewformat(int unit, const std::string& vtkname, s
 }
 
 void addition_paraview_bclocationout() {
-  const std::string prefix(trimview(plot_data.prefix));
+  const std::string prefix = prefixtext();
   const std::string summary = prefix + "o.boundary_conditions";
   if (!fileexists(summary)) {
     screenline(" *o.boundary_conditions FILE DOES NOT EXISTS");

@@ -559,12 +559,11 @@ std::string vtkarrayname(std::string_view name) {
 
 void multiparaview(const DOMAIN& dom) {
   const std::string_view name = trimview(dom.name);
-  plot_data.filename = std::string(trimview(plot_data.prefix)) + "o." + std::string(name) + "." +
+  plot_data.filename = prefixtext() + "o." + std::string(name) + "." +
                        std::string(trimview(plot_data.nfs)) + ".vtk";
   const std::string filename = plot_data.filename;
   if (plot_data.nfile == 1) {
-    write_string(" ");
-    write_string(std::string(48, '-'));
+    write_rule();
     write_string(std::string(name) + " data to paraview");
     write_string("Creating paraview file " + filename);
   }

@@ -18,7 +18,7 @@ constexpr std::size_t kFractionNameWidth = 80;
 constexpr std::int64_t kWord = 4;  // integers and booleans take 4 bytes
 
 std::string modelfilename(std::string_view suffix) {
-  std::string name(trimview(plot_data.prefix));
+  std::string name = prefixtext();
   name += suffix;
   return name;
 }
@@ -209,5 +209,12 @@ void header(int unit) {
 
 // The text goes out unchanged, trailing blanks included.
 void write_string(std::string_view text) { echothenscreen(text); }
+
+void write_rule() {
+  write_string(" ");
+  write_string(std::string(48, '-'));
+}
+
+std::string prefixtext() { return std::string(trimview(plot_data.prefix)); }
 
 }  // namespace kelpra

@@ -32,6 +32,10 @@ void header(int unit);
 
 // One line to the echo file, then the same line to the screen.
 void write_string(std::string_view text);
+// The line of one blank and the rule of 48 "-" that open the messages of every data set.
+void write_rule();
+// The problem prefix without its padding, with which every file name of the model starts.
+std::string prefixtext();
 
 // Sequential reader of one model or mesh file. Every failure stops the run: a failing open
 // through checkfileopen, a missing or short record through checkfileread (the read error of

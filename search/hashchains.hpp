@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "search/growlist.hpp"
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 
 namespace kelpra {
@@ -231,7 +232,7 @@ class ChainTable {
   }
 
   static Buckets newbuckets(std::int32_t count) {
-    return searchdetail::checkedalloc(std::string(Derived::kName) + " bucket array",
+    return checkedalloc(std::string(Derived::kName) + " bucket array",
                                       [count] { return std::make_unique<std::unique_ptr<Node>[]>(count); });
   }
 

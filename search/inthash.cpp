@@ -77,7 +77,7 @@ bool IHashTable::erase(std::int32_t key) {
 }
 
 std::unique_ptr<IHashTable::LIST> IHashTable::makelistnode(std::int32_t key, std::int32_t value) {
-  auto node = searchdetail::checkedalloc("IHashTable node", [] { return std::make_unique<LIST>(); });
+  auto node = checkedalloc("IHashTable node", [] { return std::make_unique<LIST>(); });
   node->key = key;
   node->value = value;
   return node;

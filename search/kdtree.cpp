@@ -67,7 +67,7 @@ KDTree<D>::KDTree(const KDTree& other)
       maxdepth_(other.maxdepth_),
       treedepth_(other.treedepth_),
       leafcount_(other.leafcount_),
-      order_(searchdetail::checkedalloc(std::string(kName) + " order array", [&other] { return other.order_; })),
+      order_(checkedalloc(std::string(kName) + " order array", [&other] { return other.order_; })),
       coords_(other.coords_),
       index_(other.index_),
       hasindex_(other.hasindex_),
@@ -111,7 +111,7 @@ template <int D>
 std::unique_ptr<typename KDTree<D>::Node> KDTree<D>::makekdtreenodeptr(const Box& box, std::int32_t lo,
                                                                        std::int32_t hi, std::int32_t dim,
                                                                        double value) {
-  auto node = searchdetail::checkedalloc(std::string(kName) + " node", [] { return std::make_unique<Node>(); });
+  auto node = checkedalloc(std::string(kName) + " node", [] { return std::make_unique<Node>(); });
   node->lo = lo;
   node->hi = hi;
   node->splitdim = dim;

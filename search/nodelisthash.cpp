@@ -16,7 +16,7 @@ class SortedKey {
  public:
   SortedKey(std::span<const std::int32_t> key, std::int32_t keylength) : size_(static_cast<std::size_t>(keylength)) {
     if (size_ > kInline) {
-      heap_ = searchdetail::checkedalloc("MeshHashTable ListNode key",
+      heap_ = checkedalloc("MeshHashTable ListNode key",
                                          [this] { return std::make_unique<std::int32_t[]>(size_); });
       data_ = heap_.get();
     }
@@ -130,8 +130,8 @@ bool MeshHashTable::erase(std::span<const std::int32_t> key) {
 }
 
 std::unique_ptr<MeshHashTable::ListNode> MeshHashTable::makelistnode(std::int32_t keylength) {
-  auto node = searchdetail::checkedalloc("MeshHashTable node", [] { return std::make_unique<ListNode>(); });
-  node->key = searchdetail::checkedalloc("MeshHashTable ListNode key", [keylength] {
+  auto node = checkedalloc("MeshHashTable node", [] { return std::make_unique<ListNode>(); });
+  node->key = checkedalloc("MeshHashTable ListNode key", [keylength] {
     return std::make_unique<std::int32_t[]>(static_cast<std::size_t>(std::max(keylength, 1)));
   });
   return node;

@@ -20,6 +20,18 @@ constexpr std::int64_t saturatedproduct(std::int64_t a, std::int64_t b) {
   return a > kMax / b ? kMax : a * b;
 }
 
+// The result of make(); a failed allocation stops the run with the allocation report `what`.
+template <class Make>
+auto checkedalloc(std::string_view what, Make&& make) -> decltype(make()) {
+  try {
+    return make();
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  check_alloc(kStatusNoMemory, what);
+  throw RunStopped{};  // not reached: check_alloc stops the run for a non-zero status
+}
+
 // Sizes a run-time array to n value-initialised entries; a failure goes to the allocation
 // report with `what`.
 template <class V>

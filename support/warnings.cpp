@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/report_output.hpp"
@@ -60,16 +61,14 @@ void deprecationwarn(std::string_view command, std::optional<std::string_view> r
 }
 
 void push(std::string text) {
-  try {
+  checkedalloc("Warning message queue", [&] {
     if (msgqueue.size() == msgqueue.capacity()) {
       // Grow by half again, as every growable list of the system does.
       const std::size_t n = msgqueue.size();
       msgqueue.reserve(n == 0 ? 1 : (3 * n + 1) / 2);
     }
     msgqueue.push_back(std::move(text));
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, "Warning message queue");
-  }
+  });
 }
 
 void writewarnings(int unit) {

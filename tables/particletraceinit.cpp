@@ -80,11 +80,7 @@ void pushback_traceinit(const traceInitType& definition, std::int32_t& used, std
     std::move(array.begin(), array.begin() + std::min(used, length), bigger.begin());
     array.swap(bigger);
   }
-  try {
-    array[static_cast<std::size_t>(used)] = definition;
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, what);
-  }
+  checkedalloc(what, [&] { array[static_cast<std::size_t>(used)] = definition; });
   ++used;
 }
 

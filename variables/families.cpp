@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "binfile/readers.hpp"
+#include "plot/modelfiles.hpp"
 #include "plot/tecplot.hpp"
 #include "support/checkedalloc.hpp"
 #include "support/fileunits.hpp"
@@ -119,7 +120,7 @@ std::string speciesfile(std::string_view root, const DOMAIN& dom, std::int32_t s
   if (species < 1 || static_cast<std::size_t>(species) > plot_data.spname.size()) {
     fatalerror("Species " + std::to_string(species) + " has no name in the species list.");
   }
-  std::string file(trimview(plot_data.prefix));
+  std::string file = prefixtext();
   file += root;
   file += trimview(dom.name);
   file += '.';

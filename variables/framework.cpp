@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "plot/messages.hpp"
+#include "plot/modelfiles.hpp"
 #include "plot/resultaccess.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -81,7 +82,7 @@ void checkfileinit(std::string& filename, bool& exists) {
 }
 
 const std::string& quantityfilename(std::string_view root, const DOMAIN& dom) {
-  plot_data.filename = std::string(trimview(plot_data.prefix));
+  plot_data.filename = prefixtext();
   plot_data.filename += root;
   plot_data.filename += trimview(dom.name);
   plot_data.filename += '.';

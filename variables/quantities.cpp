@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "plot/modelfiles.hpp"
 #include "plot/readservices.hpp"
 #include "plot/resultaccess.hpp"
 #include "plot/tecplot.hpp"
@@ -80,7 +81,7 @@ const std::string& filenameof(const Quantity& q, const DOMAIN& dom, bool first) 
   if (q.filename == FileName::domain || (q.filename == FileName::firstindex && !first)) {
     return quantityfilename(q.root, dom);
   }
-  plot_data.filename = std::string(trimview(plot_data.prefix));
+  plot_data.filename = prefixtext();
   plot_data.filename += q.root;
   if (q.filename == FileName::nodomain) {
     plot_data.filename += plot_data.nfs;
