@@ -182,9 +182,9 @@ std::int32_t olfnode(const DOMAIN& dom, std::int32_t e, std::int32_t pmnode,
 
 // Arrays of at least this many values are formatted on all cores.
 constexpr std::size_t kParallelValues = std::size_t{1} << 15;
-// Text formatted at a time by one thread: large enough to keep the calls few, small enough
-// to stay in the cache until it is written.
-constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
+// Text formatted at a time by one thread: large enough to keep the writes and the hand-overs
+// between threads few, small enough to stay in the cache until it is written.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
 // Writes `count` values as text, `lines(first, last, out)` formatting the values first..last-1
 // (whole lines) into `out` and returning the characters written, at most `linebytes` per line

@@ -44,9 +44,13 @@ class Pipeline {
     const std::size_t nslots = 2 * threads_.size() + 2;
     {
       const std::lock_guard<std::mutex> lock(m_);
-      if (slots_.size() < nslots) slots_.resize(nslots);
-      for (std::vector<char>& slot : slots_) {
-        if (slot.size() < slotbytes) slot.resize(slotbytes);
+      // One block for all the slots: it is large enough to come from the large-block store,
+      // where fresh pages are far cheaper to fault in than those of many small blocks.
+      if (slots_ != nslots || stride_ < slotbytes) {
+        arena_ = {};
+        arena_.resize(nslots * slotbytes);
+        slots_ = nslots;
+        stride_ = slotbytes;
       }
       length_.assign(nslots, 0);
       ready_.assign(nslots, 0);
@@ -61,18 +65,27 @@ class Pipeline {
     for (std::size_t c = 0; c < chunks && ok; ++c) {
       const std::size_t s = c % nslots;
       std::unique_lock<std::mutex> lock(m_);
-      done_.wait(lock, [&] { return ready_[s] == c + 1; });
+      if (ready_[s] != c + 1) {
+        awaited_ = c + 1;
+        done_.wait(lock, [&] { return ready_[s] == c + 1; });
+        awaited_ = 0;
+      }
       lock.unlock();
-      ok = std::fwrite(slots_[s].data(), 1, length_[s], stream) == length_[s];
+      ok = std::fwrite(slot(s), 1, length_[s], stream) == length_[s];
       lock.lock();
       written_ = c + 1;
+      // One slot came free, so at most one more chunk can start. Waking threads is dear
+      // (on virtual machines above all), so only an idle formatter is woken, and only one.
+      const bool wake = idle_ > 0 && next_ < chunks_;
       lock.unlock();
-      work_.notify_all();
+      if (wake) work_.notify_one();
     }
     // After a failed write nothing more is claimed; the chunks under way are let finish.
     std::unique_lock<std::mutex> lock(m_);
     next_ = chunks_;
+    draining_ = true;
     done_.wait(lock, [&] { return inflight_ == 0; });
+    draining_ = false;
     format_ = nullptr;
     return ok;
   }
@@ -81,20 +94,27 @@ class Pipeline {
   void work() {
     std::unique_lock<std::mutex> lock(m_);
     while (true) {
-      work_.wait(lock, [&] { return stop_ || (format_ != nullptr && next_ < chunks_ && next_ < written_ + slots_.size()); });
+      const auto claimable = [&] {
+        return stop_ || (format_ != nullptr && next_ < chunks_ && next_ < written_ + slots_);
+      };
+      if (!claimable()) {
+        ++idle_;
+        work_.wait(lock, claimable);
+        --idle_;
+      }
       if (stop_) return;
       const std::size_t c = next_++;
-      const std::size_t s = c % slots_.size();
+      const std::size_t s = c % slots_;
       ++inflight_;
       const ChunkFormatter& format = *format_;
-      char* out = slots_[s].data();
+      char* out = slot(s);
       lock.unlock();
       const std::size_t n = format(c, out);
       lock.lock();
       length_[s] = n;
       ready_[s] = c + 1;
       --inflight_;
-      done_.notify_one();
+      if (awaited_ == c + 1 || (draining_ && inflight_ == 0)) done_.notify_one();
     }
   }
 
@@ -102,7 +122,11 @@ class Pipeline {
   std::condition_variable work_;  // formatters wait for a chunk and a free slot
   std::condition_variable done_;  // the writer waits for the next chunk in order
   std::vector<std::thread> threads_;
-  std::vector<std::vector<char>> slots_;
+  char* slot(std::size_t s) { return arena_.data() + s * stride_; }
+
+  std::vector<char> arena_;
+  std::size_t slots_ = 0;   // slots in the arena
+  std::size_t stride_ = 0;  // bytes per slot
   std::vector<std::size_t> length_;
   std::vector<std::size_t> ready_;  // per slot: 1 + the chunk it holds finished, 0 none
   const ChunkFormatter* format_ = nullptr;
@@ -110,6 +134,9 @@ class Pipeline {
   std::size_t next_ = 0;     // next chunk to format
   std::size_t written_ = 0;  // chunks written
   std::size_t inflight_ = 0;
+  std::size_t idle_ = 0;     // formatters waiting for work
+  std::size_t awaited_ = 0;  // 1 + the chunk the writer waits for, 0 none
+  bool draining_ = false;    // the writer waits for the chunks under way
   bool stop_ = false;
 };
 
