@@ -40,8 +40,9 @@ class Pipeline {
   std::size_t workers() const { return threads_.size(); }
 
   bool run(std::FILE* stream, std::size_t chunks, std::size_t slotbytes, const ChunkFormatter& format) {
-    // Twice as many slots as formatters keeps every formatter busy while the writer lags.
-    const std::size_t nslots = 2 * threads_.size() + 2;
+    // Twice as many slots as formatters keeps every formatter busy while the writer lags;
+    // beyond 64 chunks in hand one writer is busy anyway, so many cores add no more memory.
+    const std::size_t nslots = std::min<std::size_t>(2 * threads_.size() + 2, 64);
     {
       const std::lock_guard<std::mutex> lock(m_);
       // One block for all the slots: it is large enough to come from the large-block store,
