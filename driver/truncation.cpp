@@ -209,9 +209,12 @@ void commontruncate(DOMAIN& dom, const DOMAIN& pmcopy) {
     for (const std::int32_t n : std::span(dom.incidences).first(nln * ne)) {
       if (n >= 1) dom.nodemask[static_cast<std::size_t>(n - 1)] = 1;
     }
+    // The zone holds all `nn` nodes of the domain, also those no element refers to (those of
+    // the zone-0 elements a "dual" domain drops), so that the counts agree with `nn_trunc`.
     for (std::size_t i = 1; i <= nn && i <= dom.link_dom2pm.size(); ++i) {
       const std::int32_t p = dom.link_dom2pm[i - 1];
       if (p >= 1 && static_cast<std::size_t>(p) <= pmnn) {
+        dom.nodemask[static_cast<std::size_t>(p - 1)] = 1;
         dom.nodemap[static_cast<std::size_t>(p - 1)] = static_cast<std::int32_t>(i);
       }
     }

@@ -230,6 +230,15 @@ TEST_F(Truncation, CommonNodeDomainIsAlwaysPacked) {
     EXPECT_EQ(olf.nodemap[static_cast<std::size_t>(p - 1)], p > 8 ? p - 8 : 0) << p;
   }
   EXPECT_EQ(plot_data.tmpr8.size(), 16u);
+
+  // Nodes of dropped elements (zone 0 of a "dual" domain) stay: the zone holds all 8 nodes.
+  DOMAIN fewer = multiolf(pm, 0);
+  fewer.coupling = 0;
+  fewer.ne = 1;
+  screen([&] { commontruncate(fewer, pm); });
+  EXPECT_EQ(fewer.nn_trunc, 8);
+  EXPECT_EQ(countset(fewer.nodemask), 8);
+  EXPECT_EQ(fewer.nodemap[16 - 1], 8);
 }
 
 TEST_F(Truncation, CommonNodeBoxCountsOwnNodesFromTheSmallestLink) {
