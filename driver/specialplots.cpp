@@ -36,7 +36,7 @@ Extent extentof(const DOMAIN& dom) {
 }
 
 // Why the isopach plot cannot be made of these meshes ("" when it can).
-std::string isopachobstacle(const DOMAIN& olf, const DOMAIN& pm) {
+std::string isopachobstacle(const DOMAIN& olf, const DOMAIN& pm, std::int32_t zmax) {
   if (olf.nn < 1 || olf.ne < 1 || olf.x.size() < static_cast<std::size_t>(olf.nn) ||
       olf.y.size() < static_cast<std::size_t>(olf.nn)) {
     return "it needs an overland flow domain with nodes and elements of its own (multi-node coupling).";
@@ -45,6 +45,14 @@ std::string isopachobstacle(const DOMAIN& olf, const DOMAIN& pm) {
     return "it needs a porous medium mesh of whole layers of the overland flow mesh: " + std::to_string(pm.nn) +
            " nodes, " + std::to_string(pm.ne) + " elements against " + std::to_string(olf.nn) + " and " +
            std::to_string(olf.ne) + ".";
+  }
+  // A zone is written for every number up to the largest, also numbers no element has. Far
+  // more numbers than elements come from a damaged elements file and would write zone after
+  // zone for hours; sparse numbering as models use it stays well below this.
+  constexpr std::int32_t kFewZones = 10000;
+  if (zmax > std::max(pm.ne, kFewZones)) {
+    return "the largest porous medium element zone number, " + std::to_string(zmax) + ", is more than " +
+           std::to_string(kFewZones) + " and more than the " + std::to_string(pm.ne) + " porous medium elements.";
   }
   return {};
 }
@@ -90,7 +98,10 @@ void compute_isopach_structure(std::int32_t zone, std::int32_t pmnn, std::int32_
 
 void plot_pmzone_isopach_structure(DOMAIN& olf, DOMAIN& pm) {
   // The other plots of the run do not depend on this one: it is left out with the reason.
-  if (const std::string obstacle = isopachobstacle(olf, pm); !obstacle.empty()) {
+  const auto zones = std::span<const std::int32_t>(pm.elemzone.data(),
+                                                   std::min<std::size_t>(pm.elemzone.size(), std::max(pm.ne, 0)));
+  const std::int32_t zmax = zones.empty() ? 0 : *std::max_element(zones.begin(), zones.end());
+  if (const std::string obstacle = isopachobstacle(olf, pm, zmax); !obstacle.empty()) {
     warningmsg("The pm isopach plot is not written: " + obstacle);
     return;
   }
@@ -98,8 +109,6 @@ void plot_pmzone_isopach_structure(DOMAIN& olf, DOMAIN& pm) {
   sizearray(top, olf.nn, "top elevation and thickness arrays");
   sizearray(thickness, olf.ne, "top elevation and thickness arrays");
   const std::int32_t layers = pm.ne / olf.ne;
-  const auto zones = std::span<const std::int32_t>(pm.elemzone.data(), std::min<std::size_t>(pm.elemzone.size(), pm.ne));
-  const std::int32_t zmax = zones.empty() ? 0 : *std::max_element(zones.begin(), zones.end());
   const std::int32_t digits = numdigits(zmax);
   const std::string name = datasetname("o.pm_Isopach");
   announce("pm isopach plot", name);

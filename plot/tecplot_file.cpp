@@ -298,7 +298,12 @@ void tecplotfileclose(DOMAIN& dom) {
     tecplotfileflush(dom);
   } else {
     screenthenecho(message);
-    tecFileWriterClose(&dom.tecfilehandle);
+    // The close writes the data set itself: a failure there loses it, so it stops the run.
+    if (tecFileWriterClose(&dom.tecfilehandle) != 0) {
+      dom.tecfilehandle = nullptr;
+      fatalerror("Tecplot close file for " + domainname(dom) + " domain: " +
+                 std::string(trimview(dom.tecfilename)) + ".szplt could not be written.");
+    }
   }
   dom.tecfilehandle = nullptr;
 }

@@ -189,6 +189,18 @@ TEST_F(SpecialPlots, IsopachWithoutOwnSurfaceNodesIsSkippedWithAWarning) {
   EXPECT_EQ(zonelines(dataset("o.pm_DepthToSurf.dat")).size(), 1u);
 }
 
+// A damaged zone number would ask for a zone per number up to it.
+TEST_F(SpecialPlots, IsopachWithMoreZoneNumbersThanElementsIsSkipped) {
+  create(4);
+  pm.elemzone[1] = 10001;
+  ::testing::internal::CaptureStderr();
+  plot_pmzone_isopach_structure(olf, pm);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("zone number, 10001, is more than 10000 and more than the 6 porous medium elements."),
+            std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(model.path("o.pm_Isopach.dat")));
+}
+
 TEST_F(SpecialPlots, DepthBelowSurfaceIsMeasuredFromTheTopOfEachColumn) {
   create(4);  // node layers at z 0, 1, 2, 3
   plot_pmdepth_grndsurf(olf, pm);

@@ -520,6 +520,21 @@ TEST_F(Writer, MetadataForAnotherTextFileLeavesTheModeAlone) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
 }
 
+// The binary close writes the data set itself; when it cannot, the run must not end as if
+// it had. The temporary files stay for a later run.
+TEST_F(WriterErrors, BinaryCloseThatCannotWriteTheDataSetStops) {
+  plot_data.tecplot_bin_mode = true;
+  DOMAIN dom = pmdomain();
+  ::testing::internal::CaptureStdout();
+  const std::string base = (dir / "abco.pm").string();
+  writetwozones(dom, base, "Title", "100.0", {5, 6});
+  std::filesystem::create_directory(base + ".szplt");
+  expectstop([&] { tecplotfileclose(dom); }, ".szplt could not be written.");
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(dom.tecfilehandle, nullptr);
+  EXPECT_TRUE(std::filesystem::exists(base + ".szplt.szdat"));
+}
+
 TEST_F(Writer, BinaryDataSetHoldsTheSameValuesAsAscii) {
   plot_data.tecplot_bin_mode = true;
   DOMAIN dom = pmdomain();
