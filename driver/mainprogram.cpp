@@ -91,19 +91,37 @@ bool pmreadonlyrule(Domains& d) {
   return false;
 }
 
+// The last processed index the append file does not hold yet.
+std::int32_t unrecorded = 0;
+
+// The data sets are flushed once every domain holds the index's zone, and the append file
+// names an index only once the data sets hold it on disk: a run stopped between flushes then
+// starts the next one at the first index whose zones were lost, not after it.
+void recordappend(Domains& d) {
+  for (DOMAIN* dom : d.plotted()) flushrule(*dom);
+  if (!plot_data.tecappend) return;
+  if (flushdue()) {
+    writetecplotappend(plot_data.nfile);
+    unrecorded = 0;
+  } else {
+    unrecorded = plot_data.nfile;
+  }
+}
+
 void setupall(Domains& d) {
   init(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) init(*dom, d.pmcopy);
-  if (plot_data.tecappend) writetecplotappend(plot_data.nfile);
+  recordappend(d);
 }
 
 void appendall(Domains& d) {
   append(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) append(*dom, d.pmcopy);
-  if (plot_data.tecappend) writetecplotappend(plot_data.nfile);
+  recordappend(d);
 }
 
 void outputtimeloop(Domains& d) {
+  unrecorded = 0;
   plot_data.nfilestart = plot_data.tecappendnfile;
   plot_data.nfile = plot_data.tecappendnfile;
   bool started = false;
@@ -158,6 +176,8 @@ void outputtimeloop(Domains& d) {
 void exitsequence(Domains& d) {
   both("");
   for (DOMAIN* dom : d.plotted()) tecplotfileclose(*dom);
+  // The closes flushed every data set.
+  if (plot_data.tecappend && unrecorded > 0) writetecplotappend(unrecorded);
   plot_data.tecappend = false;
   if (plot_data.compare_heads_3d_domain) {
     read_obs_heads_xyz(d.pm);

@@ -217,11 +217,6 @@ void creating(const DOMAIN& dom, const std::string& base) {
   write_string("Creating tecplot file " + base);
 }
 
-void flushrule(DOMAIN& dom) {
-  const std::int32_t interval = std::max(plot_data.tecbinflushint, 1);
-  if ((plot_data.nfile - plot_data.nfilestart + 1) % interval == 0) tecplotfileflush(dom);
-}
-
 // Writes zone 1: the header, every zone array and the element connectivity.
 void writefirstzone(DOMAIN& dom, const DOMAIN& pmcopy, const std::string& base) {
   tecplotfileopen(base, firsttitle(), dom.nvar, dom.varlist, dom);
@@ -229,7 +224,6 @@ void writefirstzone(DOMAIN& dom, const DOMAIN& pmcopy, const std::string& base) 
   tecplotwritezonefe(dom.name, dom.nn_trunc, dom.ne_trunc, plot_data.timestamp, 0, dom);
   writezonearrays(dom, pmcopy);
   tecplotwriteconnectivity(dom.elemmask, dom);
-  flushrule(dom);
 }
 
 // The marks every later zone starts with: the coordinates, the element zones and every
@@ -248,7 +242,6 @@ void startlaterzone(DOMAIN& dom) {
 void writelaterzone(DOMAIN& dom, const DOMAIN& pmcopy) {
   tecplotwritezonefe(dom.name, dom.nn_trunc, dom.ne_trunc, plot_data.timestamp, 1, dom);
   writezonearrays(dom, pmcopy);
-  flushrule(dom);
 }
 
 // The coordinates, static in every zone after the first.
@@ -287,6 +280,15 @@ void registerlayering(DOMAIN& dom) {
 }
 
 }  // namespace
+
+bool flushdue() {
+  const std::int32_t interval = std::max(plot_data.tecbinflushint, 1);
+  return (plot_data.nfile - plot_data.nfilestart + 1) % interval == 0;
+}
+
+void flushrule(DOMAIN& dom) {
+  if (plot_data.tecplot_bin_mode && dom.tecfilehandle != nullptr && flushdue()) tecplotfileflush(dom);
+}
 
 const std::string& firsttitle() {
   static const std::string none;

@@ -17,6 +17,14 @@ void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy);
 void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy);
 void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy);
 
+// Whether the binary data sets are flushed at the current output-time index ("tecplot binary
+// flush interval").
+bool flushdue();
+// Flushes the domain's binary data set when the interval says so. Called for every domain once
+// all of them hold the index's zone: a run stopped in the middle of an index then leaves no
+// data set a zone ahead of the others and of the append file.
+void flushrule(DOMAIN& dom);
+
 // The data set's base name: prefix, "o.", domain name.
 std::string plotbasename(const DOMAIN& dom);
 

@@ -703,18 +703,28 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries) {
     ds.data.release();
     return kTecBadTemporary;
   }
-  // Saved first, so that a failing assembly still leaves every complete zone resumable.
-  if (!savestate(ds, datalength)) {
+  // A close saves first, so that a failing assembly still leaves every complete zone
+  // resumable. At the end of a run that did not close the data set the state of its last
+  // flush stays: only flushed zones are committed, and append mode records the output times
+  // of those, so the next run goes on where that record says.
+  if (!keeptemporaries && !savestate(ds, datalength)) {
     ds.data.release();
     return kTecIoError;
   }
   const Bytes header = buildheader(ds);
-  const int out = ::open(ds.finalname.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // A regular file is replaced by a complete successor, so that a run stopped meanwhile leaves
+  // the earlier data set readable. Anything else (a link, a device) is written in place.
+  struct stat info {};
+  const bool replace = ::lstat(ds.finalname.c_str(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode);
+  const std::string target = replace ? ds.finalname + ".new" : ds.finalname;
+  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   bool ok = out >= 0;
   if (ok) {
     ok = writeall(out, header.data(), header.size(), 0) &&
          copydata(ds.zones, ds.data.fd(), out, static_cast<std::int64_t>(header.size()));
     ok = (::close(out) == 0) && ok;
+    if (ok && replace) ok = std::rename(target.c_str(), ds.finalname.c_str()) == 0;
+    if (!ok && replace) std::remove(target.c_str());
   }
   ok = ds.data.release() && ok;
   if (!ok) return kTecIoError;
@@ -805,14 +815,14 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
     if (!readwhole(ds->headername, content)) return kTecIoError;
     SavedState st;
     if (!parsestate(content, st)) return kTecBadTemporary;
-    if (st.names == ds->names && st.filetype == ds->filetype) {
-      const std::int32_t rc = ds->data.resume(ds->dataname, st.datalength);
-      if (rc != kTecOk) return rc;
-      ds->aux = std::move(st.aux);
-      ds->zones = std::move(st.zones);
-      ds->savedstate = std::move(content);
-      resumed = true;
-    }
+    // Starting afresh would throw away the zones the files hold.
+    if (st.names != ds->names || st.filetype != ds->filetype) return kTecOtherTemporary;
+    const std::int32_t rc = ds->data.resume(ds->dataname, st.datalength);
+    if (rc != kTecOk) return rc;
+    ds->aux = std::move(st.aux);
+    ds->zones = std::move(st.zones);
+    ds->savedstate = std::move(content);
+    resumed = true;
   } else if (ec) {
     return kTecIoError;
   }

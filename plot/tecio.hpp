@@ -6,8 +6,10 @@
 // "<base>.szplt.szdat"; the close joins them into "<base>.szplt" and removes both. A flush
 // leaves everything needed to go on in those two files, so a later run that opens the same base
 // name with the same variable list continues the data set (append mode drops its handles after
-// a flush instead of closing them). A data set still open when the program ends is written to
+// a flush instead of closing them); an open with other variables is refused rather than
+// throwing those zones away. A data set still open when the program ends is written to
 // "<base>.szplt" as it stands, its temporary files kept, so every run leaves a readable file.
+// "<base>.szplt" is replaced only once its successor is complete.
 //
 // Every call returns 0 on success and one of the codes below otherwise; none throws or stops
 // the program, so the caller decides how to report. Texts are zero-terminated.
@@ -24,6 +26,7 @@ inline constexpr std::int32_t kTecBadArgument = 2;   // unknown zone or variable
 inline constexpr std::int32_t kTecBadSequence = 3;   // call out of order, too many or too few values
 inline constexpr std::int32_t kTecIoError = 4;       // a file could not be created, written or read
 inline constexpr std::int32_t kTecBadTemporary = 5;  // the temporary files of an earlier run are damaged
+inline constexpr std::int32_t kTecOtherTemporary = 6;  // they hold a data set of other variables or file type
 
 // File format and type of tecFileWriterOpen.
 inline constexpr std::int32_t kTecFormatSzplt = 1;

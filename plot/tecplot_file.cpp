@@ -130,6 +130,13 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
     const std::string names(trimview(varlist));
     const std::int32_t status = tecFileWriterOpen(base.c_str(), titletext.c_str(), names.c_str(), kTecFormatSzplt,
                                                   kTecFileFull, 0, nullptr, &dom.tecfilehandle);
+    if (status == kTecBadTemporary || status == kTecOtherTemporary) {
+      // Those files hold an earlier run's zones: say which they are and what to do with them.
+      fatalerror("Failed to open file: " + base + "\nThe temporary files " + base + ".szplt.szhdr and " + base +
+                 ".szplt.szdat of an earlier run " +
+                 (status == kTecBadTemporary ? "are damaged" : "hold a data set of other variables") +
+                 ".\nDelete them to write the data set anew.");
+    }
     checkfileopen(status, base);
     tecplotmetadata(dom);
     dom.varlocation.allocate(count, 1, "Tecplot variable location array");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -116,27 +117,34 @@ void depth2gwtdomain(std::int32_t nn, std::int32_t nz, bool interp, std::span<co
   checkarrays(nn, {z.size(), head.size(), depth.size()});
   const auto psi = pressurehead(z, head, static_cast<std::size_t>(nn), "depth to groundwater work array");
   const auto m = columns(nn, nz, interp, z, psi);
-  // The answers of watertablefrom for a whole column in two sweeps instead of a walk per node:
+  // The answers of watertablefrom for every column in two sweeps instead of a walk per node:
   // downwards, each saturated node takes the crossing below the nearest unsaturated node
   // above it; upwards, each unsaturated node the crossing above the nearest saturated node
-  // below it.
-  for (std::size_t c = 0; c < m.npl; ++c) {
-    const std::size_t top = m.topof(c);
-    double above = m.headof(top);
-    for (std::size_t n = top + m.npl; n > c;) {
-      n -= m.npl;
+  // below it. The sweeps go layer by layer over all columns at once, so that the arrays are
+  // read in order rather than a layer apart.
+  std::vector<double> reach;  // per column: the water table the sweep carries along
+  allocatearray(reach, static_cast<std::int64_t>(m.npl), "depth to groundwater work array");
+  for (std::size_t c = 0; c < m.npl; ++c) reach[c] = m.headof(m.topof(c));
+  for (std::size_t layer = m.nz; layer-- > 0;) {
+    const std::size_t base = layer * m.npl;
+    for (std::size_t c = 0; c < m.npl; ++c) {
+      const std::size_t n = base + c;
       if (psi[n] >= 0.0) {
-        depth[n] = z[n] - above;
-      } else if (n >= c + m.npl) {
-        above = m.crossing(n - m.npl, n);
+        depth[n] = z[n] - reach[c];
+      } else if (layer > 0) {
+        reach[c] = m.crossing(n - m.npl, n);
       }
     }
-    double below = m.headof(c);
-    for (std::size_t n = c; n <= top; n += m.npl) {
+  }
+  for (std::size_t c = 0; c < m.npl; ++c) reach[c] = m.headof(c);
+  for (std::size_t layer = 0; layer < m.nz; ++layer) {
+    const std::size_t base = layer * m.npl;
+    for (std::size_t c = 0; c < m.npl; ++c) {
+      const std::size_t n = base + c;
       if (!(psi[n] >= 0.0)) {
-        depth[n] = z[n] - below;
-      } else if (n < top) {
-        below = m.crossing(n, n + m.npl);
+        depth[n] = z[n] - reach[c];
+      } else if (layer + 1 < m.nz) {
+        reach[c] = m.crossing(n, n + m.npl);
       }
     }
   }
@@ -161,8 +169,26 @@ void depth2gwt2ddomain(std::int32_t nn, std::int32_t nz, bool interp, std::span<
   checkarrays(nn, {z.size(), head.size(), depth.size()});
   const auto psi = pressurehead(z, head, static_cast<std::size_t>(nn), "depth to groundwater 2D work array");
   const auto m = columns(nn, nz, interp, z, psi);
+  // watertablebottomup for every column, layer pair by layer pair over all columns at once
+  // so that the arrays are read in order; `found` marks the columns whose lowest crossing
+  // is already known.
+  std::vector<double> wt;
+  std::vector<std::uint8_t> found;
+  allocatearray(wt, static_cast<std::int64_t>(m.npl), "depth to groundwater 2D work array");
+  allocatearray(found, static_cast<std::int64_t>(m.npl), "depth to groundwater 2D work array");
+  for (std::size_t lower = 0; lower + m.npl < m.nn; lower += m.npl) {
+    for (std::size_t c = 0; c < m.npl; ++c) {
+      const std::size_t s = lower + c, u = s + m.npl;
+      if (found[c] == 0 && psi[s] >= 0.0 && psi[u] < 0.0) {
+        wt[c] = m.crossing(s, u);
+        found[c] = 1;
+      }
+    }
+  }
   for (std::size_t c = 0; c < m.npl; ++c) {
-    depth[c] = z[m.topof(c)] - watertablebottomup(m, c);
+    const std::size_t top = m.topof(c);
+    if (found[c] == 0) wt[c] = (m.nz == 1 || psi[top] >= 0.0) ? z[top] : m.headof(c);
+    depth[c] = z[top] - wt[c];
   }
   for (std::size_t layer = 1; layer < m.nz; ++layer) {
     std::copy(depth.begin(), depth.begin() + static_cast<std::ptrdiff_t>(m.npl),

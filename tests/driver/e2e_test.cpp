@@ -2,6 +2,11 @@
 // files a run writes (echo file, plot control template, ASCII and binary data sets, append
 // file, special plots) and the reports of runs that must stop.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -590,6 +595,66 @@ TEST(E2eAppend, AppendWithoutBinaryModeIsIgnored) {
   EXPECT_FALSE(has(r.out, "Appending to Tecplot output"));
   EXPECT_FALSE(model.exists("abco.tec_append"));
   EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 1U);
+}
+
+// A run stopped in the middle of an output time or between flushes: the next append run
+// writes every time exactly once in every data set.
+void expecttimesonce(const Model& model, std::size_t times) {
+  for (const char* name : {"abco.pm.szplt", "abco.olf.szplt"}) {
+    const TecplotFile f = readdataset(model.dir / name);
+    ASSERT_EQ(f.zones.size(), times) << name;
+    for (std::size_t i = 0; i < times; ++i) EXPECT_EQ(f.zones[i].solutiontime, static_cast<double>(i + 1)) << name;
+  }
+}
+
+TEST(E2eAppendStops, StopInTheMiddleOfATimeLeavesNoZoneTwice) {
+  Model model;
+  model.heads(1, 1.0);
+  model.heads(2, 2.0);
+  model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+  EXPECT_EQ(model.run().exitstatus, 0);
+  // "pm" takes time 3, then the "olf" values of time 3 end short and stop the run.
+  model.heads(3, 3.0);
+  const fs::path olf3 = model.dir / "abco.head_olf.0003";
+  fs::resize_file(olf3, fs::file_size(olf3) - 8);
+  EXPECT_EQ(model.run().exitstatus, 1);
+  model.heads(3, 3.0);
+  EXPECT_EQ(model.run().exitstatus, 0);
+  expecttimesonce(model, 3);
+}
+
+TEST(E2eAppendStops, KillBetweenFlushesLosesNoTime) {
+  Model model;
+  for (int i = 1; i <= 3; ++i) model.heads(i, i);
+  model.control("tecplot binary mode\ntecplot binary flush interval\n2\ntecplot binary append\nend\n" +
+                std::string(kDomainBlocks));
+  // The run waits at the pipe of time 4 once times 1 to 3 are written, time 3 not yet flushed.
+  const fs::path pipe = model.dir / "abco.head_pm.0004";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string program = testkit::builtprogram("driver/kelpra").string();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    if (::chdir(model.dir.path().c_str()) == 0) ::execl(program.c_str(), program.c_str(), nullptr);
+    ::_exit(127);
+  }
+  int writer = -1;
+  for (int i = 0; i < 3000 && writer < 0; ++i) {
+    writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);  // succeeds once the run reads it
+    if (writer < 0) ::usleep(10000);
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  ASSERT_GE(writer, 0);
+  ::close(writer);
+  fs::remove(pipe);
+  EXPECT_EQ(model.file("abco.tec_append"), appendrecord(2));
+  model.heads(4, 4.0);
+  EXPECT_EQ(model.run().exitstatus, 0);
+  expecttimesonce(model, 4);
 }
 
 // ---- Time window -------------------------------------------------------------------------------

@@ -387,6 +387,7 @@ class PlotSetup : public testkit::CleanPlotRun {
       r.pmcopy = r.pm;
       for (DOMAIN* d : r.others()) append(*d, r.pmcopy);
     }
+    for (DOMAIN* d : r.plotted()) flushrule(*d);
   }
   void closeall() {
     for (DOMAIN* d : records_->plotted()) tecplotfileclose(*d);

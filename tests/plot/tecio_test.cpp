@@ -342,14 +342,34 @@ TEST_F(Tecio, DataSetLeftOpenIsReadableAfterTheRunAndStillResumes) {
   EXPECT_FALSE(fs::exists(b + ".szplt.szhdr"));
 }
 
-TEST_F(Tecio, OtherVariableListStartsAfresh) {
+// Starting afresh would throw the earlier run's zones away.
+TEST_F(Tecio, OtherVariableListIsRefusedAndTheZonesKept) {
   const std::string b = base("pm");
   ASSERT_EQ(flushedrun(b), 0);
-  void* h = open(b, "X,Y");
+  void* h = reinterpret_cast<void*>(1);
+  EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X,Y", 1, 0, 0, nullptr, &h), kTecOtherTemporary);
+  EXPECT_EQ(h, nullptr);
+  h = open(b, "X");
   ASSERT_EQ(tecFileWriterClose(&h), kTecOk);
-  const TecplotFile f = readback(b);
-  EXPECT_EQ(f.variables.size(), 2u);
-  EXPECT_TRUE(f.zones.empty());
+  EXPECT_EQ(readback(b).zones.size(), 1u);
+}
+
+// The data set replaces a regular file only when complete; through a link it is written in place.
+TEST_F(Tecio, FinalFileReplacedWholeOrWrittenThroughALink) {
+  const std::string b = base("pm");
+  testkit::writefile(b + ".szplt", "an earlier data set");
+  void* h = open(b, "X");
+  ASSERT_EQ(tecFileWriterClose(&h), kTecOk);
+  EXPECT_EQ(readback(b).variables.size(), 1u);
+  EXPECT_FALSE(fs::exists(b + ".szplt.new"));
+
+  const std::string elsewhere = base("target") + ".bin";
+  fs::remove(b + ".szplt");
+  fs::create_symlink(elsewhere, b + ".szplt");
+  h = open(b, "X");
+  ASSERT_EQ(tecFileWriterClose(&h), kTecOk);
+  EXPECT_TRUE(fs::is_symlink(b + ".szplt"));
+  EXPECT_GT(fs::file_size(elsewhere), 0u);
 }
 
 TEST_F(Tecio, DamagedTemporariesAreRefused) {

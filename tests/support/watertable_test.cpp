@@ -80,7 +80,7 @@ TEST_F(WaterTable, SingleLayerAndNan) {
 }
 
 // The whole-domain sweep gives, node for node, what the walk from that one node gives.
-TEST_F(WaterTable, DomainSweepEqualsTheWalkFromEveryNode) {
+TEST_F(WaterTable, DomainSweepsEqualTheWalksFromEveryNodeAndColumn) {
   std::mt19937 random(11);
   for (const int nz : {1, 2, 5, 17}) {
     for (const bool interp : {false, true}) {
@@ -103,6 +103,16 @@ TEST_F(WaterTable, DomainSweepEqualsTheWalkFromEveryNode) {
         depth2gwtnode(i, nn, nz, interp, z, exact, depth, wt);
         const double got = d[static_cast<std::size_t>(i - 1)];
         EXPECT_TRUE(got == depth || (std::isnan(got) && std::isnan(depth))) << "nz " << nz << " node " << i;
+      }
+      // The two-dimensional sweep against the scan of each column on its own.
+      const R8 d2 = depths(true, nz, interp, z, psi);
+      for (std::int32_t c = 1; c <= npl; ++c) {
+        double depth = 0.0, wt = 0.0;
+        depth2gwtnodebottomup(c, nn, nz, interp, z, exact, depth, wt);
+        for (int k = 0; k < nz; ++k) {
+          const double got = d2[static_cast<std::size_t>(c - 1 + k * npl)];
+          EXPECT_TRUE(got == depth || (std::isnan(got) && std::isnan(depth))) << "nz " << nz << " column " << c;
+        }
       }
     }
   }
