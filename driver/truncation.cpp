@@ -144,8 +144,9 @@ void multitruncate(DOMAIN& dom, const DOMAIN& pmcopy) {
     std::int32_t references = 0;
     if (cut && !test.keeps(e, references)) continue;
     const std::int32_t* nodes = dom.incidences.data() + (e - 1) * nln;
+    // Every node of "pm" is its own node; the links are looked up for the other domains only.
     bool linked = true;
-    for (std::size_t k = 0; k < nln; ++k) {
+    for (std::size_t k = 0; k < nln && !pm; ++k) {
       if (nodes[k] >= 1 && ownnode(nodes[k]) == 0) linked = false;
     }
     // An element with a node outside the domain cannot be written with the domain's nodes.
@@ -153,7 +154,7 @@ void multitruncate(DOMAIN& dom, const DOMAIN& pmcopy) {
     if (cut && !linked) continue;
     for (std::size_t k = 0; k < nln; ++k) {
       if (nodes[k] < 1) continue;
-      const std::int32_t own = ownnode(nodes[k]);
+      const std::int32_t own = pm ? nodes[k] : ownnode(nodes[k]);
       if (own > 0) dom.nodemask[static_cast<std::size_t>(own - 1)] = 1;
     }
     if (linked) {
