@@ -13,7 +13,6 @@
 #include <string_view>
 #include <utility>
 
-#include "search/growlist.hpp"
 #include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 

@@ -1,7 +1,6 @@
 #include "search/polygon.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -9,6 +8,7 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/geometry.hpp"
+#include "support/textformats.hpp"
 
 namespace kelpra {
 
@@ -25,32 +25,6 @@ std::size_t vertexcount(std::span<const double> x, std::span<const double> y, st
 
 PolyPoint vertex(std::span<const double> x, std::span<const double> y, std::size_t i) noexcept {
   return {x[i], y[i]};
-}
-
-// The text in a field of the given width, right-aligned.
-std::string rightaligned(std::string_view text, std::size_t width) {
-  std::string field(text.size() < width ? width - text.size() : 0, ' ');
-  return field.append(text);
-}
-
-// value in scientific form with one digit before the point, 15 after it and a signed
-// three-digit exponent, right-aligned in 23 characters.
-std::string scientific23(double value) {
-  constexpr std::size_t kWidth = 23;
-  if (std::isnan(value)) return rightaligned("NaN", kWidth);
-  if (std::isinf(value)) return rightaligned(value > 0 ? "Infinity" : "-Infinity", kWidth);
-  std::array<char, 40> buf{};
-  const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific, 15);
-  const std::string_view text(buf.data(), static_cast<std::size_t>(r.ptr - buf.data()));
-  const std::size_t e = text.find('e');
-  int exponent = 0;
-  std::from_chars(text.data() + e + 2, text.data() + text.size(), exponent);
-  std::string out(text.substr(0, e));
-  out += 'E';
-  out += text[e + 1];
-  const std::string digits = std::to_string(exponent);
-  out.append(digits.size() < 3 ? 3 - digits.size() : 0, '0').append(digits);
-  return rightaligned(out, kWidth);
 }
 
 // ---- The walk of the convex intersection
@@ -432,8 +406,16 @@ void polyprint(int unit, std::span<const double> x, std::span<const double> y) {
   const std::size_t n = vertexcount(x, y, "polyprint");
   auto write = [unit](std::string_view line) { checkfilewrite(writeline(unit, line), unitfilename(unit)); };
   write("Polygon number of vertices: " + std::to_string(n));
-  write(rightaligned("X", 23) + rightaligned("Y", 24));
-  for (std::size_t i = 0; i < n; ++i) write(scientific23(x[i]) + ' ' + scientific23(y[i]));
+  write(std::string(22, ' ') + 'X' + std::string(23, ' ') + 'Y');
+  constexpr EditDescriptor kCoordinate = formatES(23, 15, 3);
+  std::string line;
+  for (std::size_t i = 0; i < n; ++i) {
+    line.clear();
+    appendreal(line, x[i], kCoordinate);
+    line += ' ';
+    appendreal(line, y[i], kCoordinate);
+    write(line);
+  }
 }
 
 // ---------------------------------------------------------------------------------------

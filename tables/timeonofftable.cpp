@@ -57,10 +57,7 @@ void TIMEONOFFTABLE::push(double on, double off) {
   if (n + 2 > capacity()) {
     const std::int64_t grown = std::max<std::int64_t>(2 * static_cast<std::int64_t>(n), 2);
     if (grown > std::numeric_limits<std::int32_t>::max()) check_alloc(kStatusNoMemory, kArrayName);
-    std::vector<double> bigger;
-    alloctimes(bigger, static_cast<std::int32_t>(grown));
-    std::copy_n(times.begin(), held(), bigger.begin());
-    times.swap(bigger);
+    regrow(times, static_cast<std::int32_t>(grown), held(), kArrayName);
   }
   if (n > 0 && !(on > times[static_cast<std::size_t>(n - 1)])) input_error(kNotIncreasing);
   times[static_cast<std::size_t>(n)] = on;
@@ -134,7 +131,7 @@ void TIMEONOFFTABLE::deserialize(int unit) {
     if (std::isnan(saved[i]) || (i > 0 && !(saved[i] > saved[i - 1]))) input_error(kNotIncreasing);
   }
   n = count;
-  ilast = cached >= 1 && cached <= std::max(1, count - 1) ? cached : 1;
+  ilast = restoredpanel(cached, count);
   times.swap(saved);
 }
 

@@ -1,7 +1,9 @@
-// Pieces shared by the time tables: the panel search, the two-column listing and the reader
-// of pair lines that ends at a line beginning with "end".
+// Pieces shared by the time tables: the panel search, the restored panel, the growth of the
+// storage, the two-column listing and the reader of pair lines that ends at a line beginning
+// with "end".
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -9,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/checkedalloc.hpp"
 #include "support/textformats.hpp"
 
 namespace kelpra {
@@ -32,6 +35,22 @@ std::int32_t findpanel(double t, std::int32_t count, std::int32_t cached, Time t
     }
   }
   return lo;
+}
+
+// The cached panel a restored table of count times starts from: the saved one when it names
+// a panel, else 1.
+constexpr std::int32_t restoredpanel(std::int32_t cached, std::int32_t count) noexcept {
+  return cached >= 1 && cached <= std::max(1, count - 1) ? cached : 1;
+}
+
+// Replaces storage by capacity zeroed entries beginning with its first kept ones (kept <=
+// both sizes); a failure is the allocation error `what`.
+template <class T>
+void regrow(std::vector<T>& storage, std::int32_t capacity, std::int32_t kept, std::string_view what) {
+  std::vector<T> bigger;
+  allocatearray(bigger, capacity, what);
+  std::copy_n(storage.begin(), kept, bigger.begin());
+  storage.swap(bigger);
 }
 
 // Fortran's unit numbers of the standard streams, accepted wherever a listing may go.

@@ -92,10 +92,7 @@ void TimeValueTable::push(double time, double value) {
   if (n >= capacity()) {
     const std::int32_t grown = std::max(arraydetail::growth32(n), 1);
     if (grown <= n) check_alloc(kStatusNoMemory, "Time value pair array");
-    std::vector<TVPAIR> bigger;
-    allocatearray(bigger, grown, "Time value pair array");
-    std::copy_n(tv.begin(), held(), bigger.begin());
-    tv.swap(bigger);
+    regrow(tv, grown, held(), "Time value pair array");
   }
   if (std::isnan(time) || (n > 0 && !follows(time, tv[static_cast<std::size_t>(n - 1)].time))) {
     input_error(kNotIncreasing);
@@ -168,7 +165,7 @@ void TimeValueTable::deserialize(int unit) {
   checkincreasing(pairs, pairs.size());
   interpolate = savedinterpolate;
   n = count;
-  ilast = cached >= 1 && cached <= std::max(1, count - 1) ? cached : 1;
+  ilast = restoredpanel(cached, count);
   hasnodata = savedhasnodata;
   nodata = savednodata;
   tv.swap(pairs);
