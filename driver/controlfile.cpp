@@ -363,7 +363,7 @@ void writeplotcontrol(const DOMAIN& dom) {
   if (bit == kDomainPm) {
     // The comparisons are offered only when there is something to compare.
     PlotData& pd = plot_data;
-    const std::string prefix(trimview(pd.prefix));
+    const std::string prefix = prefixtext();
     const std::string headfile = prefix + "o.head_pm." + outputtimeindex(1);
     pd.observedheadsfileexists = fileexists(prefix + ".observed_heads");
     if (pd.observedheadsfileexists && fileexists(headfile)) {

@@ -159,16 +159,7 @@ void plot_pmdepth_grndsurf(DOMAIN& olf, DOMAIN& pm) {
                   "flow nodes: " + std::to_string(pm.nn) + " nodes against " + std::to_string(olf.nn) + ".");
     }
     if (pm.z.size() < static_cast<std::size_t>(pm.nn)) input_error("Node elevations of pm domain are missing.");
-    const std::int32_t layers = pm.nn / olf.nn;
-    for (std::int32_t c = 1; c <= olf.nn; ++c) {
-      const std::int32_t topnode = c + (layers - 1) * olf.nn;
-      depth[static_cast<std::size_t>(topnode - 1)] = 0.0;
-      for (std::int32_t k = 0; k <= layers - 2; ++k) {
-        const std::int32_t n = c + k * olf.nn;
-        depth[static_cast<std::size_t>(n - 1)] = pm.z[static_cast<std::size_t>(topnode - 1)] -
-                                                 pm.z[static_cast<std::size_t>(n - 1)];
-      }
-    }
+    columndepths(pm.z, olf.nn, pm.nn / olf.nn, depth);
   }
   const std::string name = datasetname("o.pm_DepthToSurf");
   announce("plot pm depth below ground surface", name);

@@ -74,6 +74,16 @@ void depth2gwt2dread(DOMAIN& dom) {
   depthread(dom, &DOMAIN::depth2gwt2d, &DOMAIN::depth2gwt2dvar, depth2gwt2ddomain);
 }
 
+void columndepths(std::span<const double> z, std::int32_t m, std::int32_t layers, std::span<double> depth) {
+  for (std::int32_t j = 0; j < m; ++j) {
+    const double surface = z[static_cast<std::size_t>((layers - 1) * m + j)];
+    for (std::int32_t k = 0; k < layers; ++k) {
+      const auto i = static_cast<std::size_t>(k * m + j);
+      depth[i] = k == layers - 1 ? 0.0 : surface - z[i];
+    }
+  }
+}
+
 void depth2surfinit(DOMAIN& dom) {
   if (dom.depth2surf.empty()) {
     sizearray(dom.depth2surf, dom.nn, "Depth to surface array");
@@ -85,13 +95,7 @@ void depth2surfinit(DOMAIN& dom) {
       if (dom.z.size() < static_cast<std::size_t>(dom.nn)) {
         fatalerror("Node elevations of " + domainname(dom) + " domain are missing.");
       }
-      for (std::int32_t j = 0; j < m; ++j) {
-        const double surface = dom.z[static_cast<std::size_t>((nz - 1) * m + j)];
-        for (std::int32_t k = 0; k < nz; ++k) {
-          const auto i = static_cast<std::size_t>(k * m + j);
-          dom.depth2surf[i] = k == nz - 1 ? 0.0 : surface - dom.z[i];
-        }
-      }
+      columndepths(dom.z, m, nz, dom.depth2surf);
     }
   }
   registervariable(dom, "Depth2Surf", dom.depth2surfvar, ValueKind::r8, "L", false);

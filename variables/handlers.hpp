@@ -8,11 +8,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "plot/modelfiles.hpp"
 #include "plot/plotdata.hpp"
+#include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 
 namespace kelpra {
@@ -33,7 +36,9 @@ std::int32_t datatypecode(ValueKind kind);
 
 // Sizes a value array of the record to n entries; a failure is the allocation report `what`.
 template <class T>
-void sizearray(std::vector<T>& values, std::int32_t n, std::string_view what);
+void sizearray(std::vector<T>& values, std::int32_t n, std::string_view what) {
+  allocatearray(values, std::max(n, 0), what);
+}
 
 // Registers one variable: name, data type and, when given, its unit expression; cell-centred
 // variables are marked so for the zone written next.
@@ -141,11 +146,9 @@ void depth2gwtinit(DOMAIN& dom);
 void depth2gwtread(DOMAIN& dom);
 void depth2gwt2dinit(DOMAIN& dom);
 void depth2gwt2dread(DOMAIN& dom);
-
-template <class T>
-void sizearray(std::vector<T>& values, std::int32_t n, std::string_view what) {
-  allocatearray(values, std::max(n, 0), what);
-}
+// Depth of every node below the top node of its column, for `layers` whole layers of `m`
+// nodes numbered layer by layer upwards; the top layer is the ground surface (depth 0).
+void columndepths(std::span<const double> z, std::int32_t m, std::int32_t layers, std::span<double> depth);
 
 // ---- Species, solute exchange and HMC fractions -------------------------------------------
 // Families of one variable per species (or fraction), decided by one file at the first time;

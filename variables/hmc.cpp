@@ -2,6 +2,7 @@
 // result files lie in the folder "./hmc/".
 #include <algorithm>
 
+#include "plot/modelfiles.hpp"
 #include "support/textview.hpp"
 #include "variables/families.hpp"
 #include "variables/handlers.hpp"
@@ -18,7 +19,7 @@ std::int32_t fractioncount() {
 // The fractions in order, then the mixing ratio and the error, at the current output time.
 std::vector<FamilyMember> hmcmembers(const DOMAIN& dom) {
   std::string base = "./hmc/";
-  base += trimview(plot_data.prefix);
+  base += prefixtext();
   base += "o.hmc_";
   base += trimview(dom.name);
   base += '.';

@@ -83,7 +83,7 @@ void commonconcinit(DOMAIN& dom, const DOMAIN& pm) {
     const std::string name(trimview(plot_data.spname[static_cast<std::size_t>(s - 1)]));
     std::int32_t& var = dom.ConcNvar[static_cast<std::size_t>(s - 1)];
     tecplotvaradd(name, dom.nvar, var, dom.varlist);
-    tecplotdatatype(var, 2, dom);
+    tecplotdatatype(var, datatypecode(ValueKind::r8), dom);
     // The units the porous medium gives the species: degrees Celsius for a temperature,
     // particle counts for a colloid.
     tecplottransvarunitsadd(s, name, var, "M * L^-3", dom);
