@@ -68,21 +68,12 @@ class ComparisonFiles {
 
     comparison_ = open(prefix + std::string(layout.comparison));
     put(comparison_, "TITLE = " + quoted(prefix));
-    put(comparison_, "VARIABLES = " + quoted(obs) + "," + quoted(sim));
-    tecplotmetadataascii(comparison_.unit());
-    for (const std::string_view label : {obs, sim}) put(comparison_, "# " + std::string(label) + " units: " + units);
-    for (int v = 1; v <= 2; ++v) put(comparison_, "VARAUXDATA " + std::to_string(v) + " Units=" + quoted(units));
+    variables(comparison_, {obs, sim}, units);
     put(comparison_, "ZONE T=" + quoted(layout.watertable ? trimview(plot_data.lasttimestamp) : "data"));
 
     scatter_ = open(prefix + std::string(layout.scatter));
     put(scatter_, (layout.watertable ? "TITLE = " : "Title = ") + quoted(layout.scattertitle));
-    const std::string_view labels[] = {"X", "Y", "Z", obs, sim, "Diff"};
-    std::string variables = "VARIABLES = ";
-    for (const std::string_view label : labels) variables += quoted(label) + (label == "Diff" ? "" : ",");
-    put(scatter_, variables);
-    tecplotmetadataascii(scatter_.unit());
-    for (const std::string_view label : labels) put(scatter_, "# " + std::string(label) + " units: " + units);
-    for (int v = 1; v <= 6; ++v) put(scatter_, "VARAUXDATA " + std::to_string(v) + " Units=" + quoted(units));
+    variables(scatter_, {"X", "Y", "Z", obs, sim, "Diff"}, units);
     put(scatter_, "ZONE T=" + quoted("data"));
   }
 
@@ -127,8 +118,21 @@ class ComparisonFiles {
     checkfileopen(openunit(unit.unit(), name, FileForm::formatted, OpenStatus::replace), name);
     return unit;
   }
-  void put(const UnitHandle& unit, std::string_view line) {
+  static void put(const UnitHandle& unit, std::string_view line) {
     checkfilewrite(writeline(unit.unit(), line), unitfilename(unit.unit()));
+  }
+  // The variables line, the metadata and every variable's units.
+  static void variables(const UnitHandle& unit, std::initializer_list<std::string_view> labels,
+                        const std::string& units) {
+    std::string line = "VARIABLES = ";
+    for (const std::string_view label : labels) line += quoted(label) + ",";
+    line.pop_back();
+    put(unit, line);
+    tecplotmetadataascii(unit.unit());
+    for (const std::string_view label : labels) put(unit, "# " + std::string(label) + " units: " + units);
+    for (std::size_t v = 1; v <= labels.size(); ++v) {
+      put(unit, "VARAUXDATA " + std::to_string(v) + " Units=" + quoted(units));
+    }
   }
 
   const Layout& layout_;

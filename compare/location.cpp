@@ -414,11 +414,6 @@ class CacheWriter {
       fail(status);
     }
   }
-  CacheWriter(const CacheWriter&) = delete;
-  CacheWriter& operator=(const CacheWriter&) = delete;
-  ~CacheWriter() {
-    if (unit_) unit_.release();
-  }
 
   void line(std::string_view text) {
     if (failed_) return;
@@ -446,7 +441,7 @@ class CacheWriter {
   void fail(int status) {
     failed_ = true;
     warningmsgstat(status, "The observation point locations could not be kept in " + name_ + ".");
-    if (unit_) unit_.release();
+    unit_.release();
     std::error_code ec;
     std::filesystem::remove(temp_, ec);
   }

@@ -435,19 +435,17 @@ struct CellShape {
 };
 
 // Lines (3), triangles (5) for three nodes or a fourth node of 0, tetrahedra (10) for the
-// other 4-node elements of "pm" and "dual", quadrilaterals (9) elsewhere, and hexahedra (12)
-// for prisms (third and sixth nodes repeated) and blocks.
-CellShape cellshape(const DOMAIN& dom, std::size_t e) {
+// other 4-node elements of "pm" and "dual" (solid), quadrilaterals (9) elsewhere, and
+// hexahedra (12) for prisms (third and sixth nodes repeated) and blocks.
+CellShape cellshape(const DOMAIN& dom, bool solid, std::size_t e) {
   switch (dom.nln) {
     case 2:
       return {2, 3};
     case 3:
       return {3, 5};
-    case 4: {
+    case 4:
       if (dom.incidences[e * 4 + 3] == 0) return {3, 5};
-      const std::string_view name = trimview(dom.name);
-      return name == "pm" || name == "dual" ? CellShape{4, 10} : CellShape{4, 9};
-    }
+      return solid ? CellShape{4, 10} : CellShape{4, 9};
     default:
       return {8, 12};
   }
@@ -458,9 +456,11 @@ void writecells(VtkText& out, const DOMAIN& dom, const Entries& elements, std::i
   if (dom.incidences.size() < nln * elements.size()) {
     fatalerror("Element node lists of " + domainname(dom) + " domain are missing.");
   }
+  const std::string_view name = trimview(dom.name);
+  const bool solid = name == "pm" || name == "dual";
   std::int64_t entries = 0;
   for (std::size_t e = 0; e < elements.size(); ++e) {
-    if (elements.keeps(e)) entries += cellshape(dom, e).nodes + 1;
+    if (elements.keeps(e)) entries += cellshape(dom, solid, e).nodes + 1;
   }
   std::string line = "CELLS ";
   appendinteger(line, elements.count(), formatI(10));
@@ -479,7 +479,7 @@ void writecells(VtkText& out, const DOMAIN& dom, const Entries& elements, std::i
   for (std::size_t e = 0; e < elements.size(); ++e) {
     if (!elements.keeps(e)) continue;
     tecplotelemconnectivity(dom, static_cast<std::int32_t>(e + 1), nodes, ownnumbers);
-    const CellShape shape = cellshape(dom, e);
+    const CellShape shape = cellshape(dom, solid, e);
     std::string& text = out.text();
     text += static_cast<char>('0' + shape.nodes);
     for (int k = 0; k < shape.nodes; ++k) {
@@ -579,8 +579,9 @@ void multiparaview(const DOMAIN& dom) {
   out.line("");
   writecells(out, dom, elements, nodes.count());
   out.flush();
+  const unsigned bit = domainbit(name);
   for (const ArrayRow& row : kArrays) {
-    if ((row.domains & domainbit(name)) != 0 && row.when(dom)) vtk.write(row);
+    if ((row.domains & bit) != 0 && row.when(dom)) vtk.write(row);
   }
   out.close();
   file.release();

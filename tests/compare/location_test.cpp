@@ -14,6 +14,7 @@
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "tests/compare/comparetesting.hpp"
+#include "tests/kit/capture.hpp"
 #include "tests/kit/modelwriter.hpp"
 #include "tests/kit/process.hpp"
 
@@ -190,11 +191,9 @@ class LocationCache : public comparetest::CompareRun {
   }
   // Runs the location step; returns what went to the screen and, in warnings, to stderr.
   std::pair<std::string, std::string> locate() {
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    obs_points_shape(pm);
-    std::string out = ::testing::internal::GetCapturedStdout();
-    return {out, ::testing::internal::GetCapturedStderr()};
+    testkit::Ending e = testkit::ending([&] { obs_points_shape(pm); });
+    EXPECT_EQ(e.status, -1) << e.err;  // not stopped
+    return {std::move(e.out), std::move(e.err)};
   }
   std::string cache() const { return testkit::readfile(cachepath()); }
   std::filesystem::path cachepath() const { return dir.path() / "abco.ObsShape.txt"; }

@@ -9,6 +9,7 @@
 
 #include "paraview/paraview.hpp"
 #include "support/fileunits.hpp"
+#include "tests/kit/capture.hpp"
 #include "tests/kit/cleanplotrun.hpp"
 #include "tests/kit/process.hpp"
 #include "tests/kit/vtkreader.hpp"
@@ -28,11 +29,10 @@ class BcExport : public testkit::CleanPlotRun {
   std::filesystem::path file(const std::string& suffix) const { return plot_data.prefix + suffix; }
   // Runs the export; the screen and the reports land in out_, err_.
   void run() {
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    addition_paraview_bclocationout();
-    out_ = ::testing::internal::GetCapturedStdout();
-    err_ = ::testing::internal::GetCapturedStderr();
+    const testkit::Ending e = testkit::ending(addition_paraview_bclocationout);
+    out_ = e.out;
+    err_ = e.err;
+    EXPECT_EQ(e.status, -1) << err_;  // not stopped
   }
   std::vector<std::string> vtkfiles() const { return testkit::vtkfiles(dir_.path()); }
 
