@@ -4,9 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
-#include <new>
-#include <stdexcept>
 #include <span>
 #include <string>
 #include <string_view>

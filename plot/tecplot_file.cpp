@@ -66,16 +66,16 @@ void startzonechecks(DOMAIN& dom, bool firstzone, std::int32_t nodes, std::int32
 // first variable.
 std::string sharelist(const DOMAIN& dom) {
   std::string list;
+  const auto zoneof = [&](std::size_t i) { return i < dom.pendingsharezone.size() ? dom.pendingsharezone[i] : 1; };
   std::vector<std::uint8_t> done(dom.pendingshare.size(), 0);
   for (std::size_t i = 0; i < dom.pendingshare.size(); ++i) {
     if (dom.pendingshare[i] == 0 || done[i] != 0) continue;
-    const std::int32_t zone = i < dom.pendingsharezone.size() ? dom.pendingsharezone[i] : 1;
+    const std::int32_t zone = zoneof(i);
     if (!list.empty()) list += ", ";
     list += '[';
     bool first = true;
     for (std::size_t j = i; j < dom.pendingshare.size(); ++j) {
-      const std::int32_t other = j < dom.pendingsharezone.size() ? dom.pendingsharezone[j] : 1;
-      if (dom.pendingshare[j] == 0 || other != zone) continue;
+      if (dom.pendingshare[j] == 0 || zoneof(j) != zone) continue;
       done[j] = 1;
       if (!first) list += ',';
       first = false;

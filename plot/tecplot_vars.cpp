@@ -32,9 +32,11 @@ void checkmark(std::int32_t number, const DOMAIN& dom, std::string_view what) {
   }
 }
 
-void setmark(std::vector<std::uint8_t>& marks, std::int32_t number, std::int32_t nvar) {
+// Marks variable `number` with `value`, the list grown to one entry per variable.
+template <class T>
+void setmark(std::vector<T>& marks, std::int32_t number, std::int32_t nvar, T value = 1) {
   if (marks.size() < static_cast<std::size_t>(nvar)) marks.resize(static_cast<std::size_t>(nvar), 0);
-  marks[static_cast<std::size_t>(number - 1)] = 1;
+  marks[static_cast<std::size_t>(number - 1)] = value;
 }
 
 }  // namespace
@@ -167,10 +169,7 @@ void tecplotvarshareadd(std::int32_t number, std::int32_t zone, DOMAIN& dom) {
   }
   setmark(dom.pendingshare, number, dom.nvar);
   // The ASCII zone line names the source zone: left out, it would mean the previous zone.
-  if (dom.pendingsharezone.size() < static_cast<std::size_t>(dom.nvar)) {
-    dom.pendingsharezone.resize(static_cast<std::size_t>(dom.nvar), 0);
-  }
-  dom.pendingsharezone[i] = zone;
+  setmark(dom.pendingsharezone, number, dom.nvar, zone);
 }
 
 void tecplotvarlocccadd(std::int32_t number, DOMAIN& dom) {

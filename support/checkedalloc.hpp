@@ -36,17 +36,8 @@ auto checkedalloc(std::string_view what, Make&& make) -> decltype(make()) {
 // report with `what`.
 template <class V>
 void allocatearray(V& array, std::int64_t n, std::string_view what) {
-  bool failed = n < 0;
-  if (!failed) {
-    try {
-      array.assign(static_cast<std::size_t>(n), typename V::value_type{});
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    } catch (const std::length_error&) {
-      failed = true;
-    }
-  }
-  if (failed) check_alloc(kStatusNoMemory, what);
+  if (n < 0) return check_alloc(kStatusNoMemory, what);
+  checkedalloc(what, [&] { array.assign(static_cast<std::size_t>(n), typename V::value_type{}); });
 }
 
 }  // namespace kelpra

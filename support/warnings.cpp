@@ -1,6 +1,5 @@
 #include "support/warnings.hpp"
 
-#include <new>
 #include <string>
 
 #include "support/checkedalloc.hpp"

@@ -151,6 +151,15 @@ class Writer : public testkit::CleanPlotRun {
     tecplotwritearrayint4(3, 2, layers2, false, Mask(), "Layer", dom);
   }
 
+  // writetwozones in binary mode at base "abco.pm", titled "Title" at time 100.0 with layers
+  // 5 and 6; returns the base.
+  std::string writebinarytwozones(DOMAIN& dom) {
+    plot_data.tecplot_bin_mode = true;
+    const std::string base = (dir / "abco.pm").string();
+    writetwozones(dom, base, "Title", "100.0", {5, 6});
+    return base;
+  }
+
   testkit::TempDir dir;
 };
 
@@ -523,11 +532,9 @@ TEST_F(Writer, MetadataForAnotherTextFileLeavesTheModeAlone) {
 // The binary close writes the data set itself; when it cannot, the run must not end as if
 // it had. The temporary files stay for a later run.
 TEST_F(WriterErrors, BinaryCloseThatCannotWriteTheDataSetStops) {
-  plot_data.tecplot_bin_mode = true;
   DOMAIN dom = pmdomain();
   ::testing::internal::CaptureStdout();
-  const std::string base = (dir / "abco.pm").string();
-  writetwozones(dom, base, "Title", "100.0", {5, 6});
+  const std::string base = writebinarytwozones(dom);
   std::filesystem::create_directory(base + ".szplt");
   expectstop([&] { tecplotfileclose(dom); }, ".szplt could not be written.");
   ::testing::internal::GetCapturedStdout();
@@ -536,11 +543,9 @@ TEST_F(WriterErrors, BinaryCloseThatCannotWriteTheDataSetStops) {
 }
 
 TEST_F(Writer, BinaryDataSetHoldsTheSameValuesAsAscii) {
-  plot_data.tecplot_bin_mode = true;
   DOMAIN dom = pmdomain();
   ::testing::internal::CaptureStdout();
-  const std::string base = (dir / "abco.pm").string();
-  writetwozones(dom, base, "Title", "100.0", {5, 6});
+  const std::string base = writebinarytwozones(dom);
   tecplotfileclose(dom);
   ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(dom.tecfilehandle, nullptr);
