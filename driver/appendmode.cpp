@@ -16,12 +16,6 @@
 
 namespace kelpra {
 
-std::string tecappendfilename() {
-  std::string name = prefixtext();
-  name += "o.tec_append";
-  return name;
-}
-
 void inittecplotappend() {
   PlotData& pd = plot_data;
   pd.tecappendnfile0 = 1;

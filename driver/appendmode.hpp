@@ -6,10 +6,9 @@
 #include <cstdint>
 #include <string>
 
-namespace kelpra {
+#include "plot/tecplot.hpp"
 
-// Name of the append file of the current prefix.
-std::string tecappendfilename();
+namespace kelpra {
 
 // Sets the first index inside the time window (tecappendnfile0) and the start index of
 // this run (tecappendnfile), and writes the start messages.

@@ -1,6 +1,11 @@
 #include "driver/mainprogram.hpp"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -109,6 +114,7 @@ void recordappend(Domains& d) {
 }
 
 void setupall(Domains& d) {
+  for (DOMAIN* dom : d.plotted()) checkcontinueddataset(*dom);
   init(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) init(*dom, d.pmcopy);
   recordappend(d);
@@ -201,12 +207,31 @@ void exitsequence(Domains& d) {
   normalexitstop();
 }
 
+// One run at a time per prefix and directory: two would write the same files. The kernel drops
+// the lock when the process ends, however it ends, so a lock file left behind blocks no later
+// run. It is held to the very end, past the data sets written as the program exits.
+void lockprefix() {
+  static int held = -1;
+  if (held >= 0) return;
+  const std::string name = prefixtext() + "o.kelpra.lock";
+  const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) checkfileopen(openstatusfromerrno(errno), name);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    fatalerror("Another kelpra run is working on the prefix " + prefixtext() + " in this directory (it holds " +
+               name + ").\nWait until it has ended; this run has written nothing.");
+  }
+  // A file system without locks leaves the run unguarded rather than stopped.
+  held = fd;
+}
+
 void run(int argc, const char* const* argv) {
   auto domains = std::make_unique<Domains>();
   Domains& d = *domains;
   header(0);
   readcommandline(argc, argv);
   getmodelprefix(".vorn", plot_data.prefix);
+  lockprefix();
   const std::string echoname = prefixtext() + "o.kelpra.eco";
   plot_data.ieco = getunit();
   checkfileopen(openunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
@@ -250,6 +275,8 @@ void readcommandline(int argc, const char* const* argv) {
 }
 
 int kelpramain(int argc, const char* const* argv) {
+  // Line by line, so that messages and reports keep their order in a shared log.
+  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
   try {
     try {
       run(argc, argv);

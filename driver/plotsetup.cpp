@@ -204,9 +204,12 @@ void runsteps(const Step (&steps)[N], DOMAIN& dom) {
   }
 }
 
-// Outside append mode, left-over TecIO temporary files of the data set would be appended to.
+// Left-over TecIO temporary files of the data set: a binary run that does not continue it moves
+// them aside; an ASCII run leaves them for a later append run.
 void warntemporaryfiles(const std::string& base) {
-  if (!plot_data.tecappend && fileexists(base + ".szplt.szhdr")) {
+  if (plot_data.tecplot_bin_mode) {
+    if (!continuesdataset()) setasidetemporaries(base);
+  } else if (fileexists(base + ".szplt.szhdr")) {
     warningmsg("Tecplot szplt temporary files found (" + base + ".szplt.szhdr, etc.)\n"
                "Consider deleting them, otherwise data may be appended.");
   }
@@ -297,6 +300,10 @@ const std::string& firsttitle() {
 
 std::string plotbasename(const DOMAIN& dom) {
   return prefixtext() + "o." + std::string(nameof(dom));
+}
+
+void checkcontinueddataset(const DOMAIN& dom) {
+  if (continuesdataset() && dom.exists && dom.writefile) checkcontinuedtemporaries(plotbasename(dom));
 }
 
 void init(DOMAIN& dom, DOMAIN& pmcopy) {

@@ -10,6 +10,9 @@
 namespace kelpra {
 
 void init(DOMAIN& dom, DOMAIN& pmcopy);
+// Before any data set of a run that continues earlier append runs is opened: stops the run
+// when the domain's data set lacks its temporary files, which hold the zones written so far.
+void checkcontinueddataset(const DOMAIN& dom);
 void append(DOMAIN& dom, DOMAIN& pmcopy);
 
 void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy);

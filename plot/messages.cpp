@@ -12,8 +12,10 @@ void screenline(std::string_view line) {
   std::fputc('\n', stdout);
 }
 
+// Flushed line by line, as standard output is, so that a killed run leaves every line up to
+// its last step.
 void echoline(std::string_view line) {
-  if (plot_data.ieco > 0) (void)writeline(plot_data.ieco, line);
+  if (plot_data.ieco > 0 && writeline(plot_data.ieco, line) == 0) std::fflush(unitstream(plot_data.ieco));
 }
 
 void screenthenecho(std::string_view line) {

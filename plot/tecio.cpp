@@ -298,6 +298,8 @@ struct DataSet {
   DataStream data;
   bool broken = false;  // a data write failed; only the state of the last flush is trustworthy
   std::string savedstate;  // what the saved-state file holds, as last written or read
+  bool resumed = false;  // continues the temporary files of an earlier run
+  bool flushed = false;  // a flush has committed zones since the open
 
   std::size_t nvar() const { return names.size(); }
 };
@@ -746,7 +748,16 @@ struct Registry {
   ~Registry() {
     for (auto& entry : open) {
       try {
-        finish(*entry.second, true);
+        DataSet& ds = *entry.second;
+        // A resumed data set that committed no zone since (a run stopped before its first
+        // flush) still holds what the earlier run's "<base>.szplt" shows: that file stays as it
+        // was, byte for byte.
+        struct stat info {};
+        if (ds.resumed && !ds.flushed && ::stat(ds.finalname.c_str(), &info) == 0) {
+          ds.data.release();
+          continue;
+        }
+        finish(ds, true);
       } catch (...) {
         // Nothing more can be done at exit; the temporary files hold the last flush.
       }
@@ -822,6 +833,7 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
     ds->aux = std::move(st.aux);
     ds->zones = std::move(st.zones);
     ds->savedstate = std::move(content);
+    ds->resumed = true;
     resumed = true;
   } else if (ec) {
     return kTecIoError;
@@ -1046,7 +1058,9 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
     ds->broken = true;
     return kTecIoError;
   }
-  return savestate(*ds, ds->data.end()) ? kTecOk : kTecIoError;
+  if (!savestate(*ds, ds->data.end())) return kTecIoError;
+  ds->flushed = true;
+  return kTecOk;
 }
 
 std::int32_t closeimpl(void** fileHandle) {

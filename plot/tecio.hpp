@@ -8,7 +8,8 @@
 // name with the same variable list continues the data set (append mode drops its handles after
 // a flush instead of closing them); an open with other variables is refused rather than
 // throwing those zones away. A data set still open when the program ends is written to
-// "<base>.szplt" as it stands, its temporary files kept, so every run leaves a readable file.
+// "<base>.szplt" as it stands, its temporary files kept, so every run leaves a readable file;
+// a resumed one not flushed since leaves an existing "<base>.szplt" untouched.
 // "<base>.szplt" is replaced only once its successor is complete.
 //
 // Every call returns 0 on success and one of the codes below otherwise; none throws or stops

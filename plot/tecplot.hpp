@@ -38,6 +38,16 @@ void tecplotdatatype(std::int32_t number, std::int32_t code, DOMAIN& dom);
 std::string tecdt2string(std::int32_t code);
 
 // ---- Data set, auxiliary data and zones ----------------------------------------------------
+// Name of the append file of the current prefix.
+std::string tecappendfilename();
+// Whether this run continues binary data sets that earlier append runs wrote: append mode with
+// an output time already recorded.
+bool continuesdataset();
+// A data set that is not continued is written afresh: temporary files an earlier run left
+// (an append run, a stopped or killed run) are renamed with ".old" added, with a warning.
+void setasidetemporaries(const std::string& base);
+// Stops the run when a continued data set lacks a temporary file.
+void checkcontinuedtemporaries(const std::string& base);
 void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,
                      std::string_view varlist, DOMAIN& dom);
 void tecplotmetadata(DOMAIN& dom);

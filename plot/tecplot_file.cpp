@@ -1,7 +1,10 @@
 // The data set of a domain: opening, auxiliary data, zones, flushing and closing.
 #include <cstdio>
+#include <filesystem>
 
 #include "plot/messages.hpp"
+#include "plot/modelfiles.hpp"
+#include "plot/resultaccess.hpp"
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -18,6 +21,14 @@ namespace {
 [[noreturn]] void binaryfailure(DOMAIN& dom, const std::string& message) {
   tecFileWriterClose(&dom.tecfilehandle);
   fatalerror(message);
+}
+
+// Refuses to continue a data set of an earlier append run; nothing on disk has changed yet.
+[[noreturn]] void appendrefused(const std::string& base, const std::string& why) {
+  const std::string appendfile = tecappendfilename();
+  fatalerror("Failed to append to the data set " + base + ".szplt: " + why + ".\n" + appendfile + " names " +
+             outputtimeindex(plot_data.tecappendnfile - 1) + " as the last output time written.\nDelete " +
+             appendfile + " to write the data sets anew.");
 }
 
 void writeasciiline(DOMAIN& dom, std::string_view line) {
@@ -121,6 +132,42 @@ std::string_view zonetypeword(std::int32_t nln, std::string_view name) {
   }
 }
 
+std::string tecappendfilename() { return prefixtext() + "o.tec_append"; }
+
+bool continuesdataset() { return plot_data.tecappend && plot_data.tecappendnfile > 1; }
+
+void setasidetemporaries(const std::string& base) {
+  namespace fs = std::filesystem;
+  const std::string files[] = {base + ".szplt.szhdr", base + ".szplt.szdat"};
+  bool found = false;
+  for (const std::string& file : files) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(file, ec))) {
+      found = true;
+      if (std::rename(file.c_str(), (file + ".old").c_str()) != 0) {
+        fatalerror("Failed to move the temporary file " + file + " of an earlier run aside to " + file + ".old.");
+      }
+    }
+  }
+  if (found) {
+    warningmsg("Tecplot szplt temporary files found (" + files[0] + ", etc.)\nThey are moved aside to " + files[0] +
+               ".old and " + files[1] + ".old; the data set is written anew.");
+  }
+}
+
+void checkcontinuedtemporaries(const std::string& base) {
+  std::string missing;
+  std::size_t count = 0;
+  for (const std::string& file : {base + ".szplt.szhdr", base + ".szplt.szdat"}) {
+    if (fileexists(file)) continue;
+    missing += (count++ == 0 ? "" : " and ") + file;
+  }
+  if (count > 0) {
+    appendrefused(base, (count == 1 ? "its temporary file " : "its temporary files ") + missing +
+                            (count == 1 ? " is missing" : " are missing"));
+  }
+}
+
 void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,
                      std::string_view varlist, DOMAIN& dom) {
   dom.tecfilename = std::string(trimview(basename));
@@ -128,14 +175,13 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
     const std::string& base = dom.tecfilename;
     const std::string titletext(trimview(title));
     const std::string names(trimview(varlist));
+    if (!continuesdataset()) setasidetemporaries(base);
     const std::int32_t status = tecFileWriterOpen(base.c_str(), titletext.c_str(), names.c_str(), kTecFormatSzplt,
                                                   kTecFileFull, 0, nullptr, &dom.tecfilehandle);
     if (status == kTecBadTemporary || status == kTecOtherTemporary) {
-      // Those files hold an earlier run's zones: say which they are and what to do with them.
-      fatalerror("Failed to open file: " + base + "\nThe temporary files " + base + ".szplt.szhdr and " + base +
-                 ".szplt.szdat of an earlier run " +
-                 (status == kTecBadTemporary ? "are damaged" : "hold a data set of other variables") +
-                 ".\nDelete them to write the data set anew.");
+      // Those files hold the earlier runs' zones: say which they are and what to do.
+      appendrefused(base, "its temporary files " + base + ".szplt.szhdr and " + base + ".szplt.szdat " +
+                              (status == kTecBadTemporary ? "are damaged" : "hold a data set of other variables"));
     }
     checkfileopen(status, base);
     tecplotmetadata(dom);

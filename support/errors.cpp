@@ -77,6 +77,8 @@ namespace detail {
 
 void reportline(int unit, std::string_view text) {
   if (unit == 0) {
+    // The screen messages written so far come first, also where both streams share one file.
+    std::fflush(stdout);
     if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);

@@ -36,6 +36,8 @@ void closeslot(Slot& s) {
   s.name.clear();
 }
 
+}  // namespace
+
 int openstatusfromerrno(int err) {
   switch (err) {
     case ENOENT: return kStatusFileNotFound;
@@ -52,6 +54,8 @@ int openstatusfromerrno(int err) {
     default: return kStatusOpenFailed;
   }
 }
+
+namespace {
 
 const std::string emptyname;
 

@@ -500,6 +500,16 @@ TecplotFile readdataset(const fs::path& path) {
   return f;
 }
 
+// A run stopped in the middle of an output time or between flushes: the next append run
+// writes every time exactly once in every data set.
+void expecttimesonce(const Model& model, std::size_t times) {
+  for (const char* name : {"abco.pm.szplt", "abco.olf.szplt"}) {
+    const TecplotFile f = readdataset(model.dir / name);
+    ASSERT_EQ(f.zones.size(), times) << name;
+    for (std::size_t i = 0; i < times; ++i) EXPECT_EQ(f.zones[i].solutiontime, static_cast<double>(i + 1)) << name;
+  }
+}
+
 class E2eAppendMode : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -568,22 +578,19 @@ TEST_F(E2eAppendMode, DataSetHoldsEveryTimeOnce) {
   }
 }
 
-TEST_F(E2eAppendMode, RunWithoutAppendWarnsAndContinuesTheLeftOverDataSet) {
+TEST_F(E2eAppendMode, RunWithoutAppendMovesTheLeftOversAsideAndStartsAfresh) {
   model.control(std::string("tecplot binary mode\nend\n") + std::string(kDomainBlocks));
   const ProcessResult r = model.run();
   EXPECT_EQ(r.exitstatus, 0) << r.err;
   EXPECT_TRUE(has(r.err,
                   "Tecplot szplt temporary files found (abco.pm.szplt.szhdr, etc.)\n"
-                  "Consider deleting them, otherwise data may be appended.\n"));
+                  "They are moved aside to abco.pm.szplt.szhdr.old and abco.pm.szplt.szdat.old; the data set is "
+                  "written anew.\n"));
   EXPECT_TRUE(has(r.err, "Tecplot szplt temporary files found (abco.olf.szplt.szhdr, etc.)\n"));
-  EXPECT_TRUE(has(r.out, "Closing tecplot file: abco.pm\n"));
   EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr"));
-  EXPECT_FALSE(model.exists("abco.pm.szplt.szdat"));
+  EXPECT_TRUE(model.exists("abco.pm.szplt.szdat.old"));
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(4));  // neither read nor written
-  // The run writes its times 1 to 4 after the four zones left behind.
-  const TecplotFile f = readdataset(model.dir / "abco.pm.szplt");
-  ASSERT_EQ(f.zones.size(), 8U);
-  for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(f.zones[i].solutiontime, static_cast<double>(i % 4 + 1));
+  expecttimesonce(model, 4);
 }
 
 TEST(E2eAppend, AppendWithoutBinaryModeIsIgnored) {
@@ -595,16 +602,6 @@ TEST(E2eAppend, AppendWithoutBinaryModeIsIgnored) {
   EXPECT_FALSE(has(r.out, "Appending to Tecplot output"));
   EXPECT_FALSE(model.exists("abco.tec_append"));
   EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 1U);
-}
-
-// A run stopped in the middle of an output time or between flushes: the next append run
-// writes every time exactly once in every data set.
-void expecttimesonce(const Model& model, std::size_t times) {
-  for (const char* name : {"abco.pm.szplt", "abco.olf.szplt"}) {
-    const TecplotFile f = readdataset(model.dir / name);
-    ASSERT_EQ(f.zones.size(), times) << name;
-    for (std::size_t i = 0; i < times; ++i) EXPECT_EQ(f.zones[i].solutiontime, static_cast<double>(i + 1)) << name;
-  }
 }
 
 TEST(E2eAppendStops, StopInTheMiddleOfATimeLeavesNoZoneTwice) {
@@ -623,6 +620,56 @@ TEST(E2eAppendStops, StopInTheMiddleOfATimeLeavesNoZoneTwice) {
   expecttimesonce(model, 3);
 }
 
+// A kelpra run in the model directory, its output thrown away, that waits at the named pipe
+// until the test writes to it or kills it.
+class HeldRun {
+ public:
+  HeldRun(const Model& model, const fs::path& pipe) {
+    if (::mkfifo(pipe.c_str(), 0600) != 0) return;
+    const std::string program = testkit::builtprogram("driver/kelpra").string();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 0);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      if (::chdir(model.dir.path().c_str()) == 0) ::execl(program.c_str(), program.c_str(), nullptr);
+      ::_exit(127);
+    }
+    for (int i = 0; i < 3000 && writer_ < 0; ++i) {
+      writer_ = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);  // succeeds once the run reads it
+      if (writer_ < 0) ::usleep(10000);
+    }
+  }
+  ~HeldRun() { kill(); }
+  bool waiting() const { return writer_ >= 0; }
+  // Hands the run the pipe's contents and returns its exit status.
+  int finish(const std::string& contents) {
+    if (writer_ < 0 || ::write(writer_, contents.data(), contents.size()) != static_cast<ssize_t>(contents.size())) {
+      return -1;
+    }
+    ::close(writer_);
+    writer_ = -1;
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void kill() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+    if (writer_ >= 0) ::close(writer_);
+    writer_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int writer_ = -1;
+};
+
 TEST(E2eAppendStops, KillBetweenFlushesLosesNoTime) {
   Model model;
   for (int i = 1; i <= 3; ++i) model.heads(i, i);
@@ -630,31 +677,128 @@ TEST(E2eAppendStops, KillBetweenFlushesLosesNoTime) {
                 std::string(kDomainBlocks));
   // The run waits at the pipe of time 4 once times 1 to 3 are written, time 3 not yet flushed.
   const fs::path pipe = model.dir / "abco.head_pm.0004";
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  const std::string program = testkit::builtprogram("driver/kelpra").string();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_RDWR);
-    ::dup2(null, 0);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    if (::chdir(model.dir.path().c_str()) == 0) ::execl(program.c_str(), program.c_str(), nullptr);
-    ::_exit(127);
-  }
-  int writer = -1;
-  for (int i = 0; i < 3000 && writer < 0; ++i) {
-    writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);  // succeeds once the run reads it
-    if (writer < 0) ::usleep(10000);
-  }
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
-  ASSERT_GE(writer, 0);
-  ::close(writer);
+  HeldRun held(model, pipe);
+  ASSERT_TRUE(held.waiting());
+  held.kill();
   fs::remove(pipe);
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(2));
   model.heads(4, 4.0);
   EXPECT_EQ(model.run().exitstatus, 0);
   expecttimesonce(model, 4);
+}
+
+// A run without append mode after a killed one writes every time once, not after the zones
+// the killed run left in its temporary files.
+TEST(E2eAppendStops, RunAfterAKilledRunStartsAfresh) {
+  Model model;
+  for (int i = 1; i <= 2; ++i) model.heads(i, i);
+  model.control("tecplot binary mode\nend\n" + std::string(kDomainBlocks));
+  const fs::path pipe = model.dir / "abco.head_pm.0003";
+  {
+    HeldRun held(model, pipe);
+    ASSERT_TRUE(held.waiting());
+  }
+  fs::remove(pipe);
+  ASSERT_TRUE(model.exists("abco.pm.szplt.szhdr"));
+  model.heads(3, 3.0);
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.err, "They are moved aside to abco.pm.szplt.szhdr.old"));
+  expecttimesonce(model, 3);
+}
+
+// An append run that cannot continue a data set stops before it changes any: the data sets
+// stay byte for byte as the earlier run left them.
+TEST(E2eAppendStops, MissingOrOtherTemporariesStopBeforeAnyDataSetChanges) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> removed;
+    const char* olfline;  // an olf instruction of the second run
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"pm temporaries gone", {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat"}, "",
+       "abco.pm.szplt: its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat are missing."},
+      {"olf data gone", {"abco.olf.szplt.szdat"}, "",
+       "abco.olf.szplt: its temporary file abco.olf.szplt.szdat is missing."},
+      {"olf of other variables", {}, "no olf heads\n",
+       "abco.olf.szplt: its temporary files abco.olf.szplt.szhdr and abco.olf.szplt.szdat hold a data set of "
+       "other variables."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Model model;
+    model.heads(1, 1.0);
+    model.heads(2, 2.0);
+    model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+    ASSERT_EQ(model.run().exitstatus, 0);
+    for (const std::string& name : c.removed) fs::remove(model.dir / name);
+    const std::string pm = model.file("abco.pm.szplt"), olf = model.file("abco.olf.szplt");
+    model.heads(3, 3.0);
+    model.control(std::string(kAppendControl) + "write pm domain file\nend\nwrite olf domain file\n" + c.olfline +
+                  "end\n");
+    const ProcessResult r = model.run();
+    EXPECT_EQ(r.exitstatus, 1);
+    EXPECT_TRUE(has(r.err, std::string("Failed to append to the data set ") + c.reason +
+                               "\nabco.tec_append names 0002 as the last output time written.\n"
+                               "Delete abco.tec_append to write the data sets anew.\n"))
+        << r.err;
+    EXPECT_TRUE(model.file("abco.pm.szplt") == pm);
+    EXPECT_TRUE(model.file("abco.olf.szplt") == olf);
+    EXPECT_EQ(model.file("abco.tec_append"), appendrecord(2));
+  }
+}
+
+// ---- Runs side by side and the shared log ---------------------------------------------------------
+
+// A second run on the same prefix is refused before it writes anything; the first, held at its
+// observation file after closing its data sets, then ends normally with every time once.
+TEST(E2eConcurrency, SecondRunOnThePrefixIsRefused) {
+  Model model;
+  model.heads(1, 1.0);
+  model.heads(2, 2.0);
+  model.control(
+      "tecplot binary mode\nend\nwrite pm domain file\ncompare heads 3d domain\n-1.0E+20  1.0E+20\n"
+      "-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\nend\nwrite olf domain file\nend\n");
+  HeldRun first(model, model.dir / "abc.observed_heads");
+  ASSERT_TRUE(first.waiting());
+  const std::string echo = model.file("abco.kelpra.eco"), pm = model.file("abco.pm.szplt");
+  const ProcessResult second = model.run();
+  EXPECT_EQ(second.exitstatus, 1);
+  EXPECT_TRUE(has(second.err,
+                  "Another kelpra run is working on the prefix abc in this directory (it holds abco.kelpra.lock).\n"
+                  "Wait until it has ended; this run has written nothing.\n"))
+      << second.err;
+  EXPECT_EQ(model.file("abco.kelpra.eco"), echo);
+  EXPECT_TRUE(model.file("abco.pm.szplt") == pm);
+  EXPECT_EQ(first.finish("1\n0.5 0.5 0.5 1.75\n"), 0);
+  expecttimesonce(model, 2);
+  // The lock file stays behind and blocks nobody.
+  EXPECT_TRUE(model.exists("abco.kelpra.lock"));
+  fs::remove(model.dir / "abc.observed_heads");
+  writefile(model.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 1.75\n");
+  EXPECT_EQ(model.run().exitstatus, 0);
+}
+
+// Standard output and standard error sent to one file keep the order in which the run wrote
+// them: the banner, the warning box, the progress lines, then the error box.
+TEST(E2eConcurrency, OneLogForBothStreamsKeepsTheOrder) {
+  Model model;
+  model.heads(1, 1.0);
+  model.heads(2, 2.0);
+  const fs::path olf2 = model.dir / "abco.head_olf.0002";
+  fs::resize_file(olf2, fs::file_size(olf2) - 8);
+  const std::string command = "exec '" + fs::absolute(testkit::builtprogram("driver/kelpra")).string() + "' > log 2>&1";
+  const ProcessResult r = testkit::runprocess("/bin/sh", {"-c", command}, model.dir.path());
+  EXPECT_EQ(r.exitstatus, 1);
+  const std::string log = model.file("log");
+  std::vector<std::size_t> at;
+  for (const char* part : {"Kelpra has been deprecated", "Time 0001: 1", "Time 0002: 2", "HALTING EXECUTION"}) {
+    at.push_back(log.find(part));
+    EXPECT_NE(at.back(), std::string::npos) << part << " in\n" << log;
+  }
+  EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << log;
+  EXPECT_LT(log.find_first_not_of("\n "), at[0]);  // the banner comes first
 }
 
 // ---- Time window -------------------------------------------------------------------------------
@@ -942,8 +1086,10 @@ namespace {
 // normal exit, so the data sets written so far are complete.
 TEST(E2eIndexWidth, LastIndexOfTheWidthEndsTheRunNormally) {
   Model model;
-  model.heads(9999, 5.0);
   model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+  model.heads(1, 1.0);
+  ASSERT_EQ(model.run().exitstatus, 0);
+  model.heads(9999, 5.0);
   testkit::writefile(model.dir / "abco.tec_append", appendrecord(9998));
   const ProcessResult r = model.run();
   EXPECT_EQ(r.exitstatus, 0) << r.err;
@@ -952,8 +1098,8 @@ TEST(E2eIndexWidth, LastIndexOfTheWidthEndsTheRunNormally) {
   EXPECT_TRUE(has(r.out, "---- Normal exit ----"));
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(9999));
   const TecplotFile f = readdataset(model.dir / "abco.pm.szplt");
-  ASSERT_EQ(f.zones.size(), 1u);
-  EXPECT_EQ(f.zones[0].solutiontime, 5.0);
+  ASSERT_EQ(f.zones.size(), 2u);
+  EXPECT_EQ(f.zones[1].solutiontime, 5.0);
 }
 
 

@@ -647,7 +647,10 @@ TEST_F(Writer, FirstZoneOfAnAppendingRunSharesNothing) {
   DOMAIN dom = pmdomain();
   ::testing::internal::CaptureStdout();
   registervars(dom);
+  plot_data.tecappend = true;  // continuing output time 1; the close below then writes the file
+  plot_data.tecappendnfile = 2;
   tecplotfileopen(base, "t", dom.nvar, dom.varlist, dom);
+  plot_data.tecappend = false;
   tecplotvarshareadd(1, 1, dom);
   tecplotvarlocccadd(3, dom);
   tecplotwritezonefe("pm", 12, 2, "2.0", 0, dom);
