@@ -444,7 +444,9 @@ void polyupdate(double px, double py, std::int32_t& count, R8Array& xo, R8Array&
   ++count;
 }
 
-void pushback(double value, std::int32_t count, R8Array& array) {
+void pushback(double value, std::int32_t& count, R8Array& array) {
+  // Output without storage starts over: the count the caller held names no entry of it.
+  if (!array.allocated()) count = 0;
   searchdetail::storeafter(value, count, array, "Polygon pushback array");
 }
 

@@ -101,7 +101,8 @@ std::int32_t polyintersection(std::span<const double> xp, std::span<const double
 
 // Appends (px, py) as vertex count + 1 unless it repeats the last vertex.
 void polyupdate(double px, double py, std::int32_t& count, R8Array& xo, R8Array& yo);
-// Stores value at position count + 1 (count is not changed), growing the array as needed.
-void pushback(double value, std::int32_t count, R8Array& array);
+// Stores value at position count + 1, growing the array as needed; count is not changed,
+// except that an array without storage sets it to 0 first.
+void pushback(double value, std::int32_t& count, R8Array& array);
 
 }  // namespace kelpra

@@ -86,7 +86,11 @@ std::string_view varloc2str(std::int32_t code) {
 }
 
 std::string getunitstr(std::string_view units) {
-  std::string text(trimview(trimfullcopy1(units, "()")));
+  // Parentheses go from the start to the first other character, and from the end back to the
+  // last character that is neither a blank nor a parenthesis; blanks among them go with them.
+  const std::size_t first = units.find_first_not_of("()");
+  const std::size_t last = units.find_last_not_of(" ()");
+  std::string text = last == std::string_view::npos ? std::string() : std::string(units.substr(first, last - first + 1));
   if (text == "-") text.clear();
   return text;
 }

@@ -49,17 +49,12 @@ void traceInitType::traceinittypedeserialize(int unit) {
                      "traceInitType::deserialize");
   const std::int32_t length = in.integer();
   in.checklength(length, "name length");
-  std::string text;
-  allocatearray(text, length, "traceInitType::deserialize: filename character string");
-  in.text(text);
+  std::string text = in.text(length, "traceInitType::deserialize: filename character string");
   const std::int32_t code = in.integer();
   const std::int32_t n = in.integer();
   in.checkcount(n, 1, true, "value count");
   std::vector<double> saved;
-  if (n > 0) {
-    allocatearray(saved, n, "traceInitType::deserialize: values array");
-    in.reals(saved);
-  }
+  if (n > 0) saved = in.reals(n, "traceInitType::deserialize: values array");
   name.swap(text);
   option = code;
   count = n;

@@ -1,7 +1,9 @@
 #include "tables/savedform.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <optional>
 
 #include "support/errors.hpp"
@@ -139,6 +141,10 @@ void SavedFormReader::pair(double& first, double& second) {
 void SavedFormReader::reals(std::span<double> values) {
   if (form_ == FileForm::unformatted) return get(values.data(), values.size_bytes());
   readfields(values.size());
+  parsereals(values);
+}
+
+void SavedFormReader::parsereals(std::span<double> values) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     int status = 0;
     str2r8(*fields_[i], values[i], &status);
@@ -152,6 +158,58 @@ void SavedFormReader::text(std::string& text) {
   if (const int status = readstreambytes(unit_, text.data(), text.size()); status != 0) readfailed(status);
   std::string rest;
   if (const int status = readline(unit_, rest); status > 0 || (status < 0 && text.empty())) readfailed(status);
+}
+
+std::size_t SavedFormReader::firstreservation(std::int64_t count) const {
+  constexpr std::int64_t kUnbacked = 4096;
+  return static_cast<std::size_t>(bytesleftinfile(unit_) >= 0 ? count : std::min(count, kUnbacked));
+}
+
+std::string SavedFormReader::text(std::int64_t length, std::string_view what) {
+  std::string out;
+  if (bytesleftinfile(unit_) >= 0) {
+    allocatearray(out, length, what);
+    text(out);
+    return out;
+  }
+  if (form_ == FileForm::unformatted) {
+    std::vector<std::byte> bytes;
+    if (const int status = readrecordbytes(unit_, bytes); status != 0) readfailed(status);
+    if (bytes.size() < static_cast<std::size_t>(length)) readfailed(kStatusReadFailed);
+    return checkedalloc(what, [&] { return std::string(reinterpret_cast<const char*>(bytes.data()), length); });
+  }
+  // The characters in bounded pieces, then the end of their line.
+  constexpr std::int64_t kPiece = std::int64_t{1} << 20;
+  for (std::int64_t done = 0; done < length;) {
+    const std::int64_t piece = std::min(kPiece, length - done);
+    checkedalloc(what, [&] { out.resize(static_cast<std::size_t>(done + piece)); });
+    if (const int status = readstreambytes(unit_, out.data() + done, static_cast<std::size_t>(piece)); status != 0) {
+      readfailed(status);
+    }
+    done += piece;
+  }
+  std::string rest;
+  if (const int status = readline(unit_, rest); status > 0 || (status < 0 && out.empty())) readfailed(status);
+  return out;
+}
+
+std::vector<double> SavedFormReader::reals(std::int64_t count, std::string_view what) {
+  std::vector<double> out;
+  if (form_ == FileForm::formatted) {
+    readfields(static_cast<std::size_t>(count));  // the fields are gathered as they arrive
+    allocatearray(out, count, what);
+    parsereals(out);
+  } else if (bytesleftinfile(unit_) >= 0) {
+    allocatearray(out, count, what);
+    get(out.data(), out.size() * sizeof(double));
+  } else {
+    std::vector<std::byte> bytes;  // grows with the bytes of the record
+    if (const int status = readrecordbytes(unit_, bytes); status != 0) readfailed(status);
+    if (bytes.size() / sizeof(double) < static_cast<std::size_t>(count)) readfailed(kStatusReadFailed);
+    allocatearray(out, count, what);
+    std::memcpy(out.data(), bytes.data(), out.size() * sizeof(double));
+  }
+  return out;
 }
 
 void SavedFormReader::needbytes(std::int64_t count, std::int64_t bytes, std::string_view what) {

@@ -6,14 +6,17 @@
 //
 // The reader checks what it reads: a failed or short read, a value that is not of the
 // item's type, a negative count or one larger than the rest of the file can hold stops the
-// run with an input error, before any storage is sized by a count.
+// run with an input error, before any storage is sized by a count. Where the rest of the
+// input cannot be known (a pipe), storage grows only with the items that arrive.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "support/checkedalloc.hpp"
 #include "support/fileunits.hpp"
 #include "support/strings.hpp"
 
@@ -61,6 +64,23 @@ class SavedFormReader {
   void reals(std::span<double> values);
   // An item of exactly text.size() characters, into text.
   void text(std::string& text);
+  // An item of `length` characters, or of `count` reals; the storage grows with the input.
+  std::string text(std::int64_t length, std::string_view what);
+  std::vector<double> reals(std::int64_t count, std::string_view what);
+
+  // `count` items, each read by read(item), into a vector whose storage grows with them; a
+  // failed allocation is reported as `what`.
+  template <class T, class Read>
+  std::vector<T> items(std::int64_t count, std::string_view what, Read read) {
+    std::vector<T> out;
+    checkedalloc(what, [&] { out.reserve(firstreservation(count)); });
+    for (std::int64_t i = 0; i < count; ++i) {
+      T item{};
+      read(item);
+      checkedalloc(what, [&] { out.push_back(item); });
+    }
+    return out;
+  }
 
   // Stops the run unless 0 <= count and the rest of the file can hold count items of
   // `numbers` 8-byte numbers each (one item apiece, or one item for all when together).
@@ -70,9 +90,14 @@ class SavedFormReader {
   [[noreturn]] void invalid(std::string_view problem) const;
 
  private:
+  // What may be set aside for `count` items before any is read: all of them when the file's
+  // size backs the count (checkcount sees to that), a bounded part where it is unknown.
+  std::size_t firstreservation(std::int64_t count) const;
   void get(void* bytes, std::size_t n);
   // One formatted item of n values into fields_; a missing value is a failed read.
   void readfields(std::size_t n);
+  // The values of fields_.
+  void parsereals(std::span<double> values);
   void needbytes(std::int64_t count, std::int64_t bytes, std::string_view what);
   [[noreturn]] void readfailed(int status) const;
 

@@ -124,9 +124,7 @@ void TIMEONOFFTABLE::deserialize(int unit) {
   const std::int32_t cached = in.integer();
   in.checkcount(count, 1, false, "time count");
   if (count % 2 != 0) in.invalid("odd time count " + std::to_string(count));
-  std::vector<double> saved;
-  alloctimes(saved, count);
-  for (double& t : saved) t = in.real();
+  std::vector<double> saved = in.items<double>(count, kArrayName, [&](double& t) { t = in.real(); });
   for (std::size_t i = 0; i < saved.size(); ++i) {
     if (std::isnan(saved[i]) || (i > 0 && !(saved[i] > saved[i - 1]))) input_error(kNotIncreasing);
   }

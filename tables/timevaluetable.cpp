@@ -159,9 +159,8 @@ void TimeValueTable::deserialize(int unit) {
   const bool savedhasnodata = in.logical();
   const double savednodata = in.real();
   in.checkcount(count, 2, false, "pair count");
-  std::vector<TVPAIR> pairs;
-  alloctvpairs(pairs, count);
-  for (TVPAIR& p : pairs) in.pair(p.time, p.value);
+  std::vector<TVPAIR> pairs =
+      in.items<TVPAIR>(count, "Time value table array", [&](TVPAIR& p) { in.pair(p.time, p.value); });
   checkincreasing(pairs, pairs.size());
   interpolate = savedinterpolate;
   n = count;

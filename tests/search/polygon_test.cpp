@@ -222,6 +222,12 @@ TEST(ConvexIntersection, OutputStorageGrowsByHalf) {
   EXPECT_EQ(count, 8);
   EXPECT_EQ(sizes, (std::vector<std::int32_t>{1, 2, 3, 5, 8}));
   EXPECT_EQ(yo(8), -7.0);
+  // Storage-less output starts over at entry 1 whatever count it came with.
+  R8Array fresh;
+  pushback(2.5, count, fresh);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(fresh.size(), 1);
+  EXPECT_EQ(fresh(1), 2.5);
 }
 
 // Sutherland-Hodgman clip of q by the convex counterclockwise p: the oracle's region.

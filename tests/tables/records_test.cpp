@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "support/recordio.hpp"
 #include "tables/outfiletracker.hpp"
 #include "tables/particletraceinit.hpp"
+#include "tables/timeonofftable.hpp"
+#include "tables/timevaluetable.hpp"
 #include "tests/tables/tablestesting.hpp"
 
 namespace kelpra {
@@ -54,7 +58,8 @@ TEST_F(Records, OutputFileListLines) {
   EXPECT_EQ(testkit::readfile(dir_ / "new.txt"), "a,tecplot ascii,ordered,point\n");
   expectstop([&] { init(tracker, (dir_ / "no/such/dir").string()); }, "Failed to open file: ");
   for (const auto& [text, unit] : std::vector<std::pair<std::string, std::string>>{
-           {"(m/s)", "m/s"}, {"((-))  ", ""}, {"()", ""}, {"  ", ""}, {"kg (dry)", "kg (dry"}}) {
+           {"(m/s)", "m/s"}, {"((-))  ", ""}, {"()", ""}, {"  ", ""}, {"kg (dry)", "kg (dry"}, {"(m) )", "m"},
+           {"( m) ( ", " m"}}) {
     EXPECT_EQ(getunitstr(text), unit) << text;
   }
 }
@@ -127,6 +132,36 @@ TEST_F(Records, PushBackGrowsByHalf) {
   EXPECT_EQ(two[2].values[0], 1);
   used = -1;
   expectstop([&] { pushback_traceinit(original, used, two); }, "negative used count");
+}
+
+// Read from a pipe, where the bytes left cannot be known, a count of about 2^31 items backed by
+// a few bytes ends in the short read's report without storage sized for the count.
+TEST_F(Records, SavedFormsFromAPipeSizeNothingByTheCount) {
+  struct Case {
+    const char* input;
+    std::function<void(int)> restore;
+  };
+  TimeValueTable values;
+  TIMEONOFFTABLE onoff;
+  traceInitType trace;
+  const Case cases[] = {
+      {"F\n2147483647\n1\nF\n0\n1 2\n", [&](int unit) { values.deserialize(unit); }},
+      {"2147483646\n1\n1\n2\n", [&](int unit) { onoff.deserialize(unit); }},
+      {"2147483647\nwells\n", [&](int unit) { trace.traceinittypedeserialize(unit); }},
+  };
+  for (const Case& c : cases) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string text(c.input);
+    ASSERT_EQ(::write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(ends[1]);
+    const int unit = getunit();
+    ASSERT_EQ(openunit(unit, "/dev/fd/" + std::to_string(ends[0]), FileForm::formatted, OpenStatus::old), 0);
+    SCOPED_TRACE(c.input);
+    testkit::expectstop([&] { c.restore(unit); }, "error reading the saved form");
+    ::close(ends[0]);
+    freeunitall();
+  }
 }
 
 }  // namespace
