@@ -69,10 +69,12 @@ bool readnodeset(int unit, NodeSet& set, std::string& problem) {
   set.count = *count;
   std::string marker;
   FreeFields fields;
+  bool anyblock = false;
   for (const std::size_t axis : axes) {
     const std::string what = std::string(1, kAxes[axis]);
     if (readline(unit, marker) != 0) return (problem = "it ends before the block of " + what, false);
     if (marker.find('#') == std::string::npos) continue;  // no values: the coordinate stays 0.0
+    anyblock = true;
     std::vector<double>& column = set.columns[axis];
     for (std::int32_t i = 0; i < set.count; ++i) {
       if (readfreefields(unit, 1, fields) != 0) {
@@ -92,6 +94,11 @@ bool readnodeset(int unit, NodeSet& set, std::string& problem) {
       }
       column.push_back(value);
     }
+  }
+  // The points written are those the file holds, not those its zone line claims.
+  if (!anyblock && set.count > 0) {
+    return (problem = "its zone line gives " + std::to_string(set.count) + " points, but it holds values for 0 of them",
+            false);
   }
   return true;
 }

@@ -26,7 +26,8 @@ enum class VtkData { point, cell };
 // exponent needs three digits in E(15,5,3)); a value that is not finite is written as 0.0 and
 // the writer returns true. The 8-byte writers declare "double" in place of "float" for an
 // array holding a value beyond the range of 4-byte reals, which the readers would refuse
-// as "float". write_paraview_darray writes 8-byte values of magnitude below 1.0e-30 as 0.0.
+// as "float", or a non-zero one below the smallest normal 4-byte real, which they would read
+// as zero. write_paraview_darray writes 8-byte values of magnitude below 1.0e-30 as 0.0.
 bool write_paraview_darray(std::span<const double> values, std::int32_t n, const Mask& mask, VtkData kind,
                            std::string_view name, bool truncate, bool section, int unit);
 bool write_paraview_array(std::span<const float> values, std::int32_t n, const Mask& mask, VtkData kind,

@@ -90,13 +90,18 @@ void arrayheader(VtkText& out, VtkData kind, std::int32_t count, bool section, s
   out.line(line);
 }
 
-// "float", or "double" when a written 8-byte value lies beyond the range of 4-byte reals.
+// "float", or "double" when a written 8-byte value is no normal 4-byte real: beyond their
+// range, or so small but not zero that a "float" reader would take it as zero or a denormal.
+// With zerosmall the values that go out as zero are not looked at.
 template <class T>
-std::string_view typeword(std::initializer_list<std::span<const T>> components, const Entries& entries) {
+std::string_view typeword(std::initializer_list<std::span<const T>> components, const Entries& entries,
+                          bool zerosmall = false) {
   if constexpr (std::is_same_v<T, double>) {
     for (const std::span<const T> values : components) {
       for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries.keeps(i) && std::isfinite(values[i]) && std::fabs(values[i]) > FLT_MAX) return "double";
+        const double m = std::fabs(values[i]);
+        if (!entries.keeps(i) || !std::isfinite(m) || m == 0.0 || (zerosmall && m < kSmallValue)) continue;
+        if (m > FLT_MAX || m < FLT_MIN) return "double";
       }
     }
   }
@@ -110,7 +115,7 @@ bool writescalars(std::span<const T> values, std::int32_t n, const Mask& mask, V
   entries.checkvalues(values);
   VtkText out(unit);
   arrayheader(out, kind, entries.count(), section,
-              "SCALARS " + std::string(name) + " " + std::string(typeword<T>({values}, entries)));
+              "SCALARS " + std::string(name) + " " + std::string(typeword<T>({values}, entries, zerosmall)));
   out.line("LOOKUP_TABLE default");
   bool finite = true;
   int online = 0;
@@ -562,10 +567,18 @@ void multiparaview(const DOMAIN& dom) {
   plot_data.filename = prefixtext() + "o." + std::string(name) + "." +
                        std::string(trimview(plot_data.nfs)) + ".vtk";
   const std::string filename = plot_data.filename;
+  // Elements of another node count have no VTK cell: stop before any file is made.
+  if (zonetypecode(dom.nln, name) == 0) {
+    input_error("Unsupported number of nodes per element (" + std::to_string(dom.nln) + ") in " + domainname(dom) +
+                " domain.");
+  }
   if (plot_data.nfile == 1) {
     write_rule();
     write_string(std::string(name) + " data to paraview");
-    write_string("Creating paraview file " + filename);
+    // The name as its 300-character field holds it, blank-padded.
+    std::string field = filename;
+    if (field.size() < 300) field.resize(300, ' ');
+    write_string("Creating paraview file " + field);
   }
   UnitHandle file = UnitHandle::take();
   checkfileopen(openunit(file.unit(), filename, FileForm::formatted, OpenStatus::replace), filename);

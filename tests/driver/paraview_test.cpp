@@ -76,7 +76,8 @@ TEST_F(ParaviewRun, EveryMultiNodeDomainAndTimeHasAFileMatchingItsZone) {
   ASSERT_NO_THROW(out = run(2));
   EXPECT_EQ(vtkfiles(dir_.path()),
             (std::vector<std::string>{"abco.olf.0001.vtk", "abco.olf.0002.vtk", "abco.pm.0001.vtk", "abco.pm.0002.vtk"}));
-  const std::string progress = "pm data to paraview\nCreating paraview file " + plot_data.prefix + "o.pm.0001.vtk\n";
+  const std::string name = plot_data.prefix + "o.pm.0001.vtk";
+  const std::string progress = "pm data to paraview\nCreating paraview file " + name + std::string(300 - name.size(), ' ');
   EXPECT_NE(out.find(progress), std::string::npos) << out;
   EXPECT_EQ(out.find("o.pm.0002.vtk"), std::string::npos) << out;
   expectsamezone("pm", 2, {{"head", "Head"}, {"Depth2GWT", "Depth2GWT"}});

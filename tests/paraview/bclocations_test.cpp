@@ -97,15 +97,18 @@ TEST_F(BcExport, NodeFilesThatDoNotReadAreSkipped) {
       {"nomarker", "T\nVARIABLES = \"X\" \"Y\"\nZONE I=1,\n# X\n1\n", "it ends before the block of Y"},
       {"badvalue", "T\nVARIABLES = \"X\"\nZONE I=2,\n# X\n1\nabc\n", "\"abc\", value 2 of X, is not a number"},
       {"headonly", "T\n", "it ends before its zone line"},
+      {"nodata", "T\n\"X\"\nZONE I=2147483647,\nx\n",
+       "its zone line gives 2147483647 points, but it holds values for 0 of them"},
   };
   std::string summary;
   for (const auto& c : cases) {
     summary += c.name + " ! name\n";
     writefile(file("o.Bc." + c.name + ".dat"), c.text);
   }
-  writefile(file("o.boundary_conditions"), summary);
+  writefile(file("o.Bc.good.dat"), "T\n\"X\"\nZONE I=1,\n# X\n1\n");
+  writefile(file("o.boundary_conditions"), summary + "good ! name\n");
   run();
-  EXPECT_TRUE(vtkfiles().empty());
+  EXPECT_EQ(vtkfiles(), std::vector<std::string>{"abco.Bc.good.vtk"});
   for (const auto& c : cases) {
     EXPECT_NE(err_.find("The boundary-condition node file " + file("o.Bc." + c.name + ".dat").string() +
                         " is skipped: " + c.problem),

@@ -192,6 +192,12 @@ TEST_F(VtkWriter, MaskedBlocksWriteOnlyKeptEntries) {
               return write_paraview_vector_2d_darray(dx, dy, 2, Mask{0, 1}, VtkData::point, "v", true, true, unit);
             }),
             "\nPOINT_DATA          1\nVECTORS v float\n     2.0000         4.0000         0.0000    \n");
+  // A non-zero 8-byte component below the smallest normal float makes the vector "double".
+  const std::vector<double> tiny = {1e-150, 0};
+  EXPECT_EQ(block([&](int unit) {
+              return write_paraview_vector_2d_darray(tiny, dy, 2, Mask{1, 0}, VtkData::point, "v", true, false, unit);
+            }),
+            "\nVECTORS v double\n   0.10000E-149     3.0000         0.0000    \n");
   testkit::expectstop(
       [&] {
         block([&](int unit) { return write_paraview_darray(values, 5, {}, VtkData::point, "v", false, true, unit); });
@@ -232,7 +238,8 @@ TEST_F(VtkWriter, HeaderTitleTimeAndProgressLines) {
   EXPECT_NE(tail(readfile(path(d)), "TIME").find("\n   0.0000000000000000     \n"), std::string::npos);
   EXPECT_NE(err_.find("The time stamp \"later\" is not a number: TIME 0.0 is written to " + path(d)), std::string::npos)
       << err_;
-  EXPECT_EQ(out_, " \n" + std::string(48, '-') + "\nolf data to paraview\nCreating paraview file " + path(d) + "\n");
+  EXPECT_EQ(out_, " \n" + std::string(48, '-') + "\nolf data to paraview\nCreating paraview file " + path(d) +
+                      std::string(300 - path(d).size(), ' ') + "\n");
 }
 
 // A "pm" record without data ends after its cell types.
@@ -271,6 +278,11 @@ CELL_TYPES          2
     SCOPED_TRACE(c.nln);
     EXPECT_EQ(tail(write(meshrecord("pm", c.nln, c.incidences)), "CELLS"), c.cells);
   }
+  // Another node count stops the run before any file is made.
+  const DOMAIN five = meshrecord("pm", 5, {1, 2, 3, 4, 5});
+  std::filesystem::remove(path(five));
+  testkit::expectstop([&] { multiparaview(five); }, "Unsupported number of nodes per element (5) in pm domain.");
+  EXPECT_FALSE(std::filesystem::exists(path(five)));
   // Elsewhere 4-node elements are quadrilaterals.
   EXPECT_EQ(start(tail(write(surface("chan")), "CELL_TYPES"), "CELL_TYPES          3\n9\n5\n5\n\n"),
             "CELL_TYPES          3\n9\n5\n5\n\n");
