@@ -700,6 +700,7 @@ TEST(E2eAppendStops, RunAfterAKilledRunStartsAfresh) {
   }
   fs::remove(pipe);
   ASSERT_TRUE(model.exists("abco.pm.szplt.szhdr"));
+  EXPECT_TRUE(has(model.file("abco.kelpra.eco"), "Time 0002: 2\n"));  // each line is written at once
   model.heads(3, 3.0);
   const ProcessResult r = model.run();
   EXPECT_EQ(r.exitstatus, 0) << r.err;
