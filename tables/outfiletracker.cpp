@@ -90,7 +90,8 @@ std::string getunitstr(std::string_view units) {
   // last character that is neither a blank nor a parenthesis; blanks among them go with them.
   const std::size_t first = units.find_first_not_of("()");
   const std::size_t last = units.find_last_not_of(" ()");
-  std::string text = last == std::string_view::npos ? std::string() : std::string(units.substr(first, last - first + 1));
+  std::string text;
+  if (last != std::string_view::npos) text = units.substr(first, last - first + 1);
   if (text == "-") text.clear();
   return text;
 }
