@@ -1,4 +1,5 @@
 // The data set of a domain: opening, auxiliary data, zones, flushing and closing.
+#include <array>
 #include <cstdio>
 #include <filesystem>
 
@@ -21,6 +22,11 @@ namespace {
 [[noreturn]] void binaryfailure(DOMAIN& dom, const std::string& message) {
   tecFileWriterClose(&dom.tecfilehandle);
   fatalerror(message);
+}
+
+// The temporary files of the data set: its header state and its zone data.
+std::array<std::string, 2> temporaryfiles(const std::string& base) {
+  return {base + ".szplt.szhdr", base + ".szplt.szdat"};
 }
 
 // Refuses to continue a data set of an earlier append run; nothing on disk has changed yet.
@@ -138,7 +144,7 @@ bool continuesdataset() { return plot_data.tecappend && plot_data.tecappendnfile
 
 void setasidetemporaries(const std::string& base) {
   namespace fs = std::filesystem;
-  const std::string files[] = {base + ".szplt.szhdr", base + ".szplt.szdat"};
+  const auto files = temporaryfiles(base);
   bool found = false;
   for (const std::string& file : files) {
     std::error_code ec;
@@ -158,7 +164,7 @@ void setasidetemporaries(const std::string& base) {
 void checkcontinuedtemporaries(const std::string& base) {
   std::string missing;
   std::size_t count = 0;
-  for (const std::string& file : {base + ".szplt.szhdr", base + ".szplt.szdat"}) {
+  for (const std::string& file : temporaryfiles(base)) {
     if (fileexists(file)) continue;
     missing += (count++ == 0 ? "" : " and ") + file;
   }
@@ -180,7 +186,8 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
                                                   kTecFileFull, 0, nullptr, &dom.tecfilehandle);
     if (status == kTecBadTemporary || status == kTecOtherTemporary) {
       // Those files hold the earlier runs' zones: say which they are and what to do.
-      appendrefused(base, "its temporary files " + base + ".szplt.szhdr and " + base + ".szplt.szdat " +
+      const auto files = temporaryfiles(base);
+      appendrefused(base, "its temporary files " + files[0] + " and " + files[1] + " " +
                               (status == kTecBadTemporary ? "are damaged" : "hold a data set of other variables"));
     }
     checkfileopen(status, base);

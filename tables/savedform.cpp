@@ -152,14 +152,6 @@ void SavedFormReader::parsereals(std::span<double> values) {
   }
 }
 
-void SavedFormReader::text(std::string& text) {
-  if (form_ == FileForm::unformatted) return get(text.data(), text.size());
-  // The characters as written, then the end of their line.
-  if (const int status = readstreambytes(unit_, text.data(), text.size()); status != 0) readfailed(status);
-  std::string rest;
-  if (const int status = readline(unit_, rest); status > 0 || (status < 0 && text.empty())) readfailed(status);
-}
-
 std::size_t SavedFormReader::firstreservation(std::int64_t count) const {
   constexpr std::int64_t kUnbacked = 4096;
   return static_cast<std::size_t>(bytesleftinfile(unit_) >= 0 ? count : std::min(count, kUnbacked));
@@ -167,18 +159,13 @@ std::size_t SavedFormReader::firstreservation(std::int64_t count) const {
 
 std::string SavedFormReader::text(std::int64_t length, std::string_view what) {
   std::string out;
-  if (bytesleftinfile(unit_) >= 0) {
-    allocatearray(out, length, what);
-    text(out);
-    return out;
-  }
   if (form_ == FileForm::unformatted) {
-    std::vector<std::byte> bytes;
+    std::vector<std::byte> bytes;  // grows with the bytes of the record
     if (const int status = readrecordbytes(unit_, bytes); status != 0) readfailed(status);
     if (bytes.size() < static_cast<std::size_t>(length)) readfailed(kStatusReadFailed);
     return checkedalloc(what, [&] { return std::string(reinterpret_cast<const char*>(bytes.data()), length); });
   }
-  // The characters in bounded pieces, then the end of their line.
+  // The characters as written, in bounded pieces, then the end of their line.
   constexpr std::int64_t kPiece = std::int64_t{1} << 20;
   for (std::int64_t done = 0; done < length;) {
     const std::int64_t piece = std::min(kPiece, length - done);
@@ -199,16 +186,13 @@ std::vector<double> SavedFormReader::reals(std::int64_t count, std::string_view 
     readfields(static_cast<std::size_t>(count));  // the fields are gathered as they arrive
     allocatearray(out, count, what);
     parsereals(out);
-  } else if (bytesleftinfile(unit_) >= 0) {
-    allocatearray(out, count, what);
-    get(out.data(), out.size() * sizeof(double));
-  } else {
-    std::vector<std::byte> bytes;  // grows with the bytes of the record
-    if (const int status = readrecordbytes(unit_, bytes); status != 0) readfailed(status);
-    if (bytes.size() / sizeof(double) < static_cast<std::size_t>(count)) readfailed(kStatusReadFailed);
-    allocatearray(out, count, what);
-    std::memcpy(out.data(), bytes.data(), out.size() * sizeof(double));
+    return out;
   }
+  std::vector<std::byte> bytes;  // grows with the bytes of the record
+  if (const int status = readrecordbytes(unit_, bytes); status != 0) readfailed(status);
+  if (bytes.size() / sizeof(double) < static_cast<std::size_t>(count)) readfailed(kStatusReadFailed);
+  allocatearray(out, count, what);
+  std::memcpy(out.data(), bytes.data(), out.size() * sizeof(double));
   return out;
 }
 

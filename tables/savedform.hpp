@@ -62,8 +62,6 @@ class SavedFormReader {
   double real();
   void pair(double& first, double& second);
   void reals(std::span<double> values);
-  // An item of exactly text.size() characters, into text.
-  void text(std::string& text);
   // An item of `length` characters, or of `count` reals; the storage grows with the input.
   std::string text(std::int64_t length, std::string_view what);
   std::vector<double> reals(std::int64_t count, std::string_view what);
