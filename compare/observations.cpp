@@ -26,12 +26,13 @@ void readfields(int unit, const std::string& name, std::size_t n, FreeFields& fi
 template <class T>
 T fieldvalue(const FreeFields& fields, std::size_t k, const std::string& name) {
   T value{};
-  int bad = k < fields.size() && fields[k] ? 0 : kStatusBadListInput;
+  const std::string* field = freefield(fields, k);
+  int bad = field != nullptr ? 0 : kStatusBadListInput;
   if (bad == 0) {
     if constexpr (std::is_same_v<T, std::int32_t>) {
-      str2i4(*fields[k], value, &bad);
+      str2i4(*field, value, &bad);
     } else {
-      str2r8(*fields[k], value, &bad);
+      str2r8(*field, value, &bad);
     }
   }
   if (bad != 0) checkfileread(kStatusBadListInput, name);

@@ -142,8 +142,8 @@ void readvalues(std::string_view instruction, std::initializer_list<T*> targets)
   if (const int status = readfields(targets.size(), fields); status != 0) badvalues(status, instruction);
   std::size_t i = 0;
   for (T* target : targets) {
-    const auto& field = fields[i++];
-    if (!field) continue;
+    const std::string* field = freefield(fields, i++);
+    if (field == nullptr) continue;
     int status = 0;
     if constexpr (std::is_same_v<T, double>) {
       str2r8(*field, *target, &status);
@@ -395,8 +395,9 @@ void readoutputfilesuffix() {
   Fields fields;
   std::int32_t width = 0;
   int status = readfields(1, fields);
-  if (status == 0 && !fields[0]) status = kStatusBadListInput;
-  if (status == 0) str2i4(*fields[0], width, &status);
+  const std::string* field = freefield(fields, 0);
+  if (status == 0 && field == nullptr) status = kStatusBadListInput;
+  if (status == 0) str2i4(*field, width, &status);
   if (status != 0) input_error_stat(status, "Error reading output file suffix length");
   if (width < 4 || width > 10) input_error("Output file suffix length must be between 4 and 10");
   plot_data.outputtimeindexwidth = width;

@@ -147,11 +147,14 @@ void readolfwalls(const DOMAIN& dom, ModelRecordFile& file) {
   allocatearray(plot_data.is_wallnode, extent, "olf wall arrays");
   for (std::size_t i = 0; i < nn; ++i) plot_data.is_wallnode[first + i] = (values[i] & 1) != 0 ? 1 : 0;
 
+  // Rows for the "olf" nodes only: the record's size bounds the table, so a wall count the file
+  // cannot hold is its read error and a domain of no nodes gets no table.
   readarray(file, values, saturatedproduct(dom.nn, walls), "olf wall arrays");
-  plot_data.link_olf2wall.allocate(extent, walls, 0, "olf wall arrays");
-  for (std::int32_t w = 1; w <= walls; ++w) {
+  plot_data.olfwallbase = base;
+  plot_data.link_olf2wall.allocate(dom.nn, dom.nn == 0 ? 0 : walls, 0, "olf wall arrays");
+  for (std::int32_t w = 1; w <= plot_data.link_olf2wall.extent2(); ++w) {
     const auto column = values.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(w - 1) * nn);
-    std::copy_n(column, nn, plot_data.link_olf2wall.column(w).begin() + static_cast<std::ptrdiff_t>(first));
+    std::copy_n(column, nn, plot_data.link_olf2wall.column(w).begin());
   }
 
   readarray(file, values, dom.nn, "olf wall arrays");

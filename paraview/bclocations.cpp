@@ -83,11 +83,11 @@ bool readnodeset(int unit, NodeSet& set, std::string& problem) {
                 false);
       }
       double value = 0.0;  // an empty field leaves the value as it was
-      if (fields.front()) {
+      if (const std::string* field = freefield(fields, 0)) {
         int status = 0;
-        str2r8(*fields.front(), value, &status);
+        str2r8(*field, value, &status);
         if (status != 0 || !std::isfinite(value)) {
-          return (problem = "\"" + *fields.front() + "\", value " + std::to_string(i + 1) + " of " + what +
+          return (problem = "\"" + *field + "\", value " + std::to_string(i + 1) + " of " + what +
                             ", is not a number",
                   false);
         }

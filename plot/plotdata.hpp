@@ -154,10 +154,12 @@ struct PlotData {
   bool olf_wall = false;
   std::int32_t nnwall = 0;
   // The three wall arrays are indexed by global node number m: entry m - 1 of the vectors and
-  // row m of link_olf2wall (rows below the "olf" block unused); link_olf2wall holds global
-  // node numbers. wallelemid is indexed by "olf" element.
+  // row m - olfwallbase of link_olf2wall, which holds the "olf" rows only (its size follows the
+  // wall record, whatever the global numbering before it) and global node numbers. wallelemid
+  // is indexed by "olf" element.
   Mask is_wallnode;
   DynArray2D<std::int32_t> link_olf2wall;
+  std::int32_t olfwallbase = 0;
   I4Vec link_wall2olf;
   I4Vec wallelemid;
   std::int32_t nln = 0;

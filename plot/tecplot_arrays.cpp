@@ -161,10 +161,11 @@ std::int32_t olfnode(const DOMAIN& dom, std::int32_t e, std::int32_t pmnode,
       pd.is_wallnode[static_cast<std::size_t>(m - 1)] != 0) {
     const std::int32_t wall =
         static_cast<std::size_t>(e) <= pd.wallelemid.size() ? pd.wallelemid[static_cast<std::size_t>(e - 1)] : 0;
-    if (m > pd.link_olf2wall.extent1() || wall < 1 || wall > pd.link_olf2wall.extent2()) {
+    const std::int32_t row = m - pd.olfwallbase;
+    if (row < 1 || row > pd.link_olf2wall.extent1() || wall < 1 || wall > pd.link_olf2wall.extent2()) {
       stop("wall " + std::to_string(wall) + " of node " + std::to_string(m) + " is not in the wall tables.");
     }
-    m = pd.link_olf2wall(m, wall);
+    m = pd.link_olf2wall(row, wall);
   }
   const std::int32_t own = m - dom.globalstart;
   if (own < 1 || own > dom.nn) {

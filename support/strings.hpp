@@ -419,9 +419,15 @@ int readlinesafe(int unit, std::string& line, int& status);
 // ---------------------------------------------------------------------------------------
 // Free-format fields: values separated by blanks (TABs, CRs) or by one comma with or
 // without blanks around it; a slash ends the list early. An empty field (two commas in a
-// row) or a value not given before the slash is nullopt.
+// row) is nullopt; after a slash the list holds only the fields before it, so a claimed
+// count never sizes storage beyond what the text holds.
 
 using FreeFields = std::vector<std::optional<std::string>>;
+
+// Field k when it was given: nullptr for an empty field or one past the end of the list.
+inline const std::string* freefield(const FreeFields& fields, std::size_t k) {
+  return k < fields.size() && fields[k] ? &*fields[k] : nullptr;
+}
 
 // The first n fields of text. Returns 0, or -1 when the text ends before n fields and no
 // slash ended the list (fields then holds those found).

@@ -118,10 +118,7 @@ bool scanfreefields(std::string_view line, std::size_t n, FreeFields& fields, bo
 int freefields(std::string_view text, std::size_t n, FreeFields& fields) {
   fields.clear();
   bool aftercomma = true;  // a comma at the start gives an empty first field
-  if (scanfreefields(text, n, fields, aftercomma)) {
-    fields.resize(n);
-    return 0;
-  }
+  if (scanfreefields(text, n, fields, aftercomma)) return 0;
   return fields.size() < n ? kStatusEndOfFile : 0;
 }
 
@@ -132,10 +129,7 @@ int readfreefields(int unit, std::size_t n, FreeFields& fields) {
   while (fields.size() < n) {
     const int status = readline(unit, line);
     if (status != 0) return status;
-    if (scanfreefields(line, n, fields, aftercomma)) {
-      fields.resize(n);
-      return 0;
-    }
+    if (scanfreefields(line, n, fields, aftercomma)) return 0;
   }
   return 0;
 }

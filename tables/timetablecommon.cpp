@@ -74,10 +74,11 @@ bool readpairline(int unit, const PairReaderTexts& texts, double& first, double&
     FreeFields fields;
     int bad = freefields(line, 2, fields);
     for (std::size_t i = 0; bad == 0 && i < 2; ++i) {
-      if (!fields[i]) {
+      const std::string* field = freefield(fields, i);
+      if (field == nullptr) {
         bad = kStatusBadListInput;
       } else {
-        str2r8(*fields[i], i == 0 ? first : second, &bad);
+        str2r8(*field, i == 0 ? first : second, &bad);
       }
     }
     if (bad != 0) input_error_stat(bad, std::string(texts.badpair) + std::string(trimview(line)));

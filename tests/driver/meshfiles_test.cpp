@@ -242,10 +242,11 @@ TEST_F(MeshFiles, OverlandWallTablesUseGlobalNumbers) {
   EXPECT_TRUE(plot_data.olf_wall);
   EXPECT_EQ(plot_data.nnwall, 2);
   EXPECT_EQ(plot_data.is_wallnode, (Mask{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0}));
-  ASSERT_EQ(plot_data.link_olf2wall.extent1(), 18);
+  ASSERT_EQ(plot_data.olfwallbase, 12);
+  ASSERT_EQ(plot_data.link_olf2wall.extent1(), 6);
   ASSERT_EQ(plot_data.link_olf2wall.extent2(), 1);
-  EXPECT_EQ(plot_data.link_olf2wall(14, 1), 14);
-  EXPECT_EQ(plot_data.link_olf2wall(13, 1), 0);
+  EXPECT_EQ(plot_data.link_olf2wall(14 - 12, 1), 14);
+  EXPECT_EQ(plot_data.link_olf2wall(13 - 12, 1), 0);
   EXPECT_EQ(plot_data.link_wall2olf.size(), 18u);
   EXPECT_EQ(plot_data.link_wall2olf[16], 17);
   // With the wall flag set in the elements file the second wall-number record counts.
@@ -342,14 +343,33 @@ TEST_F(MeshFiles, NegativeCountsAreInputErrors) {
   EXPECT_TRUE(has(stopreport(pm), "Negative number of node layers (-2) in file: "));
 }
 
-TEST_F(MeshFiles, NegativeWallCountIsAnInputError) {
+// The wall count sizes the wall table only through what the wall record holds.
+TEST_F(MeshFiles, WallCountsAreBoundedByTheFile) {
   const LayeredMesh mesh = model.pm(1, 1, 2);
   read(pm);
-  LinkedDomain olf = model.olf(mesh, SurfaceOptions{.walls = true});
-  olf.nwalls = -1;
-  model.linkedfiles(olf);
+  const LinkedDomain good = model.olf(mesh, SurfaceOptions{.walls = true});
+  LinkedDomain negative = good, huge = good, empty = good;
+  negative.nwalls = -1;
+  huge.nwalls = 2000000000;
+  empty.nwalls = 2000000;  // no "olf" node: nothing to hold
+  empty.dom2pm = {};
+  empty.pm2dom.assign(empty.pm2dom.size(), 0);
+  empty.iswallnode = {};
+  empty.olf2wall = {};
+  empty.wall2olf = {};
+  for (LinkedDomain* olf : {&negative, &huge}) {
+    model.linkedfiles(*olf);
+    DOMAIN dom = domain("olf");
+    testing_only::reseterrorstate();
+    const std::string err = testkit::stopreport([&] { coordsread(dom, pm); }, true);
+    EXPECT_TRUE(has(err, olf == &huge ? "Error reading file: " + file("o.coordinates_olf")
+                                      : "Negative number of walls (-1) in file: "))
+        << err;
+  }
+  model.linkedfiles(empty);
   DOMAIN dom = domain("olf");
-  EXPECT_TRUE(has(stopreport(dom), "Negative number of walls (-1) in file: " + file("o.coordinates_olf")));
+  testkit::screen([&] { coordsread(dom, pm); });
+  EXPECT_EQ(plot_data.link_olf2wall.size(), 0);
 }
 
 TEST_F(MeshFiles, HugeCountsInShortFilesAreReadErrors) {

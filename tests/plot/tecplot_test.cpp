@@ -392,8 +392,9 @@ TEST_F(Writer, OverlandWallsMapNodesOntoTheirWallCopies) {
   plot_data.olf_wall = true;
   plot_data.is_wallnode.assign(110, 0);
   plot_data.is_wallnode[102 - 1] = 1;
-  plot_data.link_olf2wall.allocate(110, 2, 0);
-  plot_data.link_olf2wall(102, 2) = 105;
+  plot_data.olfwallbase = 100;
+  plot_data.link_olf2wall.allocate(10, 2, 0);
+  plot_data.link_olf2wall(2, 2) = 105;
   plot_data.wallelemid = {2};
   std::array<std::int32_t, 8> nodes{};
   tecplotelemconnectivity(olf, 1, nodes);

@@ -148,6 +148,9 @@ TEST_F(Records, SavedFormsFromAPipeSizeNothingByTheCount) {
       {"F\n2147483647\n1\nF\n0\n1 2\n", [&](int unit) { values.deserialize(unit); }},
       {"2147483646\n1\n1\n2\n", [&](int unit) { onoff.deserialize(unit); }},
       {"2147483647\nwells\n", [&](int unit) { trace.traceinittypedeserialize(unit); }},
+      // A slash ends the value list before its count: storage only for what arrived.
+      {"5\nwells\n1\n20000000\n/\n", [&](int unit) { trace.traceinittypedeserialize(unit); }},
+      {"5\nwells\n1\n2147483647\n1 /\n", [&](int unit) { trace.traceinittypedeserialize(unit); }},
   };
   for (const Case& c : cases) {
     int ends[2];
