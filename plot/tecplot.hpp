@@ -44,9 +44,11 @@ std::string tecappendfilename();
 // an output time already recorded.
 bool continuesdataset();
 // A data set that is not continued is written afresh: temporary files an earlier run left
-// (an append run, a stopped or killed run) are renamed with ".old" added, with a warning.
+// (an append run, a stopped or killed run) are renamed with ".old" added (".old2", ".old3", ...
+// where an earlier pair holds that name), with a warning.
 void setasidetemporaries(const std::string& base);
-// Stops the run when a continued data set lacks a temporary file.
+// Stops the run when a continued data set lacks a temporary file, or has its final file but no
+// temporaries; where nothing of it exists it is started anew, with a warning.
 void checkcontinuedtemporaries(const std::string& base);
 void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,
                      std::string_view varlist, DOMAIN& dom);

@@ -2,6 +2,8 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
@@ -144,20 +146,31 @@ bool continuesdataset() { return plot_data.tecappend && plot_data.tecappendnfile
 
 void setasidetemporaries(const std::string& base) {
   namespace fs = std::filesystem;
-  const auto files = temporaryfiles(base);
-  bool found = false;
-  for (const std::string& file : files) {
+  const auto present = [](const std::string& file) {
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(file, ec))) {
-      found = true;
-      if (std::rename(file.c_str(), (file + ".old").c_str()) != 0) {
-        fatalerror("Failed to move the temporary file " + file + " of an earlier run aside to " + file + ".old.");
-      }
+    return fs::exists(fs::symlink_status(file, ec));
+  };
+  std::vector<std::string> moved;
+  for (const std::string& file : temporaryfiles(base)) {
+    if (present(file)) moved.push_back(file);
+  }
+  if (moved.empty()) return;
+  // Both files of a pair get the same suffix, one no earlier pair holds, so nothing set aside
+  // before is replaced and no header is paired with another run's zone data.
+  const auto files = temporaryfiles(base);
+  std::string suffix = ".old";
+  for (int k = 2; present(files[0] + suffix) || present(files[1] + suffix); ++k) suffix = ".old" + std::to_string(k);
+  for (const std::string& file : moved) {
+    if (std::rename(file.c_str(), (file + suffix).c_str()) != 0) {
+      fatalerror("Failed to move the temporary file " + file + " of an earlier run aside to " + file + suffix + ".");
     }
   }
-  if (found) {
-    warningmsg("Tecplot szplt temporary files found (" + files[0] + ", etc.)\nThey are moved aside to " + files[0] +
-               ".old and " + files[1] + ".old; the data set is written anew.");
+  if (moved.size() == 1) {
+    warningmsg("Tecplot szplt temporary file found (" + moved[0] + ")\nIt is moved aside to " + moved[0] + suffix +
+               "; the data set is written anew.");
+  } else {
+    warningmsg("Tecplot szplt temporary files found (" + moved[0] + ", etc.)\nThey are moved aside to " + moved[0] +
+               suffix + " and " + moved[1] + suffix + "; the data set is written anew.");
   }
 }
 
@@ -168,10 +181,16 @@ void checkcontinuedtemporaries(const std::string& base) {
     if (fileexists(file)) continue;
     missing += (count++ == 0 ? "" : " and ") + file;
   }
-  if (count > 0) {
-    appendrefused(base, (count == 1 ? "its temporary file " : "its temporary files ") + missing +
-                            (count == 1 ? " is missing" : " are missing"));
+  if (count == 0) return;
+  // Nothing of the data set exists (a domain new to the series, or files deleted): it starts
+  // at this run's first output time, and nothing earlier can be lost or mixed.
+  if (count == 2 && !fileexists(base + ".szplt")) {
+    warningmsg("The data set " + base + ".szplt and its temporary files do not exist.\nThe data set is written anew " +
+               "from output time " + outputtimeindex(plot_data.tecappendnfile) + ".");
+    return;
   }
+  appendrefused(base, (count == 1 ? "its temporary file " : "its temporary files ") + missing +
+                          (count == 1 ? " is missing" : " are missing"));
 }
 
 void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,

@@ -591,6 +591,24 @@ TEST_F(E2eAppendMode, RunWithoutAppendMovesTheLeftOversAsideAndStartsAfresh) {
   EXPECT_TRUE(model.exists("abco.pm.szplt.szdat.old"));
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(4));  // neither read nor written
   expecttimesonce(model, 4);
+
+  // A second append series and normal run keep the first pair and set theirs aside beside it;
+  // a lone temporary takes the suffix of a pair no other file holds.
+  const std::string firstheader = model.file("abco.pm.szplt.szhdr.old");
+  fs::remove(model.dir / "abco.tec_append");
+  model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+  ASSERT_EQ(model.run().exitstatus, 0);
+  model.control(std::string("tecplot binary mode\nend\n") + std::string(kDomainBlocks));
+  EXPECT_TRUE(has(model.run().err, "They are moved aside to abco.pm.szplt.szhdr.old2 and abco.pm.szplt.szdat.old2;"));
+  EXPECT_EQ(model.file("abco.pm.szplt.szhdr.old"), firstheader);
+  writefile(model.dir / "abco.pm.szplt.szdat", "zones");
+  const ProcessResult lone = model.run();
+  EXPECT_TRUE(has(lone.err,
+                  "Tecplot szplt temporary file found (abco.pm.szplt.szdat)\n"
+                  "It is moved aside to abco.pm.szplt.szdat.old3; the data set is written anew.\n"))
+      << lone.err;
+  EXPECT_EQ(model.file("abco.pm.szplt.szdat.old3"), "zones");
+  EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr.old3"));
 }
 
 TEST(E2eAppend, AppendWithoutBinaryModeIsIgnored) {
@@ -1088,8 +1106,6 @@ namespace {
 TEST(E2eIndexWidth, LastIndexOfTheWidthEndsTheRunNormally) {
   Model model;
   model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
-  model.heads(1, 1.0);
-  ASSERT_EQ(model.run().exitstatus, 0);
   model.heads(9999, 5.0);
   testkit::writefile(model.dir / "abco.tec_append", appendrecord(9998));
   const ProcessResult r = model.run();
@@ -1097,10 +1113,14 @@ TEST(E2eIndexWidth, LastIndexOfTheWidthEndsTheRunNormally) {
   EXPECT_TRUE(has(r.out, "Time 9999: 5\n"));
   EXPECT_TRUE(has(r.err, "Output-time index 10000 does not fit in 4 digits: later output times are not read."));
   EXPECT_TRUE(has(r.out, "---- Normal exit ----"));
+  // Nothing of the data sets exists: they start at the first output time of the run.
+  EXPECT_TRUE(has(r.err,
+                  "The data set abco.olf.szplt and its temporary files do not exist.\n"
+                  "The data set is written anew from output time 9999.\n"));
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(9999));
   const TecplotFile f = readdataset(model.dir / "abco.pm.szplt");
-  ASSERT_EQ(f.zones.size(), 2u);
-  EXPECT_EQ(f.zones[1].solutiontime, 5.0);
+  ASSERT_EQ(f.zones.size(), 1u);
+  EXPECT_EQ(f.zones[0].solutiontime, 5.0);
 }
 
 
