@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -207,22 +208,27 @@ void exitsequence(Domains& d) {
   normalexitstop();
 }
 
-// One run at a time per prefix and directory: two would write the same files. The kernel drops
-// the lock when the process ends, however it ends, so a lock file left behind blocks no later
-// run. It is held to the very end, past the data sets written as the program exits.
-void lockprefix() {
+// One run at a time per directory, whatever the prefixes: runs share "scratch_plot" and may
+// share every other file. The lock is on the directory itself, opened read only, so deleting a
+// file a run leaves cannot let a second run in; the kernel drops it when the process ends,
+// however it ends, and it is held past the data sets written as the program exits. Returns why
+// the run goes on unguarded, or nothing.
+std::string lockdirectory() {
   static int held = -1;
-  if (held >= 0) return;
-  const std::string name = prefixtext() + "o.kelpra.lock";
-  const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) checkfileopen(openstatusfromerrno(errno), name);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    ::close(fd);
-    fatalerror("Another kelpra run is working on the prefix " + prefixtext() + " in this directory (it holds " +
-               name + ").\nWait until it has ended; this run has written nothing.");
+  if (held >= 0) return {};
+  const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    held = fd;
+    return {};
   }
-  // A file system without locks leaves the run unguarded rather than stopped.
-  held = fd;
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  if (fd >= 0 && error == EWOULDBLOCK) {
+    fatalerror("Another kelpra run is working in this directory.\n"
+               "Wait until it has ended; this run has written nothing.");
+  }
+  return "This run is not guarded against a second kelpra run in this directory: the directory cannot be "
+         "locked (" + std::string(std::strerror(error)) + ").";
 }
 
 void run(int argc, const char* const* argv) {
@@ -230,8 +236,8 @@ void run(int argc, const char* const* argv) {
   Domains& d = *domains;
   header(0);
   readcommandline(argc, argv);
+  const std::string unguarded = lockdirectory();
   getmodelprefix(".vorn", plot_data.prefix);
-  lockprefix();
   const std::string echoname = prefixtext() + "o.kelpra.eco";
   plot_data.ieco = getunit();
   checkfileopen(openunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
@@ -242,6 +248,7 @@ void run(int argc, const char* const* argv) {
   warningmsg(
       "Kelpra has been deprecated and will be removed in a future release.\n"
       "We recommend using tnqvist for post-processing going forward.");
+  if (!unguarded.empty()) warningmsg(unguarded);
   titleread();
   speciesread();
   hmcfractionsread();

@@ -32,7 +32,11 @@ void writebox(int unit, std::string_view headline, std::string_view body) {
 }
 
 void writeboxes(std::string_view headline, std::string_view body) {
-  if (ierrlogunit > 0) writebox(ierrlogunit, headline, body);
+  if (ierrlogunit > 0) {
+    writebox(ierrlogunit, headline, body);
+    // On disk at once, like the progress lines, so that a killed run keeps it.
+    if (std::FILE* log = unitstream(ierrlogunit)) std::fflush(log);
+  }
   writebox(0, headline, body);
 }
 

@@ -36,8 +36,6 @@ void closeslot(Slot& s) {
   s.name.clear();
 }
 
-}  // namespace
-
 int openstatusfromerrno(int err) {
   switch (err) {
     case ENOENT: return kStatusFileNotFound;
@@ -54,8 +52,6 @@ int openstatusfromerrno(int err) {
     default: return kStatusOpenFailed;
   }
 }
-
-namespace {
 
 const std::string emptyname;
 

@@ -59,9 +59,6 @@ int writeline(int unit, std::string_view text);
 
 bool fileexists(std::string_view name);
 
-// The open status of an operating-system error number, as openunit reports it.
-int openstatusfromerrno(int err);
-
 // Take a unit and open an existing file on it; a missing file or failing open stops the run.
 void open_ascii_file(int& unit, std::string_view name);
 void open_unformatted_file(int& unit, std::string_view name);

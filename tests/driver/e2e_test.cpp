@@ -770,9 +770,10 @@ TEST(E2eAppendStops, MissingOrOtherTemporariesStopBeforeAnyDataSetChanges) {
 
 // ---- Runs side by side and the shared log ---------------------------------------------------------
 
-// A second run on the same prefix is refused before it writes anything; the first, held at its
-// observation file after closing its data sets, then ends normally with every time once.
-TEST(E2eConcurrency, SecondRunOnThePrefixIsRefused) {
+// A second run in the directory is refused before it writes anything, whatever its prefix and
+// whatever files of the first run were deleted; the first, held at its observation file after
+// closing its data sets, then ends normally with every time once.
+TEST(E2eConcurrency, SecondRunInTheDirectoryIsRefused) {
   Model model;
   model.heads(1, 1.0);
   model.heads(2, 2.0);
@@ -781,22 +782,24 @@ TEST(E2eConcurrency, SecondRunOnThePrefixIsRefused) {
       "-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\nend\nwrite olf domain file\nend\n");
   HeldRun first(model, model.dir / "abc.observed_heads");
   ASSERT_TRUE(first.waiting());
+  fs::remove(model.dir / "scratch_plot");
   const std::string echo = model.file("abco.kelpra.eco"), pm = model.file("abco.pm.szplt");
-  const ProcessResult second = model.run();
-  EXPECT_EQ(second.exitstatus, 1);
-  EXPECT_TRUE(has(second.err,
-                  "Another kelpra run is working on the prefix abc in this directory (it holds abco.kelpra.lock).\n"
-                  "Wait until it has ended; this run has written nothing.\n"))
-      << second.err;
+  for (const char* prefix : {"abc\n", "xyz\n"}) {
+    writefile(model.dir / "batch.pfx", prefix);
+    const ProcessResult second = model.run();
+    EXPECT_EQ(second.exitstatus, 1);
+    EXPECT_TRUE(has(second.err,
+                    "Another kelpra run is working in this directory.\n"
+                    "Wait until it has ended; this run has written nothing.\n"))
+        << second.err;
+  }
+  EXPECT_FALSE(model.exists("xyzo.kelpra.eco"));
+  EXPECT_FALSE(model.exists("scratch_plot"));
   EXPECT_EQ(model.file("abco.kelpra.eco"), echo);
   EXPECT_TRUE(model.file("abco.pm.szplt") == pm);
+  writefile(model.dir / "batch.pfx", "abc\n");
   EXPECT_EQ(first.finish("1\n0.5 0.5 0.5 1.75\n"), 0);
   expecttimesonce(model, 2);
-  // The lock file stays behind and blocks nobody.
-  EXPECT_TRUE(model.exists("abco.kelpra.lock"));
-  fs::remove(model.dir / "abc.observed_heads");
-  writefile(model.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 1.75\n");
-  EXPECT_EQ(model.run().exitstatus, 0);
 }
 
 // Standard output and standard error sent to one file keep the order in which the run wrote

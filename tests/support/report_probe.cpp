@@ -43,7 +43,9 @@ int run(const std::vector<std::string>& a) {
   if (kind == "warning") {
     warningmsg(arg(0));
     std::puts("run goes on");
-    return 0;
+    // Ends without closing the log, as a killed run would: the box must be on disk already.
+    std::fflush(stdout);
+    std::_Exit(0);
   }
   if (kind == "twoerrors") {
     try {
