@@ -137,6 +137,8 @@ void readolfwalls(const DOMAIN& dom, ModelRecordFile& file) {
   if (!plot_data.olf_wall) return;
   plot_data.nnwall = file.count("number of wall nodes");
   const std::int32_t walls = file.count("number of walls");
+  // The three wall records must be there before anything is sized by the count.
+  file.needroom(3, saturatedproduct(saturatedproduct(dom.nn, std::int64_t{walls} + 2), kI4Bytes));
   const std::int32_t base = plot_data.globalstartindex;
   const std::int32_t extent = globalcount(std::int64_t{base} + dom.nn, file.name());
   const auto nn = static_cast<std::size_t>(dom.nn);
@@ -147,8 +149,7 @@ void readolfwalls(const DOMAIN& dom, ModelRecordFile& file) {
   allocatearray(plot_data.is_wallnode, extent, "olf wall arrays");
   for (std::size_t i = 0; i < nn; ++i) plot_data.is_wallnode[first + i] = (values[i] & 1) != 0 ? 1 : 0;
 
-  // Rows for the "olf" nodes only: the record's size bounds the table, so a wall count the file
-  // cannot hold is its read error and a domain of no nodes gets no table.
+  // Rows for the "olf" nodes only, so the table is bounded by the record (none for no nodes).
   readarray(file, values, saturatedproduct(dom.nn, walls), "olf wall arrays");
   plot_data.olfwallbase = base;
   plot_data.link_olf2wall.allocate(dom.nn, dom.nn == 0 ? 0 : walls, 0, "olf wall arrays");

@@ -150,14 +150,14 @@ void setasidetemporaries(const std::string& base) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(file, ec));
   };
+  const auto files = temporaryfiles(base);
   std::vector<std::string> moved;
-  for (const std::string& file : temporaryfiles(base)) {
+  for (const std::string& file : files) {
     if (present(file)) moved.push_back(file);
   }
   if (moved.empty()) return;
   // Both files of a pair get the same suffix, one no earlier pair holds, so nothing set aside
   // before is replaced and no header is paired with another run's zone data.
-  const auto files = temporaryfiles(base);
   std::string suffix = ".old";
   for (int k = 2; present(files[0] + suffix) || present(files[1] + suffix); ++k) suffix = ".old" + std::to_string(k);
   for (const std::string& file : moved) {
