@@ -18,5 +18,5 @@ function(kelpra_test folder)
   add_executable(test_${folder} ${sources})
   target_link_libraries(test_${folder} PRIVATE ${ARG_DEPS} kelpra_testkit GTest::gtest GTest::gtest_main)
   gtest_discover_tests(test_${folder} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "KELPRA_BINARY_DIR=${PROJECT_BINARY_DIR}")
+                       PROPERTIES ENVIRONMENT "KELPRA_BINARY_DIR=${PROJECT_BINARY_DIR}" TIMEOUT 600)
 endfunction()

@@ -105,8 +105,8 @@ class ComparisonFiles {
     appendreal(title, r2, formatF(10, 4));
     put(comparison_, (layout_.watertable ? "ZONE T=" : "Zone T=") + quoted(title));
     put(comparison_, freeline({r2, r2}));
-    comparison_.release();
-    scatter_.release();
+    close(comparison_);
+    close(scatter_);
     if (observedvalues_.empty()) {
       warningmsg(std::string(layout_.what) + " counted no observation point: its R-squared is not a number.");
     }
@@ -115,8 +115,15 @@ class ComparisonFiles {
  private:
   static UnitHandle open(const std::string& name) {
     UnitHandle unit = UnitHandle::take();
-    checkfileopen(openunit(unit.unit(), name, FileForm::formatted, OpenStatus::replace), name);
+    checkfileopen(openunit(unit.unit(), name, FileForm::formatted, OpenStatus::staged), stagedname(name));
     return unit;
+  }
+  // The file takes its name here; until then an earlier one of the name stays whole.
+  static void close(UnitHandle& unit) {
+    const std::string name = unitfilename(unit.unit());
+    const int status = closeunit(unit.unit());
+    unit.release();
+    checkfilewrite(status, name);
   }
   static void put(const UnitHandle& unit, std::string_view line) {
     checkfilewrite(writeline(unit.unit(), line), unitfilename(unit.unit()));

@@ -2,14 +2,18 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "compare/comparisons.hpp"
 #include "driver/appendmode.hpp"
@@ -127,16 +131,39 @@ void appendall(Domains& d) {
   recordappend(d);
 }
 
+std::string shortreal(double value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
+}
+
+// The output times the time window passed over, from the first to the last.
+struct Skipped {
+  std::string first, last;
+};
+
+// A window that took no output time leaves every data set as an earlier run wrote it: a normal
+// exit would make those look current. A continued append run with nothing new is not this case.
+void checkwindowtooktimes(bool started, const Skipped& skipped) {
+  if (!plot_data.truncate_time_domain || started || skipped.first.empty() || continuesdataset()) return;
+  input_error("No output time lies in the time window of \"truncate time domain\" (" +
+              shortreal(plot_data.tmin_trunc) + " to " + shortreal(plot_data.tmax_trunc) +
+              ").\nThe output times found run from " + skipped.first + " to " + skipped.last +
+              ".\nNo data set was written; those of earlier runs are left as they are.");
+}
+
 void outputtimeloop(Domains& d) {
   unrecorded = 0;
   plot_data.nfilestart = plot_data.tecappendnfile;
   plot_data.nfile = plot_data.tecappendnfile;
   bool started = false;
+  Skipped skipped;
   while (true) {
     // An index the width cannot hold would name the file of another output time: the loop
     // ends there, as at a missing file, and the data sets written so far are closed normally.
     if (!outputtimeindexfits(plot_data.nfile)) {
       warnindexbeyondwidth(plot_data.nfile);
+      checkwindowtooktimes(started, skipped);
       return;
     }
     plot_data.nfs = outputtimeindex(plot_data.nfile);
@@ -149,6 +176,7 @@ void outputtimeloop(Domains& d) {
         echothenscreen("No more data to append");
         return;
       }
+      checkwindowtooktimes(started, skipped);
       if (plot_data.nfile == plot_data.nfilestart) setupall(d);
       return;
     }
@@ -159,6 +187,8 @@ void outputtimeloop(Domains& d) {
       if (status != 0) input_error_stat(status, "Time stamp is not a number: " + time);
       if (t < plot_data.tmin_trunc || t > plot_data.tmax_trunc) {
         both("Skip Time " + plot_data.nfs + ": " + time);
+        if (skipped.first.empty()) skipped.first = time;
+        skipped.last = time;
         plot_data.nfile += 1;
         continue;
       }
@@ -211,24 +241,50 @@ void exitsequence(Domains& d) {
 // One run at a time per directory, whatever the prefixes: runs share "scratch_plot" and may
 // share every other file. The lock is on the directory itself, opened read only, so deleting a
 // file a run leaves cannot let a second run in; the kernel drops it when the process ends,
-// however it ends, and it is held past the data sets written as the program exits. Returns why
-// the run goes on unguarded, or nothing.
-std::string lockdirectory() {
-  static int held = -1;
-  if (held >= 0) return {};
-  const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    held = fd;
-    return {};
+// however it ends, and it is held past the data sets written as the program exits.
+struct DirectoryId {
+  dev_t device;
+  ino_t inode;
+};
+// The directories this process holds, by identity: one reached by two names is locked once,
+// since a second lock through another descriptor would refuse the process itself.
+std::vector<DirectoryId>& helddirectories() {
+  static std::vector<DirectoryId> held;
+  return held;
+}
+
+// Locks the directory `path` (`named` says which it is in the messages). Returns why the run
+// goes on unguarded, or nothing; another run holding it stops this one.
+std::string lockdirectory(const std::string& path, const std::string& named) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0) {
+    for (const DirectoryId& id : helddirectories()) {
+      if (id.device == st.st_dev && id.inode == st.st_ino) {
+        ::close(fd);
+        return {};
+      }
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      helddirectories().push_back({st.st_dev, st.st_ino});
+      return {};  // the descriptor stays open: it holds the lock
+    }
   }
   const int error = errno;
   if (fd >= 0) ::close(fd);
   if (fd >= 0 && error == EWOULDBLOCK) {
-    fatalerror("Another kelpra run is working in this directory.\n"
+    fatalerror("Another kelpra run is working in " + named + ".\n"
                "Wait until it has ended; this run has written nothing.");
   }
-  return "This run is not guarded against a second kelpra run in this directory: the directory cannot be "
+  return "This run is not guarded against a second kelpra run in " + named + ": the directory cannot be "
          "locked (" + std::string(std::strerror(error)) + ").";
+}
+
+// The directory the files of a prefix go to: a prefix may hold a path ("../P/abc").
+std::string prefixdirectory(const std::string& prefix) {
+  const std::size_t slash = prefix.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : prefix.substr(0, slash);
 }
 
 void run(int argc, const char* const* argv) {
@@ -236,8 +292,17 @@ void run(int argc, const char* const* argv) {
   Domains& d = *domains;
   header(0);
   readcommandline(argc, argv);
-  const std::string unguarded = lockdirectory();
-  getmodelprefix(".vorn", plot_data.prefix);
+  std::vector<std::string> unguarded;
+  const auto lock = [&unguarded](const std::string& path, const std::string& named) {
+    if (std::string why = lockdirectory(path, named); !why.empty()) unguarded.push_back(std::move(why));
+  };
+  lock(".", "this directory");
+  // Where the prefix points into another directory, that one is held as well before anything
+  // is written, so that two runs never write into one directory.
+  getmodelprefix(".vorn", plot_data.prefix, [&lock](const std::string& prefix) {
+    const std::string directory = prefixdirectory(std::string(trimview(prefix)));
+    lock(directory, "the directory " + directory + ", where the prefix points");
+  });
   const std::string echoname = prefixtext() + "o.kelpra.eco";
   plot_data.ieco = getunit();
   checkfileopen(openunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
@@ -248,7 +313,7 @@ void run(int argc, const char* const* argv) {
   warningmsg(
       "Kelpra has been deprecated and will be removed in a future release.\n"
       "We recommend using tnqvist for post-processing going forward.");
-  if (!unguarded.empty()) warningmsg(unguarded);
+  for (const std::string& why : unguarded) warningmsg(why);
   titleread();
   speciesread();
   hmcfractionsread();

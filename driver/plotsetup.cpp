@@ -197,6 +197,20 @@ const Step kCommonReadSteps[] = {
     {"", availandon<&D::permafrostavail, &D::writepermafrost>, permafrostread},
 };
 
+// The porous-medium quantities a common-node domain takes over after the maximum depths: a
+// later zone repeats zone 1's values where the porous medium found no file.
+struct TakenOver {
+  bool DOMAIN::*on;
+  bool DOMAIN::*found;
+  std::int32_t DOMAIN::*var;
+};
+constexpr TakenOver kTakenOver[] = {
+    {&D::writesat, &D::satfound, &D::satvar},
+    {&D::writeicesat, &D::icesatfound, &D::icesatvar},
+    {&D::writefreezethawtemp, &D::freezethawtempfound, &D::freezethawtempvar},
+    {&D::writenewtonresid, &D::newtonresidfound, &D::newtonresidvar},
+};
+
 template <std::size_t N>
 void runsteps(const Step (&steps)[N], DOMAIN& dom) {
   for (const Step& step : steps) {
@@ -235,6 +249,7 @@ void startlaterzone(DOMAIN& dom) {
   dom.pendingshare.clear();
   dom.pendingsharezone.clear();
   dom.pendingcc.clear();
+  dom.missingfiles.clear();
   sharewithzone1(dom, dom.xvar);
   sharewithzone1(dom, dom.yvar);
   sharewithzone1(dom, dom.zvar);
@@ -243,6 +258,7 @@ void startlaterzone(DOMAIN& dom) {
 }
 
 void writelaterzone(DOMAIN& dom, const DOMAIN& pmcopy) {
+  warnmissingfiles(dom);
   tecplotwritezonefe(dom.name, dom.nn_trunc, dom.ne_trunc, plot_data.timestamp, 1, dom);
   writezonearrays(dom, pmcopy);
 }
@@ -421,12 +437,14 @@ void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   if (dom.headvar > 0 && !pmcopy.headfound) {
     sharewithzone1(dom, dom.headvar);
     if (dom.pressheadvar > 0) sharewithzone1(dom, dom.pressheadvar);
+    notemissingofpm(dom, pmcopy, &DOMAIN::headfound);
   }
   runsteps(kCommonMaxDepthRead, dom);
-  if (dom.writesat && !pmcopy.satfound) sharewithzone1(dom, dom.satvar);
-  if (dom.writeicesat && !pmcopy.icesatfound) sharewithzone1(dom, dom.icesatvar);
-  if (dom.writefreezethawtemp && !pmcopy.freezethawtempfound) sharewithzone1(dom, dom.freezethawtempvar);
-  if (dom.writenewtonresid && !pmcopy.newtonresidfound) sharewithzone1(dom, dom.newtonresidvar);
+  for (const TakenOver& t : kTakenOver) {
+    if (!(dom.*t.on) || pmcopy.*t.found) continue;
+    sharewithzone1(dom, dom.*t.var);
+    notemissingofpm(dom, pmcopy, t.found);
+  }
   runsteps(kCommonReadSteps, dom);
   commonconcread(dom, pmcopy);
   writelaterzone(dom, pmcopy);

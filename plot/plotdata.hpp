@@ -87,6 +87,14 @@ struct DOMAIN {
 
   // The zone arrays of the registered variables.
   std::vector<ZoneArray> zonearrays;
+
+  // The result files of the output time being read that do not exist, each with the found flag
+  // of its quantity: their variables repeat zone 1's values in the zone written next.
+  struct MissingFile {
+    std::string name;
+    bool DOMAIN::*found = nullptr;
+  };
+  std::vector<MissingFile> missingfiles;
 };
 
 // The domain's name without its padding, for messages.

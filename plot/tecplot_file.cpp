@@ -186,7 +186,7 @@ void checkcontinuedtemporaries(const std::string& base) {
   // at this run's first output time, and nothing earlier can be lost or mixed.
   if (count == 2 && !fileexists(base + ".szplt")) {
     warningmsg("The data set " + base + ".szplt and its temporary files do not exist.\nThe data set is written anew " +
-               "from output time " + outputtimeindex(plot_data.tecappendnfile) + ".");
+               "from output time " + outputtimeindex(plot_data.nfile) + ".");
     return;
   }
   appendrefused(base, (count == 1 ? "its temporary file " : "its temporary files ") + missing +
@@ -218,7 +218,9 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
   }
   const std::string filename = dom.tecfilename + ".dat";
   dom.unit = getunit();
-  checkfileopen(openunit(dom.unit, filename, FileForm::formatted, OpenStatus::replace), filename);
+  // Under a temporary name until closed: a run stopped midway, even killed, never leaves the
+  // earlier data set cut short.
+  checkfileopen(openunit(dom.unit, filename, FileForm::formatted, OpenStatus::staged), stagedname(filename));
   writeasciiline(dom, "TITLE = \"" + std::string(trimview(title)) + "\"");
   writeasciiline(dom, "VARIABLES = " + std::string(trimview(varlist)));
   tecplotmetadata(dom);
@@ -363,14 +365,16 @@ void tecplotfileflush(DOMAIN& dom) {
 }
 
 void tecplotfileclose(DOMAIN& dom) {
-  const bool open = plot_data.tecplot_bin_mode ? dom.tecfilehandle != nullptr : dom.unit > 0;
+  const bool open = plot_data.tecplot_bin_mode ? dom.tecfilehandle != nullptr : unitstream(dom.unit) != nullptr;
   if (!open) return;
   checkzonecomplete(dom);
   const std::string message = "Closing tecplot file: " + std::string(trimview(dom.tecfilename));
   if (!plot_data.tecplot_bin_mode) {
     screenthenecho(message);
+    const int status = closeunit(dom.unit);
     freeunit(dom.unit);
     dom.unit = -1;
+    checkfilewrite(status, std::string(trimview(dom.tecfilename)) + ".dat");
     return;
   }
   if (plot_data.tecappend) {

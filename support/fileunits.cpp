@@ -17,6 +17,7 @@ struct Slot {
   std::uint64_t serial = 0;  // tells a handle whether the unit is still the one it took
   std::FILE* fp = nullptr;
   std::string name;
+  std::string staging;  // the temporary name of a staged file
   FileForm form = FileForm::formatted;
 };
 
@@ -30,10 +31,18 @@ std::vector<Slot>& slots() {
 bool inrange(int unit) { return unit >= kFirstUnit && unit <= kLastUnit; }
 Slot& slot(int unit) { return slots()[static_cast<std::size_t>(unit - kFirstUnit)]; }
 
-void closeslot(Slot& s) {
-  if (s.fp != nullptr) std::fclose(s.fp);
+int closeslot(Slot& s) {
+  int status = 0;
+  if (s.fp != nullptr) {
+    status = std::fclose(s.fp) == 0 ? 0 : kStatusWriteFailed;
+    if (status == 0 && !s.staging.empty() && std::rename(s.staging.c_str(), s.name.c_str()) != 0) {
+      status = kStatusWriteFailed;
+    }
+  }
   s.fp = nullptr;
   s.name.clear();
+  s.staging.clear();
+  return status;
 }
 
 int openstatusfromerrno(int err) {
@@ -121,8 +130,12 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
     case OpenStatus::append:
       fp = std::fopen(path.c_str(), "ab");
       break;
+    case OpenStatus::staged:
+      fp = std::fopen(stagedname(path).c_str(), "w+b");
+      break;
   }
   if (fp == nullptr) return openstatusfromerrno(errno);
+  if (status == OpenStatus::staged) s.staging = stagedname(path);
   // Large buffers: result and plot files are read and written in long sequential runs.
   std::setvbuf(fp, nullptr, _IOFBF, 1 << 16);
   s.fp = fp;
@@ -131,9 +144,9 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
   return 0;
 }
 
-void closeunit(int unit) {
-  if (inrange(unit)) closeslot(slot(unit));
-}
+std::string stagedname(std::string_view name) { return std::string(trimview(name)) + ".tmp"; }
+
+int closeunit(int unit) { return inrange(unit) ? closeslot(slot(unit)) : 0; }
 
 std::FILE* unitstream(int unit) { return inrange(unit) ? slot(unit).fp : nullptr; }
 

@@ -36,7 +36,12 @@ enum class OpenStatus {
   old,      // the file must exist; read only
   replace,  // create or truncate; read and write
   append,   // write at the end of an existing file, else create it; write only
+  staged,   // written as "<name>.tmp" and renamed to the name when closed, so that an earlier
+            // file of the name stays whole until then, also where the run is killed
 };
+
+// The name a staged file is written under until it is closed.
+std::string stagedname(std::string_view name);
 
 // Pool operations.
 int getunit();
@@ -46,8 +51,10 @@ bool unitused(int unit);
 
 // Opens `name` on a unit already taken with getunit. Returns a status code (0 on success).
 int openunit(int unit, std::string_view name, FileForm form, OpenStatus status = OpenStatus::unknown);
-// Closes the file of a unit (nothing when none is open); the unit stays taken.
-void closeunit(int unit);
+// Closes the file of a unit (nothing when none is open); the unit stays taken. Returns
+// kStatusWriteFailed where the close, or the renaming of a staged file, failed; a staged file
+// whose close failed keeps its temporary name, leaving the earlier file of the name whole.
+int closeunit(int unit);
 // The open stream of a unit, or nullptr.
 std::FILE* unitstream(int unit);
 // The access form of a unit's open file; nullopt when no file is open on the unit.

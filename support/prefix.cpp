@@ -104,11 +104,17 @@ bool prefixfrombatchfile(std::string_view suffix, std::string& prefix, std::FILE
 
 }  // namespace
 
-void getmodelprefix(std::string_view suffix, std::string& prefix) { getmodelprefix(suffix, prefix, stdin, stdout); }
+void getmodelprefix(std::string_view suffix, std::string& prefix, const PrefixAccepted& accepted) {
+  getmodelprefix(suffix, prefix, stdin, stdout, accepted);
+}
 
-void getmodelprefix(std::string_view suffix, std::string& prefix, std::FILE* in, std::FILE* out) {
+void getmodelprefix(std::string_view suffix, std::string& prefix, std::FILE* in, std::FILE* out,
+                    const PrefixAccepted& accepted) {
   prefix.clear();
-  if (prefixfrombatchfile(suffix, prefix, out)) return;
+  if (prefixfrombatchfile(suffix, prefix, out)) {
+    if (accepted) accepted(prefix);
+    return;
+  }
 
   say(out, "Switching to interactive mode");
   for (;;) {
@@ -126,6 +132,7 @@ void getmodelprefix(std::string_view suffix, std::string& prefix, std::FILE* in,
     say(out, "");
   }
 
+  if (accepted) accepted(prefix);
   // Remember the answer for the next run.
   UnitHandle unit = UnitHandle::take();
   bool written = openunit(unit.unit(), kBatchFile, FileForm::formatted, OpenStatus::replace) == 0 &&

@@ -89,6 +89,7 @@ void familyread(const FamilyTable<T>& f, const std::vector<FamilyMember>& member
     if (found) {
       readcolumn(plot_data.filename, (dom.*f.values).column(m.column), dom.nn);
     } else {
+      notemissing(dom, plot_data.filename, f.found);
       sharewithzone1(dom, var);
     }
   }

@@ -132,6 +132,33 @@ void sharewithzone1(DOMAIN& dom, std::int32_t var, bool cellcentred) {
   if (cellcentred) tecplotvarlocccadd(var, dom);
 }
 
+void notemissing(DOMAIN& dom, const std::string& file, bool DOMAIN::*found) {
+  for (const DOMAIN::MissingFile& m : dom.missingfiles) {
+    if (m.name == file) return;
+  }
+  dom.missingfiles.push_back({file, found});
+}
+
+void notemissingofpm(DOMAIN& dom, const DOMAIN& pm, bool DOMAIN::*found) {
+  for (const DOMAIN::MissingFile& m : pm.missingfiles) {
+    if (m.found == found) notemissing(dom, m.name, found);
+  }
+}
+
+// A zone that repeats earlier values looks like any other; only this warning tells them apart.
+void warnmissingfiles(const DOMAIN& dom) {
+  if (dom.missingfiles.empty()) return;
+  const bool one = dom.missingfiles.size() == 1;
+  std::string text = one ? "A result file of output time " : "Result files of output time ";
+  text += plot_data.nfs;
+  text += one ? " does not exist:" : " do not exist:";
+  for (const DOMAIN::MissingFile& m : dom.missingfiles) text += "\n  " + m.name;
+  text += one ? "\nIts variables repeat" : "\nTheir variables repeat";
+  text += " the first output time's values in zone " + std::to_string(dom.zone + 1) + " of the " +
+          std::string(trimview(dom.name)) + " data set.";
+  warningmsg(text);
+}
+
 void markcellcentred(DOMAIN& dom, std::int32_t var) {
   if (writesnozone(dom)) return;
   tecplotvarlocccadd(var, dom);

@@ -71,6 +71,13 @@ void addzonearray(DOMAIN& dom, ZoneArray array);
 // are marked cell-centred again, since that list is made anew for every zone). Neither mark
 // is made for "pm" when it is only read for the common-node domains: it writes no zone.
 void sharewithzone1(DOMAIN& dom, std::int32_t var, bool cellcentred = false);
+// Notes a result file of the output time being read that does not exist; `found` is the flag
+// of its quantity, by which a common-node domain finds the porous-medium files it repeats.
+void notemissing(DOMAIN& dom, const std::string& file, bool DOMAIN::*found);
+// Notes for a common-node domain the porous-medium files of the quantity whose flag is `found`.
+void notemissingofpm(DOMAIN& dom, const DOMAIN& pm, bool DOMAIN::*found);
+// One warning naming the noted files of the zone about to be written, if any.
+void warnmissingfiles(const DOMAIN& dom);
 // Marks the variable cell-centred in the zone written next (not for "pm" read only).
 void markcellcentred(DOMAIN& dom, std::int32_t var);
 // Shares every static zone array (cell-centred ones are marked so again).

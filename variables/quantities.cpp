@@ -155,6 +155,8 @@ void quantityread(const Quantity& q, DOMAIN& dom) {
   if (found) {
     loadfile(q, dom, plot_data.filename);  // in append mode perhaps the first output time's file
   } else {
+    // Without a file at the first time ("Zone" from the mesh), a later one is not missed.
+    if (dom.*q.avail) notemissing(dom, plot_data.filename, q.found);
     quantityshare(q, dom);
   }
 }

@@ -72,6 +72,7 @@ void redoxcapacityread(DOMAIN& dom) {
   if (dom.redoxcapacityfound) {
     read_var8(dom.nn, plot_data.filename, dom.redoxcapacity);
   } else {
+    notemissing(dom, plot_data.filename, &DOMAIN::redoxcapacityfound);
     sharewithzone1(dom, dom.redoxcapacityvar);
   }
 }
@@ -97,6 +98,7 @@ void commonconcread(DOMAIN& dom, const DOMAIN& pm) {
     const std::int32_t var = dom.ConcNvar[k];
     if (var > 0 && !(k < found.size() && found[k] != 0)) sharewithzone1(dom, var);
   }
+  notemissingofpm(dom, pm, &DOMAIN::concfound);
 }
 
 }  // namespace kelpra

@@ -802,6 +802,40 @@ TEST(E2eConcurrency, SecondRunInTheDirectoryIsRefused) {
   expecttimesonce(model, 2);
 }
 
+// A prefix may point into another directory: a run there and a run whose prefix points there
+// exclude each other in either order, and a prefix naming the run's own directory by another
+// name does not refuse the run itself.
+TEST(E2eConcurrency, RunsMeetingWhereThePrefixPointsAreRefused) {
+  const std::string control =
+      "end\nwrite pm domain file\ncompare heads 3d domain\n-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\n"
+      "-1.0E+20  1.0E+20\nend\nwrite olf domain file\nend\n";
+  for (const bool heldpointsthere : {false, true}) {
+    SCOPED_TRACE(heldpointsthere ? "the held run's prefix points there" : "the second run's prefix points there");
+    Model target, elsewhere;
+    target.heads(1, 1.0);
+    target.control(control);
+    const std::string pointing = "'" + target.dir.path().string() + "/abc'\n";
+    writefile(elsewhere.dir / "batch.pfx", pointing);
+    const Model& heldat = heldpointsthere ? elsewhere : target;
+    const Model& second = heldpointsthere ? target : elsewhere;
+    HeldRun first(heldat, target.dir / "abc.observed_heads");
+    ASSERT_TRUE(first.waiting());
+    const std::string echo = target.file("abco.kelpra.eco"), pm = target.file("abco.pm.dat.tmp");
+    const ProcessResult r = second.run();
+    EXPECT_EQ(r.exitstatus, 1);
+    EXPECT_TRUE(has(r.err, "Wait until it has ended; this run has written nothing.\n")) << r.err;
+    EXPECT_FALSE(second.exists("scratch_plot"));
+    EXPECT_EQ(target.file("abco.kelpra.eco"), echo);
+    EXPECT_TRUE(target.file("abco.pm.dat.tmp") == pm);
+    EXPECT_EQ(first.finish("1\n0.5 0.5 0.5 1.75\n"), 0);
+  }
+  Model self;
+  self.heads(1, 1.0);
+  writefile(self.dir / "batch.pfx", "'" + self.dir.path().string() + "/./abc'\n");
+  EXPECT_EQ(self.run().exitstatus, 0);
+  EXPECT_TRUE(self.exists("abco.pm.dat"));
+}
+
 // Standard output and standard error sent to one file keep the order in which the run wrote
 // them: the banner, the warning box, the progress lines, then the error box.
 TEST(E2eConcurrency, OneLogForBothStreamsKeepsTheOrder) {
@@ -848,16 +882,40 @@ TEST(E2eTimeWindow, SkipsTimesOutsideTheClosedWindow) {
   EXPECT_EQ(model.dat("abco.olf.dat").zones.size(), 2U);
 }
 
+// A window that takes no output time is an error that leaves the earlier data sets as they
+// were; an append run that continues its data sets and finds nothing new ends quietly.
 TEST(E2eTimeWindow, NoTimeInsideTheWindowWritesNoDataSet) {
   Model model;
   model.heads(1, 1.0);
   model.heads(2, 2.0);
+  model.control("end\n" + std::string(kDomainBlocks));
+  ASSERT_EQ(model.run().exitstatus, 0);
+  const std::string pm = model.file("abco.pm.dat");
+  ASSERT_FALSE(pm.empty());
   model.control(std::string("truncate time domain\n100 200\nend\n") + std::string(kDomainBlocks));
   const ProcessResult r = model.run();
-  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_EQ(r.exitstatus, 1);
   EXPECT_TRUE(has(r.out, "Skip Time 0001: 1\nSkip Time 0002: 2\nWarning: No output file found with extension: 0003\n"));
+  EXPECT_TRUE(has(r.err,
+                  "No output time lies in the time window of \"truncate time domain\" (100 to 200).\n"
+                  "The output times found run from 1 to 2.\n"
+                  "No data set was written; those of earlier runs are left as they are.\n"))
+      << r.err;
   EXPECT_FALSE(has(r.out, "Creating tecplot file"));
-  EXPECT_FALSE(model.exists("abco.pm.dat"));
+  EXPECT_FALSE(has(r.out, "Closing tecplot file"));
+  EXPECT_EQ(model.file("abco.pm.dat"), pm);
+
+  model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+  ASSERT_EQ(model.run().exitstatus, 0);
+  const std::string szplt = model.file("abco.pm.szplt"), header = model.file("abco.pm.szplt.szhdr");
+  model.heads(3, 3.0);
+  model.control("tecplot binary mode\ntecplot binary append\ntruncate time domain\n100 200\nend\n" +
+                std::string(kDomainBlocks));
+  const ProcessResult quiet = model.run();
+  EXPECT_EQ(quiet.exitstatus, 0) << quiet.err;
+  EXPECT_TRUE(model.file("abco.pm.szplt") == szplt);
+  EXPECT_TRUE(model.file("abco.pm.szplt.szhdr") == header);
+  EXPECT_EQ(model.file("abco.tec_append"), appendrecord(2));
 }
 
 // ---- Missing result files --------------------------------------------------------------------
@@ -867,7 +925,14 @@ TEST(E2eMissingFiles, QuantityMissingLaterSharesZoneOne) {
   model.heads(1, 1.0);
   model.heads(2, 2.0, true, false);  // no "olf" heads at index 2
   model.heads(3, 3.0);
-  ASSERT_EQ(model.run().exitstatus, 0);
+  const ProcessResult r = model.run();
+  ASSERT_EQ(r.exitstatus, 0);
+  const std::string warning =
+      "A result file of output time 0002 does not exist:\n  abco.head_olf.0002\n"
+      "Its variables repeat the first output time's values in zone 2 of the olf data set.\n";
+  EXPECT_TRUE(has(r.err, warning)) << r.err;
+  EXPECT_TRUE(has(model.file("abco.kelpra.eco"), warning));
+  EXPECT_FALSE(has(r.err, "pm data set"));
   const DatFile olf = model.dat("abco.olf.dat");
   ASSERT_EQ(olf.zones.size(), 3U);
   EXPECT_EQ(olf.zones[1].line,
@@ -1126,6 +1191,53 @@ TEST(E2eIndexWidth, LastIndexOfTheWidthEndsTheRunNormally) {
   EXPECT_EQ(f.zones[0].solutiontime, 5.0);
 }
 
+// A data set new to an append series starts where this run's set-up happens, also when the
+// time window passes over the first output time after the stored one.
+TEST(E2eAppend, NewDataSetStartsAtTheFirstTimeInTheWindow) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control(std::string(kAppendControl) + "write pm domain file\nend\n");
+  ASSERT_EQ(model.run().exitstatus, 0);
+  model.heads(2, 2.0);
+  model.heads(3, 3.0);
+  model.control("tecplot binary mode\ntecplot binary append\ntruncate time domain\n2.5 10\nend\n" +
+                std::string(kDomainBlocks));
+  const ProcessResult r = model.run();
+  EXPECT_EQ(r.exitstatus, 0) << r.err;
+  EXPECT_TRUE(has(r.err,
+                  "The data set abco.olf.szplt and its temporary files do not exist.\n"
+                  "The data set is written anew from output time 0003.\n"))
+      << r.err;
+  const TecplotFile olf = readdataset(model.dir / "abco.olf.szplt");
+  ASSERT_EQ(olf.zones.size(), 1u);
+  EXPECT_EQ(olf.zones[0].solutiontime, 3.0);
+}
+
+// A killed ASCII run leaves the earlier data set whole beside its own temporary file, which
+// the next run replaces.
+TEST(E2eAsciiStops, KilledRunLeavesTheEarlierDataSetWhole) {
+  Model model;
+  model.heads(1, 1.0);
+  model.heads(2, 2.0);
+  model.control("end\n" + std::string(kDomainBlocks));
+  ASSERT_EQ(model.run().exitstatus, 0);
+  const std::string pm = model.file("abco.pm.dat"), olf = model.file("abco.olf.dat");
+  ASSERT_EQ(model.dat("abco.pm.dat").zones.size(), 2u);
+  const fs::path pipe = model.dir / "abco.head_pm.0003";
+  {
+    HeldRun held(model, pipe);
+    ASSERT_TRUE(held.waiting());
+  }
+  fs::remove(pipe);
+  EXPECT_EQ(model.file("abco.pm.dat"), pm);
+  EXPECT_EQ(model.file("abco.olf.dat"), olf);
+  EXPECT_TRUE(model.exists("abco.pm.dat.tmp"));
+  model.heads(3, 3.0);
+  ASSERT_EQ(model.run().exitstatus, 0);
+  EXPECT_FALSE(model.exists("abco.pm.dat.tmp"));
+  EXPECT_FALSE(model.exists("abco.olf.dat.tmp"));
+  EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 3u);
+}
 
 // ---- Observation comparisons -----------------------------------------------------------------
 

@@ -530,7 +530,16 @@ TEST_P(PlotSetupBackEnds, ReadOnlyPmFeedsCommonNodeDomainWithoutDataSet) {
   r.pm.writefile = false;
   plot_data.pmreadonly = true;
   std::string out;
+  ::testing::internal::CaptureStderr();
   ASSERT_NO_THROW(out = run(4));
+  // The missing pm heads repeat in the olf zone; "pm" itself writes no zone to warn of.
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("A result file of output time 0003 does not exist:\n  " + plot_data.prefix +
+                     "o.head_pm.0003\nIts variables repeat the first output time's values in zone 3 of the olf "
+                     "data set.\n"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(err.find("of the pm data set"), std::string::npos) << err;
   EXPECT_NE(out.find(" \n" + std::string(48, '-') + "\npm data read for common node output\n"), std::string::npos)
       << out;
   EXPECT_EQ(out.find("Creating tecplot file " + plot_data.prefix + "o.pm\n"), std::string::npos);
