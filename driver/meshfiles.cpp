@@ -20,12 +20,10 @@ constexpr std::int64_t kI4Bytes = 4;
 constexpr std::int64_t kR8Bytes = 8;
 constexpr double kColumnTolerance = 1.0e-5;
 
-// Reads a record of n values into a fresh array; the count is checked against the file first.
+// Reads a record of n values into a fresh array, sized by the values that are there.
 template <class T>
 void readarray(ModelRecordFile& file, std::vector<T>& array, std::int64_t n, std::string_view what) {
-  file.needroom(1, saturatedproduct(n, static_cast<std::int64_t>(sizeof(T))));
-  allocatearray(array, n, what);
-  file.values(std::span<T>(array));
+  file.array(array, n, what);
 }
 
 // A number of global node numbers that must still fit a 4-byte integer.

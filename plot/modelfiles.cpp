@@ -79,11 +79,8 @@ void titleread() {
     warningmsg("Vorn version does not match KELPRA version.\nThis may result in a failure of KELPRA to run.");
   }
   const std::int32_t ntit = file.count("number of title lines");
-  const std::int64_t bytes = saturatedproduct(ntit, kTitleWidth);
-  file.needroom(1, bytes);
   std::string block;
-  allocatearray(block, bytes, "Title array");
-  checkfileread(readrecord(file.unit(), block.data(), block.size()), file.name());
+  file.array(block, saturatedproduct(ntit, kTitleWidth), "Title array");
   std::vector<std::string> title;
   allocatearray(title, std::max(ntit, 1), "Title array");
   for (std::int32_t i = 0; i < ntit; ++i) {
@@ -120,12 +117,15 @@ void speciesread() {
   }
   file.needroom(total + 2 * std::int64_t{nmob},
                 saturatedproduct(total, kSpeciesNameWidth) + saturatedproduct(2 * std::int64_t{nmob}, kWord));
+  // The names are taken as they arrive, so a file of unknown size cannot size them by its count.
   std::vector<std::string> names;
+  for (std::int64_t i = 0; i < total; ++i) {
+    std::string name = file.text(kSpeciesNameWidth);
+    checkedalloc("Species arrays", [&] { names.push_back(std::move(name)); });
+  }
   std::vector<bool> temperature, colloid;
-  allocatearray(names, total, "Species arrays");
   allocatearray(temperature, total, "Species arrays");
   allocatearray(colloid, total, "Species arrays");
-  for (std::string& n : names) n = file.text(kSpeciesNameWidth);
   // Only the mobile species carry kind flags; the further species stay plain.
   for (std::int32_t i = 0; i < nmob; ++i) temperature[static_cast<std::size_t>(i)] = file.l();
   for (std::int32_t i = 0; i < nmob; ++i) colloid[static_cast<std::size_t>(i)] = file.l();
@@ -158,13 +158,13 @@ void hmcfractionsread() {
   file.needroom(3 * std::int64_t{nfractions},
                 saturatedproduct(nfractions, static_cast<std::int64_t>(kFractionNameWidth) + 2 * kWord));
   std::vector<std::string> names;
-  allocatearray(names, nfractions, "HMC frac_name array");
-  for (std::string& n : names) {
-    n = "f_" + file.text(kFractionNameWidth);
+  for (std::int32_t i = 0; i < nfractions; ++i) {
+    std::string n = "f_" + file.text(kFractionNameWidth);
     if (n.size() > kFractionNameWidth) n.resize(kFractionNameWidth);
     n.resize(static_cast<std::size_t>(len_trim(n)));
     (void)file.i4();
     (void)file.i4();
+    checkedalloc("HMC frac_name array", [&] { names.push_back(std::move(n)); });
   }
   file.close();
   plot_data.num_fractions = nfractions;

@@ -1,5 +1,8 @@
 // The data set of a domain: opening, auxiliary data, zones, flushing and closing.
+#include <fcntl.h>
+
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -29,6 +32,16 @@ namespace {
 // The temporary files of the data set: its header state and its zone data.
 std::array<std::string, 2> temporaryfiles(const std::string& base) {
   return {base + ".szplt.szhdr", base + ".szplt.szdat"};
+}
+
+// Renames without replacing an existing file: 0, or the error number (EEXIST when `to` exists).
+// Where the file system cannot refuse to replace, the check comes just before the rename.
+int renamenoreplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::symlink_status(to, ec))) return EEXIST;
+  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 // Refuses to continue a data set of an earlier append run; nothing on disk has changed yet.
@@ -157,12 +170,21 @@ void setasidetemporaries(const std::string& base) {
   }
   if (moved.empty()) return;
   // Both files of a pair get the same suffix, one no earlier pair holds, so nothing set aside
-  // before is replaced and no header is paired with another run's zone data.
-  std::string suffix = ".old";
-  for (int k = 2; present(files[0] + suffix) || present(files[1] + suffix); ++k) suffix = ".old" + std::to_string(k);
-  for (const std::string& file : moved) {
-    if (std::rename(file.c_str(), (file + suffix).c_str()) != 0) {
-      fatalerror("Failed to move the temporary file " + file + " of an earlier run aside to " + file + suffix + ".");
+  // before is replaced and no header is paired with another run's zone data. A name taken
+  // between the check and the rename is not replaced either: the next suffix is tried.
+  std::string suffix;
+  for (int k = 1;; ++k) {
+    suffix = k == 1 ? ".old" : ".old" + std::to_string(k);
+    if (present(files[0] + suffix) || present(files[1] + suffix)) continue;
+    std::size_t done = 0;
+    int error = 0;
+    while (done < moved.size() && (error = renamenoreplace(moved[done], moved[done] + suffix)) == 0) ++done;
+    if (done == moved.size()) break;
+    // The first file goes back, so that a pair is never split over two suffixes.
+    for (std::size_t i = 0; i < done; ++i) (void)renamenoreplace(moved[i] + suffix, moved[i]);
+    if (error != EEXIST) {
+      fatalerror("Failed to move the temporary file " + moved[done] + " of an earlier run aside to " + moved[done] +
+                 suffix + ".");
     }
   }
   if (moved.size() == 1) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 #include "support/fileunits.hpp"
 
@@ -43,6 +44,24 @@ long long bytesleft(std::FILE* fp) {
   return static_cast<long long>(st.st_size) - pos;
 }
 
+// Moves past n bytes: a seek in a regular file, else a read of them (a pipe cannot seek).
+int skipbytes(std::FILE* fp, std::size_t n) {
+  if (n == 0) return 0;
+  if (bytesleft(fp) >= 0) {
+    if (n > static_cast<std::size_t>(std::numeric_limits<long>::max())) return kStatusReadFailed;
+    return std::fseek(fp, static_cast<long>(n), SEEK_CUR) == 0 ? 0 : kStatusReadFailed;
+  }
+  char buffer[1 << 14];
+  while (n > 0) {
+    const std::size_t chunk = std::min(n, sizeof buffer);
+    if (readexact(fp, buffer, chunk, false) != 0) return kStatusReadFailed;
+    n -= chunk;
+  }
+  return 0;
+}
+
+constexpr std::size_t kGrowthChunk = std::size_t{1} << 20;
+
 int writelength(std::FILE* fp, std::int32_t length) {
   unsigned char word[kRecordLengthBytes];
   storele32(length, word);
@@ -59,10 +78,29 @@ int readrecord(int unit, void* dest, std::size_t nbytes) {
   const auto recordbytes = static_cast<std::size_t>(length);
   if (recordbytes < nbytes) return kStatusReadFailed;
   if (readexact(fp, dest, nbytes, false) != 0) return kStatusReadFailed;
-  if (recordbytes > nbytes) {
-    // Skipping past the end of the file is caught by the trailing length word.
-    if (std::fseek(fp, static_cast<long>(recordbytes - nbytes), SEEK_CUR) != 0) return kStatusReadFailed;
+  // Skipping past the end of the file is caught by the trailing length word.
+  if (skipbytes(fp, recordbytes - nbytes) != 0) return kStatusReadFailed;
+  return readtrailinglength(fp, length);
+}
+
+int readrecordgrowing(int unit, std::size_t nbytes, const std::function<void*(std::size_t)>& room) {
+  std::FILE* fp = unitstream(unit);
+  if (fp == nullptr) return kStatusReadFailed;
+  std::int32_t length = 0;
+  if (const int status = readleadinglength(fp, length); status != 0) return status;
+  const auto recordbytes = static_cast<std::size_t>(length);
+  if (recordbytes < nbytes) return kStatusReadFailed;
+  const long long left = bytesleft(fp);
+  if (left >= 0 && static_cast<long long>(recordbytes) + static_cast<long long>(kRecordLengthBytes) > left) {
+    return kStatusReadFailed;
   }
+  for (std::size_t done = 0; done < nbytes;) {
+    const std::size_t chunk = left >= 0 ? nbytes - done : std::min(nbytes - done, kGrowthChunk);
+    auto* start = static_cast<std::byte*>(room(done + chunk));
+    if (readexact(fp, start + done, chunk, false) != 0) return kStatusReadFailed;
+    done += chunk;
+  }
+  if (skipbytes(fp, recordbytes - nbytes) != 0) return kStatusReadFailed;
   return readtrailinglength(fp, length);
 }
 
@@ -77,10 +115,9 @@ int readrecordbytes(int unit, std::vector<std::byte>& bytes) {
     return kStatusReadFailed;
   }
   // Where the file size is unknown (a pipe), storage grows only with the bytes that arrive.
-  constexpr std::size_t kChunk = std::size_t{1} << 20;
   std::size_t remaining = static_cast<std::size_t>(length);
   while (remaining > 0) {
-    const std::size_t chunk = left >= 0 ? remaining : std::min(remaining, kChunk);
+    const std::size_t chunk = left >= 0 ? remaining : std::min(remaining, kGrowthChunk);
     const std::size_t old = bytes.size();
     bytes.resize(old + chunk);
     if (readexact(fp, bytes.data() + old, chunk, false) != 0) {

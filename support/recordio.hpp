@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -39,6 +40,13 @@ inline void storele32(std::int32_t value, void* p) noexcept {
 // Reads the next record and copies its first nbytes into dest; the rest of a longer record
 // is skipped. A record shorter than nbytes is a read failure and leaves dest untouched.
 int readrecord(int unit, void* dest, std::size_t nbytes);
+
+// Reads the next record and copies its first nbytes into storage that room(n) makes hold n
+// bytes and returns the start of. Where the file's size is known, the record is checked
+// against it and room is called once; where it is not (a pipe), the storage grows with the
+// bytes that arrive, so a length or count the data does not bear out sizes nothing. On a
+// failure the storage holds what arrived.
+int readrecordgrowing(int unit, std::size_t nbytes, const std::function<void*(std::size_t)>& room);
 
 // Reads past the next record.
 inline int skiprecord(int unit) { return readrecord(unit, nullptr, 0); }

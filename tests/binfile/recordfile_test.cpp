@@ -1,6 +1,11 @@
 #include "binfile/recordfile.hpp"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <span>
+#include <thread>
 #include <limits>
 #include <string>
 #include <vector>
@@ -105,6 +110,51 @@ TEST_F(RecordFile, HugeLengthWordIsCheckedBeforeAnythingIsTaken) {
   EXPECT_LT(bytes.capacity(), 1024u);
   std::int32_t v = 0;
   EXPECT_EQ(readrecord(openold("f").unit(), &v, 4), kStatusReadFailed);
+}
+
+// From a pipe the storage grows only with the bytes that arrive: a length word the data does
+// not bear out asks for no more than a chunk, and the rest of a longer record is read past.
+TEST_F(RecordFile, FromAPipeStorageGrowsWithTheBytes) {
+  const std::string longrecord = framedrecord(std::string(3000000, '\x7'));
+  struct Case {
+    std::string bytes;
+    std::size_t asked;
+    int status;
+    std::size_t mostroom;
+  };
+  const Case cases[] = {
+      {le_i4(1920000000) + std::string(100, 'x'), 1920000000, kStatusReadFailed, std::size_t{1} << 20},
+      {longrecord + framedrecord(le_i4(42)), 2500000, 0, 2500000},
+  };
+  for (const Case& c : cases) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::thread writer([&] {
+      (void)!::write(ends[1], c.bytes.data(), c.bytes.size());
+      ::close(ends[1]);
+    });
+    UnitHandle u = UnitHandle::take();
+    ASSERT_EQ(openunit(u.unit(), "/dev/fd/" + std::to_string(ends[0]), FileForm::unformatted, OpenStatus::old), 0);
+    std::vector<char> storage;
+    std::size_t mostroom = 0;
+    EXPECT_EQ(readrecordgrowing(u.unit(), c.asked,
+                                [&](std::size_t n) -> void* {
+                                  mostroom = std::max(mostroom, n);
+                                  storage.resize(n);
+                                  return storage.data();
+                                }),
+              c.status);
+    EXPECT_EQ(mostroom, c.mostroom);
+    if (c.status == 0) {
+      EXPECT_EQ(std::count(storage.begin(), storage.end(), '\x7'), 2500000);
+      std::int32_t next = 0;
+      EXPECT_EQ(readrecordvalues(u.unit(), std::span(&next, 1)), 0);
+      EXPECT_EQ(next, 42);
+    }
+    u.release();
+    writer.join();
+    ::close(ends[0]);
+  }
 }
 
 // A file of two records cut after every byte: only a cut at a record boundary is a clean

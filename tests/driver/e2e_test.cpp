@@ -611,6 +611,23 @@ TEST_F(E2eAppendMode, RunWithoutAppendMovesTheLeftOversAsideAndStartsAfresh) {
   EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr.old3"));
 }
 
+// A pair set aside takes one suffix that neither of its files holds: a lone header set aside
+// before makes both files of the next pair ".old2".
+TEST(E2eAppend, SetAsidePairSharesOneSuffix) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control("tecplot binary mode\nend\n" + std::string(kDomainBlocks));
+  writefile(model.dir / "abco.pm.szplt.szhdr", "lone header");
+  ASSERT_EQ(model.run().exitstatus, 0);
+  EXPECT_EQ(model.file("abco.pm.szplt.szhdr.old"), "lone header");
+  writefile(model.dir / "abco.pm.szplt.szhdr", "header");
+  writefile(model.dir / "abco.pm.szplt.szdat", "zones");
+  ASSERT_EQ(model.run().exitstatus, 0);
+  EXPECT_EQ(model.file("abco.pm.szplt.szhdr.old2"), "header");
+  EXPECT_EQ(model.file("abco.pm.szplt.szdat.old2"), "zones");
+  EXPECT_FALSE(model.exists("abco.pm.szplt.szdat.old"));
+}
+
 TEST(E2eAppend, AppendWithoutBinaryModeIsIgnored) {
   Model model;
   model.heads(1, 1.0);

@@ -2,7 +2,11 @@
 // and bad files stopping the run with their reports.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -370,6 +374,42 @@ TEST_F(MeshFiles, WallCountsAreBoundedByTheFile) {
   DOMAIN dom = domain("olf");
   testkit::screen([&] { coordsread(dom, pm); });
   EXPECT_EQ(plot_data.link_olf2wall.size(), 0);
+}
+
+// Through a pipe, where the bytes left cannot be known, a huge count backed by a few bytes is
+// the read error of the end of the data, not an allocation sized by the count.
+TEST_F(MeshFiles, HugeCountsThroughAPipeAreReadErrors) {
+  const LayeredMesh mesh = model.pm(1, 1, 2);
+  read(pm);
+  LinkedDomain walls = model.olf(mesh, SurfaceOptions{.walls = true});
+  walls.nwalls = 2000000000;
+  model.linkedfiles(walls);
+  struct Case {
+    std::string name;
+    std::string bytes;
+    bool pm;
+  };
+  const Case cases[] = {
+      {"o.coordinates_pm", testkit::framedrecord(testkit::le_i4(2147483647)), true},
+      {"o.coordinates_olf", testkit::readfile(model.path("o.coordinates_olf")), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = model.path(c.name);
+    std::filesystem::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    std::thread writer([&] {
+      std::FILE* f = std::fopen(path.c_str(), "wb");
+      if (f == nullptr) return;
+      std::fwrite(c.bytes.data(), 1, c.bytes.size(), f);
+      std::fclose(f);
+    });
+    DOMAIN olf = domain("olf");
+    testing_only::reseterrorstate();
+    const std::string err = testkit::stopreport([&] { coordsread(c.pm ? pm : olf, pm); }, true);
+    writer.join();
+    EXPECT_TRUE(has(err, "Error reading file: " + file(c.name))) << err;
+  }
 }
 
 TEST_F(MeshFiles, HugeCountsInShortFilesAreReadErrors) {
