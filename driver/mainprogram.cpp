@@ -246,8 +246,9 @@ struct DirectoryId {
   dev_t device;
   ino_t inode;
 };
-// The directories this process holds, by identity: one reached by two names is locked once,
-// since a second lock through another descriptor would refuse the process itself.
+// The directories this process holds (or found it cannot lock), by identity: one reached by two
+// names is locked once, since a second lock through another descriptor would refuse the process
+// itself.
 std::vector<DirectoryId>& helddirectories() {
   static std::vector<DirectoryId> held;
   return held;
@@ -257,8 +258,11 @@ std::vector<DirectoryId>& helddirectories() {
 // goes on unguarded, or nothing; another run holding it stops this one.
 std::string lockdirectory(const std::string& path, const std::string& named) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int error = errno;
   struct stat st {};
-  if (fd >= 0 && ::fstat(fd, &st) == 0) {
+  if (fd >= 0 && ::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (fd >= 0) {
     for (const DirectoryId& id : helddirectories()) {
       if (id.device == st.st_dev && id.inode == st.st_ino) {
         ::close(fd);
@@ -269,8 +273,10 @@ std::string lockdirectory(const std::string& path, const std::string& named) {
       helddirectories().push_back({st.st_dev, st.st_ino});
       return {};  // the descriptor stays open: it holds the lock
     }
+    error = errno;
+    // A directory that cannot be locked is warned of once, by whichever name it is reached.
+    if (error != EWOULDBLOCK) helddirectories().push_back({st.st_dev, st.st_ino});
   }
-  const int error = errno;
   if (fd >= 0) ::close(fd);
   if (fd >= 0 && error == EWOULDBLOCK) {
     fatalerror("Another kelpra run is working in " + named + ".\n"
