@@ -45,9 +45,9 @@ long long bytesleft(std::FILE* fp) {
 }
 
 // Moves past n bytes: a seek in a regular file, else a read of them (a pipe cannot seek).
-int skipbytes(std::FILE* fp, std::size_t n) {
+int skipbytes(std::FILE* fp, std::size_t n, bool regular) {
   if (n == 0) return 0;
-  if (bytesleft(fp) >= 0) {
+  if (regular) {
     if (n > static_cast<std::size_t>(std::numeric_limits<long>::max())) return kStatusReadFailed;
     return std::fseek(fp, static_cast<long>(n), SEEK_CUR) == 0 ? 0 : kStatusReadFailed;
   }
@@ -68,67 +68,61 @@ int writelength(std::FILE* fp, std::int32_t length) {
   return std::fwrite(word, 1, sizeof word, fp) == sizeof word ? 0 : kStatusWriteFailed;
 }
 
-}  // namespace
-
-int readrecord(int unit, void* dest, std::size_t nbytes) {
-  std::FILE* fp = unitstream(unit);
+// Starts the next record: its stream and length word, and the bytes left of a regular file
+// (-1 for a pipe), against which the record is checked before anything is read.
+int beginrecord(int unit, std::FILE*& fp, std::int32_t& length, long long& left) {
+  fp = unitstream(unit);
   if (fp == nullptr) return kStatusReadFailed;
-  std::int32_t length = 0;
   if (const int status = readleadinglength(fp, length); status != 0) return status;
-  const auto recordbytes = static_cast<std::size_t>(length);
-  if (recordbytes < nbytes) return kStatusReadFailed;
-  if (readexact(fp, dest, nbytes, false) != 0) return kStatusReadFailed;
-  // Skipping past the end of the file is caught by the trailing length word.
-  if (skipbytes(fp, recordbytes - nbytes) != 0) return kStatusReadFailed;
-  return readtrailinglength(fp, length);
-}
-
-int readrecordgrowing(int unit, std::size_t nbytes, const std::function<void*(std::size_t)>& room) {
-  std::FILE* fp = unitstream(unit);
-  if (fp == nullptr) return kStatusReadFailed;
-  std::int32_t length = 0;
-  if (const int status = readleadinglength(fp, length); status != 0) return status;
-  const auto recordbytes = static_cast<std::size_t>(length);
-  if (recordbytes < nbytes) return kStatusReadFailed;
-  const long long left = bytesleft(fp);
-  if (left >= 0 && static_cast<long long>(recordbytes) + static_cast<long long>(kRecordLengthBytes) > left) {
+  left = bytesleft(fp);
+  if (left >= 0 && static_cast<long long>(length) + static_cast<long long>(kRecordLengthBytes) > left) {
     return kStatusReadFailed;
   }
+  return 0;
+}
+
+// Reads nbytes into storage from room(n), grown chunk by chunk where the size is unknown.
+int readgrowing(std::FILE* fp, std::size_t nbytes, long long left, const std::function<void*(std::size_t)>& room) {
   for (std::size_t done = 0; done < nbytes;) {
     const std::size_t chunk = left >= 0 ? nbytes - done : std::min(nbytes - done, kGrowthChunk);
     auto* start = static_cast<std::byte*>(room(done + chunk));
     if (readexact(fp, start + done, chunk, false) != 0) return kStatusReadFailed;
     done += chunk;
   }
-  if (skipbytes(fp, recordbytes - nbytes) != 0) return kStatusReadFailed;
+  return 0;
+}
+
+}  // namespace
+
+int readrecord(int unit, void* dest, std::size_t nbytes) {
+  return readrecordgrowing(unit, nbytes, [dest](std::size_t) { return dest; });
+}
+
+int readrecordgrowing(int unit, std::size_t nbytes, const std::function<void*(std::size_t)>& room) {
+  std::FILE* fp = nullptr;
+  std::int32_t length = 0;
+  long long left = -1;
+  if (const int status = beginrecord(unit, fp, length, left); status != 0) return status;
+  const auto recordbytes = static_cast<std::size_t>(length);
+  if (recordbytes < nbytes || readgrowing(fp, nbytes, left, room) != 0) return kStatusReadFailed;
+  // Skipping past the end of the file is caught by the trailing length word.
+  if (skipbytes(fp, recordbytes - nbytes, left >= 0) != 0) return kStatusReadFailed;
   return readtrailinglength(fp, length);
 }
 
 int readrecordbytes(int unit, std::vector<std::byte>& bytes) {
   bytes.clear();
-  std::FILE* fp = unitstream(unit);
-  if (fp == nullptr) return kStatusReadFailed;
+  std::FILE* fp = nullptr;
   std::int32_t length = 0;
-  if (const int status = readleadinglength(fp, length); status != 0) return status;
-  const long long left = bytesleft(fp);
-  if (left >= 0 && static_cast<long long>(length) + static_cast<long long>(kRecordLengthBytes) > left) {
-    return kStatusReadFailed;
-  }
-  // Where the file size is unknown (a pipe), storage grows only with the bytes that arrive.
-  std::size_t remaining = static_cast<std::size_t>(length);
-  while (remaining > 0) {
-    const std::size_t chunk = left >= 0 ? remaining : std::min(remaining, kGrowthChunk);
-    const std::size_t old = bytes.size();
-    bytes.resize(old + chunk);
-    if (readexact(fp, bytes.data() + old, chunk, false) != 0) {
-      bytes.clear();
-      return kStatusReadFailed;
-    }
-    remaining -= chunk;
-  }
-  if (const int status = readtrailinglength(fp, length); status != 0) {
+  long long left = -1;
+  if (const int status = beginrecord(unit, fp, length, left); status != 0) return status;
+  const auto grow = [&bytes](std::size_t n) -> void* {
+    bytes.resize(n);
+    return bytes.data();
+  };
+  if (readgrowing(fp, static_cast<std::size_t>(length), left, grow) != 0 || readtrailinglength(fp, length) != 0) {
     bytes.clear();
-    return status;
+    return kStatusReadFailed;
   }
   return 0;
 }

@@ -1186,6 +1186,17 @@ TEST(E2eBadInput, TruncatedAppendFile) {
 namespace kelpra {
 namespace {
 
+// The warning of an "olf" data set new to an append series, which holds one zone at the time.
+void expectwrittenanew(const ProcessResult& r, const Model& model, const std::string& index, double time) {
+  EXPECT_TRUE(has(r.err,
+                  "The data set abco.olf.szplt and its temporary files do not exist.\n"
+                  "The data set is written anew from output time " + index + ".\n"))
+      << r.err;
+  const TecplotFile f = readdataset(model.dir / "abco.olf.szplt");
+  ASSERT_EQ(f.zones.size(), 1u);
+  EXPECT_EQ(f.zones[0].solutiontime, time);
+}
+
 // An output-time index past what the index width holds ends the loop with a warning and a
 // normal exit, so the data sets written so far are complete.
 TEST(E2eIndexWidth, LastIndexOfTheWidthEndsTheRunNormally) {
@@ -1198,14 +1209,9 @@ TEST(E2eIndexWidth, LastIndexOfTheWidthEndsTheRunNormally) {
   EXPECT_TRUE(has(r.out, "Time 9999: 5\n"));
   EXPECT_TRUE(has(r.err, "Output-time index 10000 does not fit in 4 digits: later output times are not read."));
   EXPECT_TRUE(has(r.out, "---- Normal exit ----"));
-  // Nothing of the data sets exists: they start at the first output time of the run.
-  EXPECT_TRUE(has(r.err,
-                  "The data set abco.olf.szplt and its temporary files do not exist.\n"
-                  "The data set is written anew from output time 9999.\n"));
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(9999));
-  const TecplotFile f = readdataset(model.dir / "abco.pm.szplt");
-  ASSERT_EQ(f.zones.size(), 1u);
-  EXPECT_EQ(f.zones[0].solutiontime, 5.0);
+  // Nothing of the data sets exists: they start at the first output time of the run.
+  expectwrittenanew(r, model, "9999", 5.0);
 }
 
 // A data set new to an append series starts where this run's set-up happens, also when the
@@ -1221,13 +1227,7 @@ TEST(E2eAppend, NewDataSetStartsAtTheFirstTimeInTheWindow) {
                 std::string(kDomainBlocks));
   const ProcessResult r = model.run();
   EXPECT_EQ(r.exitstatus, 0) << r.err;
-  EXPECT_TRUE(has(r.err,
-                  "The data set abco.olf.szplt and its temporary files do not exist.\n"
-                  "The data set is written anew from output time 0003.\n"))
-      << r.err;
-  const TecplotFile olf = readdataset(model.dir / "abco.olf.szplt");
-  ASSERT_EQ(olf.zones.size(), 1u);
-  EXPECT_EQ(olf.zones[0].solutiontime, 3.0);
+  expectwrittenanew(r, model, "0003", 3.0);
 }
 
 // A killed ASCII run leaves the earlier data set whole beside its own temporary file, which
