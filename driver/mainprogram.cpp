@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <array>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
