@@ -59,19 +59,12 @@ class ModelRecordFile {
     checkfileread(readrecordvalues(file_.unit(), out), name_);
   }
   // The first n values of the next record into `out`, which holds exactly them afterwards. A
-  // regular file is checked for them first (needroom); from a file of unknown size (a pipe)
-  // the storage grows with the values that arrive. A failed allocation is the report `what`.
+  // regular file is checked for them before anything is sized; from a file of unknown size (a
+  // pipe) the storage grows with the values that arrive. A failed allocation is the report `what`.
   template <class V>
   void array(V& out, std::int64_t n, std::string_view what) {
     using T = typename V::value_type;
-    needroom(1, saturatedproduct(n, static_cast<std::int64_t>(sizeof(T))));
-    out.clear();
-    const auto bytes = static_cast<std::size_t>(std::max<std::int64_t>(n, 0)) * sizeof(T);
-    checkfileread(readrecordgrowing(file_.unit(), bytes,
-                                    [&](std::size_t size) -> void* {
-                                      checkedalloc(what, [&] { out.resize(size / sizeof(T)); });
-                                      return out.data();
-                                    }),
+    checkfileread(readrecordinto(file_.unit(), out, static_cast<std::size_t>(std::max<std::int64_t>(n, 0)), what),
                   name_);
     if constexpr (RecordValue<T>) littleendiantohost(std::span<T>(out));
   }

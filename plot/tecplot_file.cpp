@@ -34,13 +34,18 @@ std::array<std::string, 2> temporaryfiles(const std::string& base) {
   return {base + ".szplt.szhdr", base + ".szplt.szdat"};
 }
 
+// Whether a file of the name exists, a dangling link included.
+bool present(const std::string& file) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(file, ec));
+}
+
 // Renames without replacing an existing file: 0, or the error number (EEXIST when `to` exists).
 // Where the file system cannot refuse to replace, the check comes just before the rename.
 int renamenoreplace(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
-  std::error_code ec;
-  if (std::filesystem::exists(std::filesystem::symlink_status(to, ec))) return EEXIST;
+  if (present(to)) return EEXIST;
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
@@ -158,11 +163,6 @@ std::string tecappendfilename() { return prefixtext() + "o.tec_append"; }
 bool continuesdataset() { return plot_data.tecappend && plot_data.tecappendnfile > 1; }
 
 void setasidetemporaries(const std::string& base) {
-  namespace fs = std::filesystem;
-  const auto present = [](const std::string& file) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(file, ec));
-  };
   const auto files = temporaryfiles(base);
   std::vector<std::string> moved;
   for (const std::string& file : files) {

@@ -17,7 +17,10 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <string_view>
 #include <vector>
+
+#include "support/checkedalloc.hpp"
 
 namespace kelpra {
 
@@ -47,6 +50,20 @@ int readrecord(int unit, void* dest, std::size_t nbytes);
 // bytes that arrive, so a length or count the data does not bear out sizes nothing. On a
 // failure the storage holds what arrived.
 int readrecordgrowing(int unit, std::size_t nbytes, const std::function<void*(std::size_t)>& room);
+
+// The first n items of the next record, as stored, into `out` (a vector or string), which then
+// holds exactly them; its storage grows as readrecordgrowing says. A failed allocation is the
+// allocation report `what`.
+template <class V>
+int readrecordinto(int unit, V& out, std::size_t n, std::string_view what) {
+  using T = typename V::value_type;
+  out.clear();
+  if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) return kStatusReadFailed;  // no record holds it
+  return readrecordgrowing(unit, n * sizeof(T), [&](std::size_t size) -> void* {
+    checkedalloc(what, [&] { out.resize(size / sizeof(T)); });
+    return out.data();
+  });
+}
 
 // Reads past the next record.
 inline int skiprecord(int unit) { return readrecord(unit, nullptr, 0); }

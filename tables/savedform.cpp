@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstring>
 #include <optional>
 
 #include "support/errors.hpp"
@@ -161,10 +160,10 @@ std::size_t SavedFormReader::firstreservation(std::int64_t count) const {
 std::string SavedFormReader::text(std::int64_t length, std::string_view what) {
   std::string out;
   if (form_ == FileForm::unformatted) {
-    std::vector<std::byte> bytes;  // grows with the bytes of the record
-    if (const int status = readrecordbytes(unit_, bytes); status != 0) readfailed(status);
-    if (bytes.size() < static_cast<std::size_t>(length)) readfailed(kStatusReadFailed);
-    return checkedalloc(what, [&] { return std::string(reinterpret_cast<const char*>(bytes.data()), length); });
+    if (const int status = readrecordinto(unit_, out, static_cast<std::size_t>(length), what); status != 0) {
+      readfailed(status);
+    }
+    return out;
   }
   // The characters as written, in bounded pieces, then the end of their line.
   constexpr std::int64_t kPiece = std::int64_t{1} << 20;
@@ -189,11 +188,9 @@ std::vector<double> SavedFormReader::reals(std::int64_t count, std::string_view 
     parsereals(out);
     return out;
   }
-  std::vector<std::byte> bytes;  // grows with the bytes of the record
-  if (const int status = readrecordbytes(unit_, bytes); status != 0) readfailed(status);
-  if (bytes.size() / sizeof(double) < static_cast<std::size_t>(count)) readfailed(kStatusReadFailed);
-  allocatearray(out, count, what);
-  std::memcpy(out.data(), bytes.data(), out.size() * sizeof(double));
+  if (const int status = readrecordinto(unit_, out, static_cast<std::size_t>(count), what); status != 0) {
+    readfailed(status);
+  }
   return out;
 }
 
