@@ -1,13 +1,17 @@
 #include "driver/appendmode.hpp"
 
-#include <cstdio>
+#include <charconv>
 #include <limits>
+#include <map>
+#include <optional>
+#include <string>
 
+#include "driver/plotsetup.hpp"
 #include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
-#include "plot/normalexit.hpp"
 #include "plot/plotdata.hpp"
 #include "plot/resultaccess.hpp"
+#include "plot/tecio.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/recordio.hpp"
@@ -15,18 +19,130 @@
 #include "support/textview.hpp"
 
 namespace kelpra {
+namespace {
+
+// The index the append file held at start-up (0 for none).
+std::int32_t storedindex = 0;
+
+std::string shortreal(double value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
+}
+
+// The solution times of the output-time indices as the zones store them (the time stamp of the
+// first result file found, converted), read once each; nullopt where no result file exists.
+class OutputTimes {
+ public:
+  std::optional<double> at(std::int32_t index) {
+    const auto known = times_.find(index);
+    if (known != times_.end()) return known->second;
+    std::optional<double> time;
+    bool found = false;
+    gettimestamp("." + outputtimeindex(index), found);
+    if (found) {
+      double t = 0.0;
+      int status = 0;
+      str2r8(plot_data.timestamp, t, &status);
+      if (status == 0) time = t;
+    }
+    times_.emplace(index, time);
+    return time;
+  }
+
+  // The index whose time is `time`: searched upwards from `hint` (whose own file may have
+  // been deleted) while result files exist, then downwards from below it; 0 when none has it.
+  std::int32_t indexof(double time, std::int32_t hint) {
+    for (std::int32_t i = std::max(hint, 1); outputtimeindexfits(i); ++i) {
+      const std::optional<double> t = at(i);
+      if (t == time) return i;
+      if (!t && i != hint) break;
+      if (i == std::numeric_limits<std::int32_t>::max()) break;
+    }
+    return indexbelow(time, std::min<std::int64_t>(hint, lastindex() + std::int64_t{1}) - 1);
+  }
+
+  // The index at or below `from` whose time is `time`, while result files exist; 0 when none.
+  std::int32_t indexbelow(double time, std::int64_t from) {
+    for (std::int64_t i = from; i >= 1; --i) {
+      const std::optional<double> t = at(static_cast<std::int32_t>(i));
+      if (t == time) return static_cast<std::int32_t>(i);
+      if (!t) break;
+    }
+    return 0;
+  }
+
+ private:
+  // The last index the index width can name.
+  static std::int32_t lastindex() {
+    std::int64_t limit = 1;
+    for (std::int32_t i = 0; i < plot_data.outputtimeindexwidth && limit <= std::numeric_limits<std::int32_t>::max(); ++i) {
+      limit *= 10;
+    }
+    return static_cast<std::int32_t>(std::min<std::int64_t>(limit - 1, std::numeric_limits<std::int32_t>::max()));
+  }
+  std::map<std::int32_t, std::optional<double>> times_;
+};
+
+// A data set whose temporary files this run continues.
+struct Continued {
+  DOMAIN* dom;
+  std::string files;  // "<base>.szplt.szhdr and <base>.szplt.szdat"
+  TecTemporaries held;
+  std::int32_t end = 0;  // the output time of the last zone, 0 for none
+};
+
+std::string temporarynames(const std::string& base) {
+  return base + ".szplt.szhdr and " + base + ".szplt.szdat";
+}
+
+const char* const kSetAside = "\nNo data set was changed. Move the temporary files (*.szplt.szhdr and .szdat) of every "
+                              "data set aside to write the data sets anew.";
+
+// Reads the temporary files of the data sets this run writes; those without both files, or
+// damaged, are left to the set-up, which refuses them before anything is written.
+std::vector<Continued> continueddatasets(const std::vector<DOMAIN*>& written) {
+  std::vector<Continued> sets;
+  for (DOMAIN* dom : written) {
+    const std::string base = plotbasename(*dom);
+    TecTemporaries held;
+    const std::int32_t status = tecTemporariesRead(base.c_str(), &held);
+    if (status == kTecIoError) {
+      const TecFailure failure = tecLastFailure();
+      notesystemerror(failure.error, failure.file);
+      checkfileread(kStatusReadFailed, base + ".szplt.szhdr");
+    }
+    if (status != kTecOk || !held.header || !held.data) continue;
+    sets.push_back({dom, temporarynames(base), held, 0});
+  }
+  return sets;
+}
+
+void startmessages() {
+  // An index the width cannot hold is left to the main loop, which warns of it.
+  if (!outputtimeindexfits(plot_data.tecappendnfile)) return;
+  const std::string lines[] = {"", "Appending to Tecplot output",
+                               "Starting at time index " + outputtimeindex(plot_data.tecappendnfile), ""};
+  for (const std::string& line : lines) echoline(line);
+  for (const std::string& line : lines) screenline(line);
+}
+
+std::string storedtext() {
+  const std::string name = tecappendfilename();
+  return storedindex > 0 ? "The append file " + name + " names output time " + outputtimeindex(storedindex) +
+                               " as the last one written"
+                         : "The append file " + name + " does not exist";
+}
+
+}  // namespace
 
 void inittecplotappend() {
   PlotData& pd = plot_data;
   pd.tecappendnfile0 = 1;
   if (pd.truncate_time_domain) {
-    // The first index whose time lies inside the window, or the first without a file.
-    for (std::int32_t i = 1;; ++i) {
-      // Every index the width can name lies before the window: nothing is left to append.
-      if (!outputtimeindexfits(i)) {
-        warnindexbeyondwidth(i);
-        normalexitstop();
-      }
+    // The first index whose time lies inside the window, or the first without a file; an index
+    // the width cannot hold ends the search, and the main loop then reports the window.
+    for (std::int32_t i = 1; outputtimeindexfits(i); ++i) {
       pd.nfs = outputtimeindex(i);
       bool found = false;
       gettimestamp("." + pd.nfs, found);
@@ -43,18 +159,51 @@ void inittecplotappend() {
       pd.tecappendnfile0 = i + 1;
     }
   }
+  storedindex = readtecplotappend();
+  pd.tecappendnfile = storedindex + 1;
+}
 
-  pd.tecappendnfile = readtecplotappend() + 1;
-  // The earlier runs reached the last index the width can name.
-  if (!outputtimeindexfits(pd.tecappendnfile)) {
-    warnindexbeyondwidth(pd.tecappendnfile);
-    normalexitstop();
+void resumetecplotappend(const std::vector<DOMAIN*>& written) {
+  PlotData& pd = plot_data;
+  std::vector<Continued> sets = continueddatasets(written);
+  if (sets.empty()) {
+    if (storedindex > 0) {
+      warningmsg(storedtext() + ", but no data set has temporary files to continue.\nIt is left from an earlier "
+                 "append series: the data sets are written anew from the first output time.");
+    }
+    pd.tecappendnfile = 1;
+    startmessages();
+    return;
   }
-
-  const std::string lines[] = {"", "Appending to Tecplot output",
-                               "Starting at time index " + outputtimeindex(pd.tecappendnfile), ""};
-  for (const std::string& line : lines) echoline(line);
-  for (const std::string& line : lines) screenline(line);
+  OutputTimes times;
+  for (Continued& set : sets) {
+    if (set.held.zones == 0) continue;
+    set.end = times.indexof(set.held.lasttime, storedindex);
+    if (set.end == 0) {
+      fatalerror("The temporary files " + set.files + " end at the solution time " + shortreal(set.held.lasttime) +
+                 ", which no result file of the model has." + kSetAside);
+    }
+    const std::int32_t first = set.held.zones == 1 ? set.end : times.indexbelow(set.held.firsttime, set.end - 1);
+    set.dom->zoneonenfile = first > 0 ? first : -1;  // -1: zone 1's result files are gone
+  }
+  for (const Continued& set : sets) {
+    if (set.end == sets.front().end) continue;
+    std::string text = "The temporary files of the data sets end at different output times:";
+    for (const Continued& each : sets) {
+      text += "\n  " + each.files + ": " + (each.end > 0 ? outputtimeindex(each.end) : std::string("none"));
+    }
+    fatalerror(text + kSetAside);
+  }
+  const std::int32_t end = sets.front().end;
+  if (end != storedindex) {
+    warningmsg(storedtext() + ", but the temporary files of the data sets " +
+               (end > 0 ? "end at output time " + outputtimeindex(end) : std::string("hold no output time")) +
+               ".\nThe run goes by the temporary files: " +
+               (end > 0 ? "it continues after output time " + outputtimeindex(end) + "."
+                        : std::string("it writes the data sets anew from the first output time.")));
+  }
+  pd.tecappendnfile = end + 1;
+  startmessages();
 }
 
 std::int32_t readtecplotappend() {
@@ -75,17 +224,32 @@ std::int32_t readtecplotappend() {
 }
 
 void writetecplotappend(std::int32_t index) {
+  static bool warned = false;
   const std::string name = tecappendfilename();
   UnitHandle unit = UnitHandle::take();
-  if (openunit(unit.unit(), name, FileForm::unformatted, OpenStatus::replace) != 0) return;
-  unsigned char bytes[4];
-  storele32(index, bytes);
-  int status = writerecord(unit.unit(), bytes, sizeof bytes);
-  if (status == 0 && std::fflush(unitstream(unit.unit())) != 0) status = kStatusWriteFailed;
-  if (status != 0) {
-    // The data sets themselves are fine; only the next run's start index is at stake.
-    warningmsgstat(status, "Failed to write the last output-time index to the append file: " + name);
+  // Under a temporary name until complete, so that a run killed meanwhile never leaves it empty.
+  int status = openunit(unit.unit(), name, FileForm::unformatted, OpenStatus::staged);
+  if (status == 0) {
+    unsigned char bytes[4];
+    storele32(index, bytes);
+    status = writerecord(unit.unit(), bytes, sizeof bytes);
+    const int closed = closeunit(unit.unit());
+    if (status == 0) status = closed;
   }
+  if (status == 0 || warned) return;
+  warned = true;
+  // The data sets themselves are fine, and the next append run goes by their temporary files.
+  const std::string reason = systemreason();
+  warningmsgstat(status, "Failed to write the last output-time index " + outputtimeindex(index) +
+                             " to the append file: " + name + (reason.empty() ? "" : "\n" + reason) +
+                             "\nThe next append run goes by the temporary files of the data sets.");
+}
+
+void nooutputtimeinwindow(const std::string& first, const std::string& last) {
+  input_error("No output time lies in the time window of \"truncate time domain\" (" +
+              shortreal(plot_data.tmin_trunc) + " to " + shortreal(plot_data.tmax_trunc) +
+              ").\nThe output times found run from " + first + " to " + last +
+              ".\nNo data set was written; those of earlier runs are left as they are.");
 }
 
 }  // namespace kelpra

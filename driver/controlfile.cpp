@@ -226,6 +226,18 @@ bool applydomaininstruction(DOMAIN& dom, std::string_view lcline, unsigned bit) 
   return false;
 }
 
+// Whether a domain block's line is one of the additional commands, which the addition scan
+// acts on wherever it stands; the time conversion's values are passed over as that scan reads
+// them, so that they are not taken for a line of the block.
+bool passadditioncommand(std::string_view lcline) {
+  if (lcline == kTimeConversion) {
+    Fields fields;
+    readfields(2, fields);  // bad values are reported by the addition scan
+    return true;
+  }
+  return lcline == kIsopach || lcline == kDepthBelowSurface || lcline == kInterpolateDepth;
+}
+
 // The additional commands, wherever they stand after the global block.
 void readadditioncommands() {
   PlotData& pd = plot_data;
@@ -468,7 +480,7 @@ void readplotcontrol(DOMAIN& dom) {
   while (nextline(line)) {
     echoinstruction(line);
     const std::string lc = lowered(line);
-    if (applydomaininstruction(dom, lc, bit)) continue;
+    if (applydomaininstruction(dom, lc, bit) || passadditioncommand(lc)) continue;
     if (beginswithend(lc)) return;
     reportunrecognised(lc);
   }

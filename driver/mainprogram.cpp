@@ -7,7 +7,7 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -27,6 +27,7 @@
 #include "plot/nodesearch.hpp"
 #include "plot/normalexit.hpp"
 #include "plot/resultaccess.hpp"
+#include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
@@ -53,6 +54,37 @@ struct Domains {
 
 // One line to the screen, then to the echo file.
 void both(const std::string& line) { screenthenecho(line); }
+
+bool writesdataset(const DOMAIN& dom) { return dom.exists && dom.writefile; }
+
+std::vector<DOMAIN*> writtendomains(Domains& d) {
+  std::vector<DOMAIN*> written;
+  for (DOMAIN* dom : d.plotted()) {
+    if (writesdataset(*dom)) written.push_back(dom);
+  }
+  return written;
+}
+
+std::string datasetfile(const DOMAIN& dom) {
+  return plotbasename(dom) + (plot_data.tecplot_bin_mode ? ".szplt" : ".dat");
+}
+
+// The domains of the run, for the notes of a stopping report, once their set-up has begun.
+Domains* settingup = nullptr;
+
+// A run that stops before a data set got its zone leaves the earlier run's file beside this
+// run's data sets: the report names each such file.
+std::string leftfromearlierruns() {
+  if (settingup == nullptr) return {};
+  std::string notes;
+  for (DOMAIN* dom : writtendomains(*settingup)) {
+    const std::string file = datasetfile(*dom);
+    if (dom->zone > 0 || !fileexists(file)) continue;
+    if (!notes.empty()) notes += '\n';
+    notes += file + " is left as an earlier run wrote it: this run stopped before writing to it.";
+  }
+  return notes;
+}
 
 void createdomains(Domains& d) {
   domaincreate(d.pm, "pm", d.pm);
@@ -119,6 +151,7 @@ void recordappend(Domains& d) {
 }
 
 void setupall(Domains& d) {
+  settingup = &d;
   for (DOMAIN* dom : d.plotted()) checkcontinueddataset(*dom);
   init(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) init(*dom, d.pmcopy);
@@ -131,12 +164,6 @@ void appendall(Domains& d) {
   recordappend(d);
 }
 
-std::string shortreal(double value) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-  return std::string(text, end);
-}
-
 // The output times the time window passed over, from the first to the last.
 struct Skipped {
   std::string first, last;
@@ -146,10 +173,7 @@ struct Skipped {
 // exit would make those look current. A continued append run with nothing new is not this case.
 void checkwindowtooktimes(bool started, const Skipped& skipped) {
   if (!plot_data.truncate_time_domain || started || skipped.first.empty() || continuesdataset()) return;
-  input_error("No output time lies in the time window of \"truncate time domain\" (" +
-              shortreal(plot_data.tmin_trunc) + " to " + shortreal(plot_data.tmax_trunc) +
-              ").\nThe output times found run from " + skipped.first + " to " + skipped.last +
-              ".\nNo data set was written; those of earlier runs are left as they are.");
+  nooutputtimeinwindow(skipped.first, skipped.last);
 }
 
 void outputtimeloop(Domains& d) {
@@ -210,9 +234,46 @@ void outputtimeloop(Domains& d) {
   }
 }
 
+// An append run brings every data set it did not write to up to what its temporary files
+// hold: an earlier run may have been stopped or killed while it put the data set together.
+void putcontinuedinplace(Domains& d) {
+  for (DOMAIN* dom : writtendomains(d)) {
+    const std::string base = plotbasename(*dom);
+    if (dom->zone > 0 || !fileexists(base + ".szplt.szhdr") || !fileexists(base + ".szplt.szdat")) continue;
+    std::int32_t written = 0;
+    if (tecTemporariesPutInPlace(base.c_str(), &written) != kTecOk) {
+      const TecFailure failure = tecLastFailure();
+      notesystemerror(failure.error, failure.file == base + ".szplt" ? std::string() : failure.file);
+      const std::string reason = systemreason();
+      fatalerror("The data set " + base + ".szplt could not be put together from its temporary files " + base +
+                 ".szplt.szhdr and " + base + ".szplt.szdat." + (reason.empty() ? "" : "\n" + reason) +
+                 "\nThe temporary files are kept; the next append run tries again.");
+    }
+    if (written != 0) {
+      warningmsg("The data set " + base + ".szplt did not hold what its temporary files hold: an earlier run was "
+                 "stopped while it wrote the data set.\nIt is written again from them.");
+    }
+  }
+}
+
+// A run that writes no data set says why, rather than ending as if it had converted the model.
+void warnnodataset(Domains& d) {
+  if (!writtendomains(d).empty()) return;
+  std::string domains;
+  for (DOMAIN* dom : d.plotted()) {
+    if (!dom->exists) continue;
+    domains += (domains.empty() ? "" : ", ") + std::string(trimview(dom->name));
+  }
+  warningmsg("No data set was written: the plot control file " + controlfilename() +
+             " switches on no domain of the model.\nA domain is written by its block \"write <domain> domain file\" "
+             "... \"end\"; the model's domains are " + domains + ".");
+}
+
 void exitsequence(Domains& d) {
   both("");
   for (DOMAIN* dom : d.plotted()) tecplotfileclose(*dom);
+  if (plot_data.tecappend) putcontinuedinplace(d);
+  warnnodataset(d);
   // The closes flushed every data set.
   if (plot_data.tecappend && unrecorded > 0) writetecplotappend(unrecorded);
   plot_data.tecappend = false;
@@ -296,6 +357,10 @@ std::string prefixdirectory(const std::string& prefix) {
 void run(int argc, const char* const* argv) {
   auto domains = std::make_unique<Domains>();
   Domains& d = *domains;
+  // The notes of a stopping report look at the records only while they exist.
+  struct Forget {
+    ~Forget() { settingup = nullptr; }
+  } forget;
   header(0);
   readcommandline(argc, argv);
   std::vector<std::string> unguarded;
@@ -309,6 +374,7 @@ void run(int argc, const char* const* argv) {
     const std::string directory = prefixdirectory(std::string(trimview(prefix)));
     lock(directory, "the directory " + directory + ", where the prefix points");
   });
+  setstopnotes(leftfromearlierruns);
   const std::string echoname = prefixtext() + "o.kelpra.eco";
   plot_data.ieco = getunit();
   checkfileopen(openunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
@@ -329,6 +395,7 @@ void run(int argc, const char* const* argv) {
     normalexitstop("Generate " + prefixtext() + ".plot.control file and terminate...");
   }
   plot_data.pmreadonly = pmreadonlyrule(d);
+  if (plot_data.tecappend) resumetecplotappend(writtendomains(d));
   outputtimeloop(d);
   exitsequence(d);
 }
@@ -355,6 +422,9 @@ void readcommandline(int argc, const char* const* argv) {
 int kelpramain(int argc, const char* const* argv) {
   // Line by line, so that messages and reports keep their order in a shared log.
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+  // A file-size limit then fails the write ("File too large"), which is reported like a full
+  // disk, instead of killing the run with its data sets half written.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     try {
       run(argc, argv);

@@ -198,17 +198,17 @@ const Step kCommonReadSteps[] = {
 };
 
 // The porous-medium quantities a common-node domain takes over after the maximum depths: a
-// later zone repeats zone 1's values where the porous medium found no file.
+// later zone repeats zone 1's values where the porous medium found no file. Only a quantity
+// the domain registered is shared, and only its files are named in the warning.
 struct TakenOver {
-  bool DOMAIN::*on;
   bool DOMAIN::*found;
   std::int32_t DOMAIN::*var;
 };
 constexpr TakenOver kTakenOver[] = {
-    {&D::writesat, &D::satfound, &D::satvar},
-    {&D::writeicesat, &D::icesatfound, &D::icesatvar},
-    {&D::writefreezethawtemp, &D::freezethawtempfound, &D::freezethawtempvar},
-    {&D::writenewtonresid, &D::newtonresidfound, &D::newtonresidvar},
+    {&D::satfound, &D::satvar},
+    {&D::icesatfound, &D::icesatvar},
+    {&D::freezethawtempfound, &D::freezethawtempvar},
+    {&D::newtonresidfound, &D::newtonresidvar},
 };
 
 template <std::size_t N>
@@ -239,6 +239,7 @@ void writefirstzone(DOMAIN& dom, const DOMAIN& pmcopy, const std::string& base) 
   tecplotfileopen(base, firsttitle(), dom.nvar, dom.varlist, dom);
   tecplotvarunitswrite(dom);
   tecplotwritezonefe(dom.name, dom.nn_trunc, dom.ne_trunc, plot_data.timestamp, 0, dom);
+  if (dom.zoneonenfile == 0) dom.zoneonenfile = plot_data.nfile;  // a continued data set knows its own
   writezonearrays(dom, pmcopy);
   tecplotwriteconnectivity(dom.elemmask, dom);
 }
@@ -441,7 +442,7 @@ void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   }
   runsteps(kCommonMaxDepthRead, dom);
   for (const TakenOver& t : kTakenOver) {
-    if (!(dom.*t.on) || pmcopy.*t.found) continue;
+    if (dom.*t.var < 1 || pmcopy.*t.found) continue;
     sharewithzone1(dom, dom.*t.var);
     notemissingofpm(dom, pmcopy, t.found);
   }

@@ -60,6 +60,9 @@ struct DOMAIN {
   // Tecplot writer state of the domain's data set.
   void* tecfilehandle = nullptr;
   std::int32_t zone = 0;
+  // The output-time index of the data set's zone 1 (0 while unknown): a data set continued in
+  // append mode got it from an earlier run.
+  std::int32_t zoneonenfile = 0;
   std::string zonetype;
   std::int32_t nvar = 0;
   std::int32_t ncc = 0;

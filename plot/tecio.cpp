@@ -27,6 +27,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/fileunits.hpp"
+
 namespace kelpra {
 namespace {
 
@@ -48,6 +50,18 @@ constexpr std::size_t kSliceBytes = std::size_t{4} << 20;
 constexpr std::int64_t kAlign = 64;
 constexpr std::int64_t kAlignFrom = 64 << 10;
 constexpr char kSavedMagic[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '1'};
+
+// The system error of the last failing file operation and the file it concerned.
+TecFailure& lastfailure() {
+  static TecFailure failure;
+  return failure;
+}
+
+// Records errno for `file`; returns false, so that a failing step can end with it.
+bool failed(const std::string& file) {
+  lastfailure() = {errno != 0 ? errno : EIO, file};
+  return false;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Byte assembly and low-level file access
@@ -127,12 +141,12 @@ bool copyrange(int in, std::int64_t from, int out, std::int64_t to, std::int64_t
 
 bool readwhole(const std::string& name, std::string& content) {
   std::FILE* f = std::fopen(name.c_str(), "rb");
-  if (f == nullptr) return false;
+  if (f == nullptr) return failed(name);
   content.clear();
   char chunk[65536];
   std::size_t got = 0;
   while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, got);
-  const bool ok = std::ferror(f) == 0;
+  const bool ok = std::ferror(f) == 0 || failed(name);
   std::fclose(f);
   return ok;
 }
@@ -141,10 +155,10 @@ bool readwhole(const std::string& name, std::string& content) {
 bool replacefile(const std::string& name, const Bytes& content) {
   const std::string fresh = name + ".new";
   const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = writeall(fd, content.data(), content.size(), 0);
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = std::rename(fresh.c_str(), name.c_str()) == 0;
+  if (fd < 0) return failed(fresh);
+  bool ok = writeall(fd, content.data(), content.size(), 0) || failed(fresh);
+  ok = (::close(fd) == 0 || failed(fresh)) && ok;
+  if (ok) ok = std::rename(fresh.c_str(), name.c_str()) == 0 || failed(name);
   if (!ok) std::remove(fresh.c_str());
   return ok;
 }
@@ -158,23 +172,37 @@ class DataStream {
   ~DataStream() { release(); }
 
   bool create(const std::string& name) {
+    name_ = name;
     fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     start_ = 0;
-    return fd_ >= 0;
+    return fd_ >= 0 || failed(name);
   }
 
   // Reopens a file an earlier run wrote and drops whatever lies beyond `length`.
   std::int32_t resume(const std::string& name, std::int64_t length) {
+    name_ = name;
     fd_ = ::open(name.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ < 0) {
-      if (errno != ENOENT) return kTecIoError;
+      if (errno != ENOENT) return failed(name), kTecIoError;
       if (length != 0) return kTecBadTemporary;
       return create(name) ? kTecOk : kTecIoError;
     }
     struct stat info {};
-    if (::fstat(fd_, &info) != 0) return kTecIoError;
+    if (::fstat(fd_, &info) != 0) return failed(name), kTecIoError;
     if (info.st_size < length) return kTecBadTemporary;
-    if (info.st_size > length && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) return kTecIoError;
+    if (info.st_size > length && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) return failed(name), kTecIoError;
+    start_ = length;
+    return kTecOk;
+  }
+
+  // Opens a file an earlier run wrote for reading only; it must hold at least `length` bytes.
+  std::int32_t inspect(const std::string& name, std::int64_t length) {
+    name_ = name;
+    fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return errno == ENOENT ? kTecBadTemporary : (failed(name), kTecIoError);
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) return failed(name), kTecIoError;
+    if (info.st_size < length) return kTecBadTemporary;
     start_ = length;
     return kTecOk;
   }
@@ -185,7 +213,8 @@ class DataStream {
   bool append(const void* data, std::size_t n) {
     if (n >= kDirectWrite) {
       // Large blocks go straight from the caller's array to the file.
-      if (!flush() || !writeall(fd_, data, n, start_)) return false;
+      if (!flush()) return false;
+      if (!writeall(fd_, data, n, start_)) return failed(name_);
       start_ += static_cast<std::int64_t>(n);
       return true;
     }
@@ -200,7 +229,7 @@ class DataStream {
     const char* p = static_cast<const char*>(data);
     if (offset < start_) {
       const std::size_t ondisk = static_cast<std::size_t>(std::min<std::int64_t>(start_ - offset, n));
-      if (!writeall(fd_, p, ondisk, offset)) return false;
+      if (!writeall(fd_, p, ondisk, offset)) return failed(name_);
       p += ondisk;
       n -= ondisk;
       offset += static_cast<std::int64_t>(ondisk);
@@ -211,7 +240,7 @@ class DataStream {
 
   bool flush() {
     if (used_ == 0) return true;
-    if (!writeall(fd_, buffer_.get(), used_, start_)) return false;
+    if (!writeall(fd_, buffer_.get(), used_, start_)) return failed(name_);
     start_ += static_cast<std::int64_t>(used_);
     used_ = 0;
     return true;
@@ -221,12 +250,13 @@ class DataStream {
   bool release() {
     used_ = 0;
     if (fd_ < 0) return true;
-    const bool ok = ::close(fd_) == 0;
+    const bool ok = ::close(fd_) == 0 || failed(name_);
     fd_ = -1;
     return ok;
   }
 
  private:
+  std::string name_;
   int fd_ = -1;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
@@ -686,8 +716,52 @@ void widenrange(const T* values, std::size_t n, double& lo, double& hi) {
 // ---------------------------------------------------------------------------------------------
 // Open data sets
 
+// Whether `file` already holds the data set: the same header and the same length. The header
+// holds every zone's time and the creation date of the run that opened the data set, so a file
+// written from other zones or by another run differs in it.
+bool holds(const std::string& file, const Bytes& header, std::int64_t length) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool same = ::fstat(fd, &info) == 0 && info.st_size == length;
+  std::vector<char> start(same ? header.size() : 0);
+  same = same && ::pread(fd, start.data(), start.size(), 0) == static_cast<ssize_t>(start.size()) &&
+         std::memcmp(start.data(), header.data(), start.size()) == 0;
+  ::close(fd);
+  return same;
+}
+
+// Writes "<base>.szplt" from the header state and the data file; `unchanged` leaves a file
+// that already holds it alone and says so.
+bool putinplace(const DataSet& ds, bool* unchanged) {
+  const Bytes header = buildheader(ds);
+  // A link is followed: its target is replaced and the link stays.
+  const std::string file = linktarget(ds.finalname);
+  if (unchanged != nullptr) {
+    std::int64_t length = static_cast<std::int64_t>(header.size());
+    for (const auto& z : ds.zones) walkzone(z, [&](std::int64_t n) { length += n; }, [](std::int64_t) {});
+    *unchanged = holds(file, header, length);
+    if (*unchanged) return true;
+  }
+  // A regular file is replaced by a complete successor, so that a run stopped meanwhile leaves
+  // the earlier data set readable. Anything else (a device, a pipe) is written in place.
+  struct stat info {};
+  const bool replace = ::lstat(file.c_str(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode);
+  const std::string target = replace ? file + ".new" : file;
+  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (out < 0) return failed(target);
+  bool ok = (writeall(out, header.data(), header.size(), 0) &&
+             copydata(ds.zones, ds.data.fd(), out, static_cast<std::int64_t>(header.size()))) ||
+            failed(target);
+  ok = (::close(out) == 0 || failed(target)) && ok;
+  if (ok && replace) ok = std::rename(target.c_str(), file.c_str()) == 0 || failed(ds.finalname);
+  if (!ok && replace) std::remove(target.c_str());
+  return ok;
+}
+
 // Writes "<base>.szplt" from the complete zones; an incomplete last zone is dropped and
-// reported. The temporary files are removed, or kept for a later run to continue.
+// reported. The temporary files are removed, or kept for a later run to continue; a file that
+// already holds what kept temporaries hold is left alone.
 std::int32_t finish(DataSet& ds, bool keeptemporaries) {
   std::int32_t rc = kTecOk;
   std::int64_t datalength = ds.data.end();
@@ -713,21 +787,8 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries) {
     ds.data.release();
     return kTecIoError;
   }
-  const Bytes header = buildheader(ds);
-  // A regular file is replaced by a complete successor, so that a run stopped meanwhile leaves
-  // the earlier data set readable. Anything else (a link, a device) is written in place.
-  struct stat info {};
-  const bool replace = ::lstat(ds.finalname.c_str(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode);
-  const std::string target = replace ? ds.finalname + ".new" : ds.finalname;
-  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  bool ok = out >= 0;
-  if (ok) {
-    ok = writeall(out, header.data(), header.size(), 0) &&
-         copydata(ds.zones, ds.data.fd(), out, static_cast<std::int64_t>(header.size()));
-    ok = (::close(out) == 0) && ok;
-    if (ok && replace) ok = std::rename(target.c_str(), ds.finalname.c_str()) == 0;
-    if (!ok && replace) std::remove(target.c_str());
-  }
+  bool unchanged = false;
+  bool ok = putinplace(ds, keeptemporaries ? &unchanged : nullptr);
   ok = ds.data.release() && ok;
   if (!ok) return kTecIoError;
   if (!keeptemporaries) {
@@ -783,10 +844,79 @@ template <class F>
 std::int32_t guarded(F&& body) noexcept {
   try {
     std::lock_guard<std::mutex> hold(registry().lock);
+    // A failure reported belongs to the call that reports it.
+    lastfailure().error = 0;
     return body();
   } catch (...) {
     return kTecIoError;
   }
+}
+
+// The data set's file names from its base name, given with or without ".szplt".
+bool namefiles(const char* fileName, DataSet& ds) {
+  std::string base = fileName;
+  constexpr std::string_view kExtension = ".szplt";
+  if (base.size() > kExtension.size() && base.ends_with(kExtension)) base.resize(base.size() - kExtension.size());
+  if (base.empty()) return false;
+  ds.finalname = base + std::string(kExtension);
+  ds.headername = ds.finalname + ".szhdr";
+  ds.dataname = ds.finalname + ".szdat";
+  return true;
+}
+
+// Whether a file of the name exists, a dangling link included.
+bool present(const std::string& file) {
+  struct stat info {};
+  return ::lstat(file.c_str(), &info) == 0;
+}
+
+// Reads the header state of a data set's temporary files into `ds` and `st`.
+std::int32_t readsaved(const char* fileName, DataSet& ds, SavedState& st) {
+  if (fileName == nullptr || !namefiles(fileName, ds)) return kTecBadArgument;
+  std::string content;
+  if (!readwhole(ds.headername, content)) return kTecIoError;
+  if (!parsestate(content, st)) return kTecBadTemporary;
+  return kTecOk;
+}
+
+std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
+  if (out == nullptr) return kTecBadArgument;
+  *out = {};
+  DataSet ds;
+  if (fileName == nullptr || !namefiles(fileName, ds)) return kTecBadArgument;
+  out->header = present(ds.headername);
+  out->data = present(ds.dataname);
+  if (!out->header) return kTecOk;
+  SavedState st;
+  if (const std::int32_t rc = readsaved(fileName, ds, st); rc != kTecOk) return rc;
+  struct stat info {};
+  const std::int64_t size = ::stat(ds.dataname.c_str(), &info) == 0 ? info.st_size : 0;
+  if (size < st.datalength) return kTecBadTemporary;
+  out->zones = static_cast<std::int32_t>(st.zones.size());
+  if (!st.zones.empty()) {
+    out->firsttime = st.zones.front().time;
+    out->lasttime = st.zones.back().time;
+  }
+  return kTecOk;
+}
+
+std::int32_t assemble(const char* fileName, std::int32_t* written) {
+  if (written == nullptr) return kTecBadArgument;
+  *written = 0;
+  DataSet ds;
+  SavedState st;
+  if (const std::int32_t rc = readsaved(fileName, ds, st); rc != kTecOk) return rc;
+  if (const std::int32_t rc = ds.data.inspect(ds.dataname, st.datalength); rc != kTecOk) return rc;
+  ds.title = std::move(st.title);
+  ds.filetype = st.filetype;
+  ds.names = std::move(st.names);
+  ds.aux = std::move(st.aux);
+  ds.zones = std::move(st.zones);
+  bool unchanged = false;
+  bool ok = putinplace(ds, &unchanged);
+  ok = ds.data.release() && ok;
+  *written = ok && !unchanged ? 1 : 0;
+  return ok ? kTecOk : kTecIoError;
 }
 
 std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char* variableList,
@@ -801,14 +931,7 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
     return kTecBadArgument;
   }
   auto ds = std::make_unique<DataSet>();
-  if (!splitnames(variableList, ds->names)) return kTecBadArgument;
-  std::string base = fileName;
-  constexpr std::string_view kExtension = ".szplt";
-  if (base.size() > kExtension.size() && base.ends_with(kExtension)) base.resize(base.size() - kExtension.size());
-  if (base.empty()) return kTecBadArgument;
-  ds->finalname = base + std::string(kExtension);
-  ds->headername = ds->finalname + ".szhdr";
-  ds->dataname = ds->finalname + ".szdat";
+  if (!splitnames(variableList, ds->names) || !namefiles(fileName, *ds)) return kTecBadArgument;
   std::error_code ec;
   const fs::path absolute = fs::absolute(fs::path(ds->finalname), ec);
   if (ec) return kTecIoError;
@@ -1063,7 +1186,7 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
   return kTecOk;
 }
 
-std::int32_t closeimpl(void** fileHandle) {
+std::int32_t closeimpl(void** fileHandle, bool keeptemporaries) {
   if (fileHandle == nullptr) return kTecBadHandle;
   auto& open = registry().open;
   const auto it = open.find(reinterpret_cast<std::uintptr_t>(*fileHandle));
@@ -1071,7 +1194,7 @@ std::int32_t closeimpl(void** fileHandle) {
   const std::unique_ptr<DataSet> owned = std::move(it->second);
   open.erase(it);
   *fileHandle = nullptr;
-  return finish(*owned, false);
+  return finish(*owned, keeptemporaries);
 }
 
 }  // namespace
@@ -1149,7 +1272,28 @@ std::int32_t tecFileWriterFlush(void* fileHandle, std::int32_t numZonesToRetain,
 }
 
 std::int32_t tecFileWriterClose(void** fileHandle) noexcept {
-  return guarded([&] { return closeimpl(fileHandle); });
+  return guarded([&] { return closeimpl(fileHandle, false); });
+}
+
+std::int32_t tecFileWriterCloseKeep(void** fileHandle) noexcept {
+  return guarded([&] { return closeimpl(fileHandle, true); });
+}
+
+std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporaries) noexcept {
+  return guarded([&] { return readtemporaries(fileName, temporaries); });
+}
+
+std::int32_t tecTemporariesPutInPlace(const char* fileName, std::int32_t* written) noexcept {
+  return guarded([&] { return assemble(fileName, written); });
+}
+
+TecFailure tecLastFailure() noexcept {
+  try {
+    std::lock_guard<std::mutex> hold(registry().lock);
+    return lastfailure();
+  } catch (...) {
+    return {};
+  }
 }
 
 }  // namespace kelpra

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace kelpra {
 
@@ -97,5 +98,34 @@ std::int32_t tecFileWriterFlush(void* fileHandle, std::int32_t numZonesToRetain,
 // incomplete is dropped (and reported by the result); after a write failure the temporary
 // files are kept as of the last flush.
 std::int32_t tecFileWriterClose(void** fileHandle) noexcept;
+
+// ---- Beyond the TecIO calls: the temporary files of a data set continued in append mode ----
+
+// Closes the data set as tecFileWriterClose does but keeps its temporary files (as of the last
+// flush) for a later run to continue; "<base>.szplt" is left alone where it already holds the
+// data set.
+std::int32_t tecFileWriterCloseKeep(void** fileHandle) noexcept;
+
+// What the temporary files of the data set named like tecFileWriterOpen hold.
+struct TecTemporaries {
+  bool header = false;  // "<base>.szplt.szhdr" exists
+  bool data = false;    // "<base>.szplt.szdat" exists
+  std::int32_t zones = 0;
+  double firsttime = 0.0;  // solution times of zone 1 and of the last zone, when there are zones
+  double lasttime = 0.0;
+};
+// kTecBadTemporary where the header file is damaged or the data file shorter than it says.
+std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporaries) noexcept;
+
+// Writes "<base>.szplt" from the temporary files where it does not already hold what they hold;
+// `written` tells whether it was written.
+std::int32_t tecTemporariesPutInPlace(const char* fileName, std::int32_t* written) noexcept;
+
+// The system error (errno) of the last failing file operation and the file concerned.
+struct TecFailure {
+  int error = 0;
+  std::string file;
+};
+TecFailure tecLastFailure() noexcept;
 
 }  // namespace kelpra

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -128,9 +129,8 @@ void writearray(std::int32_t var, std::int32_t n, std::span<const T> values, boo
   checkarray(var, out.size(), dom);
   if (plot_data.tecplot_bin_mode) {
     if (tecwrite(dom.tecfilehandle, dom.zone, var, static_cast<std::int64_t>(out.size()), out.data()) != 0) {
-      tecFileWriterClose(&dom.tecfilehandle);
-      fatalerror("Writing " + std::string(typetext<T>()) + " data for variable # " + std::to_string(var) + " in " +
-                 domainname(dom) + " domain.");
+      binaryfailure(dom, "Writing " + std::string(typetext<T>()) + " data for variable # " + std::to_string(var) +
+                             " in " + domainname(dom) + " domain.");
     }
     return;
   }
@@ -207,6 +207,7 @@ void writelines(std::size_t count, std::size_t perline, std::size_t linebytes, i
     for (std::size_t first = 0; first < count && ok; first += chunkvalues) {
       const std::size_t n = lines(first, std::min(count, first + chunkvalues), text.data());
       ok = std::fwrite(text.data(), 1, n, stream) == n;
+      if (!ok) notesystemerror(errno);
     }
   } else {
     ok = writeformatted(stream, chunks, slotbytes, [&](std::size_t c, char* out) {
@@ -546,8 +547,7 @@ void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom) {
   if (plot_data.tecplot_bin_mode) {
     if (tecZoneNodeMapWrite32(dom.tecfilehandle, dom.zone, 0, 1, static_cast<std::int64_t>(work.size()),
                               work.data()) != 0) {
-      tecFileWriterClose(&dom.tecfilehandle);
-      fatalerror("Tecplot element connectivity for " + domainname(dom) + " domain.");
+      binaryfailure(dom, "Tecplot element connectivity for " + domainname(dom) + " domain.");
     }
     return;
   }

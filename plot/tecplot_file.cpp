@@ -23,11 +23,6 @@
 namespace kelpra {
 namespace {
 
-// A failed TecIO call after the opening: close the data set, then stop the run.
-[[noreturn]] void binaryfailure(DOMAIN& dom, const std::string& message) {
-  tecFileWriterClose(&dom.tecfilehandle);
-  fatalerror(message);
-}
 
 // The temporary files of the data set: its header state and its zone data.
 std::array<std::string, 2> temporaryfiles(const std::string& base) {
@@ -51,10 +46,15 @@ int renamenoreplace(const std::string& from, const std::string& to) {
 
 // Refuses to continue a data set of an earlier append run; nothing on disk has changed yet.
 [[noreturn]] void appendrefused(const std::string& base, const std::string& why) {
-  const std::string appendfile = tecappendfilename();
-  fatalerror("Failed to append to the data set " + base + ".szplt: " + why + ".\n" + appendfile + " names " +
-             outputtimeindex(plot_data.tecappendnfile - 1) + " as the last output time written.\nDelete " +
-             appendfile + " to write the data sets anew.");
+  fatalerror("Failed to append to the data set " + base + ".szplt: " + why + ".\nThe append series goes on after " +
+             "output time " + outputtimeindex(plot_data.tecappendnfile - 1) + ".\nMove the temporary files (" +
+             prefixtext() + "o.*.szplt.szhdr and .szdat) of every data set aside to write the data sets anew.");
+}
+
+// The layer's reason for the failure of the call just made, noted for the next file report.
+void notebinaryreason(const std::string& named) {
+  const TecFailure failure = tecLastFailure();
+  if (failure.error != 0) notesystemerror(failure.error, failure.file == named ? std::string() : failure.file);
 }
 
 void writeasciiline(DOMAIN& dom, std::string_view line) {
@@ -135,6 +135,14 @@ std::string numberlist(const std::vector<std::uint8_t>& marks) {
 }
 
 }  // namespace
+
+void binaryfailure(DOMAIN& dom, const std::string& message) {
+  notebinaryreason({});
+  std::string text = message;
+  if (const std::string reason = systemreason(); !reason.empty()) text += "\n" + reason;
+  tecFileWriterClose(&dom.tecfilehandle);
+  fatalerror(text);
+}
 
 std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {
   const std::string_view n = trimview(name);
@@ -231,6 +239,7 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
       appendrefused(base, "its temporary files " + files[0] + " and " + files[1] + " " +
                               (status == kTecBadTemporary ? "are damaged" : "hold a data set of other variables"));
     }
+    if (status != 0) notebinaryreason(base);
     checkfileopen(status, base);
     tecplotmetadata(dom);
     dom.varlocation.allocate(count, 1, "Tecplot variable location array");
@@ -399,15 +408,29 @@ void tecplotfileclose(DOMAIN& dom) {
     checkfilewrite(status, std::string(trimview(dom.tecfilename)) + ".dat");
     return;
   }
+  const std::string file = std::string(trimview(dom.tecfilename)) + ".szplt";
   if (plot_data.tecappend) {
+    // The temporary files stay for the next append run; the data set is put together from
+    // them now, so that a failure is reported while the run can still say so.
     tecplotfileflush(dom);
+    if (tecFileWriterCloseKeep(&dom.tecfilehandle) != 0) {
+      dom.tecfilehandle = nullptr;
+      notebinaryreason(file);
+      const std::string reason = systemreason();
+      fatalerror("Tecplot close file for " + domainname(dom) + " domain: " + file + " could not be written." +
+                 (reason.empty() ? "" : "\n" + reason) + "\nIts temporary files " + file + ".szhdr and " + file +
+                 ".szdat hold every output time written; the next append run puts " + file +
+                 " together from them.");
+    }
   } else {
     screenthenecho(message);
     // The close writes the data set itself: a failure there loses it, so it stops the run.
     if (tecFileWriterClose(&dom.tecfilehandle) != 0) {
       dom.tecfilehandle = nullptr;
-      fatalerror("Tecplot close file for " + domainname(dom) + " domain: " +
-                 std::string(trimview(dom.tecfilename)) + ".szplt could not be written.");
+      notebinaryreason(file);
+      const std::string reason = systemreason();
+      fatalerror("Tecplot close file for " + domainname(dom) + " domain: " + file + " could not be written." +
+                 (reason.empty() ? "" : "\n" + reason));
     }
   }
   dom.tecfilehandle = nullptr;

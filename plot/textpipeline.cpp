@@ -3,11 +3,14 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "support/errors.hpp"
 
 namespace kelpra {
 namespace {
@@ -73,6 +76,7 @@ class Pipeline {
       }
       lock.unlock();
       ok = std::fwrite(slot(s), 1, length_[s], stream) == length_[s];
+      if (!ok) notesystemerror(errno);  // before the waits below can change errno
       lock.lock();
       written_ = c + 1;
       // One slot came free, so at most one more chunk can start. Waking threads is dear
@@ -163,7 +167,10 @@ bool writeformatted(std::FILE* stream, std::size_t chunks, std::size_t slotbytes
     std::vector<char> text(slotbytes);
     for (std::size_t c = 0; c < chunks; ++c) {
       const std::size_t n = format(c, text.data());
-      if (std::fwrite(text.data(), 1, n, stream) != n) return false;
+      if (std::fwrite(text.data(), 1, n, stream) != n) {
+        notesystemerror(errno);
+        return false;
+      }
     }
     return true;
   }

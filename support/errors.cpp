@@ -1,6 +1,7 @@
 #include "support/errors.hpp"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "support/fileunits.hpp"
@@ -13,6 +14,28 @@ namespace {
 
 int ierrlogunit = 0;
 bool errorreported = false;
+StopNotes stopnotes = nullptr;
+
+// The last file failure's system error, until a report takes it or the next file operation.
+struct SystemError {
+  int error = 0;
+  std::string file;
+};
+SystemError& systemerror() {
+  static SystemError noted;
+  return noted;
+}
+
+// "Reason: ..." for the noted failure, taken once; "" when none is noted.
+std::string takereason() {
+  SystemError& noted = systemerror();
+  if (noted.error == 0) return {};
+  std::string text = "Reason: ";
+  if (!noted.file.empty()) text += noted.file + ": ";
+  text += std::strerror(noted.error);
+  noted = {};
+  return text;
+}
 
 constexpr std::string_view kFatalHeadline = "*** FATAL ERROR, HALTING EXECUTION ***";
 constexpr std::string_view kInputHeadline = "*** INPUT ERROR, HALTING EXECUTION ***";
@@ -48,7 +71,12 @@ void writeboxes(std::string_view headline, std::string_view body) {
     if (!errorreported) {
       errorreported = true;
       printwarnings();
-      writeboxes(headline, body);
+      // The staged files are settled first, so that the report can say what became of them.
+      std::string text(body);
+      for (const std::string& note : {closestagedunits(), stopnotes != nullptr ? stopnotes() : std::string()}) {
+        if (!note.empty()) text += "\n\n" + note;
+      }
+      writeboxes(headline, text);
       freeunitall();
     }
   }
@@ -130,14 +158,29 @@ void fatalerrorstat(int status, std::string_view message) { fatalerror(withstatu
 void input_error_stat(int status, std::string_view message) { input_error(withstatus(status, message)); }
 void warningmsgstat(int status, std::string_view message) { warningmsg(withstatus(status, message)); }
 
+std::string systemreason() { return takereason(); }
+
+void notesystemerror(int error, std::string_view file) { systemerror() = {error, std::string(file)}; }
+void clearsystemerror() { systemerror().error = 0; }
+void setstopnotes(StopNotes notes) { stopnotes = notes; }
+
+namespace {
+[[noreturn]] void filefailure(int status, std::string_view what, std::string_view filename) {
+  std::string text(what);
+  text += trimview(filename);
+  if (const std::string reason = takereason(); !reason.empty()) text += "\n" + reason;
+  fatalerrorstat(status, text);
+}
+}  // namespace
+
 void checkfileopen(int status, std::string_view filename) {
-  if (status != 0) fatalerrorstat(status, std::string("Failed to open file: ") += trimview(filename));
+  if (status != 0) filefailure(status, "Failed to open file: ", filename);
 }
 void checkfileread(int status, std::string_view filename) {
-  if (status != 0) fatalerrorstat(status, std::string("Error reading file: ") += trimview(filename));
+  if (status != 0) filefailure(status, "Error reading file: ", filename);
 }
 void checkfilewrite(int status, std::string_view filename) {
-  if (status != 0) fatalerrorstat(status, std::string("Error writing file: ") += trimview(filename));
+  if (status != 0) filefailure(status, "Error writing file: ", filename);
 }
 
 void unknowncommanderror(std::string_view context, std::string_view instruction) {
@@ -191,6 +234,8 @@ namespace testing_only {
 void reseterrorstate() {
   errorreported = false;
   ierrlogunit = 0;
+  systemerror() = {};
+  stopnotes = nullptr;
 }
 }  // namespace testing_only
 

@@ -28,6 +28,19 @@ void user_size_check(std::int32_t requested, std::int32_t defaultsize, std::stri
 [[noreturn]] void input_error_stat(int status, std::string_view message);
 void warningmsgstat(int status, std::string_view message);
 
+// The system's reason for the failure of the last file operation (an errno value), added as a
+// "Reason: " line to the next file report; the file layer notes it where an operation fails.
+// `file` names the file concerned where it is not the one the report names.
+void notesystemerror(int error, std::string_view file = {});
+void clearsystemerror();
+// The "Reason: ..." line of the noted failure, taken; "" when none is noted.
+std::string systemreason();
+
+// Notes added to every stopping report after its message, such as which data sets a run leaves
+// from an earlier run; the texts may be empty. Set once by the program.
+using StopNotes = std::string (*)();
+void setstopnotes(StopNotes notes);
+
 void checkfileopen(int status, std::string_view filename);
 void checkfileread(int status, std::string_view filename);
 void checkfilewrite(int status, std::string_view filename);

@@ -1,9 +1,12 @@
 #include "support/fileunits.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/errors.hpp"
@@ -18,6 +21,7 @@ struct Slot {
   std::FILE* fp = nullptr;
   std::string name;
   std::string staging;  // the temporary name of a staged file
+  std::string target;   // the file a staged file replaces: the name, or where its link points
   FileForm form = FileForm::formatted;
 };
 
@@ -31,17 +35,49 @@ std::vector<Slot>& slots() {
 bool inrange(int unit) { return unit >= kFirstUnit && unit <= kLastUnit; }
 Slot& slot(int unit) { return slots()[static_cast<std::size_t>(unit - kFirstUnit)]; }
 
+// What the stopping report says of staged files that did not take their names.
+std::string& stagednotes() {
+  static std::string notes;
+  return notes;
+}
+
+void notestaged(const std::string& line) {
+  std::string& notes = stagednotes();
+  if (!notes.empty()) notes += '\n';
+  notes += line;
+}
+
 int closeslot(Slot& s) {
   int status = 0;
   if (s.fp != nullptr) {
-    status = std::fclose(s.fp) == 0 ? 0 : kStatusWriteFailed;
-    if (status == 0 && !s.staging.empty() && std::rename(s.staging.c_str(), s.name.c_str()) != 0) {
+    // The C library drops its buffer after a failed write, so a later close can succeed: the
+    // stream's error state is what tells that the file is incomplete.
+    const bool writefailed = std::ferror(s.fp) != 0;
+    if (std::fclose(s.fp) != 0) {
       status = kStatusWriteFailed;
+      notesystemerror(errno);
+    }
+    if (writefailed) status = kStatusWriteFailed;
+    if (!s.staging.empty()) {
+      if (writefailed) {
+        std::remove(s.staging.c_str());
+        notestaged(fileexists(s.target) ? "The earlier " + s.name + " is kept: a write to it failed, and what this run "
+                                              "wrote of it is removed."
+                                        : s.name + " is not written: a write to it failed, and what this run wrote of "
+                                                   "it is removed.");
+      } else if (status == 0 && std::rename(s.staging.c_str(), s.target.c_str()) != 0) {
+        status = kStatusWriteFailed;
+        notesystemerror(errno);
+      }
+      if (!writefailed && status != 0) {
+        notestaged(s.name + " is left as it was: this run's " + s.staging + " could not be closed or take its name.");
+      }
     }
   }
   s.fp = nullptr;
   s.name.clear();
   s.staging.clear();
+  s.target.clear();
   return status;
 }
 
@@ -108,9 +144,11 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
   if (!inrange(unit)) return kStatusOpenFailed;
   Slot& s = slot(unit);
   closeslot(s);
+  clearsystemerror();
   const std::string path(trimview(name));
   if (path.empty()) return kStatusBadFileName;
   std::FILE* fp = nullptr;
+  std::string target;
   errno = 0;
   switch (status) {
     case OpenStatus::unknown:
@@ -131,11 +169,19 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
       fp = std::fopen(path.c_str(), "ab");
       break;
     case OpenStatus::staged:
-      fp = std::fopen(stagedname(path).c_str(), "w+b");
+      target = linktarget(path);
+      fp = std::fopen((target + ".tmp").c_str(), "w+b");
       break;
   }
-  if (fp == nullptr) return openstatusfromerrno(errno);
-  if (status == OpenStatus::staged) s.staging = stagedname(path);
+  if (fp == nullptr) {
+    const int error = errno;
+    notesystemerror(error);
+    return openstatusfromerrno(error);
+  }
+  if (status == OpenStatus::staged) {
+    s.staging = target + ".tmp";
+    s.target = std::move(target);
+  }
   // Large buffers: result and plot files are read and written in long sequential runs.
   std::setvbuf(fp, nullptr, _IOFBF, 1 << 16);
   s.fp = fp;
@@ -144,7 +190,31 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
   return 0;
 }
 
-std::string stagedname(std::string_view name) { return std::string(trimview(name)) + ".tmp"; }
+std::string linktarget(std::string_view name) {
+  std::string target(trimview(name));
+  // A chain longer than the system's own limit is a loop: the name itself is then used.
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return target;
+    link.resize(static_cast<std::size_t>(n));
+    const std::size_t slash = target.rfind('/');
+    target = link.front() == '/' || slash == std::string::npos ? link : target.substr(0, slash + 1) + link;
+  }
+  return std::string(trimview(name));
+}
+
+std::string stagedname(std::string_view name) { return linktarget(name) + ".tmp"; }
+
+std::string closestagedunits() {
+  for (int u = kFirstUnit; u <= kLastUnit; ++u) {
+    Slot& s = slot(u);
+    if (s.fp != nullptr && !s.staging.empty()) closeslot(s);
+  }
+  return std::exchange(stagednotes(), {});
+}
 
 int closeunit(int unit) { return inrange(unit) ? closeslot(slot(unit)) : 0; }
 
@@ -162,6 +232,7 @@ int writeline(int unit, std::string_view text) {
   if (fp == nullptr) return kStatusWriteFailed;
   if ((!text.empty() && std::fwrite(text.data(), 1, text.size(), fp) != text.size()) ||
       std::fputc('\n', fp) == EOF) {
+    notesystemerror(errno);
     return kStatusWriteFailed;
   }
   return 0;

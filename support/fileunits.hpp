@@ -37,11 +37,18 @@ enum class OpenStatus {
   replace,  // create or truncate; read and write
   append,   // write at the end of an existing file, else create it; write only
   staged,   // written as "<name>.tmp" and renamed to the name when closed, so that an earlier
-            // file of the name stays whole until then, also where the run is killed
+            // file of the name stays whole until then, also where the run is killed; a file
+            // to which a write failed is removed at the close and the earlier one kept
 };
 
-// The name a staged file is written under until it is closed.
+// The file a name stands for: the end of its chain of symbolic links, else the name itself.
+std::string linktarget(std::string_view name);
+// The name a staged file is written under until it is closed: beside the file the name stands
+// for, so that a symbolic link stays a link.
 std::string stagedname(std::string_view name);
+// Closes every open staged file as closeunit does and returns what a stopping report should
+// say of the staged files that did not take their names since the last call ("" for none).
+std::string closestagedunits();
 
 // Pool operations.
 int getunit();
@@ -52,8 +59,10 @@ bool unitused(int unit);
 // Opens `name` on a unit already taken with getunit. Returns a status code (0 on success).
 int openunit(int unit, std::string_view name, FileForm form, OpenStatus status = OpenStatus::unknown);
 // Closes the file of a unit (nothing when none is open); the unit stays taken. Returns
-// kStatusWriteFailed where the close, or the renaming of a staged file, failed; a staged file
-// whose close failed keeps its temporary name, leaving the earlier file of the name whole.
+// kStatusWriteFailed where a write to it, the close or the renaming of a staged file failed. A
+// staged file is put in place only when all of them succeeded: one to which a write failed is
+// removed, one whose close or rename failed keeps its temporary name; either way the earlier
+// file of the name stays whole.
 int closeunit(int unit);
 // The open stream of a unit, or nullptr.
 std::FILE* unitstream(int unit);

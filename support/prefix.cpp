@@ -1,5 +1,6 @@
 #include "support/prefix.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -18,9 +19,12 @@ bool isseparatorblank(char c) { return c == ' ' || c == '\t'; }
 // One text value in list form: blank lines and leading blanks are passed over; an unquoted
 // value ends at a blank, comma, slash or the end of its line; a quoted value runs to its
 // closing quote (over line ends, a doubled quote standing for one). A comma or slash in
-// place of the value leaves it empty. The value is cut to the prefix width.
-int readlistvalue(std::FILE* f, std::string& value) {
+// place of the value leaves it empty. The value is cut to the prefix width. When a slash
+// inside an unquoted word ended the value, cutword receives that word up to the next blank
+// or comma (what the user most likely meant), else "".
+int readlistvalue(std::FILE* f, std::string& value, std::string& cutword) {
   value.clear();
+  cutword.clear();
   std::string line;
   for (;;) {
     const int status = readlinefrom(f, line);
@@ -29,7 +33,7 @@ int readlistvalue(std::FILE* f, std::string& value) {
     while (p < line.size() && isseparatorblank(line[p])) ++p;
     if (p == line.size()) continue;
     const char first = line[p];
-    if (first == ',' || first == '/') return 0;
+    if (first == ',') return 0;
     if (first == '\'' || first == '"') {
       ++p;
       for (;;) {
@@ -54,6 +58,9 @@ int readlistvalue(std::FILE* f, std::string& value) {
       while (p < line.size() && !isseparatorblank(line[p]) && line[p] != ',' && line[p] != '/') {
         value.push_back(line[p++]);
       }
+      // A slash with more of the word after it most likely belongs to a path.
+      const std::size_t start = p - value.size(), end = std::min(line.find_first_of(" \t,", p), line.size());
+      if (p + 1 < end && line[p] == '/') cutword = line.substr(start, end - start);
     }
     if (value.size() > kPrefixWidth) value.resize(kPrefixWidth);
     value.resize(static_cast<std::size_t>(len_trim(value)));
@@ -64,6 +71,28 @@ int readlistvalue(std::FILE* f, std::string& value) {
 void say(std::FILE* out, std::string_view line) {
   if (!line.empty()) std::fwrite(line.data(), 1, line.size(), out);
   std::fputc('\n', out);
+}
+
+std::string quoted(std::string_view text) {
+  std::string q = "'";
+  for (const char c : text) {
+    if (c == '\'') q.push_back(c);
+    q.push_back(c);
+  }
+  q.push_back('\'');
+  return q;
+}
+
+// The prefix as readlistvalue reads it back: plain when that is safe, since other tools
+// read batch.pfx as a plain line, else in apostrophes.
+std::string listform(const std::string& prefix) {
+  const bool plain = prefix.find_first_of(" \t,/") == std::string::npos &&
+                     (prefix.empty() || (prefix.front() != '\'' && prefix.front() != '"'));
+  return plain ? prefix : quoted(prefix);
+}
+
+void saycutword(std::FILE* out, const std::string& cutword) {
+  if (!cutword.empty()) say(out, "A prefix holding a path must be quoted: " + quoted(cutword));
 }
 
 std::string testname(std::string_view prefix, std::string_view suffix) {
@@ -80,25 +109,28 @@ bool prefixfrombatchfile(std::string_view suffix, std::string& prefix, std::FILE
     return false;
   }
   bool usable = true;
+  std::string cutword;
   {
     UnitHandle unit = UnitHandle::take();
     if (openunit(unit.unit(), kBatchFile, FileForm::formatted, OpenStatus::old) != 0) {
       say(out, "Error opening batch.pfx file");
       return false;
     }
-    if (readlistvalue(unitstream(unit.unit()), prefix) != 0) {
+    if (readlistvalue(unitstream(unit.unit()), prefix, cutword) != 0) {
       say(out, "Error reading batch.pfx file");
       usable = false;
     }
   }
   if (prefix.empty()) {
     say(out, "Prefix from batch.pfx file is empty");
+    saycutword(out, cutword);  // an absolute path leaves nothing before its first slash
     usable = false;
   }
   if (!usable) return false;
   const std::string name = testname(prefix, suffix);
   if (fileexists(name)) return true;
   say(out, "Unable to find file " + name);
+  saycutword(out, cutword);
   return false;
 }
 
@@ -117,10 +149,11 @@ void getmodelprefix(std::string_view suffix, std::string& prefix, std::FILE* in,
   }
 
   say(out, "Switching to interactive mode");
+  std::string cutword;
   for (;;) {
     say(out, "Enter prefix of problem filename...");
     std::fflush(out);
-    const int status = readlistvalue(in, prefix);
+    const int status = readlistvalue(in, prefix, cutword);
     if (status != 0) {
       std::fflush(out);
       fatalerrorstat(status, "No problem prefix given: standard input ended or could not be read");
@@ -128,15 +161,16 @@ void getmodelprefix(std::string_view suffix, std::string& prefix, std::FILE* in,
     const std::string name = testname(prefix, suffix);
     if (fileexists(name)) break;
     say(out, "Unable to find file " + name);
+    saycutword(out, cutword);
     say(out, "Please try again...");
     say(out, "");
   }
 
   if (accepted) accepted(prefix);
-  // Remember the answer for the next run.
+  // Remember the answer for the next run, in a form that reads back to the same prefix.
   UnitHandle unit = UnitHandle::take();
   bool written = openunit(unit.unit(), kBatchFile, FileForm::formatted, OpenStatus::replace) == 0 &&
-                 writeline(unit.unit(), prefix) == 0 && std::fflush(unitstream(unit.unit())) == 0;
+                 writeline(unit.unit(), listform(prefix)) == 0 && std::fflush(unitstream(unit.unit())) == 0;
   if (!written) say(out, "Failed to generate batch.pfx file with prefix " + prefix);
   std::fflush(out);
 }

@@ -154,8 +154,13 @@ void warnmissingfiles(const DOMAIN& dom) {
   text += one ? " does not exist:" : " do not exist:";
   for (const DOMAIN::MissingFile& m : dom.missingfiles) text += "\n  " + m.name;
   text += one ? "\nIts variables repeat" : "\nTheir variables repeat";
-  text += " the first output time's values in zone " + std::to_string(dom.zone + 1) + " of the " +
-          std::string(trimview(dom.name)) + " data set.";
+  // Under a time window or in a continued data set zone 1 need not be the first output time.
+  if (dom.zoneonenfile > 0) {
+    text += " the values of output time " + outputtimeindex(dom.zoneonenfile) + " (zone 1)";
+  } else {
+    text += " the values of zone 1";
+  }
+  text += " in zone " + std::to_string(dom.zone + 1) + " of the " + std::string(trimview(dom.name)) + " data set.";
   warningmsg(text);
 }
 

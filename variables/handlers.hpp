@@ -76,7 +76,8 @@ void sharewithzone1(DOMAIN& dom, std::int32_t var, bool cellcentred = false);
 void notemissing(DOMAIN& dom, const std::string& file, bool DOMAIN::*found);
 // Notes for a common-node domain the porous-medium files of the quantity whose flag is `found`.
 void notemissingofpm(DOMAIN& dom, const DOMAIN& pm, bool DOMAIN::*found);
-// One warning naming the noted files of the zone about to be written, if any.
+// One warning naming the noted files of the zone about to be written, if any, and the output
+// time of zone 1 whose values they repeat.
 void warnmissingfiles(const DOMAIN& dom);
 // Marks the variable cell-centred in the zone written next (not for "pm" read only).
 void markcellcentred(DOMAIN& dom, std::int32_t var);

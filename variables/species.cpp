@@ -94,11 +94,16 @@ void commonconcinit(DOMAIN& dom, const DOMAIN& pm) {
 
 void commonconcread(DOMAIN& dom, const DOMAIN& pm) {
   const Mask& found = pm.concspeciesfound;
+  bool shared = false;
   for (std::size_t k = 0; k < dom.ConcNvar.size(); ++k) {
     const std::int32_t var = dom.ConcNvar[k];
-    if (var > 0 && !(k < found.size() && found[k] != 0)) sharewithzone1(dom, var);
+    if (var > 0 && !(k < found.size() && found[k] != 0)) {
+      sharewithzone1(dom, var);
+      shared = true;
+    }
   }
-  notemissingofpm(dom, pm, &DOMAIN::concfound);
+  // A domain without concentration variables repeats nothing, so names no "pm" file.
+  if (shared) notemissingofpm(dom, pm, &DOMAIN::concfound);
 }
 
 }  // namespace kelpra

@@ -535,8 +535,8 @@ TEST_P(PlotSetupBackEnds, ReadOnlyPmFeedsCommonNodeDomainWithoutDataSet) {
   // The missing pm heads repeat in the olf zone; "pm" itself writes no zone to warn of.
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("A result file of output time 0003 does not exist:\n  " + plot_data.prefix +
-                     "o.head_pm.0003\nIts variables repeat the first output time's values in zone 3 of the olf "
-                     "data set.\n"),
+                     "o.head_pm.0003\nIts variables repeat the values of output time 0001 (zone 1) in zone 3 "
+                     "of the olf data set.\n"),
             std::string::npos)
       << err;
   EXPECT_EQ(err.find("of the pm data set"), std::string::npos) << err;

@@ -148,6 +148,43 @@ TEST_F(PrefixTest, BatchFileThatCannotBeWrittenIsOnlyReported) {
   EXPECT_EQ(prefix, "xyz");
 }
 
+TEST_F(PrefixTest, TypedPrefixIsSavedSoThatItReadsBack) {
+  std::filesystem::create_directory("P");  // so that ../P/abc stays inside the test's directory
+  std::filesystem::current_path("P");
+  const char* cases[][3] = {{"abc", "abc", "abc\n"},  // typed, prefix, batch.pfx
+                            {"'../P/abc'", "../P/abc", "'../P/abc'\n"},
+                            {"'my model'", "my model", "'my model'\n"},
+                            {"\"it's a,b\"", "it's a,b", "'it''s a,b'\n"},
+                            {"\"'q\"", "'q", "'''q'\n"},
+                            {"'\"q'", "\"q", "'\"q'\n"}};
+  for (const auto& [typed, want, saved] : cases) {
+    SCOPED_TRACE(typed);
+    std::filesystem::remove("batch.pfx");
+    writefile(std::string(want) + ".vorn", "");
+    std::string prefix;
+    run(std::string(typed) + "\n", prefix);
+    EXPECT_EQ(readfile("batch.pfx"), saved);
+    EXPECT_EQ(run("", prefix), "");
+    EXPECT_EQ(prefix, want);
+  }
+}
+
+TEST_F(PrefixTest, PrefixCutAtASlashAsksForQuotes) {
+  std::filesystem::create_directory("P");
+  std::filesystem::current_path("P");
+  writefile("abc.vorn", "");
+  writefile("batch.pfx", "../P/abc\n");
+  const std::string miss = "Unable to find file ...vorn\nA prefix holding a path must be quoted: '../P/abc'\n",
+                    again = "Please try again...\n\nEnter prefix of problem filename...\n";
+  std::string prefix;
+  // The hint holds the word up to a comma; a slash that ends its word cuts no path.
+  EXPECT_EQ(run("../P/abc,x\n/x/abc\nnone/ x\n'../P/abc'\n", prefix),
+            miss + kInteractive + miss + again + "Unable to find file .vorn\n" +
+                "A prefix holding a path must be quoted: '/x/abc'\n" + again + "Unable to find file none.vorn\n" +
+                again);
+  EXPECT_EQ(prefix, "../P/abc");
+}
+
 TEST(FileBaseName, PartAfterTheLastSeparator) {
   EXPECT_EQ(filebasename("dir/sub/file.dat"), "file.dat");
   EXPECT_EQ(filebasename("dir\\file"), "file");
