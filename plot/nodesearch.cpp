@@ -1,6 +1,7 @@
 #include "plot/nodesearch.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
@@ -166,6 +167,7 @@ void strip_comments(int in, int out) {
   copylines(in, out, true);
   std::FILE* fp = unitstream(out);
   if (fp == nullptr || std::fflush(fp) != 0) {
+    if (fp != nullptr) notesystemerror(errno);
     checkfilewrite(kStatusWriteFailed, unitfilename(out));
     return;
   }

@@ -72,10 +72,11 @@ void writeboxes(std::string_view headline, std::string_view body) {
       errorreported = true;
       printwarnings();
       // The staged files are settled first, so that the report can say what became of them.
+      std::string notes = closestagedunits();
+      const std::string others = stopnotes != nullptr ? stopnotes() : std::string();
+      notes += (notes.empty() || others.empty() ? "" : "\n") + others;
       std::string text(body);
-      for (const std::string& note : {closestagedunits(), stopnotes != nullptr ? stopnotes() : std::string()}) {
-        if (!note.empty()) text += "\n\n" + note;
-      }
+      if (!notes.empty()) text += "\n\n" + notes;
       writeboxes(headline, text);
       freeunitall();
     }

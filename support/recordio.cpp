@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 
+#include "support/errors.hpp"
 #include "support/fileunits.hpp"
 
 namespace kelpra {
@@ -141,9 +143,12 @@ int writerecord(int unit, const void* data, std::size_t nbytes) {
   std::FILE* fp = unitstream(unit);
   if (fp == nullptr || nbytes > kMaxRecordBytes) return kStatusWriteFailed;
   const auto length = static_cast<std::int32_t>(nbytes);
-  if (writelength(fp, length) != 0) return kStatusWriteFailed;
-  if (nbytes > 0 && std::fwrite(data, 1, nbytes, fp) != nbytes) return kStatusWriteFailed;
-  return writelength(fp, length);
+  if (writelength(fp, length) != 0 || (nbytes > 0 && std::fwrite(data, 1, nbytes, fp) != nbytes) ||
+      writelength(fp, length) != 0) {
+    notesystemerror(errno);
+    return kStatusWriteFailed;
+  }
+  return 0;
 }
 
 long long bytesleftinfile(int unit) {

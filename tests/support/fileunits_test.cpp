@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "tests/kit/cleanrun.hpp"
@@ -84,6 +86,33 @@ TEST_F(FileUnits, OpenFailuresReturnStatusCodes) {
   EXPECT_EQ(unitstream(u), nullptr);
   EXPECT_EQ(writeline(u, "x"), 38);
   EXPECT_FALSE(fileexists(dir.path().string()));  // a folder is not a file
+}
+
+// A staged file that cannot take its name keeps its temporary one, the earlier file of the name
+// is left alone, and a stopping report is told so; a link to a file that does not exist yet
+// makes the file where the link points.
+TEST_F(FileUnits, StagedFileTakesItsNameOnlyWhenComplete) {
+  testkit::TempDir dir;
+  const std::string name = (dir / "set.dat").string();
+  std::filesystem::create_directory(name);
+  const int u = getunit();
+  ASSERT_EQ(openunit(u, name, FileForm::formatted, OpenStatus::staged), 0);
+  EXPECT_EQ(writeline(u, "zone"), 0);
+  EXPECT_EQ(closeunit(u), kStatusWriteFailed);
+  EXPECT_EQ(testkit::readfile(name + ".tmp"), "zone\n");
+  EXPECT_EQ(closestagedunits(), name + " is left as it was: this run's " + name +
+                                    ".tmp could not be closed or take its name.");
+  EXPECT_EQ(closestagedunits(), "");
+
+  const std::string link = (dir / "link.dat").string();
+  std::filesystem::create_symlink("sub/../new.dat", link);
+  std::filesystem::create_directory(dir / "sub");
+  ASSERT_EQ(openunit(u, link, FileForm::formatted, OpenStatus::staged), 0);
+  EXPECT_EQ(stagedname(link), (dir / "sub/../new.dat.tmp").string());
+  EXPECT_EQ(writeline(u, "zone"), 0);
+  EXPECT_EQ(closeunit(u), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(testkit::readfile(dir / "new.dat"), "zone\n");
 }
 
 TEST_F(FileUnits, HandleGivesItsUnitBackUnlessThePoolWasCleared) {
