@@ -1,10 +1,13 @@
 #include "driver/appendmode.hpp"
 
 #include <charconv>
+#include <filesystem>
 #include <limits>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <system_error>
 
 #include "driver/plotsetup.hpp"
 #include "plot/messages.hpp"
@@ -23,6 +26,8 @@ namespace {
 
 // The index the append file held at start-up (0 for none).
 std::int32_t storedindex = 0;
+// A failed write of the append file was warned of in this run.
+bool warned = false;
 
 std::string shortreal(double value) {
   char text[32];
@@ -50,37 +55,48 @@ class OutputTimes {
     return time;
   }
 
-  // The index whose time is `time`: searched upwards from `hint` (whose own file may have
-  // been deleted) while result files exist, then downwards from below it; 0 when none has it.
-  std::int32_t indexof(double time, std::int32_t hint) {
-    for (std::int32_t i = std::max(hint, 1); outputtimeindexfits(i); ++i) {
-      const std::optional<double> t = at(i);
-      if (t == time) return i;
-      if (!t && i != hint) break;
-      if (i == std::numeric_limits<std::int32_t>::max()) break;
-    }
-    return indexbelow(time, std::min<std::int64_t>(hint, lastindex() + std::int64_t{1}) - 1);
-  }
-
-  // The index at or below `from` whose time is `time`, while result files exist; 0 when none.
-  std::int32_t indexbelow(double time, std::int64_t from) {
-    for (std::int64_t i = from; i >= 1; --i) {
-      const std::optional<double> t = at(static_cast<std::int32_t>(i));
-      if (t == time) return static_cast<std::int32_t>(i);
-      if (!t) break;
+  // The index below `below` whose time is `time`, 0 when no result file has it: the hint
+  // first, then every index that has a file in the model's directory, lowest first, since
+  // earlier result files may have been deleted and the append file may name any index.
+  std::int32_t indexof(double time, std::int32_t hint,
+                       std::int32_t below = std::numeric_limits<std::int32_t>::max()) {
+    if (hint >= 1 && hint < below && outputtimeindexfits(hint) && at(hint) == time) return hint;
+    for (const std::int32_t i : ondisk()) {
+      if (i >= below) break;
+      if (at(i) == time) return i;
     }
     return 0;
   }
 
  private:
-  // The last index the index width can name.
-  static std::int32_t lastindex() {
-    std::int64_t limit = 1;
-    for (std::int32_t i = 0; i < plot_data.outputtimeindexwidth && limit <= std::numeric_limits<std::int32_t>::max(); ++i) {
-      limit *= 10;
+  // The indices of the files named by the prefix, "o." and an extension of as many digits as
+  // the index width, listed once.
+  const std::set<std::int32_t>& ondisk() {
+    if (listed_) return indices_;
+    listed_ = true;
+    const std::string prefix = prefixtext();
+    const std::size_t slash = prefix.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : prefix.substr(0, slash);
+    const std::string stem = prefix.substr(slash == std::string::npos ? 0 : slash + 1) + "o.";
+    const auto width = static_cast<std::size_t>(plot_data.outputtimeindexwidth);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string name = it->path().filename().string();
+      const std::size_t dot = name.rfind('.');
+      if (!name.starts_with(stem) || dot == std::string::npos || name.size() - dot - 1 != width) continue;
+      std::int64_t index = 0;
+      const char* digits = name.data() + dot + 1;
+      const auto [ptr, error] = std::from_chars(digits, name.data() + name.size(), index);
+      if (error == std::errc() && ptr == name.data() + name.size() && index >= 1 &&
+          index <= std::numeric_limits<std::int32_t>::max() && outputtimeindexfits(static_cast<std::int32_t>(index))) {
+        indices_.insert(static_cast<std::int32_t>(index));
+      }
     }
-    return static_cast<std::int32_t>(std::min<std::int64_t>(limit - 1, std::numeric_limits<std::int32_t>::max()));
+    return indices_;
   }
+
+  bool listed_ = false;
+  std::set<std::int32_t> indices_;
   std::map<std::int32_t, std::optional<double>> times_;
 };
 
@@ -99,10 +115,15 @@ std::string temporarynames(const std::string& base) {
 const char* const kSetAside = "\nNo data set was changed. Move the temporary files (*.szplt.szhdr and .szdat) of every "
                               "data set aside to write the data sets anew.";
 
-// Reads the temporary files of the data sets this run writes; those without both files, or
-// damaged, are left to the set-up, which refuses them before anything is written.
-std::vector<Continued> continueddatasets(const std::vector<DOMAIN*>& written) {
+// The temporary files of the data sets this run writes: those that can be continued, and the
+// first data set whose files cannot (only one of the two, or damaged), with the reason.
+struct Temporaries {
   std::vector<Continued> sets;
+  std::string refusedbase, refusedwhy;
+};
+
+Temporaries continueddatasets(const std::vector<DOMAIN*>& written) {
+  Temporaries found;
   for (DOMAIN* dom : written) {
     const std::string base = plotbasename(*dom);
     TecTemporaries held;
@@ -112,10 +133,20 @@ std::vector<Continued> continueddatasets(const std::vector<DOMAIN*>& written) {
       notesystemerror(failure.error, failure.file);
       checkfileread(kStatusReadFailed, base + ".szplt.szhdr");
     }
-    if (status != kTecOk || !held.header || !held.data) continue;
-    sets.push_back({dom, temporarynames(base), held, 0});
+    std::string why;
+    if (held.header != held.data) {
+      why = "its temporary file " + base + (held.header ? ".szplt.szdat" : ".szplt.szhdr") + " is missing";
+    } else if (status != kTecOk) {
+      why = "its temporary files " + temporarynames(base) + " are damaged";
+    } else if (held.header) {
+      found.sets.push_back({dom, temporarynames(base), held, 0});
+    }
+    if (!why.empty() && found.refusedbase.empty()) {
+      found.refusedbase = base;
+      found.refusedwhy = why;
+    }
   }
-  return sets;
+  return found;
 }
 
 void startmessages() {
@@ -161,12 +192,21 @@ void inittecplotappend() {
   }
   storedindex = readtecplotappend();
   pd.tecappendnfile = storedindex + 1;
+  warned = false;
 }
 
 void resumetecplotappend(const std::vector<DOMAIN*>& written) {
   PlotData& pd = plot_data;
-  std::vector<Continued> sets = continueddatasets(written);
+  Temporaries found = continueddatasets(written);
+  std::vector<Continued>& sets = found.sets;
+  // Temporary files that cannot be continued are never set aside for a new series: they may
+  // hold the only copy of output times whose result files are gone.
+  const auto refuse = [&found] {
+    if (!found.refusedbase.empty()) appendrefused(found.refusedbase, found.refusedwhy);
+  };
   if (sets.empty()) {
+    pd.tecappendnfile = storedindex + 1;
+    refuse();
     if (storedindex > 0) {
       warningmsg(storedtext() + ", but no data set has temporary files to continue.\nIt is left from an earlier "
                  "append series: the data sets are written anew from the first output time.");
@@ -183,18 +223,24 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
       fatalerror("The temporary files " + set.files + " end at the solution time " + shortreal(set.held.lasttime) +
                  ", which no result file of the model has." + kSetAside);
     }
-    const std::int32_t first = set.held.zones == 1 ? set.end : times.indexbelow(set.held.firsttime, set.end - 1);
+    const std::int32_t first = set.held.zones == 1 ? set.end : times.indexof(set.held.firsttime, 1, set.end);
     set.dom->zoneonenfile = first > 0 ? first : -1;  // -1: zone 1's result files are gone
   }
+  // Temporary files that hold no zone yet (a run stopped before its first output time) are
+  // continued like a data set new to the series; the others must end at one output time.
+  std::int32_t end = 0;
   for (const Continued& set : sets) {
-    if (set.end == sets.front().end) continue;
+    if (set.end == 0 || set.end == end) continue;
+    if (end == 0) {
+      end = set.end;
+      continue;
+    }
     std::string text = "The temporary files of the data sets end at different output times:";
     for (const Continued& each : sets) {
-      text += "\n  " + each.files + ": " + (each.end > 0 ? outputtimeindex(each.end) : std::string("none"));
+      if (each.end > 0) text += "\n  " + each.files + ": " + outputtimeindex(each.end);
     }
     fatalerror(text + kSetAside);
   }
-  const std::int32_t end = sets.front().end;
   if (end != storedindex) {
     warningmsg(storedtext() + ", but the temporary files of the data sets " +
                (end > 0 ? "end at output time " + outputtimeindex(end) : std::string("hold no output time")) +
@@ -203,6 +249,7 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
                         : std::string("it writes the data sets anew from the first output time.")));
   }
   pd.tecappendnfile = end + 1;
+  refuse();
   startmessages();
 }
 
@@ -224,7 +271,6 @@ std::int32_t readtecplotappend() {
 }
 
 void writetecplotappend(std::int32_t index) {
-  static bool warned = false;
   const std::string name = tecappendfilename();
   UnitHandle unit = UnitHandle::take();
   // Under a temporary name until complete, so that a run killed meanwhile never leaves it empty.
@@ -236,7 +282,10 @@ void writetecplotappend(std::int32_t index) {
     const int closed = closeunit(unit.unit());
     if (status == 0) status = closed;
   }
-  if (status == 0 || warned) return;
+  if (status == 0) return;
+  // This report says what became of the file; a later stopping report need not.
+  (void)takestagednotes();
+  if (warned) return;
   warned = true;
   // The data sets themselves are fine, and the next append run goes by their temporary files.
   const std::string reason = systemreason();

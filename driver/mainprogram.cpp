@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -72,6 +73,17 @@ std::string datasetfile(const DOMAIN& dom) {
 // The domains of the run, for the notes of a stopping report, once their set-up has begun.
 Domains* settingup = nullptr;
 
+// Whether a stop now leaves the earlier run's file of the data set as it is: an ASCII data set
+// this run has not opened, a binary one without a complete zone of this run (the program's end
+// writes out only complete zones, and none where there are none).
+bool leavesearlierfile(const DOMAIN& dom) {
+  if (!plot_data.tecplot_bin_mode) return dom.zone == 0 && unitstream(dom.unit) == nullptr;
+  if (dom.zone == 0) return true;
+  const bool complete = !dom.zoneneedsconnectivity &&
+                        std::none_of(dom.zonevarstate.begin(), dom.zonevarstate.end(), [](auto v) { return v == 0; });
+  return dom.zone == 1 && dom.tecfilehandle != nullptr && !complete;
+}
+
 // A run that stops before a data set got its zone leaves the earlier run's file beside this
 // run's data sets: the report names each such file.
 std::string leftfromearlierruns() {
@@ -79,7 +91,7 @@ std::string leftfromearlierruns() {
   std::string notes;
   for (DOMAIN* dom : writtendomains(*settingup)) {
     const std::string file = datasetfile(*dom);
-    if (dom->zone > 0 || !fileexists(file)) continue;
+    if (!leavesearlierfile(*dom) || !fileexists(file)) continue;
     if (!notes.empty()) notes += '\n';
     notes += file + " is left as an earlier run wrote it: this run stopped before writing to it.";
   }
@@ -270,6 +282,8 @@ void warnnodataset(Domains& d) {
 }
 
 void exitsequence(Domains& d) {
+  // Every data set this run reaches is written by now: a later stop leaves none half done.
+  settingup = nullptr;
   both("");
   for (DOMAIN* dom : d.plotted()) tecplotfileclose(*dom);
   if (plot_data.tecappend) putcontinuedinplace(d);

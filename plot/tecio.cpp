@@ -51,7 +51,9 @@ constexpr std::int64_t kAlign = 64;
 constexpr std::int64_t kAlignFrom = 64 << 10;
 constexpr char kSavedMagic[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '1'};
 
-// The system error of the last failing file operation and the file it concerned.
+// The system error of the last failing file operation and the file it concerned. Made before
+// the registry of open data sets (registry() asks for it first), so it outlives the registry,
+// whose destructor still writes data sets out.
 TecFailure& lastfailure() {
   static TecFailure failure;
   return failure;
@@ -102,7 +104,10 @@ bool writeall(int fd, const void* data, std::size_t n, std::int64_t offset) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (done == 0) return false;
+    if (done == 0) {
+      errno = EIO;  // no progress and no error: errno would say nothing of this write
+      return false;
+    }
     p += done;
     n -= static_cast<std::size_t>(done);
     offset += done;
@@ -121,7 +126,10 @@ bool copyrange(int in, std::int64_t from, int out, std::int64_t to, std::int64_t
       continue;
     }
     if (done < 0 && errno == EINTR) continue;
-    if (done == 0) return false;
+    if (done == 0) {
+      errno = EIO;  // the data file ended early
+      return false;
+    }
     if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
     break;
   }
@@ -130,6 +138,7 @@ bool copyrange(int in, std::int64_t from, int out, std::int64_t to, std::int64_t
     const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(length, buffer.size()));
     const ssize_t got = ::pread(in, buffer.data(), want, inpos);
     if (got < 0 && errno == EINTR) continue;
+    if (got == 0) errno = EIO;  // the data file ended early
     if (got <= 0) return false;
     if (!writeall(out, buffer.data(), static_cast<std::size_t>(got), outpos)) return false;
     inpos += got;
@@ -720,7 +729,10 @@ void widenrange(const T* values, std::size_t n, double& lo, double& hi) {
 // holds every zone's time and the creation date of the run that opened the data set, so a file
 // written from other zones or by another run differs in it.
 bool holds(const std::string& file, const Bytes& header, std::int64_t length) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file is read: opening a pipe would wait for a writer.
+  struct stat kind {};
+  if (::lstat(file.c_str(), &kind) != 0 || !S_ISREG(kind.st_mode)) return false;
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat info {};
   bool same = ::fstat(fd, &info) == 0 && info.st_size == length;
@@ -818,6 +830,13 @@ struct Registry {
           ds.data.release();
           continue;
         }
+        // A data set stopped before its first zone was complete holds nothing that the earlier
+        // run's "<base>.szplt" should give way to.
+        const std::size_t complete = ds.zones.size() - (ds.current ? 1 : 0);
+        if (!ds.resumed && complete == 0) {
+          ds.data.release();
+          continue;
+        }
         finish(ds, true);
       } catch (...) {
         // Nothing more can be done at exit; the temporary files hold the last flush.
@@ -827,6 +846,7 @@ struct Registry {
 };
 
 Registry& registry() {
+  lastfailure();
   static Registry r;
   return r;
 }

@@ -59,9 +59,13 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
                         std::string_view timetext, std::int32_t sharezone, DOMAIN& dom);
 void tecplotfileflush(DOMAIN& dom);
 void tecplotfileclose(DOMAIN& dom);
-// A TecIO call after the opening failed: closes the data set, then stops the run with the
-// message and the system's reason.
+// A TecIO call after the opening failed: closes the data set (in append mode it is left for
+// the program's end, which keeps its temporary files), then stops the run with the message and
+// the system's reason.
 [[noreturn]] void binaryfailure(DOMAIN& dom, const std::string& message);
+// Refuses to continue a data set of an earlier append run, saying why; nothing on disk has
+// changed yet.
+[[noreturn]] void appendrefused(const std::string& base, const std::string& why);
 
 // Zone type word and TecIO code of a domain's elements ("" and 0 when unsupported).
 std::string_view zonetypeword(std::int32_t nln, std::string_view domainname);

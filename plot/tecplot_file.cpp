@@ -44,17 +44,14 @@ int renamenoreplace(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-// Refuses to continue a data set of an earlier append run; nothing on disk has changed yet.
-[[noreturn]] void appendrefused(const std::string& base, const std::string& why) {
-  fatalerror("Failed to append to the data set " + base + ".szplt: " + why + ".\nThe append series goes on after " +
-             "output time " + outputtimeindex(plot_data.tecappendnfile - 1) + ".\nMove the temporary files (" +
-             prefixtext() + "o.*.szplt.szhdr and .szdat) of every data set aside to write the data sets anew.");
-}
-
 // The layer's reason for the failure of the call just made, noted for the next file report.
 void notebinaryreason(const std::string& named) {
   const TecFailure failure = tecLastFailure();
-  if (failure.error != 0) notesystemerror(failure.error, failure.file == named ? std::string() : failure.file);
+  if (failure.error == 0) {
+    clearsystemerror();  // a note left by another file would give a wrong reason
+    return;
+  }
+  notesystemerror(failure.error, failure.file == named ? std::string() : failure.file);
 }
 
 void writeasciiline(DOMAIN& dom, std::string_view line) {
@@ -140,8 +137,18 @@ void binaryfailure(DOMAIN& dom, const std::string& message) {
   notebinaryreason({});
   std::string text = message;
   if (const std::string reason = systemreason(); !reason.empty()) text += "\n" + reason;
-  tecFileWriterClose(&dom.tecfilehandle);
+  // A data set of an append series stays open: the program's end writes it out and keeps its
+  // temporary files, which the next append run continues. A close would remove them.
+  if (!plot_data.tecappend) tecFileWriterClose(&dom.tecfilehandle);
   fatalerror(text);
+}
+
+void appendrefused(const std::string& base, const std::string& why) {
+  const std::int32_t last = plot_data.tecappendnfile - 1;
+  fatalerror("Failed to append to the data set " + base + ".szplt: " + why + "." +
+             (last > 0 ? "\nThe append series goes on after output time " + outputtimeindex(last) + "." : "") +
+             "\nMove the temporary files (" + prefixtext() +
+             "o.*.szplt.szhdr and .szdat) of every data set aside to write the data sets anew.");
 }
 
 std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {

@@ -146,8 +146,7 @@ void tecplotvarunitswrite(DOMAIN& dom) {
     const std::string unittext(trimview(dom.varunits(i)));
     if (unittext.empty()) continue;
     if (tecVarAddAuxData(dom.tecfilehandle, i, "Units", unittext.c_str()) != 0) {
-      tecFileWriterClose(&dom.tecfilehandle);
-      fatalerror("Tecplot variable unit auxiliary data in " + domainname(dom) + " domain.");
+      binaryfailure(dom, "Tecplot variable unit auxiliary data in " + domainname(dom) + " domain.");
     }
   }
 }

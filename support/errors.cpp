@@ -72,8 +72,9 @@ void writeboxes(std::string_view headline, std::string_view body) {
       errorreported = true;
       printwarnings();
       // The staged files are settled first, so that the report can say what became of them.
-      std::string notes = closestagedunits();
+      // The program's notes look at the files as they stand, before the staged ones are settled.
       const std::string others = stopnotes != nullptr ? stopnotes() : std::string();
+      std::string notes = closestagedunits();
       notes += (notes.empty() || others.empty() ? "" : "\n") + others;
       std::string text(body);
       if (!notes.empty()) text += "\n\n" + notes;
@@ -237,6 +238,7 @@ void reseterrorstate() {
   ierrlogunit = 0;
   systemerror() = {};
   stopnotes = nullptr;
+  (void)takestagednotes();
 }
 }  // namespace testing_only
 

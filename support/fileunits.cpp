@@ -213,8 +213,10 @@ std::string closestagedunits() {
     Slot& s = slot(u);
     if (s.fp != nullptr && !s.staging.empty()) closeslot(s);
   }
-  return std::exchange(stagednotes(), {});
+  return takestagednotes();
 }
+
+std::string takestagednotes() { return std::exchange(stagednotes(), {}); }
 
 int closeunit(int unit) { return inrange(unit) ? closeslot(slot(unit)) : 0; }
 

@@ -49,6 +49,8 @@ std::string stagedname(std::string_view name);
 // Closes every open staged file as closeunit does and returns what a stopping report should
 // say of the staged files that did not take their names since the last call ("" for none).
 std::string closestagedunits();
+// The same notes without closing anything, taken: for a caller that reported its own file.
+std::string takestagednotes();
 
 // Pool operations.
 int getunit();

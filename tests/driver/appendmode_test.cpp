@@ -51,6 +51,7 @@ TEST_F(AppendModeTest, MissingFileReadsAsZero) { EXPECT_EQ(readtecplotappend(), 
 // A failed write is warned of once, with the system's reason, and the run goes on.
 TEST_F(AppendModeTest, UnwritableFileIsWarnedOfOnce) {
   plot_data.prefix = (dir_ / "nosuchdir" / "abc").string();
+  inittecplotappend();
   ::testing::internal::CaptureStderr();
   writetecplotappend(7);
   writetecplotappend(8);

@@ -3,6 +3,7 @@
 // linked data sets, and the reports of such runs.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -76,9 +77,21 @@ TEST(E2eRecovery, AppendRunContinuesWhatItsTemporaryFilesHold) {
        kStoredTwo.c_str()},
       {"an append run killed while it waits for time 4",
        [](const Series& m) {
-         m.appendrun();
          const HeldRun held(m, m.dir / "abco.head_pm.0004");
+         EXPECT_TRUE(held.waiting());
          fs::remove(m.dir / "abco.head_pm.0004");
+       },
+       ""},
+      {"an append file naming an output time whose files are gone",
+       [](const Series& m) { writefile(m.dir / "abco.tec_append", appendrecord(7)); },
+       "The append file abco.tec_append names output time 0007 as the last one written, but the temporary files of "
+       "the data sets end at output time 0002.\n"},
+      {"an append run stopped by a time stamp that is no number",
+       [](const Series& m) {
+         m.writer.result_r8("head", "pm", 3, "soon heads", m.pmheads(3));
+         m.writer.result_r8("head", "olf", 3, "soon heads", m.olfheads(3));
+         EXPECT_EQ(m.run().exitstatus, 1);
+         m.heads(3, 3.0);
        },
        ""},
   };
@@ -119,6 +132,14 @@ TEST(E2eRecovery, TemporaryFilesThatDisagreeStopTheRun) {
   const std::string report = expectstopped(model, model.run(), kFatal);
   EXPECT_TRUE(has(report, "abco.olf.szplt.szdat end at the solution time 2, which no result file of the model has."))
       << report;
+  // Damaged temporary files are refused, never set aside for a new series.
+  writefile(model.dir / "abco.pm.szplt.szhdr", "damaged");
+  writefile(model.dir / "abco.olf.szplt.szhdr", "damaged");
+  EXPECT_TRUE(expectstopped(model, model.run(), kFatal)
+                  .starts_with("Failed to append to the data set abco.pm.szplt: its temporary files "
+                               "abco.pm.szplt.szhdr and abco.pm.szplt.szdat are damaged.\nThe append series goes on "
+                               "after output time 0003.\n"));
+  EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr.old"));
   EXPECT_TRUE(model.file("abco.pm.szplt") == pm);
   EXPECT_TRUE(model.file("abco.olf.szplt") == olf);
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(3));
@@ -202,8 +223,14 @@ TEST(E2eRecovery, LinkedDataSetsStayLinks) {
     fs::create_directory(model.dir / "disk");
     writefile(model.dir / "disk" / "pm", "earlier");
     fs::create_symlink("disk/pm", model.dir / name);
+    struct stat before {};
+    ::stat((model.dir / "disk" / "pm").c_str(), &before);
     ASSERT_EQ(model.run().exitstatus, 0);
     EXPECT_TRUE(fs::is_symlink(model.dir / name));
+    // The target was replaced by a complete successor, not written over in place.
+    struct stat after {};
+    ::stat((model.dir / "disk" / "pm").c_str(), &after);
+    EXPECT_NE(after.st_ino, before.st_ino);
     const std::string written = model.file("disk/pm");
     EXPECT_TRUE(binary ? readdataset(model.dir / name).zones.size() == 1 : written.starts_with("TITLE = "));
     EXPECT_FALSE(model.exists(name + ".tmp"));
@@ -232,6 +259,7 @@ TEST(E2eRecovery, RunsThatWriteNothingSaySo) {
   EXPECT_EQ(expectstopped(model, model.run(), kFatal),
             "Failed to open file: abco.pm\nReason: abco.pm.szplt.szhdr.new: Is a directory\nError number: 4");
   fs::remove(model.dir / "abco.pm.szplt.szhdr.new");
+  fs::remove(model.dir / "abco.pm.szplt.szdat");  // left by the failed open
 
   for (int i = 2; i <= 9999; ++i) model.writer.result_r8("head", "pm", i, "1 heads", model.pmheads(1));
   model.control("tecplot binary mode\ntecplot binary append\ntruncate time domain\n100 200\nend\n" +
