@@ -288,7 +288,7 @@ void writetecplotappend(std::int32_t index) {
   if (warned) return;
   warned = true;
   // The data sets themselves are fine, and the next append run goes by their temporary files.
-  const std::string reason = systemreason();
+  const std::string reason = systemreason(name);
   warningmsgstat(status, "Failed to write the last output-time index " + outputtimeindex(index) +
                              " to the append file: " + name + (reason.empty() ? "" : "\n" + reason) +
                              "\nThe next append run goes by the temporary files of the data sets.");

@@ -167,7 +167,7 @@ void strip_comments(int in, int out) {
   copylines(in, out, true);
   std::FILE* fp = unitstream(out);
   if (fp == nullptr || std::fflush(fp) != 0) {
-    if (fp != nullptr) notesystemerror(errno);
+    if (fp != nullptr) notesystemerror(errno, unitfilename(out));
     checkfilewrite(kStatusWriteFailed, unitfilename(out));
     return;
   }

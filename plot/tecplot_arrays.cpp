@@ -200,22 +200,24 @@ void writelines(std::size_t count, std::size_t perline, std::size_t linebytes, i
   const std::size_t chunkvalues = chunklines * perline;
   const std::size_t slotbytes = chunklines * linebytes;
   const std::size_t chunks = (count + chunkvalues - 1) / chunkvalues;
-  bool ok = true;
+  int error = 0;
   if (count < kParallelValues) {
     std::string& text = plot_data.fbuff;
     if (text.size() < slotbytes) text.resize(slotbytes);
-    for (std::size_t first = 0; first < count && ok; first += chunkvalues) {
+    for (std::size_t first = 0; first < count && error == 0; first += chunkvalues) {
       const std::size_t n = lines(first, std::min(count, first + chunkvalues), text.data());
-      ok = std::fwrite(text.data(), 1, n, stream) == n;
-      if (!ok) notesystemerror(errno);
+      if (std::fwrite(text.data(), 1, n, stream) != n) error = errno != 0 ? errno : EIO;
     }
   } else {
-    ok = writeformatted(stream, chunks, slotbytes, [&](std::size_t c, char* out) {
+    error = writeformatted(stream, chunks, slotbytes, [&](std::size_t c, char* out) {
       const std::size_t first = c * chunkvalues;
       return lines(first, std::min(count, first + chunkvalues), out);
     });
   }
-  if (!ok) checkfilewrite(kStatusWriteFailed, unitfilename(unit));
+  if (error != 0) {
+    notesystemerror(error, unitfilename(unit));
+    checkfilewrite(kStatusWriteFailed, unitfilename(unit));
+  }
 }
 
 // Five reals to a line in 26-character fields.

@@ -23,7 +23,6 @@
 namespace kelpra {
 namespace {
 
-
 // The temporary files of the data set: its header state and its zone data.
 std::array<std::string, 2> temporaryfiles(const std::string& base) {
   return {base + ".szplt.szhdr", base + ".szplt.szdat"};

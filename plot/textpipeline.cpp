@@ -10,8 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "support/errors.hpp"
-
 namespace kelpra {
 namespace {
 
@@ -42,7 +40,7 @@ class Pipeline {
 
   std::size_t workers() const { return threads_.size(); }
 
-  bool run(std::FILE* stream, std::size_t chunks, std::size_t slotbytes, const ChunkFormatter& format) {
+  int run(std::FILE* stream, std::size_t chunks, std::size_t slotbytes, const ChunkFormatter& format) {
     // Twice as many slots as formatters keeps every formatter busy while the writer lags;
     // beyond 64 chunks in hand one writer is busy anyway, so many cores add no more memory.
     const std::size_t nslots = std::min<std::size_t>(2 * threads_.size() + 2, 64);
@@ -65,8 +63,8 @@ class Pipeline {
       inflight_ = 0;
     }
     work_.notify_all();
-    bool ok = true;
-    for (std::size_t c = 0; c < chunks && ok; ++c) {
+    int error = 0;
+    for (std::size_t c = 0; c < chunks && error == 0; ++c) {
       const std::size_t s = c % nslots;
       std::unique_lock<std::mutex> lock(m_);
       if (ready_[s] != c + 1) {
@@ -75,8 +73,8 @@ class Pipeline {
         awaited_ = 0;
       }
       lock.unlock();
-      ok = std::fwrite(slot(s), 1, length_[s], stream) == length_[s];
-      if (!ok) notesystemerror(errno);  // before the waits below can change errno
+      // errno is taken at once: the waits below may change it.
+      if (std::fwrite(slot(s), 1, length_[s], stream) != length_[s]) error = errno != 0 ? errno : EIO;
       lock.lock();
       written_ = c + 1;
       // One slot came free, so at most one more chunk can start. Waking threads is dear
@@ -92,7 +90,7 @@ class Pipeline {
     done_.wait(lock, [&] { return inflight_ == 0; });
     draining_ = false;
     format_ = nullptr;
-    return ok;
+    return error;
   }
 
  private:
@@ -160,19 +158,16 @@ Pipeline* pipeline() {
 
 }  // namespace
 
-bool writeformatted(std::FILE* stream, std::size_t chunks, std::size_t slotbytes, const ChunkFormatter& format) {
+int writeformatted(std::FILE* stream, std::size_t chunks, std::size_t slotbytes, const ChunkFormatter& format) {
   const std::lock_guard<std::mutex> lock(pipelinelock);
   Pipeline* p = pipeline();
   if (p->workers() == 0 || chunks < 2) {
     std::vector<char> text(slotbytes);
     for (std::size_t c = 0; c < chunks; ++c) {
       const std::size_t n = format(c, text.data());
-      if (std::fwrite(text.data(), 1, n, stream) != n) {
-        notesystemerror(errno);
-        return false;
-      }
+      if (std::fwrite(text.data(), 1, n, stream) != n) return errno != 0 ? errno : EIO;
     }
-    return true;
+    return 0;
   }
   return p->run(stream, chunks, slotbytes, format);
 }

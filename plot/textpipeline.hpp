@@ -14,10 +14,10 @@ namespace kelpra {
 // its own chunk; it must not throw.
 using ChunkFormatter = std::function<std::size_t(std::size_t chunk, char* out)>;
 
-// Writes chunks 0 .. chunks-1 to `stream` in order. Returns false when a write failed (the
-// chunks after it are not written). With one processor, or one chunk, the calling thread
-// does everything itself.
-bool writeformatted(std::FILE* stream, std::size_t chunks, std::size_t slotbytes, const ChunkFormatter& format);
+// Writes chunks 0 .. chunks-1 to `stream` in order. Returns 0, or the system error (errno) of
+// a write that failed (the chunks after it are not written). With one processor, or one chunk,
+// the calling thread does everything itself.
+int writeformatted(std::FILE* stream, std::size_t chunks, std::size_t slotbytes, const ChunkFormatter& format);
 
 namespace testing_only {
 // The threads taking part, the writer included (1: the calling thread alone); 0 goes back to

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "support/fileunits.hpp"
 #include "support/report_output.hpp"
@@ -26,15 +27,20 @@ SystemError& systemerror() {
   return noted;
 }
 
-// "Reason: ..." for the noted failure, taken once; "" when none is noted.
-std::string takereason() {
+// "Reason: ..." for the noted failure, taken once; "" when none is noted. Where a report names
+// `reported`, only a failure of that file or of one named after it ("<reported>.tmp") counts:
+// a failure that was handled earlier without a report must not lend its reason to another.
+std::string takereason(std::string_view reported) {
   SystemError& noted = systemerror();
   if (noted.error == 0) return {};
-  std::string text = "Reason: ";
-  if (!noted.file.empty()) text += noted.file + ": ";
-  text += std::strerror(noted.error);
-  noted = {};
-  return text;
+  const std::string file = std::exchange(noted.file, {});
+  const int error = std::exchange(noted.error, 0);
+  const bool same = file.empty() || file == reported;
+  if (!same && !reported.empty() &&
+      !(file.size() > reported.size() && file.starts_with(reported) && file[reported.size()] == '.')) {
+    return {};
+  }
+  return "Reason: " + (same ? std::string() : file + ": ") + std::strerror(error);
 }
 
 constexpr std::string_view kFatalHeadline = "*** FATAL ERROR, HALTING EXECUTION ***";
@@ -71,8 +77,8 @@ void writeboxes(std::string_view headline, std::string_view body) {
     if (!errorreported) {
       errorreported = true;
       printwarnings();
-      // The staged files are settled first, so that the report can say what became of them.
-      // The program's notes look at the files as they stand, before the staged ones are settled.
+      // The program's notes look at the files as they stand; then the staged files are settled,
+      // so that the report can say what became of them.
       const std::string others = stopnotes != nullptr ? stopnotes() : std::string();
       std::string notes = closestagedunits();
       notes += (notes.empty() || others.empty() ? "" : "\n") + others;
@@ -160,7 +166,7 @@ void fatalerrorstat(int status, std::string_view message) { fatalerror(withstatu
 void input_error_stat(int status, std::string_view message) { input_error(withstatus(status, message)); }
 void warningmsgstat(int status, std::string_view message) { warningmsg(withstatus(status, message)); }
 
-std::string systemreason() { return takereason(); }
+std::string systemreason(std::string_view reported) { return takereason(trimview(reported)); }
 
 void notesystemerror(int error, std::string_view file) { systemerror() = {error, std::string(file)}; }
 void clearsystemerror() { systemerror().error = 0; }
@@ -170,7 +176,7 @@ namespace {
 [[noreturn]] void filefailure(int status, std::string_view what, std::string_view filename) {
   std::string text(what);
   text += trimview(filename);
-  if (const std::string reason = takereason(); !reason.empty()) text += "\n" + reason;
+  if (const std::string reason = takereason(trimview(filename)); !reason.empty()) text += "\n" + reason;
   fatalerrorstat(status, text);
 }
 }  // namespace

@@ -28,13 +28,15 @@ void user_size_check(std::int32_t requested, std::int32_t defaultsize, std::stri
 [[noreturn]] void input_error_stat(int status, std::string_view message);
 void warningmsgstat(int status, std::string_view message);
 
-// The system's reason for the failure of the last file operation (an errno value), added as a
-// "Reason: " line to the next file report; the file layer notes it where an operation fails.
-// `file` names the file concerned where it is not the one the report names.
-void notesystemerror(int error, std::string_view file = {});
+// The system's reason for the failure of a file operation (an errno value) and the file it
+// concerned, added as a "Reason: " line to the next report of that file (or of a file named
+// after it, "<name>.tmp"); the file layer notes it where an operation fails. An empty `file`
+// stands for whichever file the next report names.
+void notesystemerror(int error, std::string_view file);
 void clearsystemerror();
-// The "Reason: ..." line of the noted failure, taken; "" when none is noted.
-std::string systemreason();
+// The "Reason: ..." line of the noted failure, taken; "" when none is noted or, where
+// `reported` is given, when the failure concerned another file.
+std::string systemreason(std::string_view reported = {});
 
 // Notes added to every stopping report after its message, such as which data sets a run leaves
 // from an earlier run; the texts may be empty. Set once by the program.

@@ -55,7 +55,7 @@ int closeslot(Slot& s) {
     const bool writefailed = std::ferror(s.fp) != 0;
     if (std::fclose(s.fp) != 0) {
       status = kStatusWriteFailed;
-      notesystemerror(errno);
+      notesystemerror(errno, s.name);
     }
     if (writefailed) status = kStatusWriteFailed;
     if (!s.staging.empty()) {
@@ -67,7 +67,7 @@ int closeslot(Slot& s) {
                                                    "it is removed.");
       } else if (status == 0 && std::rename(s.staging.c_str(), s.target.c_str()) != 0) {
         status = kStatusWriteFailed;
-        notesystemerror(errno);
+        notesystemerror(errno, s.name);
       }
       if (!writefailed && status != 0) {
         notestaged(s.name + " is left as it was: this run's " + s.staging + " could not be closed or take its name.");
@@ -175,7 +175,7 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
   }
   if (fp == nullptr) {
     const int error = errno;
-    notesystemerror(error);
+    notesystemerror(error, status == OpenStatus::staged ? target + ".tmp" : path);
     return openstatusfromerrno(error);
   }
   if (status == OpenStatus::staged) {
@@ -234,7 +234,7 @@ int writeline(int unit, std::string_view text) {
   if (fp == nullptr) return kStatusWriteFailed;
   if ((!text.empty() && std::fwrite(text.data(), 1, text.size(), fp) != text.size()) ||
       std::fputc('\n', fp) == EOF) {
-    notesystemerror(errno);
+    notesystemerror(errno, unitfilename(unit));
     return kStatusWriteFailed;
   }
   return 0;

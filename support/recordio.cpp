@@ -145,7 +145,7 @@ int writerecord(int unit, const void* data, std::size_t nbytes) {
   const auto length = static_cast<std::int32_t>(nbytes);
   if (writelength(fp, length) != 0 || (nbytes > 0 && std::fwrite(data, 1, nbytes, fp) != nbytes) ||
       writelength(fp, length) != 0) {
-    notesystemerror(errno);
+    notesystemerror(errno, unitfilename(unit));
     return kStatusWriteFailed;
   }
   return 0;

@@ -57,7 +57,7 @@ TEST_F(AppendModeTest, UnwritableFileIsWarnedOfOnce) {
   writetecplotappend(8);
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("Failed to write the last output-time index 0007 to the append file: " + appendfile() +
-                     "\nReason: No such file or directory\n"),
+                     "\nReason: " + appendfile() + ".tmp: No such file or directory\n"),
             std::string::npos)
       << err;
   EXPECT_EQ(err.find("0008"), std::string::npos);

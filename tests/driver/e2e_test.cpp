@@ -29,17 +29,8 @@
 namespace kelpra {
 namespace {
 
-namespace fs = std::filesystem;
-using testkit::ElementKind;
-using testkit::LayeredMesh;
-using testkit::LinkedDomain;
-using testkit::ModelWriter;
-using testkit::ProcessResult;
-using testkit::TecplotFile;
-using testkit::TempDir;
-using testkit::readfile;
-using testkit::writefile;
 using namespace e2ekit;
+using testkit::ElementKind;
 
 
 // Zone 1's node lists of the untruncated "pm" bricks: their own node numbers.

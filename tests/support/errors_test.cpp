@@ -1,6 +1,8 @@
 // Report boxes checked on a real process: exact text, both destinations, exit status.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "support/errors.hpp"
 #include "support/warnings.hpp"
 #include "tests/kit/process.hpp"
@@ -211,6 +213,28 @@ TEST(FileUnitReports, MissingFileAndBadFrees) {
   EXPECT_EQ(r.err, box(kFatal, "File unit 20001 outside of range [1100,20000]"));
   r = probe({"-", "freeunit", "1100"});
   EXPECT_EQ(r.err, box(kFatal, "File unit 1100 already free"));
+}
+
+// A noted failure gives its reason to a report of its own file (or of one named after it)
+// only, and once.
+TEST(FileUnitReports, ReasonOnlyForTheFileThatFailed) {
+  const struct {
+    const char* noted;
+    const char* reported;
+    std::string reason;
+  } cases[] = {
+      {"a.dat", "a.dat", "Reason: No space left on device"},
+      {"", "a.dat", "Reason: No space left on device"},
+      {"a.dat.tmp", "a.dat", "Reason: a.dat.tmp: No space left on device"},
+      {"other.dat", "a.dat", ""},
+      {"a.datx", "a.dat", ""},
+      {"a.dat", "", "Reason: a.dat: No space left on device"},
+  };
+  for (const auto& c : cases) {
+    notesystemerror(ENOSPC, c.noted);
+    EXPECT_EQ(systemreason(c.reported), c.reason) << c.noted << " " << c.reported;
+    EXPECT_EQ(systemreason(c.reported), "");
+  }
 }
 
 TEST(StatusText, TableAndUnknownCodes) {
