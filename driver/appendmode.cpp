@@ -17,6 +17,7 @@
 #include "plot/tecio.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/prefix.hpp"
 #include "support/recordio.hpp"
 #include "support/strings.hpp"
 #include "support/textview.hpp"
@@ -28,12 +29,6 @@ namespace {
 std::int32_t storedindex = 0;
 // A failed write of the append file was warned of in this run.
 bool warned = false;
-
-std::string shortreal(double value) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-  return std::string(text, end);
-}
 
 // The solution times of the output-time indices as the zones store them (the time stamp of the
 // first result file found, converted), read once each; nullopt where no result file exists.
@@ -75,9 +70,8 @@ class OutputTimes {
     if (listed_) return indices_;
     listed_ = true;
     const std::string prefix = prefixtext();
-    const std::size_t slash = prefix.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : prefix.substr(0, slash);
-    const std::string stem = prefix.substr(slash == std::string::npos ? 0 : slash + 1) + "o.";
+    const std::string directory = filedirectory(prefix);
+    const std::string stem = filebasename(prefix) + "o.";
     const auto width = static_cast<std::size_t>(plot_data.outputtimeindexwidth);
     std::error_code ec;
     for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
@@ -129,8 +123,7 @@ Temporaries continueddatasets(const std::vector<DOMAIN*>& written) {
     TecTemporaries held;
     const std::int32_t status = tecTemporariesRead(base.c_str(), &held);
     if (status == kTecIoError) {
-      const TecFailure failure = tecLastFailure();
-      notesystemerror(failure.error, failure.file);
+      notebinaryreason(base + ".szplt.szhdr");
       checkfileread(kStatusReadFailed, base + ".szplt.szhdr");
     }
     std::string why;
@@ -220,7 +213,7 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
     if (set.held.zones == 0) continue;
     set.end = times.indexof(set.held.lasttime, storedindex);
     if (set.end == 0) {
-      fatalerror("The temporary files " + set.files + " end at the solution time " + shortreal(set.held.lasttime) +
+      fatalerror("The temporary files " + set.files + " end at the solution time " + timetext(set.held.lasttime) +
                  ", which no result file of the model has." + kSetAside);
     }
     const std::int32_t first = set.held.zones == 1 ? set.end : times.indexof(set.held.firsttime, 1, set.end);
@@ -288,15 +281,15 @@ void writetecplotappend(std::int32_t index) {
   if (warned) return;
   warned = true;
   // The data sets themselves are fine, and the next append run goes by their temporary files.
-  const std::string reason = systemreason(name);
-  warningmsgstat(status, "Failed to write the last output-time index " + outputtimeindex(index) +
-                             " to the append file: " + name + (reason.empty() ? "" : "\n" + reason) +
+  warningmsgstat(status, withsystemreason("Failed to write the last output-time index " + outputtimeindex(index) +
+                                              " to the append file: " + name,
+                                          name) +
                              "\nThe next append run goes by the temporary files of the data sets.");
 }
 
 void nooutputtimeinwindow(const std::string& first, const std::string& last) {
   input_error("No output time lies in the time window of \"truncate time domain\" (" +
-              shortreal(plot_data.tmin_trunc) + " to " + shortreal(plot_data.tmax_trunc) +
+              timetext(plot_data.tmin_trunc) + " to " + timetext(plot_data.tmax_trunc) +
               ").\nThe output times found run from " + first + " to " + last +
               ".\nNo data set was written; those of earlier runs are left as they are.");
 }

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -79,9 +78,7 @@ Domains* settingup = nullptr;
 bool leavesearlierfile(const DOMAIN& dom) {
   if (!plot_data.tecplot_bin_mode) return dom.zone == 0 && unitstream(dom.unit) == nullptr;
   if (dom.zone == 0) return true;
-  const bool complete = !dom.zoneneedsconnectivity &&
-                        std::none_of(dom.zonevarstate.begin(), dom.zonevarstate.end(), [](auto v) { return v == 0; });
-  return dom.zone == 1 && dom.tecfilehandle != nullptr && !complete;
+  return dom.zone == 1 && dom.tecfilehandle != nullptr && !tecplotzonecomplete(dom);
 }
 
 // A run that stops before a data set got its zone leaves the earlier run's file beside this
@@ -254,11 +251,9 @@ void putcontinuedinplace(Domains& d) {
     if (dom->zone > 0 || !fileexists(base + ".szplt.szhdr") || !fileexists(base + ".szplt.szdat")) continue;
     std::int32_t written = 0;
     if (tecTemporariesPutInPlace(base.c_str(), &written) != kTecOk) {
-      const TecFailure failure = tecLastFailure();
-      notesystemerror(failure.error, failure.file == base + ".szplt" ? std::string() : failure.file);
-      const std::string reason = systemreason();
-      fatalerror("The data set " + base + ".szplt could not be put together from its temporary files " + base +
-                 ".szplt.szhdr and " + base + ".szplt.szdat." + (reason.empty() ? "" : "\n" + reason) +
+      notebinaryreason(base + ".szplt");
+      fatalerror(withsystemreason("The data set " + base + ".szplt could not be put together from its temporary "
+                                  "files " + base + ".szplt.szhdr and " + base + ".szplt.szdat.") +
                  "\nThe temporary files are kept; the next append run tries again.");
     }
     if (written != 0) {
@@ -361,13 +356,6 @@ std::string lockdirectory(const std::string& path, const std::string& named) {
          "locked (" + std::string(std::strerror(error)) + ").";
 }
 
-// The directory the files of a prefix go to: a prefix may hold a path ("../P/abc").
-std::string prefixdirectory(const std::string& prefix) {
-  const std::size_t slash = prefix.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : prefix.substr(0, slash);
-}
-
 void run(int argc, const char* const* argv) {
   auto domains = std::make_unique<Domains>();
   Domains& d = *domains;
@@ -385,7 +373,7 @@ void run(int argc, const char* const* argv) {
   // Where the prefix points into another directory, that one is held as well before anything
   // is written, so that two runs never write into one directory.
   getmodelprefix(".vorn", plot_data.prefix, [&lock](const std::string& prefix) {
-    const std::string directory = prefixdirectory(std::string(trimview(prefix)));
+    const std::string directory = filedirectory(prefix);
     lock(directory, "the directory " + directory + ", where the prefix points");
   });
   setstopnotes(leftfromearlierruns);

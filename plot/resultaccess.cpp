@@ -37,14 +37,13 @@ std::string candidate(std::string_view root, std::string_view prefix, std::strin
   return name;
 }
 
-// Free-format text of a converted time: the shortest form that reads back to the same value.
+}  // namespace
+
 std::string timetext(double value) {
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
 }
-
-}  // namespace
 
 const std::array<std::string_view, kTimeFileRoots>& timefileroots() {
   static constexpr std::array<std::string_view, kTimeFileRoots> roots = {

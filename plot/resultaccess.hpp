@@ -34,4 +34,7 @@ void findtimefile(std::string_view extension);
 // false when there is none), converted when sim_time_conversion is set.
 void gettimestamp(std::string_view extension, bool& found);
 
+// Free-format text of a time: the shortest form that reads back to the same value.
+std::string timetext(double value);
+
 }  // namespace kelpra

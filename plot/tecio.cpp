@@ -884,15 +884,8 @@ bool namefiles(const char* fileName, DataSet& ds) {
   return true;
 }
 
-// Whether a file of the name exists, a dangling link included.
-bool present(const std::string& file) {
-  struct stat info {};
-  return ::lstat(file.c_str(), &info) == 0;
-}
-
-// Reads the header state of a data set's temporary files into `ds` and `st`.
-std::int32_t readsaved(const char* fileName, DataSet& ds, SavedState& st) {
-  if (fileName == nullptr || !namefiles(fileName, ds)) return kTecBadArgument;
+// Reads the header state of a data set's temporary files (`ds` named) into `st`.
+std::int32_t readsaved(const DataSet& ds, SavedState& st) {
   std::string content;
   if (!readwhole(ds.headername, content)) return kTecIoError;
   if (!parsestate(content, st)) return kTecBadTemporary;
@@ -904,11 +897,11 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   *out = {};
   DataSet ds;
   if (fileName == nullptr || !namefiles(fileName, ds)) return kTecBadArgument;
-  out->header = present(ds.headername);
-  out->data = present(ds.dataname);
+  out->header = nameexists(ds.headername);
+  out->data = nameexists(ds.dataname);
   if (!out->header) return kTecOk;
   SavedState st;
-  if (const std::int32_t rc = readsaved(fileName, ds, st); rc != kTecOk) return rc;
+  if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return rc;
   struct stat info {};
   const std::int64_t size = ::stat(ds.dataname.c_str(), &info) == 0 ? info.st_size : 0;
   if (size < st.datalength) return kTecBadTemporary;
@@ -924,8 +917,9 @@ std::int32_t assemble(const char* fileName, std::int32_t* written) {
   if (written == nullptr) return kTecBadArgument;
   *written = 0;
   DataSet ds;
+  if (fileName == nullptr || !namefiles(fileName, ds)) return kTecBadArgument;
   SavedState st;
-  if (const std::int32_t rc = readsaved(fileName, ds, st); rc != kTecOk) return rc;
+  if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return rc;
   if (const std::int32_t rc = ds.data.inspect(ds.dataname, st.datalength); rc != kTecOk) return rc;
   ds.title = std::move(st.title);
   ds.filetype = st.filetype;

@@ -59,6 +59,12 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
                         std::string_view timetext, std::int32_t sharezone, DOMAIN& dom);
 void tecplotfileflush(DOMAIN& dom);
 void tecplotfileclose(DOMAIN& dom);
+// Whether the zone last started has every variable written or shared and its connectivity.
+bool tecplotzonecomplete(const DOMAIN& dom);
+// Notes the TecIO layer's reason for the failure of the call just made for the next report;
+// `named` is the file that report names (the reason then names the failing file only where it
+// is another). Where the layer has none, a note left by another file is dropped.
+void notebinaryreason(const std::string& named);
 // A TecIO call after the opening failed: closes the data set (in append mode it is left for
 // the program's end, which keeps its temporary files), then stops the run with the message and
 // the system's reason.

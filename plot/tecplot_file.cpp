@@ -1,10 +1,10 @@
 // The data set of a domain: opening, auxiliary data, zones, flushing and closing.
 #include <fcntl.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,22 +28,17 @@ std::array<std::string, 2> temporaryfiles(const std::string& base) {
   return {base + ".szplt.szhdr", base + ".szplt.szdat"};
 }
 
-// Whether a file of the name exists, a dangling link included.
-bool present(const std::string& file) {
-  std::error_code ec;
-  return std::filesystem::exists(std::filesystem::symlink_status(file, ec));
-}
-
 // Renames without replacing an existing file: 0, or the error number (EEXIST when `to` exists).
 // Where the file system cannot refuse to replace, the check comes just before the rename.
 int renamenoreplace(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
-  if (present(to)) return EEXIST;
+  if (nameexists(to)) return EEXIST;
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-// The layer's reason for the failure of the call just made, noted for the next file report.
+}  // namespace
+
 void notebinaryreason(const std::string& named) {
   const TecFailure failure = tecLastFailure();
   if (failure.error == 0) {
@@ -52,6 +47,8 @@ void notebinaryreason(const std::string& named) {
   }
   notesystemerror(failure.error, failure.file == named ? std::string() : failure.file);
 }
+
+namespace {
 
 void writeasciiline(DOMAIN& dom, std::string_view line) {
   checkfilewrite(writeline(dom.unit, line), std::string(trimview(dom.tecfilename)) + ".dat");
@@ -132,10 +129,14 @@ std::string numberlist(const std::vector<std::uint8_t>& marks) {
 
 }  // namespace
 
+bool tecplotzonecomplete(const DOMAIN& dom) {
+  return !dom.zoneneedsconnectivity &&
+         std::none_of(dom.zonevarstate.begin(), dom.zonevarstate.end(), [](std::uint8_t v) { return v == 0; });
+}
+
 void binaryfailure(DOMAIN& dom, const std::string& message) {
   notebinaryreason({});
-  std::string text = message;
-  if (const std::string reason = systemreason(); !reason.empty()) text += "\n" + reason;
+  const std::string text = withsystemreason(message);
   // A data set of an append series stays open: the program's end writes it out and keeps its
   // temporary files, which the next append run continues. A close would remove them.
   if (!plot_data.tecappend) tecFileWriterClose(&dom.tecfilehandle);
@@ -180,7 +181,7 @@ void setasidetemporaries(const std::string& base) {
   const auto files = temporaryfiles(base);
   std::vector<std::string> moved;
   for (const std::string& file : files) {
-    if (present(file)) moved.push_back(file);
+    if (nameexists(file)) moved.push_back(file);
   }
   if (moved.empty()) return;
   // Both files of a pair get the same suffix, one no earlier pair holds, so nothing set aside
@@ -189,7 +190,7 @@ void setasidetemporaries(const std::string& base) {
   std::string suffix;
   for (int k = 1;; ++k) {
     suffix = k == 1 ? ".old" : ".old" + std::to_string(k);
-    if (present(files[0] + suffix) || present(files[1] + suffix)) continue;
+    if (nameexists(files[0] + suffix) || nameexists(files[1] + suffix)) continue;
     std::size_t done = 0;
     int error = 0;
     while (done < moved.size() && (error = renamenoreplace(moved[done], moved[done] + suffix)) == 0) ++done;
@@ -415,29 +416,24 @@ void tecplotfileclose(DOMAIN& dom) {
     return;
   }
   const std::string file = std::string(trimview(dom.tecfilename)) + ".szplt";
-  if (plot_data.tecappend) {
-    // The temporary files stay for the next append run; the data set is put together from
-    // them now, so that a failure is reported while the run can still say so.
+  const bool append = plot_data.tecappend;
+  // An append run keeps the temporary files for the next one, but still puts the data set
+  // together now, so that a failure is reported while the run can say so.
+  if (append) {
     tecplotfileflush(dom);
-    if (tecFileWriterCloseKeep(&dom.tecfilehandle) != 0) {
-      dom.tecfilehandle = nullptr;
-      notebinaryreason(file);
-      const std::string reason = systemreason();
-      fatalerror("Tecplot close file for " + domainname(dom) + " domain: " + file + " could not be written." +
-                 (reason.empty() ? "" : "\n" + reason) + "\nIts temporary files " + file + ".szhdr and " + file +
-                 ".szdat hold every output time written; the next append run puts " + file +
-                 " together from them.");
-    }
   } else {
     screenthenecho(message);
-    // The close writes the data set itself: a failure there loses it, so it stops the run.
-    if (tecFileWriterClose(&dom.tecfilehandle) != 0) {
-      dom.tecfilehandle = nullptr;
-      notebinaryreason(file);
-      const std::string reason = systemreason();
-      fatalerror("Tecplot close file for " + domainname(dom) + " domain: " + file + " could not be written." +
-                 (reason.empty() ? "" : "\n" + reason));
-    }
+  }
+  // The close writes the data set itself: a failure there loses it, so it stops the run.
+  if ((append ? tecFileWriterCloseKeep(&dom.tecfilehandle) : tecFileWriterClose(&dom.tecfilehandle)) != 0) {
+    dom.tecfilehandle = nullptr;
+    notebinaryreason(file);
+    fatalerror(withsystemreason("Tecplot close file for " + domainname(dom) + " domain: " + file +
+                                " could not be written.") +
+               (append ? "\nIts temporary files " + file + ".szhdr and " + file +
+                             ".szdat hold every output time written; the next append run puts " + file +
+                             " together from them."
+                       : ""));
   }
   dom.tecfilehandle = nullptr;
 }

@@ -168,16 +168,19 @@ void warningmsgstat(int status, std::string_view message) { warningmsg(withstatu
 
 std::string systemreason(std::string_view reported) { return takereason(trimview(reported)); }
 
+std::string withsystemreason(std::string_view message, std::string_view reported) {
+  std::string text(message);
+  if (const std::string reason = systemreason(reported); !reason.empty()) text += "\n" + reason;
+  return text;
+}
+
 void notesystemerror(int error, std::string_view file) { systemerror() = {error, std::string(file)}; }
 void clearsystemerror() { systemerror().error = 0; }
 void setstopnotes(StopNotes notes) { stopnotes = notes; }
 
 namespace {
 [[noreturn]] void filefailure(int status, std::string_view what, std::string_view filename) {
-  std::string text(what);
-  text += trimview(filename);
-  if (const std::string reason = takereason(trimview(filename)); !reason.empty()) text += "\n" + reason;
-  fatalerrorstat(status, text);
+  fatalerrorstat(status, withsystemreason(std::string(what) + std::string(trimview(filename)), filename));
 }
 }  // namespace
 

@@ -37,6 +37,8 @@ void clearsystemerror();
 // The "Reason: ..." line of the noted failure, taken; "" when none is noted or, where
 // `reported` is given, when the failure concerned another file.
 std::string systemreason(std::string_view reported = {});
+// `message`, followed on a line of its own by that reason where there is one.
+std::string withsystemreason(std::string_view message, std::string_view reported = {});
 
 // Notes added to every stopping report after its message, such as which data sets a run leaves
 // from an earlier run; the texts may be empty. Set once by the program.

@@ -134,6 +134,12 @@ void freeunitall() {
 
 bool unitused(int unit) { return inrange(unit) && slot(unit).used; }
 
+bool nameexists(std::string_view name) {
+  const std::string path(trimview(name));
+  struct stat st {};
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
 bool fileexists(std::string_view name) {
   const std::string path(trimview(name));
   struct stat st {};

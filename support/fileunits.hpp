@@ -76,6 +76,8 @@ const std::string& unitfilename(int unit);
 int writeline(int unit, std::string_view text);
 
 bool fileexists(std::string_view name);
+// Whether anything of the name exists: a directory or a dangling link counts as well.
+bool nameexists(std::string_view name);
 
 // Take a unit and open an existing file on it; a missing file or failing open stops the run.
 void open_ascii_file(int& unit, std::string_view name);

@@ -182,6 +182,13 @@ std::string filebasename(std::string_view path) {
   return std::string(path.substr(sep + 1, static_cast<std::size_t>(n) - sep - 1));
 }
 
+std::string filedirectory(std::string_view path) {
+  const std::string_view p = trimview(path);
+  const std::size_t slash = p.find_last_of('/');
+  if (slash == std::string_view::npos) return ".";
+  return slash == 0 ? "/" : std::string(p.substr(0, slash));
+}
+
 bool envvarisset(std::string_view name) {
   const std::string key(trimview(name));
   return !key.empty() && std::getenv(key.c_str()) != nullptr;

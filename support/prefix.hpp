@@ -27,6 +27,9 @@ void getmodelprefix(std::string_view suffix, std::string& prefix, std::FILE* in,
 // The part of path after its last "/" or "\", trailing blanks removed; "" when the path
 // ends with a separator.
 std::string filebasename(std::string_view path);
+// The directory the files of a path go to: the part before its last "/" ("/" for a path in
+// the root), "." for a path without one. A prefix may hold a path ("../P/abc").
+std::string filedirectory(std::string_view path);
 
 constexpr bool andfunc(bool a, bool b) noexcept { return a && b; }
 constexpr bool orfunc(bool a, bool b) noexcept { return a || b; }

@@ -228,6 +228,16 @@ inline TecplotFile readdataset(const fs::path& path) {
   return f;
 }
 
+// A run stopped in the middle of an output time or between flushes: the next append run
+// writes every time exactly once in every data set.
+inline void expecttimesonce(const Model& model, std::size_t times) {
+  for (const char* name : {"abco.pm.szplt", "abco.olf.szplt"}) {
+    const TecplotFile f = readdataset(model.dir / name);
+    ASSERT_EQ(f.zones.size(), times) << name;
+    for (std::size_t i = 0; i < times; ++i) EXPECT_EQ(f.zones[i].solutiontime, static_cast<double>(i + 1)) << name;
+  }
+}
+
 // A kelpra run in the model directory, its output thrown away, that waits at the named pipe
 // until the test writes to it or kills it.
 class HeldRun {

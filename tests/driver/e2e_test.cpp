@@ -301,15 +301,6 @@ TEST(E2eBinary, SameContentsAsTheAsciiRun) {
 // ---- Append mode ---------------------------------------------------------------------------
 
 
-// A run stopped in the middle of an output time or between flushes: the next append run
-// writes every time exactly once in every data set.
-void expecttimesonce(const Model& model, std::size_t times) {
-  for (const char* name : {"abco.pm.szplt", "abco.olf.szplt"}) {
-    const TecplotFile f = readdataset(model.dir / name);
-    ASSERT_EQ(f.zones.size(), times) << name;
-    for (std::size_t i = 0; i < times; ++i) EXPECT_EQ(f.zones[i].solutiontime, static_cast<double>(i + 1)) << name;
-  }
-}
 
 class E2eAppendMode : public ::testing::Test {
  protected:
