@@ -1,13 +1,16 @@
 #include "driver/appendmode.hpp"
 
-#include <charconv>
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <limits>
-#include <map>
 #include <optional>
-#include <set>
 #include <string>
-#include <system_error>
 
 #include "driver/plotsetup.hpp"
 #include "plot/messages.hpp"
@@ -25,121 +28,207 @@
 namespace kelpra {
 namespace {
 
-// The index the append file held at start-up (0 for none).
-std::int32_t storedindex = 0;
+// What the append file held at start-up. It is only a hint: the temporary files of the data
+// sets record which output time each zone holds.
+struct Hint {
+  bool exists = false;     // something of the name exists
+  std::int32_t index = 0;  // the index it names, where it could be read
+  std::string trouble;     // why it could not be read: what it holds, or the system's reason
+};
+Hint hint;
 // A failed write of the append file was warned of in this run.
 bool warned = false;
 
-// The solution times of the output-time indices as the zones store them (the time stamp of the
-// first result file found, converted), read once each; nullopt where no result file exists.
-class OutputTimes {
- public:
-  std::optional<double> at(std::int32_t index) {
-    const auto known = times_.find(index);
-    if (known != times_.end()) return known->second;
-    std::optional<double> time;
-    bool found = false;
-    gettimestamp("." + outputtimeindex(index), found);
-    if (found) {
-      double t = 0.0;
-      int status = 0;
-      str2r8(plot_data.timestamp, t, &status);
-      if (status == 0) time = t;
-    }
-    times_.emplace(index, time);
-    return time;
-  }
-
-  // The index below `below` whose time is `time`, 0 when no result file has it: the hint
-  // first, then every index that has a file in the model's directory, lowest first, since
-  // earlier result files may have been deleted and the append file may name any index.
-  std::int32_t indexof(double time, std::int32_t hint,
-                       std::int32_t below = std::numeric_limits<std::int32_t>::max()) {
-    if (hint >= 1 && hint < below && outputtimeindexfits(hint) && at(hint) == time) return hint;
-    for (const std::int32_t i : ondisk()) {
-      if (i >= below) break;
-      if (at(i) == time) return i;
-    }
-    return 0;
-  }
-
- private:
-  // The indices of the files named by the prefix, "o." and an extension of as many digits as
-  // the index width, listed once.
-  const std::set<std::int32_t>& ondisk() {
-    if (listed_) return indices_;
-    listed_ = true;
-    const std::string prefix = prefixtext();
-    const std::string directory = filedirectory(prefix);
-    const std::string stem = filebasename(prefix) + "o.";
-    const auto width = static_cast<std::size_t>(plot_data.outputtimeindexwidth);
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string name = it->path().filename().string();
-      const std::size_t dot = name.rfind('.');
-      if (!name.starts_with(stem) || dot == std::string::npos || name.size() - dot - 1 != width) continue;
-      std::int64_t index = 0;
-      const char* digits = name.data() + dot + 1;
-      const auto [ptr, error] = std::from_chars(digits, name.data() + name.size(), index);
-      if (error == std::errc() && ptr == name.data() + name.size() && index >= 1 &&
-          index <= std::numeric_limits<std::int32_t>::max() && outputtimeindexfits(static_cast<std::int32_t>(index))) {
-        indices_.insert(static_cast<std::int32_t>(index));
-      }
-    }
-    return indices_;
-  }
-
-  bool listed_ = false;
-  std::set<std::int32_t> indices_;
-  std::map<std::int32_t, std::optional<double>> times_;
-};
-
-// A data set whose temporary files this run continues.
+// A data set of the run whose temporary files an append run continues.
 struct Continued {
-  DOMAIN* dom;
-  std::string files;  // "<base>.szplt.szhdr and <base>.szplt.szdat"
+  DOMAIN* dom = nullptr;
+  std::string base;
   TecTemporaries held;
-  std::int32_t end = 0;  // the output time of the last zone, 0 for none
+  std::int32_t end = 0;   // the output time of its last zone (or the one before its set-up)
+  bool placed = false;    // `end` is known: a data set that does not say where it ends holds nothing
 };
+// The plan of resumetecplotappend, which continuetecplotappend carries out.
+std::vector<Continued> continued;
+std::int32_t seriesend = 0;
+
+const char* const kSetAside = "\nNo data set was changed. Move the temporary files (*.szplt.szhdr and .szdat) of every "
+                              "data set aside to write the data sets anew.";
 
 std::string temporarynames(const std::string& base) {
   return base + ".szplt.szhdr and " + base + ".szplt.szdat";
 }
 
-const char* const kSetAside = "\nNo data set was changed. Move the temporary files (*.szplt.szhdr and .szdat) of every "
-                              "data set aside to write the data sets anew.";
-
-// The temporary files of the data sets this run writes: those that can be continued, and the
-// first data set whose files cannot (only one of the two, or damaged), with the reason.
-struct Temporaries {
-  std::vector<Continued> sets;
-  std::string refusedbase, refusedwhy;
-};
-
-Temporaries continueddatasets(const std::vector<DOMAIN*>& written) {
-  Temporaries found;
-  for (DOMAIN* dom : written) {
-    const std::string base = plotbasename(*dom);
-    TecTemporaries held;
-    const std::int32_t status = tecTemporariesRead(base.c_str(), &held);
-    if (status == kTecIoError) {
-      notebinaryreason(base + ".szplt.szhdr");
-      checkfileread(kStatusReadFailed, base + ".szplt.szhdr");
-    }
-    std::string why;
-    if (held.header != held.data) {
-      why = "its temporary file " + base + (held.header ? ".szplt.szdat" : ".szplt.szhdr") + " is missing";
-    } else if (status != kTecOk) {
-      why = "its temporary files " + temporarynames(base) + " are damaged";
-    } else if (held.header) {
-      found.sets.push_back({dom, temporarynames(base), held, 0});
-    }
-    if (!why.empty() && found.refusedbase.empty()) {
-      found.refusedbase = base;
-      found.refusedwhy = why;
+Hint readhint() {
+  Hint h;
+  const std::string name = tecappendfilename();
+  h.exists = nameexists(name);
+  if (!h.exists) return h;
+  h.trouble = notaregularfile(name);
+  if (!h.trouble.empty()) return h;
+  // One record of one 4-byte index: 12 bytes with the framing. Nothing more is read.
+  unsigned char bytes[12] = {};
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0) {
+    h.trouble = std::string("it cannot be read (") + std::strerror(errno) + ")";
+  } else if (info.st_size == 0) {
+    h.trouble = "it is empty";
+  } else if (info.st_size != sizeof bytes || ::pread(fd, bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes) ||
+             loadle32(bytes) != 4 || loadle32(bytes + 8) != 4) {
+    h.trouble = "it holds " + std::to_string(info.st_size) + " bytes that are not one record of an output-time index";
+  } else {
+    h.index = loadle32(bytes + 4);
+    // The next run starts at the stored index plus 1, which must stay a valid index.
+    if (h.index < 0 || h.index == std::numeric_limits<std::int32_t>::max()) {
+      h.trouble = "it holds " + std::to_string(h.index) + ", which is no output-time index";
+      h.index = 0;
     }
   }
-  return found;
+  if (fd >= 0) ::close(fd);
+  return h;
+}
+
+// The time stamp of output time `index` as its zone takes it (converted, trimmed); nothing
+// where no result file of the index exists.
+std::optional<std::string> stampof(std::int32_t index) {
+  if (index < 1 || !outputtimeindexfits(index)) return std::nullopt;
+  bool found = false;
+  gettimestamp("." + outputtimeindex(index), found);
+  if (!found) return std::nullopt;
+  return std::string(trimview(plot_data.timestamp));
+}
+
+// Whether `stamp` gives the solution time `time` that a zone was written with (a zone of a blank
+// time stamp has none, which reads as 0).
+bool sametime(const std::string& stamp, double time) {
+  double t = 0.0;
+  int status = 0;
+  if (!stamp.empty()) str2r8(stamp, t, &status);
+  return status == 0 && t == time;
+}
+
+// Temporary files written before each zone recorded its output time: they are continued only
+// where the append file confirms where they end. Returns that output time.
+std::int32_t legacyend(const Continued& c) {
+  const std::string name = tecappendfilename();
+  const std::int32_t a = hint.trouble.empty() ? hint.index : 0;
+  const std::optional<std::string> stamp = stampof(a);
+  std::string why;
+  if (!hint.exists) {
+    why = "the append file " + name + " does not exist";
+  } else if (!hint.trouble.empty()) {
+    why = "the append file " + name + " cannot be read: " + hint.trouble;
+  } else if (a < c.held.zones) {
+    why = "the append file " + name + " names output time " + outputtimeindex(a) + ", while they hold " +
+          std::to_string(c.held.zones) + " output times";
+  } else if (!stamp) {
+    why = "the result files of output time " + outputtimeindex(a) + ", which the append file " + name +
+          " names, do not exist";
+  } else if (!sametime(*stamp, c.held.lasttime)) {
+    why = "the append file " + name + " names output time " + outputtimeindex(a) + ", whose time " + *stamp +
+          " is not the solution time " + timetext(c.held.lasttime) + " of their last zone";
+  } else {
+    return a;
+  }
+  fatalerror("The temporary files " + temporarynames(c.base) +
+             " were written by an earlier version of kelpra, which did not record the output time of each zone, "
+             "and " + why + ".\nIt cannot be told where the data set ends. Finish the series with that version, or "
+             "move the temporary files aside to write the data set anew." + kSetAside);
+}
+
+// Where the result files of a data set's last output time still exist, they must give the
+// solution time its zone was written with: else the time conversion changed, or the results
+// were rewritten, and the zones that follow would not fit the earlier ones.
+void checklasttime(const Continued& c) {
+  const std::optional<std::string> stamp = stampof(c.end);
+  if (!stamp || sametime(*stamp, c.held.lasttime)) return;
+  const std::string end = outputtimeindex(c.end);
+  fatalerror("The temporary files " + temporarynames(c.base) + " end at output time " + end +
+             ", whose zone has the solution time " + timetext(c.held.lasttime) + ", but the result files of output "
+             "time " + end + " now give the time " + (stamp->empty() ? std::string("(none)") : *stamp) +
+             ".\nThe time conversion (\"simulation time unit conversion factor\") differs from the one the series "
+             "was written with, or the result files were rewritten. Set the conversion back to go on with the "
+             "series." + kSetAside);
+}
+
+// Whether this run writes output time `index` again: its result files exist and, under a time
+// window, its time lies in the window.
+bool rewrites(std::int32_t index) {
+  const std::optional<std::string> stamp = stampof(index);
+  if (!stamp) return false;
+  if (!plot_data.truncate_time_domain) return true;
+  double t = 0.0;
+  int status = 0;
+  str2r8(*stamp, t, &status);
+  return status == 0 && plot_data.tmin_trunc <= t && t <= plot_data.tmax_trunc;
+}
+
+// The zones a data set keeps when it is taken back to output time `end`: the trailing zones of
+// later output times go.
+std::size_t keptzones(const Continued& c, std::int32_t end) {
+  std::size_t kept = c.held.indices.size();
+  while (kept > 0 && c.held.indices[kept - 1] > end) --kept;
+  return kept;
+}
+
+// Data sets that end after the earliest end among them are taken back to it; every output time
+// dropped must be one this run writes again.
+void checktakeback(std::int32_t end) {
+  std::string lost;
+  for (const Continued& c : continued) {
+    if (c.end <= end) continue;
+    const std::vector<std::int32_t>& indices = c.held.indices;
+    const std::size_t kept = keptzones(c, end);
+    std::string times;
+    for (std::size_t k = kept; k < indices.size(); ++k) {
+      if (!rewrites(indices[k])) times += (times.empty() ? "" : ", ") + outputtimeindex(indices[k]);
+    }
+    // Zones of unrecorded output times (from an earlier version) may lie after the end as well.
+    if ((kept > 0 && indices[kept - 1] == 0) || (!indices.empty() && indices.back() == 0)) {
+      times = "zones whose output times were not recorded";
+    }
+    if (!times.empty()) lost += "\n  " + c.base + ".szplt: " + times;
+  }
+  if (lost.empty()) return;
+  std::string ends;
+  for (const Continued& c : continued) {
+    if (c.placed) ends += "\n  " + temporarynames(c.base) + ": " + outputtimeindex(c.end);
+  }
+  fatalerror("The temporary files of the data sets end at different output times:" + ends +
+             "\nTo bring them into step this run would drop output times that it cannot write again (their result "
+             "files are gone, or lie outside the time window):" + lost + kSetAside);
+}
+
+void warnhint(std::int32_t end) {
+  const std::string name = tecappendfilename();
+  if (continued.empty()) {
+    if (!hint.trouble.empty()) {
+      warningmsg("The append file " + name + " cannot be read: " + hint.trouble +
+                 ".\nNo data set has temporary files to continue: the data sets are written anew from the first "
+                 "output time.");
+    } else if (hint.index > 0) {
+      warningmsg("The append file " + name + " names output time " + outputtimeindex(hint.index) +
+                 " as the last one written, but no data set has temporary files to continue.\nIt is left from an "
+                 "earlier append series: the data sets are written anew from the first output time.");
+    }
+    return;
+  }
+  std::string held;
+  if (!hint.trouble.empty()) {
+    held = "The append file " + name + " cannot be read: " + hint.trouble + ".\nThe temporary files";
+  } else if (!hint.exists && end > 0) {
+    held = "The append file " + name + " does not exist, but the temporary files";
+  } else if (hint.exists && hint.index != end) {
+    held = "The append file " + name + " names output time " + outputtimeindex(hint.index) +
+           " as the last one written, but the temporary files";
+  } else {
+    return;
+  }
+  warningmsg(held + " of the data sets " +
+             (end > 0 ? "end at output time " + outputtimeindex(end) : std::string("hold no output time")) +
+             ".\nThe run goes by the temporary files: " +
+             (end > 0 ? "it continues after output time " + outputtimeindex(end) + "."
+                      : std::string("it writes the data sets from the first output time.")));
 }
 
 void startmessages() {
@@ -151,11 +240,11 @@ void startmessages() {
   for (const std::string& line : lines) screenline(line);
 }
 
-std::string storedtext() {
-  const std::string name = tecappendfilename();
-  return storedindex > 0 ? "The append file " + name + " names output time " + outputtimeindex(storedindex) +
-                               " as the last one written"
-                         : "The append file " + name + " does not exist";
+std::string zonetext(std::int32_t type, std::int64_t nodes, std::int64_t cells) {
+  const std::array<std::string_view, 6> words = {"", "FELINESEG", "FETRIANGLE", "FEQUADRILATERAL", "FETETRAHEDRON",
+                                                 "FEBRICK"};
+  return std::string(type >= 1 && type <= 5 ? words[static_cast<std::size_t>(type)] : "unknown") + " zone of " +
+         std::to_string(nodes) + " nodes and " + std::to_string(cells) + " elements";
 }
 
 }  // namespace
@@ -183,84 +272,132 @@ void inittecplotappend() {
       pd.tecappendnfile0 = i + 1;
     }
   }
-  storedindex = readtecplotappend();
-  pd.tecappendnfile = storedindex + 1;
+  hint = readhint();
+  pd.tecappendnfile = hint.index + 1;
   warned = false;
 }
 
 void resumetecplotappend(const std::vector<DOMAIN*>& written) {
   PlotData& pd = plot_data;
-  Temporaries found = continueddatasets(written);
-  std::vector<Continued>& sets = found.sets;
-  // Temporary files that cannot be continued are never set aside for a new series: they may
-  // hold the only copy of output times whose result files are gone.
-  const auto refuse = [&found] {
-    if (!found.refusedbase.empty()) appendrefused(found.refusedbase, found.refusedwhy);
-  };
-  if (sets.empty()) {
-    pd.tecappendnfile = storedindex + 1;
-    refuse();
-    if (storedindex > 0) {
-      warningmsg(storedtext() + ", but no data set has temporary files to continue.\nIt is left from an earlier "
-                 "append series: the data sets are written anew from the first output time.");
+  continued.clear();
+  std::string refusedbase, refusedwhy;  // the first data set whose files cannot be continued
+  std::string bare;                     // the first with its data set but no temporary files
+  for (DOMAIN* dom : written) {
+    Continued c{dom, plotbasename(*dom), {}, 0, false};
+    const std::array<std::string, 2> files = {c.base + ".szplt.szhdr", c.base + ".szplt.szdat"};
+    std::string why;
+    for (const std::string& file : files) {
+      if (const std::string kind = notaregularfile(file); why.empty() && !kind.empty()) {
+        why = "its temporary file " + file + " cannot be read: " + kind;
+      }
     }
-    pd.tecappendnfile = 1;
-    startmessages();
-    return;
-  }
-  OutputTimes times;
-  for (Continued& set : sets) {
-    if (set.held.zones == 0) continue;
-    set.end = times.indexof(set.held.lasttime, storedindex);
-    if (set.end == 0) {
-      fatalerror("The temporary files " + set.files + " end at the solution time " + timetext(set.held.lasttime) +
-                 ", which no result file of the model has." + kSetAside);
+    if (why.empty()) {
+      const std::int32_t status = tecTemporariesRead(c.base.c_str(), &c.held);
+      if (status == kTecIoError) {
+        notebinaryreason(files[0]);
+        checkfileread(kStatusReadFailed, files[0]);
+      }
+      if (c.held.header != c.held.data) {
+        why = "its temporary file " + files[c.held.header ? 1 : 0] + " is missing";
+      } else if (status == kTecBadTemporary) {
+        why = "its temporary files " + temporarynames(c.base) + " are damaged";
+      } else if (status == kTecOtherData) {
+        why = "its data file " + files[1] + " is not the one written with " + files[0] +
+              " (it may come from another model or series)";
+      }
     }
-    const std::int32_t first = set.held.zones == 1 ? set.end : times.indexof(set.held.firsttime, 1, set.end);
-    set.dom->zoneonenfile = first > 0 ? first : -1;  // -1: zone 1's result files are gone
-  }
-  // Temporary files that hold no zone yet (a run stopped before its first output time) are
-  // continued like a data set new to the series; the others must end at one output time.
-  std::int32_t end = 0;
-  for (const Continued& set : sets) {
-    if (set.end == 0 || set.end == end) continue;
-    if (end == 0) {
-      end = set.end;
-      continue;
+    if (!why.empty()) {
+      if (refusedbase.empty()) {
+        refusedbase = c.base;
+        refusedwhy = why;
+      }
+    } else if (c.held.header) {
+      continued.push_back(std::move(c));
+    } else if (bare.empty() && fileexists(c.base + ".szplt")) {
+      bare = c.base;
     }
-    std::string text = "The temporary files of the data sets end at different output times:";
-    for (const Continued& each : sets) {
-      if (each.end > 0) text += "\n  " + each.files + ": " + outputtimeindex(each.end);
+  }
+
+  // Where each data set ends, as its zones record it.
+  std::int32_t end = std::numeric_limits<std::int32_t>::max();
+  for (Continued& c : continued) {
+    const TecTemporaries& h = c.held;
+    if (h.zones == 0) {
+      // A data set without zones ends just before the output time at which it was set up; one
+      // that does not say is continued like a data set new to the series.
+      c.placed = h.indexed && h.setupindex > 0;
+      c.end = c.placed ? h.setupindex - 1 : 0;
+    } else {
+      c.placed = true;
+      c.end = h.indexed && h.indices.back() > 0 ? h.indices.back() : legacyend(c);
+      checklasttime(c);
+      const std::int32_t first = h.indices.empty() ? 0 : h.indices.front();
+      c.dom->zoneonenfile = first > 0 ? first : (h.zones == 1 ? c.end : -1);  // -1: not recorded
     }
-    fatalerror(text + kSetAside);
+    if (c.placed) end = std::min(end, c.end);
   }
-  if (end != storedindex) {
-    warningmsg(storedtext() + ", but the temporary files of the data sets " +
-               (end > 0 ? "end at output time " + outputtimeindex(end) : std::string("hold no output time")) +
-               ".\nThe run goes by the temporary files: " +
-               (end > 0 ? "it continues after output time " + outputtimeindex(end) + "."
-                        : std::string("it writes the data sets anew from the first output time.")));
-  }
+  if (end == std::numeric_limits<std::int32_t>::max()) end = 0;
+  seriesend = end;
   pd.tecappendnfile = end + 1;
-  refuse();
+  if (!refusedbase.empty()) appendrefused(refusedbase, refusedwhy);
+  // A data set written before without temporary files would be replaced by this run's zones.
+  if (!continued.empty() && !bare.empty()) {
+    appendrefused(bare, "its temporary files " + temporarynames(bare) + " are missing");
+  }
+  checktakeback(end);
+  warnhint(end);
   startmessages();
 }
 
+void continuetecplotappend() {
+  // A continued data set is of this run's mesh.
+  for (const Continued& c : continued) {
+    const TecTemporaries& h = c.held;
+    const DOMAIN& dom = *c.dom;
+    if (keptzones(c, seriesend) == 0) continue;
+    const std::int32_t type = zonetypecode(dom.nln, dom.name);
+    if (h.zonetype == type && h.nodes == dom.nn_trunc && h.cells == dom.ne_trunc) continue;
+    appendrefused(c.base, "its zone 1 is a " + zonetext(h.zonetype, h.nodes, h.cells) + ", but the " +
+                              domainname(dom) + " mesh of this run makes a " +
+                              zonetext(type, dom.nn_trunc, dom.ne_trunc));
+  }
+  // Data sets a flush ahead of the others (a run stopped between their flushes) are taken back.
+  for (const Continued& c : continued) {
+    if (c.end <= seriesend) continue;
+    if (tecTemporariesTakeBack(c.base.c_str(), seriesend) != kTecOk) {
+      notebinaryreason(c.base + ".szplt.szhdr");
+      fatalerror(withsystemreason("Failed to take the temporary files " + temporarynames(c.base) +
+                                  " back to output time " + outputtimeindex(seriesend) + "."));
+    }
+    const std::size_t kept = keptzones(c, seriesend);
+    if (kept == 0) c.dom->zoneonenfile = 0;  // zone 1 is this run's
+    const std::size_t dropped = c.held.indices.size() - kept;
+    if (dropped == 0) continue;  // it held no zone: only its set-up moves
+    std::string times;
+    for (std::size_t k = kept; k < c.held.indices.size(); ++k) {
+      times += (times.empty() ? "" : ", ") + outputtimeindex(c.held.indices[k]);
+    }
+    warningmsg("The data set " + c.base + ".szplt ended at output time " + outputtimeindex(c.end) +
+               ", after the other data sets: a run was stopped between their flushes.\n" +
+               (dropped == 1 ? "Its output time " + times + " is" : "Its output times " + times + " are") +
+               " dropped from its temporary files; this run writes " + (dropped == 1 ? "it" : "them") + " again.");
+  }
+  continued.clear();
+}
+
+void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {
+  // The series begins at this output time, so no data set keeps a zone of earlier ones.
+  for (DOMAIN* dom : written) {
+    const std::string base = plotbasename(*dom);
+    TecTemporaries held;
+    tecTemporariesRead(base.c_str(), &held);
+    if (held.placed > 1) fewerzonesrefused(base, held.placed, 1);
+  }
+}
+
 std::int32_t readtecplotappend() {
-  const std::string name = tecappendfilename();
-  UnitHandle unit = UnitHandle::take();
-  if (openunit(unit.unit(), name, FileForm::unformatted, OpenStatus::old) != 0) return 0;
-  unsigned char bytes[4] = {};
-  const int status = readrecord(unit.unit(), bytes, sizeof bytes);
-  if (status != 0) {
-    fatalerrorstat(status, "Error reading the last output-time index from the append file: " + name);
-  }
-  const std::int32_t stored = loadle32(bytes);
-  // The next run starts at the stored index plus 1, which must stay a valid index.
-  if (stored < 0 || stored == std::numeric_limits<std::int32_t>::max()) {
-    fatalerror("The append file " + name + " holds an invalid output-time index: " + std::to_string(stored));
-  }
-  return stored;
+  const Hint h = readhint();
+  return h.trouble.empty() ? h.index : 0;
 }
 
 void writetecplotappend(std::int32_t index) {

@@ -1,7 +1,7 @@
-// Append mode: a run continues the binary data sets of an earlier one. The append file
-// (prefix followed by "o.tec_append") holds, as its one record, the last output-time index
-// written; the temporary files of the data sets hold the zones themselves, and where the two
-// disagree the run goes by the temporary files.
+// Append mode: a run continues the binary data sets of an earlier one. The temporary files of
+// each data set hold its zones and record the output-time index of each; the append file
+// (prefix followed by "o.tec_append") names the last index written, a hint that the run warns
+// of where it disagrees with them.
 #pragma once
 
 #include <cstdint>
@@ -17,13 +17,22 @@ void inittecplotappend();
 
 // Works out where the append series goes on from the temporary files of the data sets this run
 // writes (`written`), sets tecappendnfile (and the zone-1 index of each continued data set) and
-// writes the start messages. Where the append file names another output time the run warns and
-// goes by the temporary files; temporary files that end at different output times, or at a time
-// no result file has, stop the run before anything is written.
+// writes the start messages. Data sets that end at different output times are to be taken back
+// to the earliest end. Temporary files that cannot be continued (damaged, of another data file,
+// of a changed time conversion, or dropping output times this run cannot write again) stop the
+// run before anything is written; an append file that disagrees with them is warned of.
 void resumetecplotappend(const std::vector<DOMAIN*>& written);
 
-// The index stored in the append file; 0 when the file cannot be opened. A file that
-// opens but holds no valid index stops the run.
+// Before the first data set of the run is set up, once the meshes are truncated: stops the run
+// where a continued data set's zone 1 does not fit this run's mesh, then takes the data sets
+// that end after the others back to the series' end, with a warning.
+void continuetecplotappend();
+
+// Before an append series is set up from the meshes alone (its first output time has no result
+// file): stops the run where a data set holds more output times than the one zone it would keep.
+void checkmeshonlyseries(const std::vector<DOMAIN*>& written);
+
+// The index stored in the append file; 0 when the file is missing or holds no valid index.
 std::int32_t readtecplotappend();
 
 // Stores index as the append file's only record, under a temporary name renamed to the file

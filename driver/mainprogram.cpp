@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <vector>
@@ -161,6 +162,8 @@ void recordappend(Domains& d) {
 
 void setupall(Domains& d) {
   settingup = &d;
+  for (DOMAIN* dom : d.plotted()) truncatemesh(*dom, d.pmcopy);
+  if (plot_data.tecappend) continuetecplotappend();
   for (DOMAIN* dom : d.plotted()) checkcontinueddataset(*dom);
   init(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) init(*dom, d.pmcopy);
@@ -210,7 +213,10 @@ void outputtimeloop(Domains& d) {
         return;
       }
       checkwindowtooktimes(started, skipped);
-      if (plot_data.nfile == plot_data.nfilestart) setupall(d);
+      if (plot_data.nfile == plot_data.nfilestart) {
+        if (plot_data.tecappend) checkmeshonlyseries(writtendomains(d));
+        setupall(d);
+      }
       return;
     }
     if (plot_data.truncate_time_domain) {
@@ -250,7 +256,13 @@ void putcontinuedinplace(Domains& d) {
     const std::string base = plotbasename(*dom);
     if (dom->zone > 0 || !fileexists(base + ".szplt.szhdr") || !fileexists(base + ".szplt.szdat")) continue;
     std::int32_t written = 0;
-    if (tecTemporariesPutInPlace(base.c_str(), &written) != kTecOk) {
+    const std::int32_t status = tecTemporariesPutInPlace(base.c_str(), &written);
+    if (status == kTecFewerZones) {
+      TecTemporaries held;
+      tecTemporariesRead(base.c_str(), &held);
+      fewerzonesrefused(base, held.placed, held.zones);
+    }
+    if (status != kTecOk) {
       notebinaryreason(base + ".szplt");
       fatalerror(withsystemreason("The data set " + base + ".szplt could not be put together from its temporary "
                                   "files " + base + ".szplt.szhdr and " + base + ".szplt.szdat.") +
@@ -260,6 +272,43 @@ void putcontinuedinplace(Domains& d) {
       warningmsg("The data set " + base + ".szplt did not hold what its temporary files hold: an earlier run was "
                  "stopped while it wrote the data set.\nIt is written again from them.");
     }
+  }
+}
+
+// Every data set is written to a regular file of its own: a name that leads to a pipe, a device
+// or a directory, links that form a loop or end in a missing directory, and two data sets that
+// lead to one file stop the run before anything is written.
+void checkdatasetnames(Domains& d) {
+  struct Target {
+    std::string name, file;
+    dev_t device = 0;
+    ino_t inode = 0;
+  };
+  std::vector<Target> targets;
+  for (DOMAIN* dom : writtendomains(d)) {
+    Target t{datasetfile(*dom), {}};
+    const std::string why = notaregularfile(t.name);
+    if (!why.empty()) fatalerror("The data set " + t.name + " cannot be written: " + why + ".");
+    t.file = linktarget(t.name);
+    const std::string directory = filedirectory(t.file);
+    struct stat st {};
+    if (::stat(t.file.c_str(), &st) == 0) {
+      t.device = st.st_dev;
+      t.inode = st.st_ino;
+    } else if (t.file != t.name && !nameexists(directory)) {
+      fatalerror("The data set " + t.name + " cannot be written: it is a link to " + t.file + ", whose directory " +
+                 directory + " does not exist.");
+    }
+    for (const Target& other : targets) {
+      const bool same = t.inode != 0 ? t.device == other.device && t.inode == other.inode
+                                     : std::filesystem::absolute(t.file).lexically_normal() ==
+                                           std::filesystem::absolute(other.file).lexically_normal();
+      if (same) {
+        fatalerror("The data sets " + other.name + " and " + t.name + " lead to one file, " + t.file +
+                   ": each would replace the other.");
+      }
+    }
+    targets.push_back(std::move(t));
   }
 }
 
@@ -359,10 +408,19 @@ std::string lockdirectory(const std::string& path, const std::string& named) {
 void run(int argc, const char* const* argv) {
   auto domains = std::make_unique<Domains>();
   Domains& d = *domains;
-  // The notes of a stopping report look at the records only while they exist.
+  // The notes of a stopping report look at the records only while they exist. A stop leaves
+  // the data sets of an append series as the series' own close does: written out as their
+  // temporary files hold them, but never in place of a data set of more output times.
   struct Forget {
-    ~Forget() { settingup = nullptr; }
-  } forget;
+    Domains& d;
+    ~Forget() {
+      settingup = nullptr;
+      if (!plot_data.tecappend) return;
+      for (DOMAIN* dom : d.plotted()) {
+        if (dom->tecfilehandle != nullptr) (void)tecFileWriterCloseKeep(&dom->tecfilehandle);
+      }
+    }
+  } forget{d};
   header(0);
   readcommandline(argc, argv);
   std::vector<std::string> unguarded;
@@ -397,6 +455,7 @@ void run(int argc, const char* const* argv) {
     normalexitstop("Generate " + prefixtext() + ".plot.control file and terminate...");
   }
   plot_data.pmreadonly = pmreadonlyrule(d);
+  checkdatasetnames(d);
   if (plot_data.tecappend) resumetecplotappend(writtendomains(d));
   outputtimeloop(d);
   exitsequence(d);

@@ -222,7 +222,7 @@ void runsteps(const Step (&steps)[N], DOMAIN& dom) {
 // them aside; an ASCII run leaves them for a later append run.
 void warntemporaryfiles(const std::string& base) {
   if (plot_data.tecplot_bin_mode) {
-    if (!continuesdataset()) setasidetemporaries(base);
+    if (!plot_data.tecappend) setasidetemporaries(base);
   } else if (fileexists(base + ".szplt.szhdr")) {
     warningmsg("Tecplot szplt temporary files found (" + base + ".szplt.szhdr, etc.)\n"
                "Consider deleting them, otherwise data may be appended.");
@@ -237,8 +237,10 @@ void creating(const DOMAIN& dom, const std::string& base) {
 // Writes zone 1: the header, every zone array and the element connectivity.
 void writefirstzone(DOMAIN& dom, const DOMAIN& pmcopy, const std::string& base) {
   tecplotfileopen(base, firsttitle(), dom.nvar, dom.varlist, dom);
+  tecplotoutputtime(dom, plot_data.nfile);
   tecplotvarunitswrite(dom);
   tecplotwritezonefe(dom.name, dom.nn_trunc, dom.ne_trunc, plot_data.timestamp, 0, dom);
+  tecplotoutputtime(dom, plot_data.nfile);
   if (dom.zoneonenfile == 0) dom.zoneonenfile = plot_data.nfile;  // a continued data set knows its own
   writezonearrays(dom, pmcopy);
   tecplotwriteconnectivity(dom.elemmask, dom);
@@ -261,6 +263,7 @@ void startlaterzone(DOMAIN& dom) {
 void writelaterzone(DOMAIN& dom, const DOMAIN& pmcopy) {
   warnmissingfiles(dom);
   tecplotwritezonefe(dom.name, dom.nn_trunc, dom.ne_trunc, plot_data.timestamp, 1, dom);
+  tecplotoutputtime(dom, plot_data.nfile);
   writezonearrays(dom, pmcopy);
 }
 
@@ -323,18 +326,26 @@ void checkcontinueddataset(const DOMAIN& dom) {
   if (continuesdataset() && dom.exists && dom.writefile) checkcontinuedtemporaries(plotbasename(dom));
 }
 
+void truncatemesh(DOMAIN& dom, DOMAIN& pmcopy) {
+  if (!dom.exists || !(dom.writefile || readonlypm(dom))) return;
+  if (dom.writefile && dom.coupling != 1) {
+    commontruncate(dom, pmcopy, false);
+  } else {
+    multitruncate(dom, pmcopy, false);
+  }
+}
+
 void init(DOMAIN& dom, DOMAIN& pmcopy) {
   if (dom.exists && dom.writefile) {
+    truncationmessages(dom);
     if (dom.coupling != 1) {
-      commontruncate(dom, pmcopy);
       initcommontecplot(dom, pmcopy);
     } else {
-      multitruncate(dom, pmcopy);
       initmultitecplot(dom, pmcopy);
       if (plot_data.paraview_mode) multiparaview(dom);
     }
   } else if (dom.exists && readonlypm(dom)) {
-    multitruncate(dom, pmcopy);
+    truncationmessages(dom);
     initmultitecplot(dom, pmcopy);
   }
 }

@@ -9,9 +9,12 @@
 
 namespace kelpra {
 
+// The mesh truncation of every domain that init sets up, done for all of them first: a
+// continued data set is checked against the truncated mesh before any data set changes.
+void truncatemesh(DOMAIN& dom, DOMAIN& pmcopy);
 void init(DOMAIN& dom, DOMAIN& pmcopy);
-// Before any data set of a run that continues earlier append runs is opened: stops the run
-// when the domain's data set lacks its temporary files, which hold the zones written so far.
+// Before any data set of a run that continues earlier append runs is opened: warns of a data
+// set new to the series.
 void checkcontinueddataset(const DOMAIN& dom);
 void append(DOMAIN& dom, DOMAIN& pmcopy);
 

@@ -88,7 +88,10 @@ class KeepTest {
   std::int32_t perlayer_ = 1;
 };
 
-void messages(const DOMAIN& dom, bool cut) {
+}  // namespace
+
+void truncationmessages(const DOMAIN& dom) {
+  const bool cut = dom.meshcut;
   const std::string nodes = std::to_string(dom.nn_trunc) + (cut ? "/" + std::to_string(dom.nn) : "");
   const std::string elements = std::to_string(dom.ne_trunc) + (cut ? "/" + std::to_string(dom.ne) : "");
   const std::string lines[] = {"", "Medium: " + domainname(dom), cut ? "Truncated mesh" : "Full mesh (no truncation)",
@@ -96,6 +99,8 @@ void messages(const DOMAIN& dom, bool cut) {
   for (const std::string& line : lines) screenline(line);
   for (const std::string& line : lines) echoline(line);
 }
+
+namespace {
 
 // The writer packs masked arrays into these; sized once for the run.
 void workarrays(const DOMAIN& dom, const DOMAIN& pmcopy) {
@@ -108,7 +113,7 @@ void workarrays(const DOMAIN& dom, const DOMAIN& pmcopy) {
 
 }  // namespace
 
-void multitruncate(DOMAIN& dom, const DOMAIN& pmcopy) {
+void multitruncate(DOMAIN& dom, const DOMAIN& pmcopy, bool announce) {
   const bool pm = trimview(dom.name) == "pm";
   const bool cut = dom.truncate || dom.truncatebylayer;
   const std::size_t nn = count(dom.nn);
@@ -178,14 +183,15 @@ void multitruncate(DOMAIN& dom, const DOMAIN& pmcopy) {
   }
   dom.nn_trunc = k;
 
-  messages(dom, cut);
+  dom.meshcut = cut;
+  if (announce) truncationmessages(dom);
   // Also the full mesh is packed when it leaves out nodes or elements; the zone holds only
   // the kept ones and `nodemap` numbers only those.
   dom.truncate = cut || dom.nn_trunc < dom.nn || dom.ne_trunc < dom.ne;
   workarrays(dom, pmcopy);
 }
 
-void commontruncate(DOMAIN& dom, const DOMAIN& pmcopy) {
+void commontruncate(DOMAIN& dom, const DOMAIN& pmcopy, bool announce) {
   const bool cut = dom.truncate || dom.truncatebylayer;
   const std::size_t nn = count(dom.nn);
   const std::size_t ne = count(dom.ne);
@@ -252,7 +258,8 @@ void commontruncate(DOMAIN& dom, const DOMAIN& pmcopy) {
     dom.nn_trunc = k;
   }
 
-  messages(dom, cut);
+  dom.meshcut = cut;
+  if (announce) truncationmessages(dom);
   dom.truncate = true;
   workarrays(dom, pmcopy);
 }

@@ -14,11 +14,16 @@ namespace kelpra {
 // A domain with nodes of its own: "pm", or any domain with multi-node coupling.
 // `nodemask` runs over the domain's nodes; `nodemap` over the porous-medium nodes (indexed by
 // the domain's own node number for "pm", by the porous-medium node number otherwise).
-void multitruncate(DOMAIN& dom, const DOMAIN& pmcopy);
+// `announce` false leaves the messages to truncationmessages: the counts are then known before
+// any data set is set up.
+void multitruncate(DOMAIN& dom, const DOMAIN& pmcopy, bool announce = true);
 
 // A domain built on the porous-medium nodes (common-node coupling). `nodemask` and `nodemap`
 // run over the porous-medium nodes, `pmnodemask` over the domain's own nodes; `truncate` is
 // always set so that porous-medium arrays are packed to the domain's nodes.
-void commontruncate(DOMAIN& dom, const DOMAIN& pmcopy);
+void commontruncate(DOMAIN& dom, const DOMAIN& pmcopy, bool announce = true);
+
+// The messages of the truncation done last for the domain: the medium, the kind and the counts.
+void truncationmessages(const DOMAIN& dom);
 
 }  // namespace kelpra

@@ -49,7 +49,12 @@ constexpr std::size_t kSliceBytes = std::size_t{4} << 20;
 // cache markedly slower to unaligned offsets. The padding is left out of the final file.
 constexpr std::int64_t kAlign = 64;
 constexpr std::int64_t kAlignFrom = 64 << 10;
-constexpr char kSavedMagic[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '1'};
+// The saved header state: version 2 records each zone's output-time index and fingerprint;
+// version 1, written by earlier versions, neither.
+constexpr char kSavedMagic[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '2'};
+constexpr char kSavedMagicV1[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '1'};
+// A zone's fingerprint covers this many bytes at its start and at its end.
+constexpr std::int64_t kCheckBytes = 4096;
 
 // The system error of the last failing file operation and the file it concerned. Made before
 // the registry of open data sets (registry() asks for it first), so it outlives the registry,
@@ -148,15 +153,43 @@ bool copyrange(int in, std::int64_t from, int out, std::int64_t to, std::int64_t
   return true;
 }
 
+// Opens a file an earlier run left for reading. Only a regular file is read, so that a pipe
+// cannot hold the run waiting nor a device feed it without end.
+int openregular(const std::string& name, int flags, std::int64_t& size) {
+  const int fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat info {};
+  const bool stated = ::fstat(fd, &info) == 0;
+  if (!stated || !S_ISREG(info.st_mode)) {
+    const int error = stated ? EINVAL : errno;  // the callers check the kind first and say it
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  size = info.st_size;
+  return fd;
+}
+
+bool readall(int fd, char* data, std::int64_t n, std::int64_t offset) {
+  while (n > 0) {
+    const ssize_t got = ::pread(fd, data, static_cast<std::size_t>(n), static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 0) errno = EIO;  // the file ended early
+    if (got <= 0) return false;
+    data += got;
+    n -= got;
+    offset += got;
+  }
+  return true;
+}
+
 bool readwhole(const std::string& name, std::string& content) {
-  std::FILE* f = std::fopen(name.c_str(), "rb");
-  if (f == nullptr) return failed(name);
-  content.clear();
-  char chunk[65536];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, got);
-  const bool ok = std::ferror(f) == 0 || failed(name);
-  std::fclose(f);
+  std::int64_t size = 0;
+  const int fd = openregular(name, O_RDONLY, size);
+  if (fd < 0) return failed(name);
+  content.resize(static_cast<std::size_t>(size));
+  const bool ok = readall(fd, content.data(), size, 0) || failed(name);
+  ::close(fd);
   return ok;
 }
 
@@ -187,33 +220,23 @@ class DataStream {
     return fd_ >= 0 || failed(name);
   }
 
-  // Reopens a file an earlier run wrote and drops whatever lies beyond `length`.
+  // Reopens a file an earlier run wrote and drops whatever lies beyond `length`: zones written
+  // after the last flush.
   std::int32_t resume(const std::string& name, std::int64_t length) {
-    name_ = name;
-    fd_ = ::open(name.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0) {
-      if (errno != ENOENT) return failed(name), kTecIoError;
-      if (length != 0) return kTecBadTemporary;
-      return create(name) ? kTecOk : kTecIoError;
+    if (const std::int32_t rc = reopen(name, O_RDWR, length); rc != kTecOk || fd_ >= 0) {
+      if (rc == kTecOk && size_ > length && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+        return failed(name), kTecIoError;
+      }
+      return rc;
     }
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0) return failed(name), kTecIoError;
-    if (info.st_size < length) return kTecBadTemporary;
-    if (info.st_size > length && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) return failed(name), kTecIoError;
-    start_ = length;
-    return kTecOk;
+    if (length != 0) return kTecBadTemporary;
+    return create(name) ? kTecOk : kTecIoError;
   }
 
   // Opens a file an earlier run wrote for reading only; it must hold at least `length` bytes.
   std::int32_t inspect(const std::string& name, std::int64_t length) {
-    name_ = name;
-    fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return errno == ENOENT ? kTecBadTemporary : (failed(name), kTecIoError);
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0) return failed(name), kTecIoError;
-    if (info.st_size < length) return kTecBadTemporary;
-    start_ = length;
-    return kTecOk;
+    const std::int32_t rc = reopen(name, O_RDONLY, length);
+    return rc == kTecOk && fd_ < 0 ? kTecBadTemporary : rc;
   }
 
   int fd() const { return fd_; }
@@ -265,8 +288,23 @@ class DataStream {
   }
 
  private:
+  // Opens a file an earlier run wrote, which must be a regular file of at least `length` bytes;
+  // a missing one leaves the stream closed.
+  std::int32_t reopen(const std::string& name, int flags, std::int64_t length) {
+    name_ = name;
+    fd_ = openregular(name, flags, size_);
+    if (fd_ < 0) {
+      if (errno == ENOENT) return kTecOk;
+      return errno == EINVAL ? kTecBadTemporary : (failed(name), kTecIoError);
+    }
+    if (size_ < length) return kTecBadTemporary;
+    start_ = length;
+    return kTecOk;
+  }
+
   std::string name_;
   int fd_ = -1;
+  std::int64_t size_ = 0;  // of a reopened file
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   std::int64_t start_ = 0;  // file offset of buffer_[0]
@@ -293,6 +331,9 @@ struct ZoneRecord {
   std::int32_t connshare = 0;  // zone that holds the node lists, 0 for own
   std::int32_t connpad = 0;    // padding before the node lists in the data file
   std::vector<VarSlot> vars;
+  std::int32_t outputindex = 0;  // the output-time index the zone holds, 0 unknown
+  std::uint64_t check = 0;       // fingerprint of its bytes in the data file, once `checked`
+  bool checked = false;
 
   std::int64_t valuecount(std::size_t v) const { return vars[v].cellcentred ? cells : nodes; }
 };
@@ -339,6 +380,7 @@ struct DataSet {
   std::string savedstate;  // what the saved-state file holds, as last written or read
   bool resumed = false;  // continues the temporary files of an earlier run
   bool flushed = false;  // a flush has committed zones since the open
+  std::int32_t setupindex = 0;  // the output-time index at which the data set was set up
 
   std::size_t nvar() const { return names.size(); }
 };
@@ -530,24 +572,80 @@ std::uint64_t checksum(const char* data, std::size_t n) {
   return h;
 }
 
-// A state the file already holds is not written again (an open that resumes, a close right
-// after a flush).
-bool savestate(DataSet& ds, std::int64_t datalength) {
+// Offsets of the zones' bytes in the data file: zone k runs from starts[k] to starts[k + 1].
+std::vector<std::int64_t> zonestarts(const std::vector<ZoneRecord>& zones) {
+  std::vector<std::int64_t> starts(1, 0);
+  for (const auto& z : zones) {
+    std::int64_t end = starts.back();
+    const auto add = [&](std::int64_t n) { end += n; };
+    walkzone(z, add, add);
+    starts.push_back(end);
+  }
+  return starts;
+}
+
+// A zone's fingerprint: its length and its first and last few kilobytes in the data file. It
+// tells a data file of another model or series from the one written with the header, without
+// reading all of a file that may hold hundreds of gigabytes.
+bool zonecheck(int fd, std::int64_t begin, std::int64_t end, std::uint64_t& check) {
+  const std::int64_t n = std::min(kCheckBytes, end - begin);
+  char bytes[2 * kCheckBytes];
+  if (!readall(fd, bytes, n, begin) || !readall(fd, bytes + n, n, end - n)) return false;
+  check = checksum(bytes, static_cast<std::size_t>(2 * n)) ^ static_cast<std::uint64_t>(end - begin);
+  return true;
+}
+
+// Takes the fingerprint of every zone that has none yet; the data file holds all their bytes.
+bool checkzones(std::vector<ZoneRecord>& zones, int fd, const std::string& name) {
+  const std::vector<std::int64_t> starts = zonestarts(zones);
+  for (std::size_t k = 0; k < zones.size(); ++k) {
+    if (zones[k].checked) continue;
+    if (!zonecheck(fd, starts[k], starts[k + 1], zones[k].check)) return failed(name);
+    zones[k].checked = true;
+  }
+  return true;
+}
+
+// kTecOtherData where a zone's bytes in the data file are not those its fingerprint was taken of.
+std::int32_t comparechecks(const std::vector<ZoneRecord>& zones, int fd, const std::string& name) {
+  const std::vector<std::int64_t> starts = zonestarts(zones);
+  for (std::size_t k = 0; k < zones.size(); ++k) {
+    std::uint64_t check = 0;
+    if (!zones[k].checked) continue;
+    if (!zonecheck(fd, starts[k], starts[k + 1], check)) return failed(name), kTecIoError;
+    if (check != zones[k].check) return kTecOtherData;
+  }
+  return kTecOk;
+}
+
+struct SavedState {
+  bool indexed = false;  // version 2: output-time indices and fingerprints recorded
+  std::int64_t datalength = 0;
+  std::int32_t setupindex = 0;
+  std::string title;
+  std::int32_t filetype = 0;
+  std::vector<std::string> names;
+  std::vector<AuxItem> aux;
+  std::vector<ZoneRecord> zones;
+};
+
+Bytes statebytes(const SavedState& st) {
   Bytes b;
   b.raw(kSavedMagic, sizeof kSavedMagic);
-  b.i64(datalength);
-  b.str(ds.title);
-  b.i32(ds.filetype);
-  b.i64(static_cast<std::int64_t>(ds.nvar()));
-  for (const auto& name : ds.names) b.str(name);
-  b.i64(static_cast<std::int64_t>(ds.aux.size()));
-  for (const auto& item : ds.aux) {
+  b.i64(st.datalength);
+  b.i32(st.setupindex);
+  b.str(st.title);
+  b.i32(st.filetype);
+  b.i64(static_cast<std::int64_t>(st.names.size()));
+  for (const auto& name : st.names) b.str(name);
+  b.i64(static_cast<std::int64_t>(st.aux.size()));
+  for (const auto& item : st.aux) {
     b.i32(item.var);
     b.str(item.name);
     b.str(item.value);
   }
-  b.i64(static_cast<std::int64_t>(ds.zones.size()));
-  for (const auto& z : ds.zones) {
+  b.i64(static_cast<std::int64_t>(st.zones.size()));
+  for (const auto& z : st.zones) {
     b.str(z.title);
     b.i32(z.type);
     b.i64(z.nodes);
@@ -556,6 +654,8 @@ bool savestate(DataSet& ds, std::int64_t datalength) {
     b.i32(z.strand);
     b.i32(z.connshare);
     b.i32(z.connpad);
+    b.i32(z.outputindex);
+    b.u64(z.check);
     for (const auto& v : z.vars) {
       b.i32(v.type);
       b.i32((v.cellcentred ? 1 : 0) | (v.passive ? 2 : 0));
@@ -564,6 +664,22 @@ bool savestate(DataSet& ds, std::int64_t datalength) {
     }
   }
   b.u64(checksum(b.data(), b.size()));
+  return b;
+}
+
+// A state the file already holds is not written again (a close right after a flush). Every
+// zone's bytes are in the data file by now, so each zone gets its fingerprint.
+bool savestate(DataSet& ds, std::int64_t datalength) {
+  if (!checkzones(ds.zones, ds.data.fd(), ds.dataname)) return false;
+  SavedState st;
+  st.datalength = datalength;
+  st.setupindex = ds.setupindex;
+  st.title = ds.title;
+  st.filetype = ds.filetype;
+  st.names = ds.names;
+  st.aux = ds.aux;
+  st.zones = ds.zones;
+  const Bytes b = statebytes(st);
   const std::string_view content(b.data(), b.size());
   if (content == ds.savedstate) return true;
   if (!replacefile(ds.headername, b)) return false;
@@ -598,19 +714,19 @@ class Cursor {
   std::string_view rest_;
 };
 
-struct SavedState {
-  std::int64_t datalength = 0;
-  std::string title;
-  std::int32_t filetype = 0;
-  std::vector<std::string> names;
-  std::vector<AuxItem> aux;
-  std::vector<ZoneRecord> zones;
-};
+// Texts of a data set hold no control character: a zero byte would end them in the data file.
+bool plaintext(std::string_view text) {
+  return std::none_of(text.begin(), text.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7f;
+  });
+}
 
 // Checks every fact the writer later relies on, so a damaged file cannot lead it astray.
 bool parsestate(std::string_view content, SavedState& st) {
   if (content.size() < sizeof kSavedMagic + sizeof(std::uint64_t)) return false;
-  if (std::memcmp(content.data(), kSavedMagic, sizeof kSavedMagic) != 0) return false;
+  st.indexed = std::memcmp(content.data(), kSavedMagic, sizeof kSavedMagic) == 0;
+  if (!st.indexed && std::memcmp(content.data(), kSavedMagicV1, sizeof kSavedMagicV1) != 0) return false;
   const std::size_t body = content.size() - sizeof(std::uint64_t);
   std::uint64_t stored = 0;
   std::memcpy(&stored, content.data() + body, sizeof stored);
@@ -618,27 +734,34 @@ bool parsestate(std::string_view content, SavedState& st) {
 
   Cursor in(content.substr(sizeof kSavedMagic, body - sizeof kSavedMagic));
   std::int64_t n = 0;
-  if (!in.get(st.datalength) || st.datalength < 0 || !in.str(st.title) || !in.get(st.filetype)) return false;
+  if (!in.get(st.datalength) || st.datalength < 0) return false;
+  if (st.indexed && (!in.get(st.setupindex) || st.setupindex < 0)) return false;
+  if (!in.str(st.title) || !plaintext(st.title) || !in.get(st.filetype)) return false;
   if (!in.count(n, sizeof(std::int64_t)) || n == 0) return false;
   st.names.resize(static_cast<std::size_t>(n));
   for (auto& name : st.names) {
-    if (!in.str(name) || name.empty()) return false;
+    if (!in.str(name) || name.empty() || !plaintext(name)) return false;
   }
   const std::size_t nvar = st.names.size();
   if (!in.count(n, 20)) return false;
   st.aux.resize(static_cast<std::size_t>(n));
   for (auto& item : st.aux) {
-    if (!in.get(item.var) || !in.str(item.name) || !in.str(item.value)) return false;
+    if (!in.get(item.var) || !in.str(item.name) || !in.str(item.value) || !plaintext(item.name) ||
+        !plaintext(item.value)) {
+      return false;
+    }
     if (item.var < 0 || static_cast<std::size_t>(item.var) > nvar || !validauxname(item.name.c_str())) return false;
   }
   if (!in.count(n, 48)) return false;
   st.zones.resize(static_cast<std::size_t>(n));
   for (std::size_t z = 0; z < st.zones.size(); ++z) {
     auto& zr = st.zones[z];
-    if (!in.str(zr.title) || !in.get(zr.type) || !in.get(zr.nodes) || !in.get(zr.cells) || !in.get(zr.time) ||
-        !in.get(zr.strand) || !in.get(zr.connshare) || !in.get(zr.connpad)) {
+    if (!in.str(zr.title) || !plaintext(zr.title) || !in.get(zr.type) || !in.get(zr.nodes) || !in.get(zr.cells) ||
+        !in.get(zr.time) || !in.get(zr.strand) || !in.get(zr.connshare) || !in.get(zr.connpad)) {
       return false;
     }
+    if (st.indexed && (!in.get(zr.outputindex) || zr.outputindex < 0 || !in.get(zr.check))) return false;
+    zr.checked = st.indexed;
     if (nodesperelement(zr.type) == 0 || zr.nodes < 0 || zr.nodes > kMaxCount || zr.cells < 0 ||
         zr.cells > kMaxCount || zr.strand < 0 || zr.connshare < 0 || static_cast<std::size_t>(zr.connshare) > z ||
         zr.connpad < 0 || zr.connpad >= kAlign) {
@@ -743,6 +866,96 @@ bool holds(const std::string& file, const Bytes& header, std::int64_t length) {
   return same;
 }
 
+// A data file's header, read from its start in blocks.
+class FileHead {
+ public:
+  FileHead(int fd, std::int64_t size) : fd_(fd), size_(size) {}
+  template <class T>
+  bool get(T& v) {
+    if (!have(sizeof v)) return false;
+    std::memcpy(&v, block_.data() + pos_, sizeof v);
+    pos_ += sizeof v;
+    return true;
+  }
+  // A text: 32-bit characters up to a zero. A text longer than any this layer writes is not
+  // read to its end, so that a damaged file is not scanned whole.
+  bool text() {
+    std::int32_t c = 0;
+    for (int n = 0; n < (1 << 16); ++n) {
+      if (!get(c)) return false;
+      if (c == 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  bool have(std::size_t n) {
+    if (pos_ + n <= block_.size()) return true;
+    at_ += static_cast<std::int64_t>(pos_);
+    block_.erase(0, pos_);
+    pos_ = 0;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(size_ - at_, 64 << 10));
+    if (want < n) return false;
+    const std::size_t kept = block_.size();
+    block_.resize(want);
+    return readall(fd_, block_.data() + kept, static_cast<std::int64_t>(want - kept),
+                   at_ + static_cast<std::int64_t>(kept));
+  }
+
+  int fd_;
+  std::int64_t size_;
+  std::int64_t at_ = 0;  // file offset of block_[0]
+  std::string block_;
+  std::size_t pos_ = 0;
+};
+
+// The zones of a header as buildheader writes it; -1 where it is not such a header.
+std::int64_t countzones(FileHead& in) {
+  char magic[8] = {};
+  std::int32_t word = 0, nvar = 0;
+  if (!in.get(magic) || std::memcmp(magic, "#!TDV112", sizeof magic) != 0 || !in.get(word) || !in.get(word) ||
+      !in.text() || !in.get(nvar) || nvar < 0) {
+    return -1;
+  }
+  for (std::int32_t v = 0; v < nvar; ++v) {
+    if (!in.text()) return -1;
+  }
+  std::int64_t zones = 0;
+  while (true) {
+    float marker = 0.0f;
+    double time = 0.0;
+    if (!in.get(marker)) return -1;
+    if (marker == kEndOfHeaderMarker) return zones;
+    bool ok = true;
+    if (marker == kZoneMarker) {
+      // Title, parent zone, strand, time, colour, type, cell-centred flags.
+      std::int32_t anycells = 0, aux = 0;
+      ok = in.text() && in.get(word) && in.get(word) && in.get(time) && in.get(word) && in.get(word) && in.get(anycells);
+      for (std::int32_t v = 0; ok && anycells == 1 && v < nvar; ++v) ok = in.get(word);
+      // Face neighbours, node and cell counts, cell dimensions, auxiliary data.
+      for (int k = 0; ok && k < 7; ++k) ok = in.get(word);
+      ok = ok && in.get(aux) && aux == 0;
+      ++zones;
+    } else if (marker == kDataSetAuxMarker || marker == kVarAuxMarker) {
+      ok = (marker == kDataSetAuxMarker || in.get(word)) && in.text() && in.get(word) && in.text();
+    } else {
+      ok = false;
+    }
+    if (!ok) return -1;
+  }
+}
+
+// How many zones the data set file `file` holds: -1 where there is none this layer can read.
+std::int64_t zonesinfile(const std::string& file) {
+  std::int64_t size = 0;
+  const int fd = openregular(file, O_RDONLY, size);
+  if (fd < 0) return -1;
+  FileHead in(fd, size);
+  const std::int64_t zones = countzones(in);
+  ::close(fd);
+  return zones;
+}
+
 // Writes "<base>.szplt" from the header state and the data file; `unchanged` leaves a file
 // that already holds it alone and says so.
 bool putinplace(const DataSet& ds, bool* unchanged) {
@@ -773,8 +986,21 @@ bool putinplace(const DataSet& ds, bool* unchanged) {
 
 // Writes "<base>.szplt" from the complete zones; an incomplete last zone is dropped and
 // reported. The temporary files are removed, or kept for a later run to continue; a file that
-// already holds what kept temporaries hold is left alone.
-std::int32_t finish(DataSet& ds, bool keeptemporaries) {
+// already holds what kept temporaries hold is left alone, and so is one an earlier run wrote
+// where this run committed nothing to the data set. The file of an append `series` never gives
+// way to one of fewer zones.
+std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series) {
+  if (keeptemporaries) {
+    // A resumed data set that committed no zone since (a run stopped before its first flush)
+    // still holds what the earlier run's "<base>.szplt" shows; one stopped before its first
+    // zone was complete holds nothing that file should give way to.
+    struct stat info {};
+    const std::size_t complete = ds.zones.size() - (ds.current ? 1 : 0);
+    if ((ds.resumed && !ds.flushed && ::stat(ds.finalname.c_str(), &info) == 0) || (!ds.resumed && complete == 0)) {
+      ds.data.release();
+      return kTecOk;
+    }
+  }
   std::int32_t rc = kTecOk;
   std::int64_t datalength = ds.data.end();
   if (ds.current) {
@@ -791,10 +1017,14 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries) {
     ds.data.release();
     return kTecBadTemporary;
   }
+  if (series && zonesinfile(linktarget(ds.finalname)) > static_cast<std::int64_t>(ds.zones.size())) {
+    ds.data.release();
+    return kTecFewerZones;
+  }
   // A close saves first, so that a failing assembly still leaves every complete zone
   // resumable. At the end of a run that did not close the data set the state of its last
-  // flush stays: only flushed zones are committed, and append mode records the output times
-  // of those, so the next run goes on where that record says.
+  // flush stays: only flushed zones are committed, and each records its output time, so the
+  // next run goes on where that record says.
   if (!keeptemporaries && !savestate(ds, datalength)) {
     ds.data.release();
     return kTecIoError;
@@ -821,23 +1051,7 @@ struct Registry {
   ~Registry() {
     for (auto& entry : open) {
       try {
-        DataSet& ds = *entry.second;
-        // A resumed data set that committed no zone since (a run stopped before its first
-        // flush) still holds what the earlier run's "<base>.szplt" shows: that file stays as it
-        // was, byte for byte.
-        struct stat info {};
-        if (ds.resumed && !ds.flushed && ::stat(ds.finalname.c_str(), &info) == 0) {
-          ds.data.release();
-          continue;
-        }
-        // A data set stopped before its first zone was complete holds nothing that the earlier
-        // run's "<base>.szplt" should give way to.
-        const std::size_t complete = ds.zones.size() - (ds.current ? 1 : 0);
-        if (!ds.resumed && complete == 0) {
-          ds.data.release();
-          continue;
-        }
-        finish(ds, true);
+        finish(*entry.second, true, false);
       } catch (...) {
         // Nothing more can be done at exit; the temporary files hold the last flush.
       }
@@ -892,25 +1106,48 @@ std::int32_t readsaved(const DataSet& ds, SavedState& st) {
   return kTecOk;
 }
 
+// Opens the data file of temporary files whose header says it holds `length` bytes.
+int opendata(const std::string& name, int flags, std::int64_t length, std::int32_t& rc) {
+  std::int64_t size = 0;
+  const int fd = openregular(name, flags, size);
+  if (fd < 0) {
+    rc = errno == ENOENT || errno == EINVAL ? kTecBadTemporary : (failed(name), kTecIoError);
+  } else if (size < length) {
+    ::close(fd);
+    rc = kTecBadTemporary;
+    return -1;
+  }
+  return fd;
+}
+
 std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   if (out == nullptr) return kTecBadArgument;
   *out = {};
   DataSet ds;
   if (fileName == nullptr || !namefiles(fileName, ds)) return kTecBadArgument;
+  out->placed = zonesinfile(linktarget(ds.finalname));
   out->header = nameexists(ds.headername);
   out->data = nameexists(ds.dataname);
-  if (!out->header) return kTecOk;
+  if (!out->header || !out->data) return kTecOk;
   SavedState st;
   if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return rc;
-  struct stat info {};
-  const std::int64_t size = ::stat(ds.dataname.c_str(), &info) == 0 ? info.st_size : 0;
-  if (size < st.datalength) return kTecBadTemporary;
+  std::int32_t rc = kTecOk;
+  const int fd = opendata(ds.dataname, O_RDONLY, st.datalength, rc);
+  if (fd < 0) return rc;
   out->zones = static_cast<std::int32_t>(st.zones.size());
+  out->indexed = st.indexed;
+  out->setupindex = st.setupindex;
+  for (const auto& z : st.zones) out->indices.push_back(z.outputindex);
   if (!st.zones.empty()) {
-    out->firsttime = st.zones.front().time;
+    const ZoneRecord& first = st.zones.front();
     out->lasttime = st.zones.back().time;
+    out->zonetype = first.type;
+    out->nodes = first.nodes;
+    out->cells = first.cells;
   }
-  return kTecOk;
+  rc = comparechecks(st.zones, fd, ds.dataname);
+  ::close(fd);
+  return rc;
 }
 
 std::int32_t assemble(const char* fileName, std::int32_t* written) {
@@ -921,6 +1158,7 @@ std::int32_t assemble(const char* fileName, std::int32_t* written) {
   SavedState st;
   if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return rc;
   if (const std::int32_t rc = ds.data.inspect(ds.dataname, st.datalength); rc != kTecOk) return rc;
+  if (zonesinfile(linktarget(ds.finalname)) > static_cast<std::int64_t>(st.zones.size())) return kTecFewerZones;
   ds.title = std::move(st.title);
   ds.filetype = st.filetype;
   ds.names = std::move(st.names);
@@ -931,6 +1169,41 @@ std::int32_t assemble(const char* fileName, std::int32_t* written) {
   ok = ds.data.release() && ok;
   *written = ok && !unchanged ? 1 : 0;
   return ok ? kTecOk : kTecIoError;
+}
+
+std::int32_t takeback(const char* fileName, std::int32_t lastindex) {
+  DataSet ds;
+  if (fileName == nullptr || !namefiles(fileName, ds) || lastindex < 0) return kTecBadArgument;
+  SavedState st;
+  if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return rc;
+  std::int32_t rc = kTecOk;
+  const int fd = opendata(ds.dataname, O_RDWR, st.datalength, rc);
+  if (fd < 0) return rc;
+  while (!st.zones.empty() && st.zones.back().outputindex > lastindex) st.zones.pop_back();
+  if (st.zones.empty()) st.setupindex = lastindex + 1;
+  st.datalength = layoutlength(st.zones);
+  // The header goes first: a run stopped before the cut leaves a data file longer than its
+  // header says, which the next open cuts.
+  bool ok = checkzones(st.zones, fd, ds.dataname) && replacefile(ds.headername, statebytes(st));
+  ok = ok && (::ftruncate(fd, static_cast<off_t>(st.datalength)) == 0 || failed(ds.dataname));
+  ::close(fd);
+  return ok ? kTecOk : kTecIoError;
+}
+
+std::int32_t setoutputindex(void* fileHandle, std::int32_t zone, std::int32_t index) {
+  DataSet* ds = lookup(fileHandle);
+  if (ds == nullptr) return kTecBadHandle;
+  if (zone < 0 || static_cast<std::size_t>(zone) > ds->zones.size() || index < 0) return kTecBadArgument;
+  if (zone > 0) {
+    ds->zones[static_cast<std::size_t>(zone) - 1].outputindex = index;
+    return kTecOk;
+  }
+  // A data set without zones is recorded at once, so that a run killed before its first
+  // flush still says where the data set begins.
+  if (!ds->zones.empty()) return kTecOk;
+  if (ds->broken) return kTecIoError;
+  ds->setupindex = index;
+  return savestate(*ds, ds->data.end()) ? kTecOk : kTecIoError;
 }
 
 std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char* variableList,
@@ -946,6 +1219,8 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
   }
   auto ds = std::make_unique<DataSet>();
   if (!splitnames(variableList, ds->names) || !namefiles(fileName, *ds)) return kTecBadArgument;
+  // The header of the temporary files refuses what this layer would not write.
+  if (!plaintext(dataSetTitle) || !std::all_of(ds->names.begin(), ds->names.end(), plaintext)) return kTecBadArgument;
   std::error_code ec;
   const fs::path absolute = fs::absolute(fs::path(ds->finalname), ec);
   if (ec) return kTecIoError;
@@ -969,14 +1244,16 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
     if (rc != kTecOk) return rc;
     ds->aux = std::move(st.aux);
     ds->zones = std::move(st.zones);
+    ds->setupindex = st.setupindex;
+    // The header already describes the data file: it is written again at the next flush, so
+    // that one written by an earlier version stays as it was until then.
     ds->savedstate = std::move(content);
     ds->resumed = true;
     resumed = true;
   } else if (ec) {
     return kTecIoError;
   }
-  if (!resumed && !ds->data.create(ds->dataname)) return kTecIoError;
-  if (!savestate(*ds, ds->data.end())) return kTecIoError;
+  if (!resumed && (!ds->data.create(ds->dataname) || !savestate(*ds, ds->data.end()))) return kTecIoError;
 
   auto& reg = registry();
   const std::uintptr_t token = ++reg.last;
@@ -989,7 +1266,8 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
 std::int32_t addaux(void* fileHandle, bool ofvariable, std::int32_t var, const char* name, const char* value) {
   DataSet* ds = lookup(fileHandle);
   if (ds == nullptr) return kTecBadHandle;
-  if ((ofvariable && var < 1) || var < 0 || static_cast<std::size_t>(var) > ds->nvar() || !validauxname(name) || value == nullptr) {
+  if ((ofvariable && var < 1) || var < 0 || static_cast<std::size_t>(var) > ds->nvar() || !validauxname(name) ||
+      value == nullptr || !plaintext(value)) {
     return kTecBadArgument;
   }
   for (auto& item : ds->aux) {
@@ -1010,7 +1288,8 @@ std::int32_t createzone(void* fileHandle, const char* zoneTitle, std::int32_t zo
   DataSet* ds = lookup(fileHandle);
   if (ds == nullptr) return kTecBadHandle;
   const std::int32_t npe = nodesperelement(zoneType);
-  if (zoneTitle == nullptr || zone == nullptr || npe == 0 || numNodes < 0 || numNodes > kMaxCount || numCells < 0 ||
+  if (zoneTitle == nullptr || !plaintext(zoneTitle) || zone == nullptr || npe == 0 || numNodes < 0 ||
+      numNodes > kMaxCount || numCells < 0 ||
       numCells > kMaxCount || numFaceConnections != 0 || faceNeighborMode < 0 || faceNeighborMode > 3) {
     return kTecBadArgument;
   }
@@ -1200,6 +1479,7 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
   return kTecOk;
 }
 
+// Only an append series keeps its temporary files at a close.
 std::int32_t closeimpl(void** fileHandle, bool keeptemporaries) {
   if (fileHandle == nullptr) return kTecBadHandle;
   auto& open = registry().open;
@@ -1208,7 +1488,7 @@ std::int32_t closeimpl(void** fileHandle, bool keeptemporaries) {
   const std::unique_ptr<DataSet> owned = std::move(it->second);
   open.erase(it);
   *fileHandle = nullptr;
-  return finish(*owned, keeptemporaries);
+  return finish(*owned, keeptemporaries, keeptemporaries);
 }
 
 }  // namespace
@@ -1299,6 +1579,14 @@ std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporarie
 
 std::int32_t tecTemporariesPutInPlace(const char* fileName, std::int32_t* written) noexcept {
   return guarded([&] { return assemble(fileName, written); });
+}
+
+std::int32_t tecTemporariesTakeBack(const char* fileName, std::int32_t lastindex) noexcept {
+  return guarded([&] { return takeback(fileName, lastindex); });
+}
+
+std::int32_t tecZoneSetOutputIndex(void* fileHandle, std::int32_t zone, std::int32_t index) noexcept {
+  return guarded([&] { return setoutputindex(fileHandle, zone, index); });
 }
 
 TecFailure tecLastFailure() noexcept {

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kelpra {
 
@@ -29,6 +30,8 @@ inline constexpr std::int32_t kTecBadSequence = 3;   // call out of order, too m
 inline constexpr std::int32_t kTecIoError = 4;       // a file could not be created, written or read
 inline constexpr std::int32_t kTecBadTemporary = 5;  // the temporary files of an earlier run are damaged
 inline constexpr std::int32_t kTecOtherTemporary = 6;  // they hold a data set of other variables or file type
+inline constexpr std::int32_t kTecOtherData = 7;  // their data file is not the one written with their header
+inline constexpr std::int32_t kTecFewerZones = 8;  // "<base>.szplt" holds more zones than the data set would leave
 
 // File format and type of tecFileWriterOpen.
 inline constexpr std::int32_t kTecFormatSzplt = 1;
@@ -101,25 +104,44 @@ std::int32_t tecFileWriterClose(void** fileHandle) noexcept;
 
 // ---- Beyond the TecIO calls: the temporary files of a data set continued in append mode ----
 
-// Closes the data set as tecFileWriterClose does but keeps its temporary files (as of the last
-// flush) for a later run to continue; "<base>.szplt" is left alone where it already holds the
-// data set.
+// Closes the data set of an append series as tecFileWriterClose does but keeps its temporary
+// files (as of the last flush) for a later run to continue. "<base>.szplt" is left alone where
+// it already holds the data set or where this run committed nothing to it, and kTecFewerZones
+// leaves it alone where it holds more zones than the data set.
 std::int32_t tecFileWriterCloseKeep(void** fileHandle) noexcept;
+
+// Records the output-time index that zone `zone` holds, in the temporary files only (it goes to
+// disk with the next flush). Zone 0 records the index at which the data set was set up; while
+// the data set holds no zone that goes to disk at once.
+std::int32_t tecZoneSetOutputIndex(void* fileHandle, std::int32_t zone, std::int32_t index) noexcept;
 
 // What the temporary files of the data set named like tecFileWriterOpen hold.
 struct TecTemporaries {
   bool header = false;  // "<base>.szplt.szhdr" exists
   bool data = false;    // "<base>.szplt.szdat" exists
   std::int32_t zones = 0;
-  double firsttime = 0.0;  // solution times of zone 1 and of the last zone, when there are zones
-  double lasttime = 0.0;
+  double lasttime = 0.0;  // solution time of the last zone, when there are zones
+  bool indexed = false;   // the output-time indices are recorded (earlier versions did not)
+  std::int32_t setupindex = 0;        // the index at which the data set was set up, 0 unknown
+  std::vector<std::int32_t> indices;  // per zone, the output-time index it holds, 0 unknown
+  std::int32_t zonetype = 0;          // zone 1's type, node count and element count
+  std::int64_t nodes = 0;
+  std::int64_t cells = 0;
+  std::int64_t placed = -1;  // zones "<base>.szplt" holds; -1 where there is none this layer reads
 };
-// kTecBadTemporary where the header file is damaged or the data file shorter than it says.
+// kTecBadTemporary where the header file is damaged or the data file shorter than it says,
+// kTecOtherData where the data file is not the one the header was written with (checked by a
+// fingerprint of each zone's first and last few kilobytes). Either file must be a regular file.
 std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporaries) noexcept;
 
 // Writes "<base>.szplt" from the temporary files where it does not already hold what they hold;
-// `written` tells whether it was written.
+// `written` tells whether it was written. kTecFewerZones where "<base>.szplt" holds more zones.
 std::int32_t tecTemporariesPutInPlace(const char* fileName, std::int32_t* written) noexcept;
+
+// Drops the zones whose output-time index lies after `lastindex` from the temporary files: the
+// header is rewritten, then the data file cut. Without zones left, the data set counts as set up
+// at `lastindex` + 1.
+std::int32_t tecTemporariesTakeBack(const char* fileName, std::int32_t lastindex) noexcept;
 
 // The system error (errno) of the last failing file operation and the file concerned.
 struct TecFailure {

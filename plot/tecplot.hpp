@@ -47,8 +47,7 @@ bool continuesdataset();
 // (an append run, a stopped or killed run) are renamed with ".old" added (".old2", ".old3", ...
 // where an earlier pair holds that name), with a warning.
 void setasidetemporaries(const std::string& base);
-// Stops the run when a continued data set lacks a temporary file, or has its final file but no
-// temporaries; where nothing of it exists it is started anew, with a warning.
+// Warns that a data set new to an append series, of which nothing exists, is started anew.
 void checkcontinuedtemporaries(const std::string& base);
 void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,
                      std::string_view varlist, DOMAIN& dom);
@@ -57,6 +56,9 @@ void tecplotaddmetadata(std::string_view key, std::string_view value, DOMAIN& do
 void tecplotmetadataascii(int unit);
 void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int32_t elements,
                         std::string_view timetext, std::int32_t sharezone, DOMAIN& dom);
+// Binary back end: records in the temporary files the output-time index that the zone just
+// started holds; before the first zone, the index at which the data set is set up.
+void tecplotoutputtime(DOMAIN& dom, std::int32_t index);
 void tecplotfileflush(DOMAIN& dom);
 void tecplotfileclose(DOMAIN& dom);
 // Whether the zone last started has every variable written or shared and its connectivity.
@@ -72,6 +74,9 @@ void notebinaryreason(const std::string& named);
 // Refuses to continue a data set of an earlier append run, saying why; nothing on disk has
 // changed yet.
 [[noreturn]] void appendrefused(const std::string& base, const std::string& why);
+// Stops an append run that would leave "<base>.szplt", which holds `placed` output times, with
+// `left`, fewer.
+[[noreturn]] void fewerzonesrefused(const std::string& base, std::int64_t placed, std::int64_t left);
 
 // Zone type word and TecIO code of a domain's elements ("" and 0 when unsupported).
 std::string_view zonetypeword(std::int32_t nln, std::string_view domainname);

@@ -147,8 +147,15 @@ void appendrefused(const std::string& base, const std::string& why) {
   const std::int32_t last = plot_data.tecappendnfile - 1;
   fatalerror("Failed to append to the data set " + base + ".szplt: " + why + "." +
              (last > 0 ? "\nThe append series goes on after output time " + outputtimeindex(last) + "." : "") +
-             "\nMove the temporary files (" + prefixtext() +
-             "o.*.szplt.szhdr and .szdat) of every data set aside to write the data sets anew.");
+             "\nNo data set was changed. Move " + base + ".szplt and its temporary files aside to write that data "
+             "set anew from this run's first output time, or the temporary files (" + prefixtext() +
+             "o.*.szplt.szhdr and .szdat) of every data set to write them all anew.");
+}
+
+void fewerzonesrefused(const std::string& base, std::int64_t placed, std::int64_t left) {
+  fatalerror("The data set " + base + ".szplt holds " + std::to_string(placed) +
+             " output times; this append run would leave " + std::to_string(left) + " in it.\nIt is kept as it "
+             "was. Move it aside to let the append series replace it.");
 }
 
 std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {
@@ -212,22 +219,10 @@ void setasidetemporaries(const std::string& base) {
 }
 
 void checkcontinuedtemporaries(const std::string& base) {
-  std::string missing;
-  std::size_t count = 0;
-  for (const std::string& file : temporaryfiles(base)) {
-    if (fileexists(file)) continue;
-    missing += (count++ == 0 ? "" : " and ") + file;
-  }
-  if (count == 0) return;
-  // Nothing of the data set exists (a domain new to the series, or files deleted): it starts
-  // at this run's first output time, and nothing earlier can be lost or mixed.
-  if (count == 2 && !fileexists(base + ".szplt")) {
-    warningmsg("The data set " + base + ".szplt and its temporary files do not exist.\nThe data set is written anew " +
-               "from output time " + outputtimeindex(plot_data.nfile) + ".");
-    return;
-  }
-  appendrefused(base, (count == 1 ? "its temporary file " : "its temporary files ") + missing +
-                          (count == 1 ? " is missing" : " are missing"));
+  const auto files = temporaryfiles(base);
+  if (nameexists(files[0]) || nameexists(files[1]) || nameexists(base + ".szplt")) return;
+  warningmsg("The data set " + base + ".szplt and its temporary files do not exist.\nThe data set is written anew " +
+             "from output time " + outputtimeindex(plot_data.nfile) + ".");
 }
 
 void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,
@@ -237,7 +232,8 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
     const std::string& base = dom.tecfilename;
     const std::string titletext(trimview(title));
     const std::string names(trimview(varlist));
-    if (!continuesdataset()) setasidetemporaries(base);
+    // An append run has checked every data set's temporary files before it began.
+    if (!plot_data.tecappend) setasidetemporaries(base);
     const std::int32_t status = tecFileWriterOpen(base.c_str(), titletext.c_str(), names.c_str(), kTecFormatSzplt,
                                                   kTecFileFull, 0, nullptr, &dom.tecfilehandle);
     if (status == kTecBadTemporary || status == kTecOtherTemporary) {
@@ -394,6 +390,14 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
   startzonechecks(dom, firstzone, nodes, elements, sharezone);
 }
 
+void tecplotoutputtime(DOMAIN& dom, std::int32_t index) {
+  if (!plot_data.tecplot_bin_mode) return;
+  if (tecZoneSetOutputIndex(dom.tecfilehandle, dom.zone, index) != 0) {
+    binaryfailure(dom, "Record the output time " + outputtimeindex(index) + " in the temporary files of " +
+                           domainname(dom) + " domain.");
+  }
+}
+
 void tecplotfileflush(DOMAIN& dom) {
   if (!plot_data.tecplot_bin_mode) return;
   const std::int32_t keep[1] = {1};
@@ -425,8 +429,15 @@ void tecplotfileclose(DOMAIN& dom) {
     screenthenecho(message);
   }
   // The close writes the data set itself: a failure there loses it, so it stops the run.
-  if ((append ? tecFileWriterCloseKeep(&dom.tecfilehandle) : tecFileWriterClose(&dom.tecfilehandle)) != 0) {
-    dom.tecfilehandle = nullptr;
+  const std::int32_t status =
+      append ? tecFileWriterCloseKeep(&dom.tecfilehandle) : tecFileWriterClose(&dom.tecfilehandle);
+  dom.tecfilehandle = nullptr;
+  if (status == kTecFewerZones) {
+    TecTemporaries held;
+    tecTemporariesRead(dom.tecfilename.c_str(), &held);
+    fewerzonesrefused(dom.tecfilename, held.placed, held.zones);
+  }
+  if (status != 0) {
     notebinaryreason(file);
     fatalerror(withsystemreason("Tecplot close file for " + domainname(dom) + " domain: " + file +
                                 " could not be written.") +
@@ -435,7 +446,6 @@ void tecplotfileclose(DOMAIN& dom) {
                              " together from them."
                        : ""));
   }
-  dom.tecfilehandle = nullptr;
 }
 
 }  // namespace kelpra

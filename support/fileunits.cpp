@@ -140,6 +140,22 @@ bool nameexists(std::string_view name) {
   return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
+std::string notaregularfile(std::string_view name) {
+  const std::string path(trimview(name));
+  struct stat own {};
+  struct stat st {};
+  if (path.empty() || ::lstat(path.c_str(), &own) != 0) return {};
+  if (::stat(path.c_str(), &st) != 0) return errno == ELOOP ? "its symbolic links form a loop" : "";
+  const char* kind = S_ISDIR(st.st_mode)                          ? "a directory"
+                     : S_ISFIFO(st.st_mode)                       ? "a FIFO"
+                     : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                     : S_ISSOCK(st.st_mode)                       ? "a socket"
+                     : S_ISREG(st.st_mode)                        ? nullptr
+                                                                  : "not a regular file";
+  if (kind == nullptr) return {};
+  return S_ISLNK(own.st_mode) ? "it is a link to " + linktarget(path) + ", " + kind : std::string("it is ") + kind;
+}
+
 bool fileexists(std::string_view name) {
   const std::string path(trimview(name));
   struct stat st {};

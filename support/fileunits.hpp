@@ -78,6 +78,10 @@ int writeline(int unit, std::string_view text);
 bool fileexists(std::string_view name);
 // Whether anything of the name exists: a directory or a dangling link counts as well.
 bool nameexists(std::string_view name);
+// Why a file kept across runs cannot be read or replaced as a plain file ("it is a FIFO", "it
+// is a link to /dev/zero, a device", "its symbolic links form a loop"); "" where nothing of the
+// name exists, or it leads to a regular file or to nothing.
+std::string notaregularfile(std::string_view name);
 
 // Take a unit and open an existing file on it; a missing file or failing open stops the run.
 void open_ascii_file(int& unit, std::string_view name);

@@ -3,7 +3,10 @@
 #include "driver/appendmode.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
 
 #include "plot/plotdata.hpp"
@@ -64,25 +67,40 @@ TEST_F(AppendModeTest, UnwritableFileIsWarnedOfOnce) {
   EXPECT_EQ(readtecplotappend(), 0);
 }
 
-// An interrupted or damaged count file must not start a run at a made-up index.
-TEST_F(AppendModeTest, BrokenCountFileStopsTheRun) {
-  const std::string readfailure = "Error reading the last output-time index from the append file: " + appendfile();
+// The append file is only a hint: whatever it holds, it is warned of, with what it holds, and
+// never read without bound or waited on.
+TEST_F(AppendModeTest, AppendFileThatCannotServeIsWarnedOf) {
   const struct {
-    std::string bytes;
-    std::string message;
+    std::function<void(const std::string&)> make;
+    std::string trouble;
   } cases[] = {
-      {framedrecord(le_i4(12)).substr(0, 6), readfailure},        // cut short
-      {"", readfailure},                                           // empty
-      {framedrecord(le_i4(12), 4, 8), readfailure},                // length words differ
-      {framedrecord("ab"), readfailure},                           // record too short
-      {framedrecord(le_i4(-3)), "holds an invalid output-time index: -3"},
-      {framedrecord(le_i4(2147483647)), "holds an invalid output-time index: 2147483647"},
+      {[](const std::string& f) { writefile(f, framedrecord(le_i4(12)).substr(0, 6)); },
+       "it holds 6 bytes that are not one record of an output-time index"},
+      {[](const std::string& f) { writefile(f, ""); }, "it is empty"},
+      {[](const std::string& f) { writefile(f, framedrecord(le_i4(12), 4, 8)); },
+       "it holds 12 bytes that are not one record of an output-time index"},
+      {[](const std::string& f) { writefile(f, framedrecord(le_i4(-3))); }, "it holds -3, which is no output-time index"},
+      {[](const std::string& f) { std::filesystem::create_directory(f); }, "it is a directory"},
+      {[](const std::string& f) { ::mkfifo(f.c_str(), 0600); }, "it is a FIFO"},
+      {[](const std::string& f) { std::filesystem::create_symlink("/dev/zero", f); },
+       "it is a link to /dev/zero, a device"},
   };
   for (const auto& c : cases) {
-    testing_only::reseterrorstate();
-    writefile(appendfile(), c.bytes);
-    const std::string err = stoperr([] { readtecplotappend(); });
-    EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    SCOPED_TRACE(c.trouble);
+    std::filesystem::remove_all(appendfile());
+    c.make(appendfile());
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    inittecplotappend();
+    resumetecplotappend({});
+    ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("The append file " + appendfile() + " cannot be read: " + c.trouble +
+                       ".\nNo data set has temporary files to continue"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(plot_data.tecappendnfile, 1);
+    EXPECT_EQ(readtecplotappend(), 0);
   }
 }
 

@@ -6,10 +6,12 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "tests/driver/e2e_kit.hpp"
+#include "tests/kit/savedheader.hpp"
 
 namespace kelpra {
 namespace {
@@ -18,7 +20,7 @@ using namespace e2ekit;
 
 // A model whose append series holds the times 1 and 2.
 struct Series : Model {
-  Series() {
+  explicit Series(std::int32_t cellsx = 2) : Model(cellsx) {
     heads(1, 1.0);
     heads(2, 2.0);
     control(std::string(kAppendControl) + std::string(kDomainBlocks));
@@ -103,53 +105,261 @@ TEST(E2eRecovery, AppendRunContinuesWhatItsTemporaryFilesHold) {
   }
 }
 
-// Temporary files of the data sets that end at different times, or at a time no result file
-// has, stop the run before any file changes.
-TEST(E2eRecovery, TemporaryFilesThatDisagreeStopTheRun) {
-  Series model;
-  const std::string olfheader = model.file("abco.olf.szplt.szhdr");
-  model.heads(3, 3.0);
-  ASSERT_EQ(model.run().exitstatus, 0);
-  writefile(model.dir / "abco.olf.szplt.szhdr", olfheader);  // olf back at time 2
-  model.heads(4, 4.0);
-  const std::string pm = model.file("abco.pm.szplt"), olf = model.file("abco.olf.szplt");
-  EXPECT_EQ(expectstopped(model, model.run(), kFatal),
-            "The temporary files of the data sets end at different output times:\n"
-            "  abco.pm.szplt.szhdr and abco.pm.szplt.szdat: 0003\n"
-            "  abco.olf.szplt.szhdr and abco.olf.szplt.szdat: 0002\n"
-            "No data set was changed. Move the temporary files (*.szplt.szhdr and .szdat) of every data set aside "
-            "to write the data sets anew.");
-  model.heads(2, 2.5);  // the time of olf's last zone is gone
-  const std::string report = expectstopped(model, model.run(), kFatal);
-  EXPECT_TRUE(has(report, "abco.olf.szplt.szdat end at the solution time 2, which no result file of the model has."))
-      << report;
-  // Damaged temporary files are refused, never set aside for a new series.
-  writefile(model.dir / "abco.pm.szplt.szhdr", "damaged");
-  writefile(model.dir / "abco.olf.szplt.szhdr", "damaged");
-  EXPECT_TRUE(expectstopped(model, model.run(), kFatal)
-                  .starts_with("Failed to append to the data set abco.pm.szplt: its temporary files "
-                               "abco.pm.szplt.szhdr and abco.pm.szplt.szdat are damaged.\nThe append series goes on "
-                               "after output time 0003.\n"));
-  EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr.old"));
-  EXPECT_TRUE(model.file("abco.pm.szplt") == pm);
-  EXPECT_TRUE(model.file("abco.olf.szplt") == olf);
-  EXPECT_EQ(model.file("abco.tec_append"), appendrecord(3));
+// The solution times of a data set's zones.
+std::vector<double> timesof(const Model& model, const std::string& name) {
+  std::vector<double> times;
+  for (const auto& zone : readdataset(model.dir / name).zones) times.push_back(zone.solutiontime);
+  return times;
+}
+
+// The temporary files of both data sets rewritten in the layout of earlier versions.
+void toearlierversion(const Model& model) {
+  for (const char* name : {"abco.pm.szplt.szhdr", "abco.olf.szplt.szhdr"}) {
+    testkit::SavedHeader header;
+    ASSERT_TRUE(testkit::readsavedheader(model.dir / name, header));
+    header.indexed = false;
+    testkit::writesavedheader(model.dir / name, header);
+  }
+}
+
+// The zones record their output times: time stamps that repeat or go back, a changed time
+// conversion with the results gone, a stale or unreadable append file and temporary files out
+// of step all end with each output time once in every data set.
+TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
+  struct Case {
+    const char* name;
+    void (*between)(const Series&);
+    std::vector<double> times;
+    const char* warning;
+  };
+  const Case cases[] = {
+      {"two output times share a time stamp, the append file missing",
+       [](const Series& m) {
+         m.heads(3, 2.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         fs::remove(m.dir / "abco.tec_append");
+         m.heads(4, 4.0);
+       },
+       {1, 2, 2, 4},
+       "The append file abco.tec_append does not exist, but the temporary files of the data sets end at output time "
+       "0003."},
+      {"a restarted simulation whose time goes back",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.heads(4, 1.0);
+         m.heads(5, 5.0);
+         writefile(m.dir / "abco.tec_append", appendrecord(2));
+       },
+       {1, 2, 3, 1, 5},
+       "names output time 0002 as the last one written, but the temporary files of the data sets end at output time "
+       "0003."},
+      {"result files deleted after the conversion, new ones added",
+       [](const Series& m) {
+         for (const char* name : {"abco.head_pm.0001", "abco.head_olf.0001", "abco.head_pm.0002", "abco.head_olf.0002"}) {
+           fs::remove(m.dir / name);
+         }
+         m.heads(3, 3.0);
+       },
+       {1, 2, 3}, ""},
+      {"temporary files of an earlier version, the append file agreeing",
+       [](const Series& m) {
+         toearlierversion(m);
+         m.heads(3, 3.0);
+       },
+       {1, 2, 3}, ""},
+      {"an append file that is a FIFO",
+       [](const Series& m) {
+         fs::remove(m.dir / "abco.tec_append");
+         ::mkfifo((m.dir / "abco.tec_append").c_str(), 0600);
+         m.heads(3, 3.0);
+       },
+       {1, 2, 3}, "The append file abco.tec_append cannot be read: it is a FIFO."},
+      {"a run killed between the data sets' header renames",
+       [](const Series& m) {
+         const std::string olf = m.file("abco.olf.szplt.szhdr");
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         writefile(m.dir / "abco.olf.szplt.szhdr", olf);
+         m.heads(4, 4.0);
+       },
+       {1, 2, 3, 4},
+       "The data set abco.pm.szplt ended at output time 0003, after the other data sets: a run was stopped between "
+       "their flushes.\nIts output time 0003 is dropped from its temporary files; this run writes it again."},
+      {"the first flush of a new series reached pm only, nothing new since",
+       [](const Series& m) {
+         testkit::setupwithoutzones(m.dir / "abco.olf.szplt.szhdr", 1);
+         fs::remove(m.dir / "abco.tec_append");
+       },
+       {1, 2}, "Its output times 0001, 0002 are dropped from its temporary files; this run writes them again."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Series model;
+    c.between(model);
+    const ProcessResult r = model.run();
+    EXPECT_EQ(r.exitstatus, 0) << r.err;
+    EXPECT_TRUE(has(r.err, c.warning)) << r.err;
+    EXPECT_EQ(timesof(model, "abco.pm.szplt"), c.times);
+    EXPECT_EQ(timesof(model, "abco.olf.szplt"), c.times);
+    EXPECT_EQ(model.file("abco.tec_append"), appendrecord(static_cast<std::int32_t>(c.times.size())));
+  }
+}
+
+void replacewith(const Series& m, const char* name, const fs::path& other) {
+  fs::remove(m.dir / name);
+  fs::copy_file(other, m.dir / name);
+}
+
+// What a run would not continue stops it with exit status 1 before any file of the series
+// changes: each regular file keeps its bytes, each link its target.
+TEST(E2eRecovery, RefusalsChangeNoFile) {
+  struct Case {
+    const char* name;
+    void (*stage)(const Series&);
+    const char* report;
+  };
+  const Case cases[] = {
+      {"the time conversion factor doubled",
+       [](const Series& m) {
+         m.control(std::string(kAppendControl) + std::string(kDomainBlocks) +
+                   "simulation time unit conversion factor\n0 2\n");
+       },
+       "end at output time 0002, whose zone has the solution time 2, but the result files of output time 0002 now "
+       "give the time 4.\nThe time conversion"},
+      {"the time conversion factor halved",
+       [](const Series& m) {
+         m.control(std::string(kAppendControl) + std::string(kDomainBlocks) +
+                   "simulation time unit conversion factor\n0 0.5\n");
+       },
+       "now give the time 1.\n"},
+      {"a data file from another model",
+       [](const Series& m) {
+         const Series other(3);
+         replacewith(m, "abco.olf.szplt.szdat", other.dir / "abco.olf.szplt.szdat");
+       },
+       "its data file abco.olf.szplt.szdat is not the one written with abco.olf.szplt.szhdr"},
+      {"temporary files from another model",
+       [](const Series& m) {
+         const Series other(3);
+         replacewith(m, "abco.olf.szplt.szdat", other.dir / "abco.olf.szplt.szdat");
+         replacewith(m, "abco.olf.szplt.szhdr", other.dir / "abco.olf.szplt.szhdr");
+         m.heads(3, 3.0);
+       },
+       "its zone 1 is a FEQUADRILATERAL zone of 12 nodes and 6 elements, but the olf mesh of this run makes a "
+       "FEQUADRILATERAL zone of 9 nodes and 4 elements."},
+      {"a title holding a zero byte",
+       [](const Series& m) {
+         testkit::SavedHeader header;
+         ASSERT_TRUE(testkit::readsavedheader(m.dir / "abco.pm.szplt.szhdr", header));
+         header.title[1] = '\0';
+         testkit::writesavedheader(m.dir / "abco.pm.szplt.szhdr", header);
+       },
+       "abco.pm.szplt.szhdr and abco.pm.szplt.szdat are damaged."},
+      {"a header that is a FIFO",
+       [](const Series& m) {
+         fs::remove(m.dir / "abco.pm.szplt.szhdr");
+         ::mkfifo((m.dir / "abco.pm.szplt.szhdr").c_str(), 0600);
+       },
+       "its temporary file abco.pm.szplt.szhdr cannot be read: it is a FIFO."},
+      {"a header linked to a device",
+       [](const Series& m) {
+         fs::remove(m.dir / "abco.pm.szplt.szhdr");
+         fs::create_symlink("/dev/zero", m.dir / "abco.pm.szplt.szhdr");
+       },
+       "cannot be read: it is a link to /dev/zero, a device."},
+      {"an earlier version's files that the append file does not confirm",
+       [](const Series& m) {
+         toearlierversion(m);
+         writefile(m.dir / "abco.tec_append", appendrecord(7));
+       },
+       "were written by an earlier version of kelpra, which did not record the output time of each zone, and the "
+       "result files of output time 0007, which the append file abco.tec_append names, do not exist."},
+      {"an output time to drop whose result files are gone",
+       [](const Series& m) {
+         testkit::setupwithoutzones(m.dir / "abco.olf.szplt.szhdr", 1);
+         fs::remove(m.dir / "abco.head_pm.0001");
+         fs::remove(m.dir / "abco.head_olf.0001");
+       },
+       "this run would drop output times that it cannot write again (their result files are gone, or lie outside "
+       "the time window):\n  abco.pm.szplt: 0001\n"},
+      {"nothing new, and a data set without its temporary files",
+       [](const Series& m) {
+         fs::remove(m.dir / "abco.olf.szplt.szhdr");
+         fs::remove(m.dir / "abco.olf.szplt.szdat");
+       },
+       "its temporary files abco.olf.szplt.szhdr and abco.olf.szplt.szdat are missing."},
+      {"nothing new, and olf set up after its last zone",
+       [](const Series& m) { testkit::setupwithoutzones(m.dir / "abco.olf.szplt.szhdr", 3); },
+       "The data set abco.olf.szplt holds 2 output times; this append run would leave 0 in it.\nIt is kept"},
+      {"a new series whose first output time has no result file",
+       [](const Series& m) {
+         for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
+                                  "abco.olf.szplt.szdat", "abco.head_pm.0001", "abco.head_olf.0001"}) {
+           fs::remove(m.dir / name);
+         }
+       },
+       "The data set abco.pm.szplt holds 2 output times; this append run would leave 1 in it."},
+      {"two data sets that lead to one file",
+       [](const Series& m) {
+         fs::remove(m.dir / "abco.olf.szplt");
+         fs::create_symlink("abco.pm.szplt", m.dir / "abco.olf.szplt");
+       },
+       "The data sets abco.pm.szplt and abco.olf.szplt lead to one file, abco.pm.szplt: each would replace the "
+       "other."},
+      {"ASCII data sets whose links form a loop",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         fs::create_symlink("abco.olf.dat", m.dir / "abco.pm.dat");
+         fs::create_symlink("abco.pm.dat", m.dir / "abco.olf.dat");
+       },
+       "The data set abco.pm.dat cannot be written: its symbolic links form a loop."},
+      {"an ASCII data set linked into a directory that does not exist",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         fs::create_symlink("nowhere/pm.dat", m.dir / "abco.pm.dat");
+       },
+       "The data set abco.pm.dat cannot be written: it is a link to nowhere/pm.dat, whose directory nowhere does not "
+       "exist."},
+  };
+  // Each file of the series: the bytes of a regular file, the target of a link.
+  const auto state = [](const Model& m) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(m.dir.path())) {
+      const std::string name = entry.path().filename().string();
+      if (!name.starts_with("abco.") || name.starts_with("abco.head") || name == "abco.kelpra.eco") continue;
+      if (entry.is_symlink()) files[name] = "-> " + fs::read_symlink(entry.path()).string();
+      if (entry.symlink_status().type() == fs::file_type::regular) files[name] = readfile(entry.path());
+    }
+    return files;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Series model;
+    c.stage(model);
+    const auto before = state(model);
+    const std::string report = expectstopped(model, model.run(), kFatal);
+    EXPECT_TRUE(has(report, c.report)) << report;
+    const auto after = state(model);
+    for (const auto& [name, content] : before) {
+      EXPECT_TRUE(after.contains(name) && after.at(name) == content) << name;
+    }
+  }
 }
 
 // An append data set that cannot be put together ends the run with exit status 1 and keeps its
 // temporary files; the next append run, with nothing new, puts it together from them.
 TEST(E2eRecovery, AppendDataSetThatCannotBePutTogether) {
   Series model;
-  fs::remove(model.dir / "abco.pm.szplt");
-  fs::create_directory(model.dir / "abco.pm.szplt");
+  fs::create_directory(model.dir / "abco.pm.szplt.new");
   model.heads(3, 3.0);
   const std::string report = expectstopped(model, model.run(), kFatal);
   EXPECT_TRUE(has(report, "Tecplot close file for pm domain: abco.pm.szplt could not be written.\n"
-                          "Reason: Is a directory\n"
+                          "Reason: abco.pm.szplt.new: Is a directory\n"
                           "Its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat hold every output time "
                           "written; the next append run puts abco.pm.szplt together from them."))
       << report;
-  fs::remove(model.dir / "abco.pm.szplt");
+  fs::remove(model.dir / "abco.pm.szplt.new");
   const std::string olf = model.file("abco.olf.szplt");
   const ProcessResult r = model.run();
   EXPECT_EQ(r.exitstatus, 0) << r.err;

@@ -379,6 +379,7 @@ class PlotSetup : public testkit::CleanPlotRun {
     plot_data.nfs = outputtimeindex(n);
     plot_data.timestamp = timeof(n);
     if (n == plot_data.nfilestart) {
+      for (DOMAIN* d : r.plotted()) truncatemesh(*d, r.pmcopy);
       init(r.pm, r.pmcopy);
       r.pmcopy = r.pm;
       for (DOMAIN* d : r.others()) init(*d, r.pmcopy);

@@ -342,6 +342,54 @@ TEST_F(Tecio, DataSetLeftOpenIsReadableAfterTheRunAndStillResumes) {
   EXPECT_FALSE(fs::exists(b + ".szplt.szhdr"));
 }
 
+// Each zone records its output time in the temporary files; taking a data set back drops the
+// zones of later output times and cuts the data file, and a data set left without zones counts
+// as set up after the last output time kept.
+TEST_F(Tecio, TemporariesRecordOutputTimesAndAreTakenBack) {
+  const std::string b = base("pm");
+  ASSERT_EQ(inchild([&] {
+              void* h = nullptr;
+              if (tecFileWriterOpen(b.c_str(), "T", "X", 1, 0, 0, nullptr, &h) != 0) return 1;
+              if (tecZoneSetOutputIndex(h, 0, 3) != 0) return 2;  // set up at output time 3
+              for (std::int32_t index = 3; index <= 5; ++index) {
+                // Large enough for the aligned layout and for a fingerprint of two blocks.
+                const std::int32_t zone = chainzone(h, std::vector<double>(3000, index));
+                if (tecZoneSetOutputIndex(h, zone, index) != 0) return 3;
+              }
+              return tecFileWriterFlush(h, 0, nullptr);
+            }),
+            0);
+  TecTemporaries held;
+  ASSERT_EQ(tecTemporariesRead(b.c_str(), &held), kTecOk);
+  EXPECT_TRUE(held.indexed);
+  EXPECT_EQ(held.indices, (std::vector<std::int32_t>{3, 4, 5}));
+  EXPECT_EQ(held.setupindex, 3);
+  EXPECT_EQ(held.zonetype, kTecFeLineSeg);
+  EXPECT_EQ(held.nodes, 3000);
+  EXPECT_EQ(held.cells, 2999);
+  EXPECT_EQ(held.placed, -1);
+  const auto length = fs::file_size(b + ".szplt.szdat");
+
+  ASSERT_EQ(tecTemporariesTakeBack(b.c_str(), 4), kTecOk);
+  ASSERT_EQ(tecTemporariesRead(b.c_str(), &held), kTecOk);
+  EXPECT_EQ(held.indices, (std::vector<std::int32_t>{3, 4}));
+  EXPECT_LT(fs::file_size(b + ".szplt.szdat"), length);
+  ASSERT_EQ(tecTemporariesTakeBack(b.c_str(), 1), kTecOk);
+  ASSERT_EQ(tecTemporariesRead(b.c_str(), &held), kTecOk);
+  EXPECT_TRUE(held.indices.empty());
+  EXPECT_EQ(held.setupindex, 2);
+  EXPECT_EQ(fs::file_size(b + ".szplt.szdat"), 0u);
+
+  // The fingerprints tell another data file of the same length from the one written.
+  ASSERT_EQ(flushedrun(base("one")), 0);
+  ASSERT_EQ(flushedrun(base("two")), 0);
+  std::string data = testkit::readfile(base("two") + ".szplt.szdat");
+  data[data.size() - 1] ^= 1;
+  testkit::writefile(base("two") + ".szplt.szdat", data);
+  EXPECT_EQ(tecTemporariesRead(base("one").c_str(), &held), kTecOk);
+  EXPECT_EQ(tecTemporariesRead(base("two").c_str(), &held), kTecOtherData);
+}
+
 // Starting afresh would throw the earlier run's zones away.
 TEST_F(Tecio, OtherVariableListIsRefusedAndTheZonesKept) {
   const std::string b = base("pm");
@@ -421,6 +469,9 @@ TEST_F(Tecio, OpenRejectsBadArguments) {
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "", 1, 0, 0, nullptr, &h), kTecBadArgument);
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X,,Y", 1, 0, 0, nullptr, &h), kTecBadArgument);
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), nullptr, "X", 1, 0, 0, nullptr, &h), kTecBadArgument);
+  // The header of the temporary files refuses control characters; the writer never writes them.
+  EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T\tab", "X", 1, 0, 0, nullptr, &h), kTecBadArgument);
+  EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X,Y\r", 1, 0, 0, nullptr, &h), kTecBadArgument);
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X", 1, 0, 0, nullptr, nullptr), kTecBadArgument);
   EXPECT_EQ(tecFileWriterOpen(base("no/such/dir/pm").c_str(), "T", "X", 1, 0, 0, nullptr, &h), kTecIoError);
   EXPECT_EQ(h, nullptr);
@@ -432,6 +483,7 @@ TEST_F(Tecio, AuxAndUnsteadyOptionsRejectBadArguments) {
   EXPECT_EQ(tecDataSetAddAuxData(h, "1a", "v"), kTecBadArgument);
   EXPECT_EQ(tecDataSetAddAuxData(h, "a b", "v"), kTecBadArgument);
   EXPECT_EQ(tecDataSetAddAuxData(h, "a", nullptr), kTecBadArgument);
+  EXPECT_EQ(tecDataSetAddAuxData(h, "a", "line\nbreak"), kTecBadArgument);
   EXPECT_EQ(tecVarAddAuxData(h, 0, "Units", "m"), kTecBadArgument);
   EXPECT_EQ(tecVarAddAuxData(h, 2, "Units", "m"), kTecBadArgument);
   EXPECT_EQ(tecZoneSetUnsteadyOptions(h, 1, 0.0, 1), kTecBadArgument);  // no zone yet
@@ -458,6 +510,7 @@ TEST_F(Tecio, ZoneCreationRejectsBadArguments) {
   EXPECT_EQ(create(1, 2, 1, bad, nullptr, nullptr, nullptr, 0), kTecBadArgument);
   EXPECT_EQ(create(1, 2, 1, nullptr, one, nullptr, nullptr, 0), kTecBadArgument);  // zone 1 does not exist yet
   EXPECT_EQ(create(1, 2, 1, nullptr, nullptr, nullptr, nullptr, 1), kTecBadArgument);
+  EXPECT_EQ(tecZoneCreateFE(h, "z\x7f", 1, 2, 1, nullptr, nullptr, nullptr, nullptr, 0, 0, 0, &zone), kTecBadArgument);
 
   ASSERT_EQ(create(1, 2, 1, nullptr, nullptr, nullptr, nullptr, 0), kTecOk);
   EXPECT_EQ(create(1, 2, 1, nullptr, nullptr, nullptr, nullptr, 0), kTecBadSequence);  // zone 1 incomplete
