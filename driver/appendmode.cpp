@@ -132,8 +132,8 @@ std::int32_t legacyend(const Continued& c) {
   }
   fatalerror("The temporary files " + temporarynames(c.base) +
              " were written by an earlier version of kelpra, which did not record the output time of each zone, "
-             "and " + why + ".\nIt cannot be told where the data set ends. Finish the series with that version, or "
-             "move the temporary files aside to write the data set anew." + kSetAside);
+             "and " + why + ".\nIt cannot be told where the data set ends: finish the series with that version." +
+             kSetAside);
 }
 
 // Where the result files of a data set's last output time still exist, they must give the
@@ -391,7 +391,7 @@ void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {
     const std::string base = plotbasename(*dom);
     TecTemporaries held;
     tecTemporariesRead(base.c_str(), &held);
-    if (held.placed > 1) fewerzonesrefused(base, held.placed, 1);
+    if (held.placed > 1) fewerzonesrefused(base, 1);
   }
 }
 

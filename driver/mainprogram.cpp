@@ -257,11 +257,7 @@ void putcontinuedinplace(Domains& d) {
     if (dom->zone > 0 || !fileexists(base + ".szplt.szhdr") || !fileexists(base + ".szplt.szdat")) continue;
     std::int32_t written = 0;
     const std::int32_t status = tecTemporariesPutInPlace(base.c_str(), &written);
-    if (status == kTecFewerZones) {
-      TecTemporaries held;
-      tecTemporariesRead(base.c_str(), &held);
-      fewerzonesrefused(base, held.placed, held.zones);
-    }
+    if (status == kTecFewerZones) fewerzonesrefused(base);
     if (status != kTecOk) {
       notebinaryreason(base + ".szplt");
       fatalerror(withsystemreason("The data set " + base + ".szplt could not be put together from its temporary "
@@ -281,28 +277,26 @@ void putcontinuedinplace(Domains& d) {
 void checkdatasetnames(Domains& d) {
   struct Target {
     std::string name, file;
-    dev_t device = 0;
-    ino_t inode = 0;
+    bool exists = false;
+    struct stat id {};
   };
   std::vector<Target> targets;
   for (DOMAIN* dom : writtendomains(d)) {
-    Target t{datasetfile(*dom), {}};
+    Target t;
+    t.name = datasetfile(*dom);
     const std::string why = notaregularfile(t.name);
     if (!why.empty()) fatalerror("The data set " + t.name + " cannot be written: " + why + ".");
     t.file = linktarget(t.name);
+    t.exists = ::stat(t.file.c_str(), &t.id) == 0;
     const std::string directory = filedirectory(t.file);
-    struct stat st {};
-    if (::stat(t.file.c_str(), &st) == 0) {
-      t.device = st.st_dev;
-      t.inode = st.st_ino;
-    } else if (t.file != t.name && !nameexists(directory)) {
+    if (!t.exists && t.file != t.name && !nameexists(directory)) {
       fatalerror("The data set " + t.name + " cannot be written: it is a link to " + t.file + ", whose directory " +
                  directory + " does not exist.");
     }
     for (const Target& other : targets) {
-      const bool same = t.inode != 0 ? t.device == other.device && t.inode == other.inode
-                                     : std::filesystem::absolute(t.file).lexically_normal() ==
-                                           std::filesystem::absolute(other.file).lexically_normal();
+      const bool same = t.exists ? other.exists && t.id.st_dev == other.id.st_dev && t.id.st_ino == other.id.st_ino
+                                 : std::filesystem::absolute(t.file).lexically_normal() ==
+                                       std::filesystem::absolute(other.file).lexically_normal();
       if (same) {
         fatalerror("The data sets " + other.name + " and " + t.name + " lead to one file, " + t.file +
                    ": each would replace the other.");

@@ -74,9 +74,9 @@ void notebinaryreason(const std::string& named);
 // Refuses to continue a data set of an earlier append run, saying why; nothing on disk has
 // changed yet.
 [[noreturn]] void appendrefused(const std::string& base, const std::string& why);
-// Stops an append run that would leave "<base>.szplt", which holds `placed` output times, with
-// `left`, fewer.
-[[noreturn]] void fewerzonesrefused(const std::string& base, std::int64_t placed, std::int64_t left);
+// Stops an append run that would leave "<base>.szplt" with `left` output times (by default those
+// its temporary files hold), fewer than it holds.
+[[noreturn]] void fewerzonesrefused(const std::string& base, std::int64_t left = -1);
 
 // Zone type word and TecIO code of a domain's elements ("" and 0 when unsupported).
 std::string_view zonetypeword(std::int32_t nln, std::string_view domainname);

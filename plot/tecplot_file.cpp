@@ -152,10 +152,12 @@ void appendrefused(const std::string& base, const std::string& why) {
              "o.*.szplt.szhdr and .szdat) of every data set to write them all anew.");
 }
 
-void fewerzonesrefused(const std::string& base, std::int64_t placed, std::int64_t left) {
-  fatalerror("The data set " + base + ".szplt holds " + std::to_string(placed) +
-             " output times; this append run would leave " + std::to_string(left) + " in it.\nIt is kept as it "
-             "was. Move it aside to let the append series replace it.");
+void fewerzonesrefused(const std::string& base, std::int64_t left) {
+  TecTemporaries held;
+  tecTemporariesRead(base.c_str(), &held);
+  fatalerror("The data set " + base + ".szplt holds " + std::to_string(held.placed) +
+             " output times; this append run would leave " + std::to_string(left < 0 ? held.zones : left) +
+             " in it.\nIt is kept as it was. Move it aside to let the append series replace it.");
 }
 
 std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {
@@ -432,11 +434,7 @@ void tecplotfileclose(DOMAIN& dom) {
   const std::int32_t status =
       append ? tecFileWriterCloseKeep(&dom.tecfilehandle) : tecFileWriterClose(&dom.tecfilehandle);
   dom.tecfilehandle = nullptr;
-  if (status == kTecFewerZones) {
-    TecTemporaries held;
-    tecTemporariesRead(dom.tecfilename.c_str(), &held);
-    fewerzonesrefused(dom.tecfilename, held.placed, held.zones);
-  }
+  if (status == kTecFewerZones) fewerzonesrefused(dom.tecfilename);
   if (status != 0) {
     notebinaryreason(file);
     fatalerror(withsystemreason("Tecplot close file for " + domainname(dom) + " domain: " + file +

@@ -2,40 +2,19 @@
 
 #include <cstring>
 
+#include "tests/kit/byteinput.hpp"
 #include "tests/kit/process.hpp"
 
 namespace kelpra::testkit {
 namespace {
 
-class Reader {
- public:
-  explicit Reader(std::string_view bytes) : rest_(bytes) {}
-  template <class T>
-  bool get(T& v) {
-    if (rest_.size() < sizeof v) return false;
-    std::memcpy(&v, rest_.data(), sizeof v);
-    rest_.remove_prefix(sizeof v);
-    return true;
-  }
-  // `n` bytes, appended to `out`.
-  bool raw(std::size_t n, std::string& out) {
-    if (rest_.size() < n) return false;
-    out.append(rest_.substr(0, n));
-    rest_.remove_prefix(n);
-    return true;
-  }
-  // A saved text (its length, then its bytes), appended to `out` whole or as bytes only.
-  bool str(std::string& out, bool withlength) {
-    std::int64_t n = 0;
-    if (!get(n) || n < 0) return false;
-    if (withlength) out.append(reinterpret_cast<const char*>(&n), sizeof n);
-    return raw(static_cast<std::size_t>(n), out);
-  }
-  std::size_t left() const { return rest_.size(); }
-
- private:
-  std::string_view rest_;
-};
+// A saved text (its length, then its bytes), appended to `out` whole or as its bytes only.
+bool str(ByteInput& in, std::string& out, bool withlength) {
+  std::int64_t n = 0;
+  if (!in.get(n) || n < 0) return false;
+  if (withlength) out.append(reinterpret_cast<const char*>(&n), sizeof n);
+  return in.take(static_cast<std::size_t>(n), out);
+}
 
 template <class T>
 void put(std::string& out, T v) {
@@ -58,29 +37,29 @@ bool readsavedheader(const std::filesystem::path& path, SavedHeader& h) {
   if (bytes.size() < 16 || bytes.compare(0, 7, "KLPSZHD") != 0) return false;
   h = {};
   h.indexed = bytes[7] == '2';
-  Reader in(std::string_view(bytes).substr(8, bytes.size() - 16));
+  ByteInput in(std::string_view(bytes).substr(8, bytes.size() - 16));
   std::int32_t filetype = 0;
   std::int64_t nvar = 0, naux = 0, nzones = 0;
-  if (!in.get(h.datalength) || (h.indexed && !in.get(h.setupindex)) || !in.str(h.title, false) ||
+  if (!in.get(h.datalength) || (h.indexed && !in.get(h.setupindex)) || !str(in, h.title, false) ||
       !in.get(filetype) || !in.get(nvar)) {
     return false;
   }
   put(h.variables, filetype);
   put(h.variables, nvar);
   for (std::int64_t v = 0; v < nvar; ++v) {
-    if (!in.str(h.variables, true)) return false;
+    if (!str(in, h.variables, true)) return false;
   }
   if (!in.get(naux)) return false;
   put(h.variables, naux);
   for (std::int64_t a = 0; a < naux; ++a) {
-    if (!in.raw(4, h.variables) || !in.str(h.variables, true) || !in.str(h.variables, true)) return false;
+    if (!in.take(4, h.variables) || !str(in, h.variables, true) || !str(in, h.variables, true)) return false;
   }
   if (!in.get(nzones)) return false;
   h.zones.resize(static_cast<std::size_t>(nzones));
   for (SavedHeader::Zone& z : h.zones) {
-    if (!in.str(z.title, false) || !in.raw(40, z.fixed) ||
+    if (!str(in, z.title, false) || !in.take(40, z.fixed) ||
         (h.indexed && (!in.get(z.outputindex) || !in.get(z.check))) ||
-        !in.raw(16 * static_cast<std::size_t>(nvar), z.vars)) {
+        !in.take(16 * static_cast<std::size_t>(nvar), z.vars)) {
       return false;
     }
   }
