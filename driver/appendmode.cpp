@@ -47,9 +47,6 @@ struct Continued {
   std::int32_t end = 0;   // the output time of its last zone (or the one before its set-up)
   bool placed = false;    // `end` is known: a data set that does not say where it ends holds nothing
 };
-// The plan of resumetecplotappend, which continuetecplotappend carries out.
-std::vector<Continued> continued;
-std::int32_t seriesend = 0;
 
 const char* const kSetAside = "\nNo data set was changed. Move the temporary files (*.szplt.szhdr and .szdat) of every "
                               "data set aside to write the data sets anew.";
@@ -69,7 +66,9 @@ Hint readhint() {
   unsigned char bytes[12] = {};
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat info {};
-  if (fd < 0 || ::fstat(fd, &info) != 0) {
+  if (fd < 0 && errno == ENOENT) {
+    h.trouble = "it is a link to " + linktarget(name) + ", which does not exist";
+  } else if (fd < 0 || ::fstat(fd, &info) != 0) {
     h.trouble = std::string("it cannot be read (") + std::strerror(errno) + ")";
   } else if (info.st_size == 0) {
     h.trouble = "it is empty";
@@ -173,7 +172,7 @@ std::size_t keptzones(const Continued& c, std::int32_t end) {
 
 // Data sets that end after the earliest end among them are taken back to it; every output time
 // dropped must be one this run writes again.
-void checktakeback(std::int32_t end) {
+void checktakeback(const std::vector<Continued>& continued, std::int32_t end) {
   std::string lost;
   for (const Continued& c : continued) {
     if (c.end <= end) continue;
@@ -183,11 +182,15 @@ void checktakeback(std::int32_t end) {
     for (std::size_t k = kept; k < indices.size(); ++k) {
       if (!rewrites(indices[k])) times += (times.empty() ? "" : ", ") + outputtimeindex(indices[k]);
     }
-    // Zones of unrecorded output times (from an earlier version) may lie after the end as well.
-    if ((kept > 0 && indices[kept - 1] == 0) || (!indices.empty() && indices.back() == 0)) {
-      times = "zones whose output times were not recorded";
+    if (!times.empty()) {
+      lost += "\n  " + c.base + ".szplt: output times " + times +
+              ", whose result files are gone or lie outside the time window";
     }
-    if (!times.empty()) lost += "\n  " + c.base + ".szplt: " + times;
+    // Zones of output times an earlier version did not record come before the first recorded
+    // one: they lie at or before `end` only where that is the output time right after it.
+    if (kept > 0 && indices[kept - 1] == 0 && (kept == indices.size() || indices[kept] > end + 1)) {
+      lost += "\n  " + c.base + ".szplt: zones of output times that an earlier version did not record";
+    }
   }
   if (lost.empty()) return;
   std::string ends;
@@ -195,13 +198,56 @@ void checktakeback(std::int32_t end) {
     if (c.placed) ends += "\n  " + temporarynames(c.base) + ": " + outputtimeindex(c.end);
   }
   fatalerror("The temporary files of the data sets end at different output times:" + ends +
-             "\nTo bring them into step this run would drop output times that it cannot write again (their result "
-             "files are gone, or lie outside the time window):" + lost + kSetAside);
+             "\nTo bring them into step this run would drop what it cannot write again:" + lost + kSetAside);
 }
 
-void warnhint(std::int32_t end) {
+// A continued data set is of this run's mesh: its zone 1 has the element type and the node and
+// element counts of the domain's (truncated) mesh.
+void checkmeshes(const std::vector<Continued>& continued, std::int32_t end) {
+  const auto zone = [](std::int32_t type, std::int64_t nodes, std::int64_t cells) {
+    const std::string_view word = zonetypename(type);
+    return std::string(word.empty() ? "unknown" : word) + " zone of " + std::to_string(nodes) + " nodes and " +
+           std::to_string(cells) + " elements";
+  };
+  for (const Continued& c : continued) {
+    const TecTemporaries& h = c.held;
+    const DOMAIN& dom = *c.dom;
+    if (keptzones(c, end) == 0) continue;
+    const std::int32_t type = zonetypecode(dom.nln, dom.name);
+    if (h.zonetype == type && h.nodes == dom.nn_trunc && h.cells == dom.ne_trunc) continue;
+    appendrefused(c.base, "its temporary files " + temporarynames(c.base) + " hold a zone 1 that is a " +
+                              zone(h.zonetype, h.nodes, h.cells) + ", but the " + domainname(dom) +
+                              " mesh of this run makes a " + zone(type, dom.nn_trunc, dom.ne_trunc));
+  }
+}
+
+// Takes the data sets that end after `end` (a run was stopped between their flushes) back to it.
+void takeback(const std::vector<Continued>& continued, std::int32_t end) {
+  for (const Continued& c : continued) {
+    if (c.end <= end) continue;
+    if (tecTemporariesTakeBack(c.base.c_str(), end) != kTecOk) {
+      notebinaryreason(c.base + ".szplt.szhdr");
+      fatalerror(withsystemreason("Failed to take the temporary files " + temporarynames(c.base) +
+                                  " back to output time " + outputtimeindex(end) + "."));
+    }
+    const std::size_t kept = keptzones(c, end);
+    if (kept == 0) c.dom->zoneonenfile = 0;  // zone 1 is this run's
+    const std::size_t dropped = c.held.indices.size() - kept;
+    if (dropped == 0) continue;  // it held no zone: only its set-up moves
+    std::string times;
+    for (std::size_t k = kept; k < c.held.indices.size(); ++k) {
+      times += (times.empty() ? "" : ", ") + outputtimeindex(c.held.indices[k]);
+    }
+    warningmsg("The data set " + c.base + ".szplt ended at output time " + outputtimeindex(c.end) +
+               ", after the other data sets: a run was stopped between their flushes.\n" +
+               (dropped == 1 ? "Its output time " + times + " is" : "Its output times " + times + " are") +
+               " dropped from its temporary files; this run writes " + (dropped == 1 ? "it" : "them") + " again.");
+  }
+}
+
+void warnhint(bool anycontinued, std::int32_t end) {
   const std::string name = tecappendfilename();
-  if (continued.empty()) {
+  if (!anycontinued) {
     if (!hint.trouble.empty()) {
       warningmsg("The append file " + name + " cannot be read: " + hint.trouble +
                  ".\nNo data set has temporary files to continue: the data sets are written anew from the first "
@@ -240,13 +286,6 @@ void startmessages() {
   for (const std::string& line : lines) screenline(line);
 }
 
-std::string zonetext(std::int32_t type, std::int64_t nodes, std::int64_t cells) {
-  const std::array<std::string_view, 6> words = {"", "FELINESEG", "FETRIANGLE", "FEQUADRILATERAL", "FETETRAHEDRON",
-                                                 "FEBRICK"};
-  return std::string(type >= 1 && type <= 5 ? words[static_cast<std::size_t>(type)] : "unknown") + " zone of " +
-         std::to_string(nodes) + " nodes and " + std::to_string(cells) + " elements";
-}
-
 }  // namespace
 
 void inittecplotappend() {
@@ -279,12 +318,12 @@ void inittecplotappend() {
 
 void resumetecplotappend(const std::vector<DOMAIN*>& written) {
   PlotData& pd = plot_data;
-  continued.clear();
+  std::vector<Continued> continued;
   std::string refusedbase, refusedwhy;  // the first data set whose files cannot be continued
   std::string bare;                     // the first with its data set but no temporary files
   for (DOMAIN* dom : written) {
     Continued c{dom, plotbasename(*dom), {}, 0, false};
-    const std::array<std::string, 2> files = {c.base + ".szplt.szhdr", c.base + ".szplt.szdat"};
+    const std::array<std::string, 2> files = temporaryfiles(c.base);
     std::string why;
     for (const std::string& file : files) {
       if (const std::string kind = notaregularfile(file); why.empty() && !kind.empty()) {
@@ -297,7 +336,8 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
         notebinaryreason(files[0]);
         checkfileread(kStatusReadFailed, files[0]);
       }
-      if (c.held.header != c.held.data) {
+      // A header of no zones needs no data file (a run was killed before it made one).
+      if (c.held.header != c.held.data && !(c.held.header && c.held.zones == 0 && status == kTecOk)) {
         why = "its temporary file " + files[c.held.header ? 1 : 0] + " is missing";
       } else if (status == kTecBadTemporary) {
         why = "its temporary files " + temporarynames(c.base) + " are damaged";
@@ -323,66 +363,34 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
   for (Continued& c : continued) {
     const TecTemporaries& h = c.held;
     if (h.zones == 0) {
-      // A data set without zones ends just before the output time at which it was set up; one
-      // that does not say is continued like a data set new to the series.
-      c.placed = h.indexed && h.setupindex > 0;
-      c.end = c.placed ? h.setupindex - 1 : 0;
+      // A data set without zones ends just before the output time at which it was set up. One
+      // that does not say (a run was killed while it set it up) counts as set up at the first
+      // output time where its data set holds zones of earlier runs, which are then written
+      // again, not replaced; otherwise it is continued like a data set new to the series.
+      c.placed = (h.indexed && h.setupindex > 0) || h.placed > 0;
+      c.end = h.indexed && h.setupindex > 0 ? h.setupindex - 1 : 0;
     } else {
       c.placed = true;
       c.end = h.indexed && h.indices.back() > 0 ? h.indices.back() : legacyend(c);
       checklasttime(c);
-      const std::int32_t first = h.indices.empty() ? 0 : h.indices.front();
+      const std::int32_t first = h.indices.front();
       c.dom->zoneonenfile = first > 0 ? first : (h.zones == 1 ? c.end : -1);  // -1: not recorded
     }
     if (c.placed) end = std::min(end, c.end);
   }
   if (end == std::numeric_limits<std::int32_t>::max()) end = 0;
-  seriesend = end;
   pd.tecappendnfile = end + 1;
   if (!refusedbase.empty()) appendrefused(refusedbase, refusedwhy);
   // A data set written before without temporary files would be replaced by this run's zones.
   if (!continued.empty() && !bare.empty()) {
     appendrefused(bare, "its temporary files " + temporarynames(bare) + " are missing");
   }
-  checktakeback(end);
-  warnhint(end);
+  checkmeshes(continued, end);
+  checktakeback(continued, end);
+  // Nothing has changed up to here; now the data sets are brought into step.
+  warnhint(!continued.empty(), end);
+  takeback(continued, end);
   startmessages();
-}
-
-void continuetecplotappend() {
-  // A continued data set is of this run's mesh.
-  for (const Continued& c : continued) {
-    const TecTemporaries& h = c.held;
-    const DOMAIN& dom = *c.dom;
-    if (keptzones(c, seriesend) == 0) continue;
-    const std::int32_t type = zonetypecode(dom.nln, dom.name);
-    if (h.zonetype == type && h.nodes == dom.nn_trunc && h.cells == dom.ne_trunc) continue;
-    appendrefused(c.base, "its zone 1 is a " + zonetext(h.zonetype, h.nodes, h.cells) + ", but the " +
-                              domainname(dom) + " mesh of this run makes a " +
-                              zonetext(type, dom.nn_trunc, dom.ne_trunc));
-  }
-  // Data sets a flush ahead of the others (a run stopped between their flushes) are taken back.
-  for (const Continued& c : continued) {
-    if (c.end <= seriesend) continue;
-    if (tecTemporariesTakeBack(c.base.c_str(), seriesend) != kTecOk) {
-      notebinaryreason(c.base + ".szplt.szhdr");
-      fatalerror(withsystemreason("Failed to take the temporary files " + temporarynames(c.base) +
-                                  " back to output time " + outputtimeindex(seriesend) + "."));
-    }
-    const std::size_t kept = keptzones(c, seriesend);
-    if (kept == 0) c.dom->zoneonenfile = 0;  // zone 1 is this run's
-    const std::size_t dropped = c.held.indices.size() - kept;
-    if (dropped == 0) continue;  // it held no zone: only its set-up moves
-    std::string times;
-    for (std::size_t k = kept; k < c.held.indices.size(); ++k) {
-      times += (times.empty() ? "" : ", ") + outputtimeindex(c.held.indices[k]);
-    }
-    warningmsg("The data set " + c.base + ".szplt ended at output time " + outputtimeindex(c.end) +
-               ", after the other data sets: a run was stopped between their flushes.\n" +
-               (dropped == 1 ? "Its output time " + times + " is" : "Its output times " + times + " are") +
-               " dropped from its temporary files; this run writes " + (dropped == 1 ? "it" : "them") + " again.");
-  }
-  continued.clear();
 }
 
 void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {

@@ -16,17 +16,13 @@ namespace kelpra {
 void inittecplotappend();
 
 // Works out where the append series goes on from the temporary files of the data sets this run
-// writes (`written`), sets tecappendnfile (and the zone-1 index of each continued data set) and
-// writes the start messages. Data sets that end at different output times are to be taken back
-// to the earliest end. Temporary files that cannot be continued (damaged, of another data file,
-// of a changed time conversion, or dropping output times this run cannot write again) stop the
-// run before anything is written; an append file that disagrees with them is warned of.
+// writes (`written`, their meshes truncated), sets tecappendnfile (and the zone-1 index of each
+// continued data set) and writes the start messages. Temporary files that cannot be continued
+// (damaged, of another data file or mesh, of a changed time conversion, or out of step by output
+// times this run cannot write again) stop the run before anything is written. Then data sets
+// that end after the others are taken back to the earliest end, with a warning, and an append
+// file that disagrees with the temporary files is warned of.
 void resumetecplotappend(const std::vector<DOMAIN*>& written);
-
-// Before the first data set of the run is set up, once the meshes are truncated: stops the run
-// where a continued data set's zone 1 does not fit this run's mesh, then takes the data sets
-// that end after the others back to the series' end, with a warning.
-void continuetecplotappend();
 
 // Before an append series is set up from the meshes alone (its first output time has no result
 // file): stops the run where a data set holds more output times than the one zone it would keep.

@@ -162,8 +162,6 @@ void recordappend(Domains& d) {
 
 void setupall(Domains& d) {
   settingup = &d;
-  for (DOMAIN* dom : d.plotted()) truncatemesh(*dom, d.pmcopy);
-  if (plot_data.tecappend) continuetecplotappend();
   for (DOMAIN* dom : d.plotted()) checkcontinueddataset(*dom);
   init(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) init(*dom, d.pmcopy);
@@ -281,6 +279,7 @@ void checkdatasetnames(Domains& d) {
     struct stat id {};
   };
   std::vector<Target> targets;
+  std::error_code error;
   for (DOMAIN* dom : writtendomains(d)) {
     Target t;
     t.name = datasetfile(*dom);
@@ -295,8 +294,8 @@ void checkdatasetnames(Domains& d) {
     }
     for (const Target& other : targets) {
       const bool same = t.exists ? other.exists && t.id.st_dev == other.id.st_dev && t.id.st_ino == other.id.st_ino
-                                 : std::filesystem::absolute(t.file).lexically_normal() ==
-                                       std::filesystem::absolute(other.file).lexically_normal();
+                                 : !other.exists && std::filesystem::weakly_canonical(t.file, error) ==
+                                                         std::filesystem::weakly_canonical(other.file, error);
       if (same) {
         fatalerror("The data sets " + other.name + " and " + t.name + " lead to one file, " + t.file +
                    ": each would replace the other.");
@@ -450,6 +449,9 @@ void run(int argc, const char* const* argv) {
   }
   plot_data.pmreadonly = pmreadonlyrule(d);
   checkdatasetnames(d);
+  // The meshes are truncated before anything is written: an append run checks the data sets it
+  // continues against them.
+  for (DOMAIN* dom : d.plotted()) truncatemesh(*dom, d.pmcopy);
   if (plot_data.tecappend) resumetecplotappend(writtendomains(d));
   outputtimeloop(d);
   exitsequence(d);

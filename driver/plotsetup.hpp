@@ -9,8 +9,9 @@
 
 namespace kelpra {
 
-// The mesh truncation of every domain that init sets up, done for all of them first: a
-// continued data set is checked against the truncated mesh before any data set changes.
+// The mesh truncation of a domain that init sets up, done for all of them before the first
+// output time: a continued data set is checked against the truncated mesh before any data set
+// changes. init writes its messages.
 void truncatemesh(DOMAIN& dom, DOMAIN& pmcopy);
 void init(DOMAIN& dom, DOMAIN& pmcopy);
 // Before any data set of a run that continues earlier append runs is opened: warns of a data

@@ -196,7 +196,8 @@ bool readwhole(const std::string& name, std::string& content) {
 // Replaces a small file as a whole, so that a run killed meanwhile leaves the old or the new one.
 bool replacefile(const std::string& name, const Bytes& content) {
   const std::string fresh = name + ".new";
-  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Not held waiting where a pipe has taken the name.
+  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return failed(fresh);
   bool ok = writeall(fd, content.data(), content.size(), 0) || failed(fresh);
   ok = (::close(fd) == 0 || failed(fresh)) && ok;
@@ -215,7 +216,7 @@ class DataStream {
 
   bool create(const std::string& name) {
     name_ = name;
-    fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     start_ = 0;
     return fd_ >= 0 || failed(name);
   }
@@ -973,7 +974,7 @@ bool putinplace(const DataSet& ds, bool* unchanged) {
   struct stat info {};
   const bool replace = ::lstat(file.c_str(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode);
   const std::string target = replace ? file + ".new" : file;
-  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
   if (out < 0) return failed(target);
   bool ok = (writeall(out, header.data(), header.size(), 0) &&
              copydata(ds.zones, ds.data.fd(), out, static_cast<std::int64_t>(header.size()))) ||
@@ -1128,12 +1129,9 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   out->placed = zonesinfile(linktarget(ds.finalname));
   out->header = nameexists(ds.headername);
   out->data = nameexists(ds.dataname);
-  if (!out->header || !out->data) return kTecOk;
+  if (!out->header) return kTecOk;
   SavedState st;
   if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return rc;
-  std::int32_t rc = kTecOk;
-  const int fd = opendata(ds.dataname, O_RDONLY, st.datalength, rc);
-  if (fd < 0) return rc;
   out->zones = static_cast<std::int32_t>(st.zones.size());
   out->indexed = st.indexed;
   out->setupindex = st.setupindex;
@@ -1145,6 +1143,10 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
     out->nodes = first.nodes;
     out->cells = first.cells;
   }
+  if (!out->data) return kTecOk;
+  std::int32_t rc = kTecOk;
+  const int fd = opendata(ds.dataname, O_RDONLY, st.datalength, rc);
+  if (fd < 0) return rc;
   rc = comparechecks(st.zones, fd, ds.dataname);
   ::close(fd);
   return rc;
@@ -1219,8 +1221,6 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
   }
   auto ds = std::make_unique<DataSet>();
   if (!splitnames(variableList, ds->names) || !namefiles(fileName, *ds)) return kTecBadArgument;
-  // The header of the temporary files refuses what this layer would not write.
-  if (!plaintext(dataSetTitle) || !std::all_of(ds->names.begin(), ds->names.end(), plaintext)) return kTecBadArgument;
   std::error_code ec;
   const fs::path absolute = fs::absolute(fs::path(ds->finalname), ec);
   if (ec) return kTecIoError;
@@ -1253,7 +1253,9 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
   } else if (ec) {
     return kTecIoError;
   }
-  if (!resumed && (!ds->data.create(ds->dataname) || !savestate(*ds, ds->data.end()))) return kTecIoError;
+  // The header comes first: a run killed before the data file exists leaves a data set that
+  // holds nothing, which the next open continues.
+  if (!resumed && (!savestate(*ds, 0) || !ds->data.create(ds->dataname))) return kTecIoError;
 
   auto& reg = registry();
   const std::uintptr_t token = ++reg.last;
@@ -1267,7 +1269,7 @@ std::int32_t addaux(void* fileHandle, bool ofvariable, std::int32_t var, const c
   DataSet* ds = lookup(fileHandle);
   if (ds == nullptr) return kTecBadHandle;
   if ((ofvariable && var < 1) || var < 0 || static_cast<std::size_t>(var) > ds->nvar() || !validauxname(name) ||
-      value == nullptr || !plaintext(value)) {
+      value == nullptr) {
     return kTecBadArgument;
   }
   for (auto& item : ds->aux) {
@@ -1288,8 +1290,7 @@ std::int32_t createzone(void* fileHandle, const char* zoneTitle, std::int32_t zo
   DataSet* ds = lookup(fileHandle);
   if (ds == nullptr) return kTecBadHandle;
   const std::int32_t npe = nodesperelement(zoneType);
-  if (zoneTitle == nullptr || !plaintext(zoneTitle) || zone == nullptr || npe == 0 || numNodes < 0 ||
-      numNodes > kMaxCount || numCells < 0 ||
+  if (zoneTitle == nullptr || zone == nullptr || npe == 0 || numNodes < 0 || numNodes > kMaxCount || numCells < 0 ||
       numCells > kMaxCount || numFaceConnections != 0 || faceNeighborMode < 0 || faceNeighborMode > 3) {
     return kTecBadArgument;
   }

@@ -131,7 +131,8 @@ struct TecTemporaries {
 };
 // kTecBadTemporary where the header file is damaged or the data file shorter than it says,
 // kTecOtherData where the data file is not the one the header was written with (checked by a
-// fingerprint of each zone's first and last few kilobytes). Either file must be a regular file.
+// fingerprint of each zone's first and last few kilobytes). Either file must be a regular file;
+// a header of no zones needs no data file. The header refuses texts with control characters.
 std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporaries) noexcept;
 
 // Writes "<base>.szplt" from the temporary files where it does not already hold what they hold;

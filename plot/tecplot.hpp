@@ -38,6 +38,11 @@ void tecplotdatatype(std::int32_t number, std::int32_t code, DOMAIN& dom);
 std::string tecdt2string(std::int32_t code);
 
 // ---- Data set, auxiliary data and zones ----------------------------------------------------
+// A text as a binary data set stores it: without trailing blanks, and with a blank for each
+// control character, which the temporary files of the data set cannot hold.
+std::string binarytext(std::string_view text);
+// The temporary files of a binary data set: its header state and its zone data.
+std::array<std::string, 2> temporaryfiles(const std::string& base);
 // Name of the append file of the current prefix.
 std::string tecappendfilename();
 // Whether this run continues binary data sets that earlier append runs wrote: append mode with
@@ -78,9 +83,11 @@ void notebinaryreason(const std::string& named);
 // its temporary files hold), fewer than it holds.
 [[noreturn]] void fewerzonesrefused(const std::string& base, std::int64_t left = -1);
 
-// Zone type word and TecIO code of a domain's elements ("" and 0 when unsupported).
+// Zone type word and TecIO code of a domain's elements ("" and 0 when unsupported), and the
+// word of a code.
 std::string_view zonetypeword(std::int32_t nln, std::string_view domainname);
 std::int32_t zonetypecode(std::int32_t nln, std::string_view domainname);
+std::string_view zonetypename(std::int32_t code);
 
 // ---- Arrays and connectivity --------------------------------------------------------------
 void tecplotwritearrayreal4(std::int32_t var, std::int32_t n, std::span<const float> values, bool truncate,

@@ -23,11 +23,6 @@
 namespace kelpra {
 namespace {
 
-// The temporary files of the data set: its header state and its zone data.
-std::array<std::string, 2> temporaryfiles(const std::string& base) {
-  return {base + ".szplt.szhdr", base + ".szplt.szdat"};
-}
-
 // Renames without replacing an existing file: 0, or the error number (EEXIST when `to` exists).
 // Where the file system cannot refuse to replace, the check comes just before the rename.
 int renamenoreplace(const std::string& from, const std::string& to) {
@@ -38,6 +33,10 @@ int renamenoreplace(const std::string& from, const std::string& to) {
 }
 
 }  // namespace
+
+std::array<std::string, 2> temporaryfiles(const std::string& base) {
+  return {base + ".szplt.szhdr", base + ".szplt.szdat"};
+}
 
 void notebinaryreason(const std::string& named) {
   const TecFailure failure = tecLastFailure();
@@ -147,8 +146,8 @@ void appendrefused(const std::string& base, const std::string& why) {
   const std::int32_t last = plot_data.tecappendnfile - 1;
   fatalerror("Failed to append to the data set " + base + ".szplt: " + why + "." +
              (last > 0 ? "\nThe append series goes on after output time " + outputtimeindex(last) + "." : "") +
-             "\nNo data set was changed. Move " + base + ".szplt and its temporary files aside to write that data "
-             "set anew from this run's first output time, or the temporary files (" + prefixtext() +
+             "\nMove " + base + ".szplt and its temporary files aside to write that data set anew from this run's "
+             "first output time, or the temporary files (" + prefixtext() +
              "o.*.szplt.szhdr and .szdat) of every data set to write them all anew.");
 }
 
@@ -172,14 +171,27 @@ std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {
   }
 }
 
-std::string_view zonetypeword(std::int32_t nln, std::string_view name) {
-  switch (zonetypecode(nln, name)) {
+std::string_view zonetypename(std::int32_t code) {
+  switch (code) {
     case kTecFeLineSeg: return "FELINESEG";
+    case kTecFeTriangle: return "FETRIANGLE";
     case kTecFeTetrahedron: return "FETETRAHEDRON";
     case kTecFeQuadrilateral: return "FEQUADRILATERAL";
     case kTecFeBrick: return "FEBRICK";
     default: return "";
   }
+}
+
+std::string_view zonetypeword(std::int32_t nln, std::string_view name) {
+  return zonetypename(zonetypecode(nln, name));
+}
+
+std::string binarytext(std::string_view text) {
+  std::string plain(text);
+  for (char& c : plain) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+  return std::string(trimview(plain));
 }
 
 std::string tecappendfilename() { return prefixtext() + "o.tec_append"; }
@@ -232,8 +244,8 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
   dom.tecfilename = std::string(trimview(basename));
   if (plot_data.tecplot_bin_mode) {
     const std::string& base = dom.tecfilename;
-    const std::string titletext(trimview(title));
-    const std::string names(trimview(varlist));
+    const std::string titletext = binarytext(title);
+    const std::string names = binarytext(varlist);
     // An append run has checked every data set's temporary files before it began.
     if (!plot_data.tecappend) setasidetemporaries(base);
     const std::int32_t status = tecFileWriterOpen(base.c_str(), titletext.c_str(), names.c_str(), kTecFormatSzplt,
@@ -276,7 +288,7 @@ void tecplotmetadata(DOMAIN& dom) {
 void tecplotaddmetadata(std::string_view key, std::string_view value, DOMAIN& dom) {
   if (plot_data.tecplot_bin_mode) {
     const std::string k(trimview(key));
-    const std::string v(trimview(value));
+    const std::string v = binarytext(value);
     if (tecDataSetAddAuxData(dom.tecfilehandle, k.c_str(), v.c_str()) != 0) {
       binaryfailure(dom, "Tecplot data set aux data for " + domainname(dom) + " domain.");
     }
@@ -329,7 +341,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     if (firstzone) {
       for (auto& share : dom.varshare) share = 0;
     }
-    const std::string title(trimview(zonetitle));
+    const std::string title = binarytext(zonetitle);
     std::int32_t zone = 0;
     if (tecZoneCreateFE(dom.tecfilehandle, title.c_str(), type, nodes, elements, dom.vardatatype.data(),
                         dom.varshare.data(), dom.varlocation.data(), dom.varpassive.data(), sharezone, 0, 0,

@@ -143,7 +143,7 @@ void tecplotvarunitswrite(DOMAIN& dom) {
   }
   const std::int32_t n = std::min(dom.nvar, dom.varunits.size());
   for (std::int32_t i = 1; i <= n; ++i) {
-    const std::string unittext(trimview(dom.varunits(i)));
+    const std::string unittext = binarytext(dom.varunits(i));
     if (unittext.empty()) continue;
     if (tecVarAddAuxData(dom.tecfilehandle, i, "Units", unittext.c_str()) != 0) {
       binaryfailure(dom, "Tecplot variable unit auxiliary data in " + domainname(dom) + " domain.");

@@ -84,6 +84,8 @@ TEST_F(AppendModeTest, AppendFileThatCannotServeIsWarnedOf) {
       {[](const std::string& f) { ::mkfifo(f.c_str(), 0600); }, "it is a FIFO"},
       {[](const std::string& f) { std::filesystem::create_symlink("/dev/zero", f); },
        "it is a link to /dev/zero, a device"},
+      {[](const std::string& f) { std::filesystem::create_symlink("/nowhere/at/all", f); },
+       "it is a link to /nowhere/at/all, which does not exist"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.trouble);

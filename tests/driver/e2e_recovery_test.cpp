@@ -192,6 +192,31 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
          fs::remove(m.dir / "abco.tec_append");
        },
        {1, 2}, "Its output times 0001, 0002 are dropped from its temporary files; this run writes them again."},
+      {"a run without append mode killed while it set pm up anew",
+       [](const Series& m) {
+         testkit::setupwithoutzones(m.dir / "abco.pm.szplt.szhdr", 0);
+         fs::remove(m.dir / "abco.pm.szplt.szdat");
+         m.heads(3, 3.0);
+       },
+       {1, 2, 3}, "Its output times 0001, 0002 are dropped from its temporary files; this run writes them again."},
+      {"a series of an earlier version, killed between its first header renames",
+       [](const Series& m) {
+         toearlierversion(m);
+         const std::string olf = m.file("abco.olf.szplt.szhdr");
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         writefile(m.dir / "abco.olf.szplt.szhdr", olf);
+         writefile(m.dir / "abco.tec_append", appendrecord(2));
+       },
+       {1, 2, 3}, "Its output time 0003 is dropped from its temporary files; this run writes it again."},
+      {"a title holding a tab",
+       [](const Series& m) {
+         m.writer.gen({"E2E\tmodel"});
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.heads(4, 4.0);
+       },
+       {1, 2, 3, 4}, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -239,15 +264,15 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          replacewith(m, "abco.olf.szplt.szdat", other.dir / "abco.olf.szplt.szdat");
        },
        "its data file abco.olf.szplt.szdat is not the one written with abco.olf.szplt.szhdr"},
-      {"temporary files from another model",
+      {"nothing new, and temporary files from another model",
        [](const Series& m) {
          const Series other(3);
          replacewith(m, "abco.olf.szplt.szdat", other.dir / "abco.olf.szplt.szdat");
          replacewith(m, "abco.olf.szplt.szhdr", other.dir / "abco.olf.szplt.szhdr");
-         m.heads(3, 3.0);
        },
-       "its zone 1 is a FEQUADRILATERAL zone of 12 nodes and 6 elements, but the olf mesh of this run makes a "
-       "FEQUADRILATERAL zone of 9 nodes and 4 elements."},
+       "its temporary files abco.olf.szplt.szhdr and abco.olf.szplt.szdat hold a zone 1 that is a FEQUADRILATERAL "
+       "zone of 12 nodes and 6 elements, but the olf mesh of this run makes a FEQUADRILATERAL zone of 9 nodes and 4 "
+       "elements."},
       {"a title holding a zero byte",
        [](const Series& m) {
          testkit::SavedHeader header;
@@ -281,8 +306,8 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          fs::remove(m.dir / "abco.head_pm.0001");
          fs::remove(m.dir / "abco.head_olf.0001");
        },
-       "this run would drop output times that it cannot write again (their result files are gone, or lie outside "
-       "the time window):\n  abco.pm.szplt: 0001\n"},
+       "this run would drop what it cannot write again:\n  abco.pm.szplt: output times 0001, whose result files are "
+       "gone or lie outside the time window\n"},
       {"nothing new, and a data set without its temporary files",
        [](const Series& m) {
          fs::remove(m.dir / "abco.olf.szplt.szhdr");
@@ -300,12 +325,15 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          }
        },
        "The data set abco.pm.szplt holds 2 output times; this append run would leave 1 in it."},
-      {"two data sets that lead to one file",
+      {"two data sets that lead to one file yet to be written, through a directory link",
        [](const Series& m) {
-         fs::remove(m.dir / "abco.olf.szplt");
-         fs::create_symlink("abco.pm.szplt", m.dir / "abco.olf.szplt");
+         fs::create_directory(m.dir / "real");
+         fs::create_directory_symlink("real", m.dir / "alias");
+         for (const char* name : {"abco.pm.szplt", "abco.olf.szplt"}) fs::remove(m.dir / name);
+         fs::create_symlink("real/x.szplt", m.dir / "abco.pm.szplt");
+         fs::create_symlink("alias/x.szplt", m.dir / "abco.olf.szplt");
        },
-       "The data sets abco.pm.szplt and abco.olf.szplt lead to one file, abco.pm.szplt: each would replace the "
+       "The data sets abco.pm.szplt and abco.olf.szplt lead to one file, alias/x.szplt: each would replace the "
        "other."},
       {"ASCII data sets whose links form a loop",
        [](const Series& m) {
@@ -359,6 +387,10 @@ TEST(E2eRecovery, AppendDataSetThatCannotBePutTogether) {
                           "Its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat hold every output time "
                           "written; the next append run puts abco.pm.szplt together from them."))
       << report;
+  // A pipe in the way is no reason to wait.
+  fs::remove(model.dir / "abco.pm.szplt.new");
+  ::mkfifo((model.dir / "abco.pm.szplt.new").c_str(), 0600);
+  EXPECT_TRUE(has(expectstopped(model, model.run(), kFatal), "Reason: abco.pm.szplt.new: No such device or address"));
   fs::remove(model.dir / "abco.pm.szplt.new");
   const std::string olf = model.file("abco.olf.szplt");
   const ProcessResult r = model.run();

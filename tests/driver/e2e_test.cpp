@@ -520,7 +520,7 @@ TEST(E2eAppendStops, MissingOrOtherTemporariesStopBeforeAnyDataSetChanges) {
     const ProcessResult r = model.run();
     EXPECT_EQ(r.exitstatus, 1);
     EXPECT_TRUE(has(r.err, std::string("Failed to append to the data set ") + c.reason +
-                               "\nThe append series goes on after output time 0002.\nNo data set was changed."))
+                               "\nThe append series goes on after output time 0002.\nMove "))
         << r.err;
     EXPECT_TRUE(model.file("abco.pm.szplt") == pm);
     EXPECT_TRUE(model.file("abco.olf.szplt") == olf);

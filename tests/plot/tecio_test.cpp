@@ -469,9 +469,6 @@ TEST_F(Tecio, OpenRejectsBadArguments) {
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "", 1, 0, 0, nullptr, &h), kTecBadArgument);
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X,,Y", 1, 0, 0, nullptr, &h), kTecBadArgument);
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), nullptr, "X", 1, 0, 0, nullptr, &h), kTecBadArgument);
-  // The header of the temporary files refuses control characters; the writer never writes them.
-  EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T\tab", "X", 1, 0, 0, nullptr, &h), kTecBadArgument);
-  EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X,Y\r", 1, 0, 0, nullptr, &h), kTecBadArgument);
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X", 1, 0, 0, nullptr, nullptr), kTecBadArgument);
   EXPECT_EQ(tecFileWriterOpen(base("no/such/dir/pm").c_str(), "T", "X", 1, 0, 0, nullptr, &h), kTecIoError);
   EXPECT_EQ(h, nullptr);
@@ -483,7 +480,6 @@ TEST_F(Tecio, AuxAndUnsteadyOptionsRejectBadArguments) {
   EXPECT_EQ(tecDataSetAddAuxData(h, "1a", "v"), kTecBadArgument);
   EXPECT_EQ(tecDataSetAddAuxData(h, "a b", "v"), kTecBadArgument);
   EXPECT_EQ(tecDataSetAddAuxData(h, "a", nullptr), kTecBadArgument);
-  EXPECT_EQ(tecDataSetAddAuxData(h, "a", "line\nbreak"), kTecBadArgument);
   EXPECT_EQ(tecVarAddAuxData(h, 0, "Units", "m"), kTecBadArgument);
   EXPECT_EQ(tecVarAddAuxData(h, 2, "Units", "m"), kTecBadArgument);
   EXPECT_EQ(tecZoneSetUnsteadyOptions(h, 1, 0.0, 1), kTecBadArgument);  // no zone yet
@@ -510,7 +506,6 @@ TEST_F(Tecio, ZoneCreationRejectsBadArguments) {
   EXPECT_EQ(create(1, 2, 1, bad, nullptr, nullptr, nullptr, 0), kTecBadArgument);
   EXPECT_EQ(create(1, 2, 1, nullptr, one, nullptr, nullptr, 0), kTecBadArgument);  // zone 1 does not exist yet
   EXPECT_EQ(create(1, 2, 1, nullptr, nullptr, nullptr, nullptr, 1), kTecBadArgument);
-  EXPECT_EQ(tecZoneCreateFE(h, "z\x7f", 1, 2, 1, nullptr, nullptr, nullptr, nullptr, 0, 0, 0, &zone), kTecBadArgument);
 
   ASSERT_EQ(create(1, 2, 1, nullptr, nullptr, nullptr, nullptr, 0), kTecOk);
   EXPECT_EQ(create(1, 2, 1, nullptr, nullptr, nullptr, nullptr, 0), kTecBadSequence);  // zone 1 incomplete
