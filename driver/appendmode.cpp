@@ -44,8 +44,8 @@ struct Continued {
   DOMAIN* dom = nullptr;
   std::string base;
   TecTemporaries held;
-  std::int32_t end = 0;   // the output time of its last zone (or the one before its set-up)
-  bool placed = false;    // `end` is known: a data set that does not say where it ends holds nothing
+  std::int32_t end = 0;  // the output time of its last zone (or the one before its set-up)
+  bool placed = false;   // `end` counts; a data set new to the series sets no end
 };
 
 const char* const kSetAside = "\nNo data set was changed. Move the temporary files (*.szplt.szhdr and .szdat) of every "
