@@ -55,20 +55,27 @@ std::string temporarynames(const std::string& base) {
   return base + ".szplt.szhdr and " + base + ".szplt.szdat";
 }
 
+// Why a file kept across runs cannot be read: it is no plain file, or a link to nothing.
+std::string unreadable(const std::string& name) {
+  std::string why = notaregularfile(name);
+  if (why.empty() && nameexists(name) && !fileexists(name)) {
+    why = "it is a link to " + linktarget(name) + ", which does not exist";
+  }
+  return why;
+}
+
 Hint readhint() {
   Hint h;
   const std::string name = tecappendfilename();
   h.exists = nameexists(name);
   if (!h.exists) return h;
-  h.trouble = notaregularfile(name);
+  h.trouble = unreadable(name);
   if (!h.trouble.empty()) return h;
   // One record of one 4-byte index: 12 bytes with the framing. Nothing more is read.
   unsigned char bytes[12] = {};
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat info {};
-  if (fd < 0 && errno == ENOENT) {
-    h.trouble = "it is a link to " + linktarget(name) + ", which does not exist";
-  } else if (fd < 0 || ::fstat(fd, &info) != 0) {
+  if (fd < 0 || ::fstat(fd, &info) != 0) {
     h.trouble = std::string("it cannot be read (") + std::strerror(errno) + ")";
   } else if (info.st_size == 0) {
     h.trouble = "it is empty";
@@ -139,6 +146,8 @@ std::int32_t legacyend(const Continued& c) {
 // solution time its zone was written with: else the time conversion changed, or the results
 // were rewritten, and the zones that follow would not fit the earlier ones.
 void checklasttime(const Continued& c) {
+  // A zone set up from the meshes alone, before its output time had result files, has no time.
+  if (!c.held.lasttimed) return;
   const std::optional<std::string> stamp = stampof(c.end);
   if (!stamp || sametime(*stamp, c.held.lasttime)) return;
   const std::string end = outputtimeindex(c.end);
@@ -162,6 +171,13 @@ bool rewrites(std::int32_t index) {
   return status == 0 && plot_data.tmin_trunc <= t && t <= plot_data.tmax_trunc;
 }
 
+// "output time 0003" or "output times 0003, 0004".
+std::string timelist(const std::vector<std::int32_t>& indices) {
+  std::string text = indices.size() == 1 ? "output time " : "output times ";
+  for (std::size_t k = 0; k < indices.size(); ++k) text += (k == 0 ? "" : ", ") + outputtimeindex(indices[k]);
+  return text;
+}
+
 // The zones a data set keeps when it is taken back to output time `end`: the trailing zones of
 // later output times go.
 std::size_t keptzones(const Continued& c, std::int32_t end) {
@@ -178,13 +194,13 @@ void checktakeback(const std::vector<Continued>& continued, std::int32_t end) {
     if (c.end <= end) continue;
     const std::vector<std::int32_t>& indices = c.held.indices;
     const std::size_t kept = keptzones(c, end);
-    std::string times;
+    std::vector<std::int32_t> gone;
     for (std::size_t k = kept; k < indices.size(); ++k) {
-      if (!rewrites(indices[k])) times += (times.empty() ? "" : ", ") + outputtimeindex(indices[k]);
+      if (!rewrites(indices[k])) gone.push_back(indices[k]);
     }
-    if (!times.empty()) {
-      lost += "\n  " + c.base + ".szplt: output times " + times +
-              ", whose result files are gone or lie outside the time window";
+    if (!gone.empty()) {
+      lost += "\n  " + c.base + ".szplt: " + timelist(gone) + ", whose result files are gone or lie outside the time "
+              "window";
     }
     // Zones of output times an earlier version did not record come before the first recorded
     // one: they lie at or before `end` only where that is the output time right after it.
@@ -198,7 +214,9 @@ void checktakeback(const std::vector<Continued>& continued, std::int32_t end) {
     if (c.placed) ends += "\n  " + temporarynames(c.base) + ": " + outputtimeindex(c.end);
   }
   fatalerror("The temporary files of the data sets end at different output times:" + ends +
-             "\nTo bring them into step this run would drop what it cannot write again:" + lost + kSetAside);
+             "\nTo bring them into step this run would drop what it cannot write again:" + lost +
+             "\nNo data set was changed. Put the result files of those output times back (or widen the time window) "
+             "to go on: the temporary files hold their only copy.");
 }
 
 // A continued data set is of this run's mesh: its zone 1 has the element type and the node and
@@ -222,9 +240,10 @@ void checkmeshes(const std::vector<Continued>& continued, std::int32_t end) {
 }
 
 // Takes the data sets that end after `end` (a run was stopped between their flushes) back to it.
+// One without zones has nothing to drop: its set-up is recorded anew as this run sets it up.
 void takeback(const std::vector<Continued>& continued, std::int32_t end) {
   for (const Continued& c : continued) {
-    if (c.end <= end) continue;
+    if (c.end <= end || c.held.zones == 0) continue;
     if (tecTemporariesTakeBack(c.base.c_str(), end) != kTecOk) {
       notebinaryreason(c.base + ".szplt.szhdr");
       fatalerror(withsystemreason("Failed to take the temporary files " + temporarynames(c.base) +
@@ -232,16 +251,13 @@ void takeback(const std::vector<Continued>& continued, std::int32_t end) {
     }
     const std::size_t kept = keptzones(c, end);
     if (kept == 0) c.dom->zoneonenfile = 0;  // zone 1 is this run's
-    const std::size_t dropped = c.held.indices.size() - kept;
-    if (dropped == 0) continue;  // it held no zone: only its set-up moves
-    std::string times;
-    for (std::size_t k = kept; k < c.held.indices.size(); ++k) {
-      times += (times.empty() ? "" : ", ") + outputtimeindex(c.held.indices[k]);
-    }
+    const std::vector<std::int32_t> dropped(c.held.indices.begin() + static_cast<std::ptrdiff_t>(kept),
+                                            c.held.indices.end());
+    const bool one = dropped.size() == 1;
     warningmsg("The data set " + c.base + ".szplt ended at output time " + outputtimeindex(c.end) +
-               ", after the other data sets: a run was stopped between their flushes.\n" +
-               (dropped == 1 ? "Its output time " + times + " is" : "Its output times " + times + " are") +
-               " dropped from its temporary files; this run writes " + (dropped == 1 ? "it" : "them") + " again.");
+               ", after the other data sets: a run was stopped between their flushes.\nIts " + timelist(dropped) +
+               (one ? " is" : " are") + " dropped from its temporary files; this run writes " + (one ? "it" : "them") +
+               " again.");
   }
 }
 
@@ -326,7 +342,7 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
     const std::array<std::string, 2> files = temporaryfiles(c.base);
     std::string why;
     for (const std::string& file : files) {
-      if (const std::string kind = notaregularfile(file); why.empty() && !kind.empty()) {
+      if (const std::string kind = unreadable(file); why.empty() && !kind.empty()) {
         why = "its temporary file " + file + " cannot be read: " + kind;
       }
     }
@@ -381,8 +397,9 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
   if (end == std::numeric_limits<std::int32_t>::max()) end = 0;
   pd.tecappendnfile = end + 1;
   if (!refusedbase.empty()) appendrefused(refusedbase, refusedwhy);
-  // A data set written before without temporary files would be replaced by this run's zones.
-  if (!continued.empty() && !bare.empty()) {
+  // A data set written before without temporary files would be replaced by this run's zones,
+  // unless the series begins anew at the first output time anyway.
+  if (end > 0 && !bare.empty()) {
     appendrefused(bare, "its temporary files " + temporarynames(bare) + " are missing");
   }
   checkmeshes(continued, end);
@@ -399,7 +416,7 @@ void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {
     const std::string base = plotbasename(*dom);
     TecTemporaries held;
     tecTemporariesRead(base.c_str(), &held);
-    if (held.placed > 1) fewerzonesrefused(base, 1);
+    if (held.placed > 0) fewerzonesrefused(base, 0);  // a zone of the mesh alone holds no output time
   }
 }
 

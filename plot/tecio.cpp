@@ -716,11 +716,15 @@ class Cursor {
 };
 
 // Texts of a data set hold no control character: a zero byte would end them in the data file.
-bool plaintext(std::string_view text) {
-  return std::none_of(text.begin(), text.end(), [](char c) {
+// Earlier versions stored the others as they came, and those are read as blanks.
+bool plaintext(std::string& text, bool strict) {
+  for (char& c : text) {
     const auto u = static_cast<unsigned char>(c);
-    return u < 0x20 || u == 0x7f;
-  });
+    if (u >= 0x20 && u != 0x7f) continue;
+    if (strict || u == 0) return false;
+    c = ' ';
+  }
+  return true;
 }
 
 // Checks every fact the writer later relies on, so a damaged file cannot lead it astray.
@@ -734,31 +738,29 @@ bool parsestate(std::string_view content, SavedState& st) {
   if (stored != checksum(content.data(), body)) return false;
 
   Cursor in(content.substr(sizeof kSavedMagic, body - sizeof kSavedMagic));
+  const auto text = [&](std::string& s) { return in.str(s) && plaintext(s, st.indexed); };
   std::int64_t n = 0;
   if (!in.get(st.datalength) || st.datalength < 0) return false;
   if (st.indexed && (!in.get(st.setupindex) || st.setupindex < 0)) return false;
-  if (!in.str(st.title) || !plaintext(st.title) || !in.get(st.filetype)) return false;
+  if (!text(st.title) || !in.get(st.filetype)) return false;
   if (!in.count(n, sizeof(std::int64_t)) || n == 0) return false;
   st.names.resize(static_cast<std::size_t>(n));
   for (auto& name : st.names) {
-    if (!in.str(name) || name.empty() || !plaintext(name)) return false;
+    if (!text(name) || name.empty()) return false;
   }
   const std::size_t nvar = st.names.size();
   if (!in.count(n, 20)) return false;
   st.aux.resize(static_cast<std::size_t>(n));
   for (auto& item : st.aux) {
-    if (!in.get(item.var) || !in.str(item.name) || !in.str(item.value) || !plaintext(item.name) ||
-        !plaintext(item.value)) {
-      return false;
-    }
+    if (!in.get(item.var) || !text(item.name) || !text(item.value)) return false;
     if (item.var < 0 || static_cast<std::size_t>(item.var) > nvar || !validauxname(item.name.c_str())) return false;
   }
   if (!in.count(n, 48)) return false;
   st.zones.resize(static_cast<std::size_t>(n));
   for (std::size_t z = 0; z < st.zones.size(); ++z) {
     auto& zr = st.zones[z];
-    if (!in.str(zr.title) || !plaintext(zr.title) || !in.get(zr.type) || !in.get(zr.nodes) || !in.get(zr.cells) ||
-        !in.get(zr.time) || !in.get(zr.strand) || !in.get(zr.connshare) || !in.get(zr.connpad)) {
+    if (!text(zr.title) || !in.get(zr.type) || !in.get(zr.nodes) || !in.get(zr.cells) || !in.get(zr.time) ||
+        !in.get(zr.strand) || !in.get(zr.connshare) || !in.get(zr.connpad)) {
       return false;
     }
     if (st.indexed && (!in.get(zr.outputindex) || zr.outputindex < 0 || !in.get(zr.check))) return false;
@@ -1107,20 +1109,6 @@ std::int32_t readsaved(const DataSet& ds, SavedState& st) {
   return kTecOk;
 }
 
-// Opens the data file of temporary files whose header says it holds `length` bytes.
-int opendata(const std::string& name, int flags, std::int64_t length, std::int32_t& rc) {
-  std::int64_t size = 0;
-  const int fd = openregular(name, flags, size);
-  if (fd < 0) {
-    rc = errno == ENOENT || errno == EINVAL ? kTecBadTemporary : (failed(name), kTecIoError);
-  } else if (size < length) {
-    ::close(fd);
-    rc = kTecBadTemporary;
-    return -1;
-  }
-  return fd;
-}
-
 std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   if (out == nullptr) return kTecBadArgument;
   *out = {};
@@ -1139,17 +1127,14 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   if (!st.zones.empty()) {
     const ZoneRecord& first = st.zones.front();
     out->lasttime = st.zones.back().time;
+    out->lasttimed = st.zones.back().strand > 0;
     out->zonetype = first.type;
     out->nodes = first.nodes;
     out->cells = first.cells;
   }
   if (!out->data) return kTecOk;
-  std::int32_t rc = kTecOk;
-  const int fd = opendata(ds.dataname, O_RDONLY, st.datalength, rc);
-  if (fd < 0) return rc;
-  rc = comparechecks(st.zones, fd, ds.dataname);
-  ::close(fd);
-  return rc;
+  if (const std::int32_t rc = ds.data.inspect(ds.dataname, st.datalength); rc != kTecOk) return rc;
+  return comparechecks(st.zones, ds.data.fd(), ds.dataname);
 }
 
 std::int32_t assemble(const char* fileName, std::int32_t* written) {
@@ -1178,9 +1163,13 @@ std::int32_t takeback(const char* fileName, std::int32_t lastindex) {
   if (fileName == nullptr || !namefiles(fileName, ds) || lastindex < 0) return kTecBadArgument;
   SavedState st;
   if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return rc;
-  std::int32_t rc = kTecOk;
-  const int fd = opendata(ds.dataname, O_RDWR, st.datalength, rc);
-  if (fd < 0) return rc;
+  std::int64_t size = 0;
+  const int fd = openregular(ds.dataname, O_RDWR, size);
+  if (fd < 0) return errno == ENOENT || errno == EINVAL ? kTecBadTemporary : (failed(ds.dataname), kTecIoError);
+  if (size < st.datalength) {
+    ::close(fd);
+    return kTecBadTemporary;
+  }
   while (!st.zones.empty() && st.zones.back().outputindex > lastindex) st.zones.pop_back();
   if (st.zones.empty()) st.setupindex = lastindex + 1;
   st.datalength = layoutlength(st.zones);

@@ -121,6 +121,7 @@ struct TecTemporaries {
   bool data = false;    // "<base>.szplt.szdat" exists
   std::int32_t zones = 0;
   double lasttime = 0.0;  // solution time of the last zone, when there are zones
+  bool lasttimed = false; // the last zone has a solution time (one set up from a mesh alone has none)
   bool indexed = false;   // the output-time indices are recorded (earlier versions did not)
   std::int32_t setupindex = 0;        // the index at which the data set was set up, 0 unknown
   std::vector<std::int32_t> indices;  // per zone, the output-time index it holds, 0 unknown

@@ -21,6 +21,7 @@ StopNotes stopnotes = nullptr;
 struct SystemError {
   int error = 0;
   std::string file;
+  std::string text;  // the reason in words, where the system's text of `error` would not say it
 };
 SystemError& systemerror() {
   static SystemError noted;
@@ -34,13 +35,14 @@ std::string takereason(std::string_view reported) {
   SystemError& noted = systemerror();
   if (noted.error == 0) return {};
   const std::string file = std::exchange(noted.file, {});
+  const std::string text = std::exchange(noted.text, {});
   const int error = std::exchange(noted.error, 0);
   const bool same = file.empty() || file == reported;
   if (!same && !reported.empty() &&
       !(file.size() > reported.size() && file.starts_with(reported) && file[reported.size()] == '.')) {
     return {};
   }
-  return "Reason: " + (same ? std::string() : file + ": ") + std::strerror(error);
+  return "Reason: " + (same ? std::string() : file + ": ") + (text.empty() ? std::strerror(error) : text);
 }
 
 constexpr std::string_view kFatalHeadline = "*** FATAL ERROR, HALTING EXECUTION ***";
@@ -174,7 +176,9 @@ std::string withsystemreason(std::string_view message, std::string_view reported
   return text;
 }
 
-void notesystemerror(int error, std::string_view file) { systemerror() = {error, std::string(file)}; }
+void notesystemerror(int error, std::string_view file, std::string_view text) {
+  systemerror() = {error, std::string(file), std::string(text)};
+}
 void clearsystemerror() { systemerror().error = 0; }
 void setstopnotes(StopNotes notes) { stopnotes = notes; }
 

@@ -31,8 +31,9 @@ void warningmsgstat(int status, std::string_view message);
 // The system's reason for the failure of a file operation (an errno value) and the file it
 // concerned, added as a "Reason: " line to the next report of that file (or of a file named
 // after it, "<name>.tmp"); the file layer notes it where an operation fails. An empty `file`
-// stands for whichever file the next report names.
-void notesystemerror(int error, std::string_view file);
+// stands for whichever file the next report names; `text`, where given, says the reason in
+// place of the system's text of `error`.
+void notesystemerror(int error, std::string_view file, std::string_view text = {});
 void clearsystemerror();
 // The "Reason: ..." line of the noted failure, taken; "" when none is noted or, where
 // `reported` is given, when the failure concerned another file.

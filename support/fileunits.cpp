@@ -1,5 +1,6 @@
 #include "support/fileunits.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,10 +191,23 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
     case OpenStatus::append:
       fp = std::fopen(path.c_str(), "ab");
       break;
-    case OpenStatus::staged:
+    case OpenStatus::staged: {
       target = linktarget(path);
-      fp = std::fopen((target + ".tmp").c_str(), "w+b");
+      // The file replaced must be a regular file or none, and the temporary name no pipe or
+      // link: the run would wait on a pipe, and the rename would put it in the file's place.
+      const std::string staging = target + ".tmp";
+      for (const std::string& file : {path, staging}) {
+        struct stat st {};
+        if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+          notesystemerror(EINVAL, file, notaregularfile(file));
+          return kStatusOpenFailed;
+        }
+      }
+      const int fd = ::open(staging.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+      fp = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
+      if (fd >= 0 && fp == nullptr) ::close(fd);
       break;
+    }
   }
   if (fp == nullptr) {
     const int error = errno;
