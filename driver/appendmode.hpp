@@ -25,7 +25,8 @@ void inittecplotappend();
 void resumetecplotappend(const std::vector<DOMAIN*>& written);
 
 // Before an append series is set up from the meshes alone (its first output time has no result
-// file): stops the run where a data set holds more output times than the one zone it would keep.
+// file): stops the run where a data set holds output times, since a zone of the meshes alone
+// holds none.
 void checkmeshonlyseries(const std::vector<DOMAIN*>& written);
 
 // The index stored in the append file; 0 when the file is missing or holds no valid index.

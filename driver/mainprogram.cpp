@@ -271,7 +271,7 @@ void putcontinuedinplace(Domains& d) {
 
 // Every data set is written to a regular file of its own: a name that leads to a pipe, a device
 // or a directory, links that form a loop or end in a missing directory, and two data sets that
-// lead to one file stop the run before anything is written.
+// lead to one file stop the run before any data set is written.
 void checkdatasetnames(Domains& d) {
   struct Target {
     std::string name, file;
@@ -402,8 +402,9 @@ void run(int argc, const char* const* argv) {
   auto domains = std::make_unique<Domains>();
   Domains& d = *domains;
   // The notes of a stopping report look at the records only while they exist. A stop leaves
-  // the data sets of an append series as the series' own close does: written out as their
-  // temporary files hold them, but never in place of a data set of more output times.
+  // the data sets of an append series as the series' own close does: written out from their
+  // complete zones, their temporary files kept, but never in place of a data set of more
+  // output times.
   struct Forget {
     Domains& d;
     ~Forget() {
