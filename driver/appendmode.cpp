@@ -14,13 +14,11 @@
 
 #include "driver/plotsetup.hpp"
 #include "plot/messages.hpp"
-#include "plot/modelfiles.hpp"
 #include "plot/plotdata.hpp"
 #include "plot/resultaccess.hpp"
 #include "plot/tecio.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
-#include "support/prefix.hpp"
 #include "support/recordio.hpp"
 #include "support/strings.hpp"
 #include "support/textview.hpp"
