@@ -291,4 +291,19 @@ void compare_deth2gwtable_output(DOMAIN& pm) {
   comparewatertable(pm, kDepth, false);
 }
 
+std::vector<std::string> comparisonfiles() {
+  const PlotData& pd = plot_data;
+  const std::pair<bool, const Layout*> comparisons[] = {{pd.compare_heads_3d_domain, &kHeads},
+                                                        {pd.compare_gwtable_elev, &kElevation},
+                                                        {pd.compare_deth2gwtable, &kDepth},
+                                                        {pd.compare_surface_water_depth, &kSurfaceDepth}};
+  std::vector<std::string> files;
+  for (const auto& [on, layout] : comparisons) {
+    if (!on) continue;
+    files.push_back(prefixtext() + std::string(layout->comparison));
+    files.push_back(prefixtext() + std::string(layout->scatter));
+  }
+  return files;
+}
+
 }  // namespace kelpra

@@ -4,6 +4,9 @@
 // file (coordinates, both values and their difference), then releases the set.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "plot/plotdata.hpp"
 
 namespace kelpra {
@@ -24,6 +27,10 @@ void compare_heads_output(DOMAIN& dom);
 // column nearest to each point.
 void compare_gwtable_elevation_output(DOMAIN& pm);
 void compare_deth2gwtable_output(DOMAIN& pm);
+
+// The comparison and scatter files of the comparisons the run settings switch on, in the order
+// the run writes them.
+std::vector<std::string> comparisonfiles();
 
 // Releases the observation set.
 void releaseobservations();

@@ -21,6 +21,7 @@
 #include "driver/controlfile.hpp"
 #include "driver/domaincreate.hpp"
 #include "driver/plotsetup.hpp"
+#include "driver/runfiles.hpp"
 #include "driver/specialplots.hpp"
 #include "paraview/paraview.hpp"
 #include "plot/messages.hpp"
@@ -68,32 +69,6 @@ std::vector<DOMAIN*> writtendomains(Domains& d) {
 
 std::string datasetfile(const DOMAIN& dom) {
   return plotbasename(dom) + (plot_data.tecplot_bin_mode ? ".szplt" : ".dat");
-}
-
-// The domains of the run, for the notes of a stopping report, once their set-up has begun.
-Domains* settingup = nullptr;
-
-// Whether a stop now leaves the earlier run's file of the data set as it is: an ASCII data set
-// this run has not opened, a binary one without a complete zone of this run (the program's end
-// writes out only complete zones, and none where there are none).
-bool leavesearlierfile(const DOMAIN& dom) {
-  if (!plot_data.tecplot_bin_mode) return dom.zone == 0 && unitstream(dom.unit) == nullptr;
-  if (dom.zone == 0) return true;
-  return dom.zone == 1 && dom.tecfilehandle != nullptr && !tecplotzonecomplete(dom);
-}
-
-// A run that stops before a data set got its zone leaves the earlier run's file beside this
-// run's data sets: the report names each such file.
-std::string leftfromearlierruns() {
-  if (settingup == nullptr) return {};
-  std::string notes;
-  for (DOMAIN* dom : writtendomains(*settingup)) {
-    const std::string file = datasetfile(*dom);
-    if (!leavesearlierfile(*dom) || !fileexists(file)) continue;
-    if (!notes.empty()) notes += '\n';
-    notes += file + " is left as an earlier run wrote it: this run stopped before writing to it.";
-  }
-  return notes;
 }
 
 void createdomains(Domains& d) {
@@ -161,7 +136,6 @@ void recordappend(Domains& d) {
 }
 
 void setupall(Domains& d) {
-  settingup = &d;
   for (DOMAIN* dom : d.plotted()) checkcontinueddataset(*dom);
   init(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) init(*dom, d.pmcopy);
@@ -305,6 +279,14 @@ void checkdatasetnames(Domains& d) {
   }
 }
 
+// The special plots the run settings switch on, in the order the run writes them.
+std::vector<SpecialPlot> specialplots(Domains& d) {
+  std::vector<SpecialPlot> plots;
+  if (plot_data.plot_zone_isopach) plots.push_back({prefixtext() + "o.pm_Isopach", &d.olf});
+  if (plot_data.plot_depthgrndsurf) plots.push_back({prefixtext() + "o.pm_DepthToSurf", &d.pm});
+  return plots;
+}
+
 // A run that writes no data set says why, rather than ending as if it had converted the model.
 void warnnodataset(Domains& d) {
   if (!writtendomains(d).empty()) return;
@@ -319,11 +301,11 @@ void warnnodataset(Domains& d) {
 }
 
 void exitsequence(Domains& d) {
-  // Every data set this run reaches is written by now: a later stop leaves none half done.
-  settingup = nullptr;
   both("");
   for (DOMAIN* dom : d.plotted()) tecplotfileclose(*dom);
   if (plot_data.tecappend) putcontinuedinplace(d);
+  // Every data set is written by now: a later stop leaves each as it is.
+  datasetsclosed();
   warnnodataset(d);
   // The closes flushed every data set.
   if (plot_data.tecappend && unrecorded > 0) writetecplotappend(unrecorded);
@@ -408,7 +390,7 @@ void run(int argc, const char* const* argv) {
   struct Forget {
     Domains& d;
     ~Forget() {
-      settingup = nullptr;
+      forgetrunfiles();
       if (!plot_data.tecappend) return;
       for (DOMAIN* dom : d.plotted()) {
         if (dom->tecfilehandle != nullptr) (void)tecFileWriterCloseKeep(&dom->tecfilehandle);
@@ -428,7 +410,7 @@ void run(int argc, const char* const* argv) {
     const std::string directory = filedirectory(prefix);
     lock(directory, "the directory " + directory + ", where the prefix points");
   });
-  setstopnotes(leftfromearlierruns);
+  setstopnotes(settlerunfiles);
   const std::string echoname = prefixtext() + "o.kelpra.eco";
   plot_data.ieco = getunit();
   checkfileopen(openunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
@@ -450,6 +432,7 @@ void run(int argc, const char* const* argv) {
   }
   plot_data.pmreadonly = pmreadonlyrule(d);
   checkdatasetnames(d);
+  planrunfiles(writtendomains(d), comparisonfiles(), specialplots(d));
   // The meshes are truncated before anything is written: an append run checks the data sets it
   // continues against them.
   for (DOMAIN* dom : d.plotted()) truncatemesh(*dom, d.pmcopy);

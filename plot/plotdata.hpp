@@ -63,6 +63,12 @@ struct DOMAIN {
   // The output-time index of the data set's zone 1 (0 while unknown): a data set continued in
   // append mode got it from an earlier run.
   std::int32_t zoneonenfile = 0;
+  // What this run wrote to the data set, for a stopping report: the output-time indices of the
+  // first and the last zone it began (0 for none) and, in an ASCII data set, where the last one
+  // begins in the file.
+  std::int32_t runfirstindex = 0;
+  std::int32_t runlastindex = 0;
+  std::int64_t lastzoneoffset = -1;
   std::string zonetype;
   std::int32_t nvar = 0;
   std::int32_t ncc = 0;

@@ -365,6 +365,8 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     for (auto& location : dom.varlocation) location = 1;
     for (auto& share : dom.varshare) share = 0;
   } else {
+    // A run that stops within this zone cuts the data set back to here.
+    if (std::FILE* f = unitstream(dom.unit)) dom.lastzoneoffset = ::ftello(f);
     dom.zone += 1;
     // The marks of this domain's zone, each variable once, in variable-number order.
     plot_data.varloc = numberlist(dom.pendingcc);
@@ -406,6 +408,10 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
 }
 
 void tecplotoutputtime(DOMAIN& dom, std::int32_t index) {
+  if (dom.zone >= 1) {
+    if (dom.runfirstindex == 0) dom.runfirstindex = index;
+    dom.runlastindex = index;
+  }
   if (!plot_data.tecplot_bin_mode) return;
   if (tecZoneSetOutputIndex(dom.tecfilehandle, dom.zone, index) != 0) {
     binaryfailure(dom, "Record the output time " + outputtimeindex(index) + " in the temporary files of " +

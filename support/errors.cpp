@@ -79,11 +79,9 @@ void writeboxes(std::string_view headline, std::string_view body) {
     if (!errorreported) {
       errorreported = true;
       printwarnings();
-      // The program's notes look at the files as they stand; then the staged files are settled,
-      // so that the report can say what became of them.
-      const std::string others = stopnotes != nullptr ? stopnotes() : std::string();
-      std::string notes = closestagedunits();
-      notes += (notes.empty() || others.empty() ? "" : "\n") + others;
+      // The program's notes settle its files and say what each now holds; without them the
+      // staged files are settled here, and the report says which did not take their names.
+      const std::string notes = stopnotes != nullptr ? stopnotes() : closestagedunits();
       std::string text(body);
       if (!notes.empty()) text += "\n\n" + notes;
       writeboxes(headline, text);
@@ -252,6 +250,7 @@ void reseterrorstate() {
   systemerror() = {};
   stopnotes = nullptr;
   (void)takestagednotes();
+  forgetstagedfiles();
 }
 }  // namespace testing_only
 

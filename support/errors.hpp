@@ -41,8 +41,9 @@ std::string systemreason(std::string_view reported = {});
 // `message`, followed on a line of its own by that reason where there is one.
 std::string withsystemreason(std::string_view message, std::string_view reported = {});
 
-// Notes added to every stopping report after its message, such as which data sets a run leaves
-// from an earlier run; the texts may be empty. Set once by the program.
+// Notes added to every stopping report after its message: the program settles the files it
+// writes (closestagedunits among them) and says what each now holds; the text may be empty.
+// Set once by the program.
 using StopNotes = std::string (*)();
 void setstopnotes(StopNotes notes);
 

@@ -48,19 +48,47 @@ void notestaged(const std::string& line) {
   notes += line;
 }
 
-int closeslot(Slot& s) {
+// Every staged file of the run by name, the latest open of a name last.
+std::vector<StagedFile>& stagedfiles() {
+  static std::vector<StagedFile> files;
+  return files;
+}
+
+StagedFile* stagedrecord(std::string_view name) {
+  auto& files = stagedfiles();
+  for (auto it = files.rbegin(); it != files.rend(); ++it) {
+    if (it->name == name) return &*it;
+  }
+  return nullptr;
+}
+
+void setoutcome(const std::string& name, StagedOutcome outcome) {
+  if (StagedFile* f = stagedrecord(name)) f->outcome = outcome;
+}
+
+int closeslot(Slot& s, bool discard = false) {
   int status = 0;
   if (s.fp != nullptr) {
     // The C library drops its buffer after a failed write, so a later close can succeed: the
-    // stream's error state is what tells that the file is incomplete.
-    const bool writefailed = std::ferror(s.fp) != 0;
-    if (std::fclose(s.fp) != 0) {
+    // stream's error state is what tells that the file is incomplete. The buffer's last write
+    // happens here: one that fails (a full disk) is a failed write as well.
+    bool writefailed = std::ferror(s.fp) != 0;
+    if (!writefailed && !discard && std::fflush(s.fp) != 0) {
+      writefailed = true;
+      notesystemerror(errno, s.name);
+    }
+    if (discard) {
+      std::fclose(s.fp);
+      std::remove(s.staging.c_str());
+      setoutcome(s.name, writefailed ? StagedOutcome::writefailed : StagedOutcome::discarded);
+    } else if (std::fclose(s.fp) != 0) {
       status = kStatusWriteFailed;
       notesystemerror(errno, s.name);
     }
     if (writefailed) status = kStatusWriteFailed;
-    if (!s.staging.empty()) {
+    if (!s.staging.empty() && !discard) {
       if (writefailed) {
+        setoutcome(s.name, StagedOutcome::writefailed);
         std::remove(s.staging.c_str());
         notestaged(fileexists(s.target) ? "The earlier " + s.name + " is kept: a write to it failed, and what this run "
                                               "wrote of it is removed."
@@ -69,8 +97,11 @@ int closeslot(Slot& s) {
       } else if (status == 0 && std::rename(s.staging.c_str(), s.target.c_str()) != 0) {
         status = kStatusWriteFailed;
         notesystemerror(errno, s.name);
+      } else if (status == 0) {
+        setoutcome(s.name, StagedOutcome::placed);
       }
       if (!writefailed && status != 0) {
+        setoutcome(s.name, StagedOutcome::notplaced);
         notestaged(s.name + " is left as it was: this run's " + s.staging + " could not be closed or take its name.");
       }
     }
@@ -216,6 +247,7 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
   }
   if (status == OpenStatus::staged) {
     s.staging = target + ".tmp";
+    stagedfiles().push_back({path, StagedOutcome::open, fileexists(target)});
     s.target = std::move(target);
   }
   // Large buffers: result and plot files are read and written in long sequential runs.
@@ -253,6 +285,21 @@ std::string closestagedunits() {
 }
 
 std::string takestagednotes() { return std::exchange(stagednotes(), {}); }
+
+void discardstagedunits() {
+  for (int u = kFirstUnit; u <= kLastUnit; ++u) {
+    Slot& s = slot(u);
+    if (s.fp != nullptr && !s.staging.empty()) closeslot(s, true);
+  }
+}
+
+std::optional<StagedFile> stagedfile(std::string_view name) {
+  const StagedFile* f = stagedrecord(trimview(name));
+  if (f == nullptr) return std::nullopt;
+  return *f;
+}
+
+void forgetstagedfiles() { stagedfiles().clear(); }
 
 int closeunit(int unit) { return inrange(unit) ? closeslot(slot(unit)) : 0; }
 

@@ -51,6 +51,27 @@ std::string stagedname(std::string_view name);
 std::string closestagedunits();
 // The same notes without closing anything, taken: for a caller that reported its own file.
 std::string takestagednotes();
+// Closes every open staged file without putting it in place: its temporary file is removed and
+// an earlier file of the name stays as it was. For files that are of no use unless complete.
+void discardstagedunits();
+
+// What became of a staged file of the run.
+enum class StagedOutcome {
+  open,         // still being written
+  placed,       // closed and put in place
+  writefailed,  // a write failed: removed, the earlier file kept
+  notplaced,    // the close or the rename failed: it keeps its temporary name
+  discarded,    // given up unfinished: removed, the earlier file kept
+};
+struct StagedFile {
+  std::string name;
+  StagedOutcome outcome = StagedOutcome::open;
+  bool earlier = false;  // a file of the name existed when it was opened
+};
+// The latest staged file of the name opened in this run; nullopt for none.
+std::optional<StagedFile> stagedfile(std::string_view name);
+// Forgets the staged files of the run (tests run many runs in one process).
+void forgetstagedfiles();
 
 // Pool operations.
 int getunit();

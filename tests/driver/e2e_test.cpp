@@ -840,7 +840,9 @@ TEST(E2eBadInput, CorruptResultFileHeader) {
   const ProcessResult r = model.run();
   EXPECT_EQ(expectstopped(model, r, kInput),
             "Error reading header from file abco.head_pm.0002\n"
-            "Error detail: Error encountered during read statement\nError number: 39");
+            "Error detail: Error encountered during read statement\nError number: 39\n\n"
+            "What the files of this run now hold:\n"
+            "abco.pm.dat: output time 0001 of this run\nabco.olf.dat: output time 0001 of this run");
 }
 
 TEST(E2eBadInput, IncludeOfAMissingFile) {

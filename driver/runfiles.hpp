@@ -1,0 +1,31 @@
+// What a run that stops leaves of each file it writes. The report of a stopped run names every
+// data set, comparison, scatter and special-plot file of the run with what it now holds, after
+// settling them: a file of no use unless complete is given up and the earlier one kept, a data
+// set keeps the output times this run completed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "plot/plotdata.hpp"
+
+namespace kelpra {
+
+// A special plot of the run: its base name and the record that writes it.
+struct SpecialPlot {
+  std::string base;
+  DOMAIN* dom = nullptr;
+};
+
+// The files of the run, known once the plot control file is read. The records must stay alive
+// until forgetrunfiles.
+void planrunfiles(const std::vector<DOMAIN*>& datasets, const std::vector<std::string>& comparisons,
+                  const std::vector<SpecialPlot>& specials);
+// The data sets are closed: what each holds is taken now, before their records are reused.
+void datasetsclosed();
+// Settles the files of the run and says what each holds, one line per file; "" before
+// planrunfiles. The notes of a stopping report.
+std::string settlerunfiles();
+void forgetrunfiles();
+
+}  // namespace kelpra
