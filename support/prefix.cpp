@@ -95,6 +95,22 @@ void saycutword(std::FILE* out, const std::string& cutword) {
   if (!cutword.empty()) say(out, "A prefix holding a path must be quoted: " + quoted(cutword));
 }
 
+// Why batch.pfx could not keep a typed prefix so that it reads back to itself, or "" when
+// it can. An empty value reads back as a missing one, and a carriage return before the line
+// end is dropped with it; the other control characters are refused alike, since other tools
+// take batch.pfx as a plain line.
+std::string unsavable(std::string_view prefix) {
+  if (prefix.empty()) return "Prefix entered is empty";
+  for (const char c : prefix) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7f) continue;
+    const std::string code = "character " + std::to_string(u);
+    const char* name = u == '\r' ? "a carriage return" : u == '\t' ? "a tab" : u == 0x1b ? "an escape" : nullptr;
+    return "Prefix entered holds " + (name != nullptr ? name + (" (" + code + ")") : "control " + code);
+  }
+  return {};
+}
+
 std::string testname(std::string_view prefix, std::string_view suffix) {
   std::string name(trimview(prefix));
   name += trimview(suffix);
@@ -158,9 +174,13 @@ void getmodelprefix(std::string_view suffix, std::string& prefix, std::FILE* in,
       std::fflush(out);
       fatalerrorstat(status, "No problem prefix given: standard input ended or could not be read");
     }
-    const std::string name = testname(prefix, suffix);
-    if (fileexists(name)) break;
-    say(out, "Unable to find file " + name);
+    if (const std::string why = unsavable(prefix); !why.empty()) {
+      say(out, why + ": batch.pfx could not keep it");
+    } else {
+      const std::string name = testname(prefix, suffix);
+      if (fileexists(name)) break;
+      say(out, "Unable to find file " + name);
+    }
     saycutword(out, cutword);
     say(out, "Please try again...");
     say(out, "");

@@ -15,9 +15,11 @@ inline constexpr std::size_t kPrefixWidth = 300;
 
 // Obtains a valid prefix: the one in "batch.pfx" when the file named by it and suffix
 // exists, else asks on standard input until such a prefix is given and writes it to
-// "batch.pfx". Messages go to standard output. prefix receives the text without trailing
-// blanks. End of standard input at the prompt stops the run. `accepted`, when given, is
-// called with the prefix as soon as it is accepted, before "batch.pfx" is written.
+// "batch.pfx". A typed prefix that "batch.pfx" could not keep (empty, or holding a control
+// character) is refused, saying why, and asked for again. Messages go to standard output.
+// prefix receives the text without trailing blanks. End of standard input at the prompt
+// stops the run. `accepted`, when given, is called with the prefix as soon as it is
+// accepted, before "batch.pfx" is written.
 using PrefixAccepted = std::function<void(const std::string&)>;
 void getmodelprefix(std::string_view suffix, std::string& prefix, const PrefixAccepted& accepted = {});
 // The same with the prompt read from `in` and the messages written to `out`.

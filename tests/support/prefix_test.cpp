@@ -156,7 +156,8 @@ TEST_F(PrefixTest, TypedPrefixIsSavedSoThatItReadsBack) {
                             {"'my model'", "my model", "'my model'\n"},
                             {"\"it's a,b\"", "it's a,b", "'it''s a,b'\n"},
                             {"\"'q\"", "'q", "'''q'\n"},
-                            {"'\"q'", "\"q", "'\"q'\n"}};
+                            {"'\"q'", "\"q", "'\"q'\n"},
+                            {"'~\x80'", "~\x80", "~\x80\n"}};
   for (const auto& [typed, want, saved] : cases) {
     SCOPED_TRACE(typed);
     std::filesystem::remove("batch.pfx");
@@ -166,6 +167,29 @@ TEST_F(PrefixTest, TypedPrefixIsSavedSoThatItReadsBack) {
     EXPECT_EQ(readfile("batch.pfx"), saved);
     EXPECT_EQ(run("", prefix), "");
     EXPECT_EQ(prefix, want);
+  }
+}
+
+TEST_F(PrefixTest, TypedPrefixThatBatchFileCouldNotKeepIsRefused) {
+  writefile("ok.vorn", "");
+  const char* cases[][3] = {{",", "", "is empty"},  // typed, its model (which exists), why
+                            {"''", "", "is empty"},
+                            {"'   '", "", "is empty"},
+                            {"'abc\r'", "abc\r", "holds a carriage return (character 13)"},
+                            {"'a\tb'", "a\tb", "holds a tab (character 9)"},
+                            {"'\x1b[A'", "\x1b[A", "holds an escape (character 27)"},
+                            {"'\x01x'", "\x01x", "holds control character 1"},
+                            {"'x\x7f'", "x\x7f", "holds control character 127"}};
+  for (const auto& [typed, model, why] : cases) {
+    SCOPED_TRACE(typed);
+    writefile(std::string(model) + ".vorn", "");
+    std::filesystem::remove("batch.pfx");
+    std::string prefix;
+    EXPECT_EQ(run(std::string(typed) + "\nok\n", prefix),
+              std::string("batch.pfx file does not exist\n") + kInteractive + "Prefix entered " + why +
+                  ": batch.pfx could not keep it\nPlease try again...\n\nEnter prefix of problem filename...\n");
+    EXPECT_EQ(prefix, "ok");
+    EXPECT_EQ(readfile("batch.pfx"), "ok\n");
   }
 }
 
@@ -179,7 +203,7 @@ TEST_F(PrefixTest, PrefixCutAtASlashAsksForQuotes) {
   std::string prefix;
   // The hint holds the word up to a comma; a slash that ends its word cuts no path.
   EXPECT_EQ(run("../P/abc,x\n/x/abc\nnone/ x\n'../P/abc'\n", prefix),
-            miss + kInteractive + miss + again + "Unable to find file .vorn\n" +
+            miss + kInteractive + miss + again + "Prefix entered is empty: batch.pfx could not keep it\n" +
                 "A prefix holding a path must be quoted: '/x/abc'\n" + again + "Unable to find file none.vorn\n" +
                 again);
   EXPECT_EQ(prefix, "../P/abc");
