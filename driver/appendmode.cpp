@@ -402,6 +402,7 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
   }
   checkmeshes(continued, end);
   checktakeback(continued, end);
+  for (const Continued& c : continued) c.dom->continuesafter = keptzones(c, end) > 0 ? end : 0;
   // Nothing has changed up to here; now the data sets are brought into step.
   warnhint(!continued.empty(), end);
   takeback(continued, end);

@@ -486,4 +486,18 @@ void readplotcontrol(DOMAIN& dom) {
   }
 }
 
+bool controlwritesdomain(std::string_view name) {
+  rewindcopy();
+  std::string line;
+  for (;;) {
+    if (!nextline(line)) return false;
+    if (beginswithend(lowered(line))) break;
+  }
+  const std::string write = "write " + std::string(name) + " domain file";
+  while (nextline(line)) {
+    if (sametext(lowered(line), write)) return true;
+  }
+  return false;
+}
+
 }  // namespace kelpra

@@ -47,6 +47,9 @@ void writeplotcontrol(const DOMAIN& dom);
 // append set-up, when append mode stays on), and one domain's settings from the start.
 void readplotcontrolinit();
 void readplotcontrol(DOMAIN& dom);
+// Whether the copy holds the write line of the domain `name` after the global block: for a
+// domain the model does not have.
+bool controlwritesdomain(std::string_view name);
 // The index width from the next line.
 void readoutputfilesuffix();
 

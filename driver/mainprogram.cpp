@@ -83,6 +83,25 @@ void createdomains(Domains& d) {
   domaincreate(d.addition, "addition", d.pmcopy);
 }
 
+// A domain the control file writes but the model lacks (its coordinates file is missing) is
+// warned of, with any data set of it that an earlier run left: it would pass for current.
+void warnmissingdomains(Domains& d) {
+  const std::array<std::string_view, 7> names = {"pm", "dual", "frac", "olf", "well", "chan", "tile"};
+  const std::array<DOMAIN*, 7> records = d.plotted();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (records[i]->exists || !controlwritesdomain(names[i])) continue;
+    const std::string name(names[i]);
+    std::string text = "The plot control file " + controlfilename() + " writes the " + name +
+                       " domain, but the model has no " + name + " domain: its coordinates file " + prefixtext() +
+                       "o.coordinates_" + name + " does not exist.";
+    for (const char* extension : {".dat", ".szplt"}) {
+      const std::string earlier = prefixtext() + "o." + name + extension;
+      if (fileexists(earlier)) text += "\nThe data set " + earlier + " is left as an earlier run wrote it.";
+    }
+    warningmsg(text);
+  }
+}
+
 void plotcontrol(Domains& d) {
   const std::string controlname = controlfilename();
   plot_data.plotcontrolfileexists = fileexists(controlname);
@@ -106,6 +125,7 @@ void plotcontrol(Domains& d) {
     checkfileopen(openunit(plot_data.plotcontrolunit, scratch, FileForm::formatted, OpenStatus::old), scratch);
     readplotcontrolinit();
     for (DOMAIN* dom : d.controlblocks()) readplotcontrol(*dom);
+    warnmissingdomains(d);
   }
   freeunit(plot_data.plotcontrolunit);
 }
@@ -151,6 +171,7 @@ void appendall(Domains& d) {
 // The output times the time window passed over, from the first to the last.
 struct Skipped {
   std::string first, last;
+  std::int32_t firstindex = 0, lastindex = 0;
 };
 
 // A window that took no output time leaves every data set as an earlier run wrote it: a normal
@@ -158,6 +179,18 @@ struct Skipped {
 void checkwindowtooktimes(bool started, const Skipped& skipped) {
   if (!plot_data.truncate_time_domain || started || skipped.first.empty() || continuesdataset()) return;
   nooutputtimeinwindow(skipped.first, skipped.last);
+}
+
+// An append run whose window passes over every new output time changes nothing: it says so.
+void warnnonewtimeinwindow(const Skipped& skipped) {
+  if (skipped.first.empty()) return;
+  const bool one = skipped.firstindex == skipped.lastindex;
+  warningmsg("No new output time lies in the time window of \"truncate time domain\" (" +
+             timetext(plot_data.tmin_trunc) + " to " + timetext(plot_data.tmax_trunc) + "): the new output " +
+             (one ? "time " + outputtimeindex(skipped.firstindex) + " (time " + skipped.first + ") lies"
+                  : "times " + outputtimeindex(skipped.firstindex) + " to " + outputtimeindex(skipped.lastindex) +
+                        " (times " + skipped.first + " to " + skipped.last + ") lie") +
+             " outside it.\nThe data sets are left as they are.");
 }
 
 void outputtimeloop(Domains& d) {
@@ -181,7 +214,10 @@ void outputtimeloop(Domains& d) {
     if (!found) {
       echothenscreen("Warning: No output file found with extension: " + plot_data.nfs);
       if (plot_data.tecappend && plot_data.tecappendnfile > 1) {
-        echothenscreen("No more data to append");
+        if (plot_data.nfile == plot_data.nfilestart || (plot_data.truncate_time_domain && !started)) {
+          echothenscreen("No more data to append");
+          warnnonewtimeinwindow(skipped);
+        }
         return;
       }
       checkwindowtooktimes(started, skipped);
@@ -198,8 +234,12 @@ void outputtimeloop(Domains& d) {
       if (status != 0) input_error_stat(status, "Time stamp is not a number: " + time);
       if (t < plot_data.tmin_trunc || t > plot_data.tmax_trunc) {
         both("Skip Time " + plot_data.nfs + ": " + time);
-        if (skipped.first.empty()) skipped.first = time;
+        if (skipped.first.empty()) {
+          skipped.first = time;
+          skipped.firstindex = plot_data.nfile;
+        }
         skipped.last = time;
+        skipped.lastindex = plot_data.nfile;
         plot_data.nfile += 1;
         continue;
       }
@@ -354,7 +394,13 @@ std::string lockdirectory(const std::string& path, const std::string& named) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   int error = errno;
   struct stat st {};
-  if (fd >= 0 && ::fstat(fd, &st) != 0) {
+  if (fd < 0 && ::stat(path.c_str(), &st) == 0) {
+    // A directory that cannot be opened is warned of once as well, by whichever name.
+    for (const DirectoryId& id : helddirectories()) {
+      if (id.device == st.st_dev && id.inode == st.st_ino) return {};
+    }
+    helddirectories().push_back({st.st_dev, st.st_ino});
+  } else if (fd >= 0 && ::fstat(fd, &st) != 0) {
     error = errno;
   } else if (fd >= 0) {
     for (const DirectoryId& id : helddirectories()) {

@@ -4,6 +4,7 @@
 #include "driver/truncation.hpp"
 #include "paraview/paraview.hpp"
 #include "plot/modelfiles.hpp"
+#include "plot/resultaccess.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
@@ -231,7 +232,11 @@ void warntemporaryfiles(const std::string& base) {
 
 void creating(const DOMAIN& dom, const std::string& base) {
   write_string(std::string(nameof(dom)) + " data to tecplot");
-  write_string("Creating tecplot file " + base);
+  if (dom.continuesafter > 0) {
+    write_string("Continuing tecplot file " + base + " after output time " + outputtimeindex(dom.continuesafter));
+  } else {
+    write_string("Creating tecplot file " + base);
+  }
 }
 
 // Writes zone 1: the header, every zone array and the element connectivity.

@@ -63,6 +63,8 @@ struct DOMAIN {
   // The output-time index of the data set's zone 1 (0 while unknown): a data set continued in
   // append mode got it from an earlier run.
   std::int32_t zoneonenfile = 0;
+  // The output time after which an append run continues the data set's zones (0: it is new).
+  std::int32_t continuesafter = 0;
   // What this run wrote to the data set, for a stopping report: the output-time indices of the
   // first and the last zone it began (0 for none) and, in an ASCII data set, where the last one
   // begins in the file.

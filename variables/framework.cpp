@@ -78,7 +78,13 @@ void checkfileinit(std::string& filename, bool& exists) {
   const std::string index = outputtimeindex(plot_data.tecappendnfile0);
   filename = name.substr(0, dot + 1) + index;
   exists = fileexists(filename);
-  if (exists) echothenscreen("Warning: file not found -> appending at time index " + index);
+  if (!exists) return;
+  echothenscreen("Warning: file not found -> appending at time index " + index);
+  // The zone would otherwise hold another output time's values without a word.
+  const std::string missing = name.substr(dot + 1);
+  warningmsg("A result file of output time " + missing + " does not exist:\n  " + name +
+             "\nIts variables take the values of output time " + index + " (" + filename + ") in the zone of output "
+             "time " + missing + ".");
 }
 
 const std::string& quantityfilename(std::string_view root, const DOMAIN& dom) {

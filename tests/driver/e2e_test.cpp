@@ -328,8 +328,7 @@ TEST_F(E2eAppendMode, EachRunStartsAfterTheStoredIndex) {
   EXPECT_TRUE(has(run1.out, "\nTime 0001: 1\nTime 0002: 2\nWarning: No output file found with extension: 0003\n\n"));
   EXPECT_TRUE(has(run2.out, "\nAppending to Tecplot output\nStarting at time index 0003\n\n"));
   EXPECT_TRUE(has(run2.out,
-                  "\nTime 0003: 3\nTime 0004: 4\nWarning: No output file found with extension: 0005\n"
-                  "No more data to append\n"));
+                  "\nTime 0003: 3\nTime 0004: 4\nWarning: No output file found with extension: 0005\n\n"));
   EXPECT_TRUE(has(model.file("abco.kelpra.eco"), "Starting at time index 0003\n"));
   // Append mode only flushes at the end: no closing message.
   EXPECT_FALSE(has(run1.out, "Closing tecplot file"));
@@ -430,6 +429,81 @@ TEST(E2eAppend, AppendWithoutBinaryModeIsIgnored) {
   EXPECT_FALSE(has(r.out, "Appending to Tecplot output"));
   EXPECT_FALSE(model.exists("abco.tec_append"));
   EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 1U);
+}
+
+// An append run says what it does: which data sets it continues and after which output time,
+// that it appended nothing only where it did not, why a window took no new output time, and
+// whose values stand in for a result file missing at its first output time.
+TEST(E2eAppend, RunsSayWhatTheyDo) {
+  struct Case {
+    std::string name;
+    std::string window;  // global lines of the second run
+    int added;           // new output times
+    bool withpm;         // pm has result files at them
+    std::vector<std::string> said, unsaid;
+  };
+  const Case cases[] = {
+      {"continued", "", 1, true,
+       {"Continuing tecplot file abco.pm after output time 0002\n",
+        "Continuing tecplot file abco.olf after output time 0002\n", "Time 0003"},
+       {"Creating tecplot file", "No more data to append"}},
+      {"nothing new", "", 0, true, {"No more data to append"}, {"No new output time"}},
+      {"a window that takes no new time", "truncate time domain\n100 200\n", 2, true,
+       {"No more data to append",
+        "No new output time lies in the time window of \"truncate time domain\" (100 to 200): the new output times "
+        "0003 to 0004 (times 3 to 4) lie outside it.\nThe data sets are left as they are."},
+       {}},
+      {"a pm result file missing", "", 1, false,
+       {"Warning: file not found -> appending at time index 0001",
+        "A result file of output time 0003 does not exist:\n  abco.head_pm.0003\nIts variables take the values of "
+        "output time 0001 (abco.head_pm.0001) in the zone of output time 0003."},
+       {"No more data to append"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Model model;
+    model.heads(1, 1.0);
+    model.heads(2, 2.0);
+    model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+    ASSERT_EQ(model.run().exitstatus, 0);
+    for (int i = 3; i < 3 + c.added; ++i) model.heads(i, i, c.withpm);
+    model.control("tecplot binary mode\ntecplot binary append\n" + c.window + "end\n" + std::string(kDomainBlocks));
+    const ProcessResult r = model.run();
+    EXPECT_EQ(r.exitstatus, 0) << r.err;
+    const std::string text = r.out + r.err;
+    for (const std::string& s : c.said) EXPECT_TRUE(has(text, s)) << s << "\n" << text;
+    for (const std::string& s : c.unsaid) EXPECT_FALSE(has(text, s)) << s << "\n" << text;
+  }
+}
+
+// A domain the control file writes but the model lacks is warned of, with the data set an
+// earlier run left of it; the run ends normally.
+TEST(E2eRun, RequestedDomainTheModelLacksIsWarnedOf) {
+  const std::string lacks =
+      "The plot control file abc.plot.control writes the olf domain, but the model has no olf domain: its "
+      "coordinates file abco.coordinates_olf does not exist.";
+  for (const bool earlier : {true, false}) {
+    SCOPED_TRACE(earlier ? "with an earlier data set" : "without");
+    Model model;
+    model.heads(1, 1.0);
+    model.control("end\n" + std::string(kDomainBlocks));
+    if (earlier) {
+      ASSERT_EQ(model.run().exitstatus, 0);
+    }
+    const std::string olf = earlier ? model.file("abco.olf.dat") : "";
+    fs::rename(model.dir / "abco.coordinates_olf", model.dir / "aside");
+    const ProcessResult r = model.run();
+    EXPECT_EQ(r.exitstatus, 0) << r.err;
+    EXPECT_TRUE(has(r.err, lacks + (earlier ? "\nThe data set abco.olf.dat is left as an earlier run wrote it.\n"
+                                            : "\n\n")))
+        << r.err;
+    if (earlier) {
+      EXPECT_TRUE(model.file("abco.olf.dat") == olf);
+    }
+    // Without the write line there is nothing to warn of.
+    model.control("end\nwrite pm domain file\nend\n");
+    EXPECT_FALSE(has(model.run().err, "writes the olf domain"));
+  }
 }
 
 TEST(E2eAppendStops, StopInTheMiddleOfATimeLeavesNoZoneTwice) {
@@ -560,6 +634,28 @@ TEST(E2eConcurrency, SecondRunInTheDirectoryIsRefused) {
   writefile(model.dir / "batch.pfx", "abc\n");
   EXPECT_EQ(first.finish("1\n0.5 0.5 0.5 1.75\n"), 0);
   expecttimesonce(model, 2);
+}
+
+// A directory that cannot be locked (here: not readable) is warned of once, although the
+// prefix's directory is the same one. The run needs a user whom the permissions bind.
+TEST(E2eConcurrency, UnlockableDirectoryIsWarnedOfOnce) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control("end\n" + std::string(kDomainBlocks));
+  ASSERT_EQ(::chmod(model.dir.path().c_str(), 0333), 0);
+  const fs::path program = testkit::builtprogram("driver/kelpra");
+  const ProcessResult r =
+      ::geteuid() == 0
+          ? testkit::runprocess("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", program},
+                                model.dir.path())
+          : testkit::runprocess(program, {}, model.dir.path());
+  ::chmod(model.dir.path().c_str(), 0755);
+  if (!has(r.out, "Normal exit")) GTEST_SKIP() << "kelpra could not run as another user here: " << r.err;
+  const std::string why = "This run is not guarded against a second kelpra run in this directory: the directory "
+                          "cannot be locked (Permission denied).";
+  const std::size_t first = r.err.find(why);
+  EXPECT_NE(first, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("cannot be locked", first + why.size()), std::string::npos) << r.err;
 }
 
 // A prefix may point into another directory: a run there and a run whose prefix points there
