@@ -1,6 +1,6 @@
 // Locating observation points in a mesh of 1,000,000 bricks (100 x 100 x 100, nodes jittered
-// so that neighbouring boxes overlap): 10,000 points through the box grid, building the grid
-// included, and for scale a few points by scanning every element.
+// so that neighbouring boxes overlap and each brick's map is inverted): 10,000 points through the
+// box grid, building the grid included, and for scale a few points by scanning every element.
 #include <benchmark/benchmark.h>
 
 #include <random>

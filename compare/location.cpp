@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string>
 #include <system_error>
@@ -61,6 +62,165 @@ Box brickbox(const BrickMesh& mesh, std::int32_t e) {
   return b;
 }
 
+// The local coordinate signs of the eight nodes, axis by axis, in the weights' order.
+constexpr double kCorner[3][8] = {{-1, 1, 1, -1, -1, 1, 1, -1}, {-1, -1, 1, 1, -1, -1, 1, 1}, {-1, -1, -1, -1, 1, 1, 1, 1}};
+
+// The node coordinates of one brick, axis by axis.
+using Nodes = std::array<std::array<double, 8>, 3>;
+
+Nodes bricknodes(const BrickMesh& mesh, std::int32_t e) {
+  const std::int32_t* nodes = mesh.incidences.data() + static_cast<std::size_t>(e - 1) * 8;
+  Nodes c;
+  for (std::size_t k = 0; k < 8; ++k) {
+    const auto n = static_cast<std::size_t>(nodes[k] - 1);
+    c[0][k] = mesh.x[n];
+    c[1][k] = mesh.y[n];
+    c[2][k] = mesh.z[n];
+  }
+  return c;
+}
+
+// Whether the nodes sit exactly at the box corners in the weights' order: then the box
+// coordinates are the element's own, and taking them keeps results and caches of such meshes.
+bool isbox(const Nodes& c, const Box& b) {
+  for (std::size_t d = 0; d < 3; ++d) {
+    for (std::size_t k = 0; k < 8; ++k) {
+      if (c[d][k] != (kCorner[d][k] < 0 ? b.min[d] : b.max[d])) return false;
+    }
+  }
+  return true;
+}
+
+// The trilinear map of a brick as a polynomial per axis:
+// x = a0 + a1 r + a2 s + a3 t + a4 rs + a5 st + a6 rt + a7 rst.
+class Trilinear {
+ public:
+  explicit Trilinear(const Nodes& c) {
+    for (std::size_t d = 0; d < 3; ++d) {
+      std::array<double, 8>& a = a_[d];
+      a.fill(0.0);
+      for (std::size_t k = 0; k < 8; ++k) {
+        const double r = kCorner[0][k], s = kCorner[1][k], t = kCorner[2][k], v = c[d][k] / 8.0;
+        a[0] += v;
+        a[1] += r * v;
+        a[2] += s * v;
+        a[3] += t * v;
+        a[4] += r * s * v;
+        a[5] += s * t * v;
+        a[6] += r * t * v;
+        a[7] += r * s * t * v;
+      }
+    }
+  }
+
+  // The position at rst minus the point into f, and the Jacobian (row d: the derivatives of
+  // axis d along r, s, t) into j.
+  void at(const double* rst, const Point& point, double* f, double (*j)[3]) const {
+    const double r = rst[0], s = rst[1], t = rst[2];
+    for (std::size_t d = 0; d < 3; ++d) {
+      const std::array<double, 8>& a = a_[d];
+      f[d] = a[0] + a[1] * r + a[2] * s + a[3] * t + a[4] * r * s + a[5] * s * t + a[6] * r * t + a[7] * r * s * t -
+             point[d];
+      j[d][0] = a[1] + a[4] * s + a[6] * t + a[7] * s * t;
+      j[d][1] = a[2] + a[4] * r + a[5] * t + a[7] * r * t;
+      j[d][2] = a[3] + a[5] * s + a[6] * r + a[7] * r * s;
+    }
+  }
+
+ private:
+  std::array<std::array<double, 8>, 3> a_;
+};
+
+// A Jacobian whose determinant is this small against the product of its column lengths has
+// (nearly) parallel edges: no volume to invert.
+constexpr double kFlatJacobian = 1.0e-10;
+constexpr int kMaxNewtonSteps = 40;
+constexpr double kNewtonStepDone = 1.0e-13;
+// An iterate this far out is diverging: the point lies far outside the body.
+constexpr double kNewtonFarOut = 1.0e6;
+// A solution must place the point to this fraction of the element's size.
+constexpr double kResidualSlack = 1.0e-10;
+
+double determinant(const double (*j)[3]) {
+  return j[0][0] * (j[1][1] * j[2][2] - j[1][2] * j[2][1]) - j[0][1] * (j[1][0] * j[2][2] - j[1][2] * j[2][0]) +
+         j[0][2] * (j[1][0] * j[2][1] - j[1][1] * j[2][0]);
+}
+
+// Whether the determinant is large enough, against the column lengths, to divide by.
+bool invertible(const double (*j)[3], double det) {
+  double norms = 1.0;
+  for (std::size_t c = 0; c < 3; ++c) norms *= std::sqrt(j[0][c] * j[0][c] + j[1][c] * j[1][c] + j[2][c] * j[2][c]);
+  return std::abs(det) > kFlatJacobian * norms && std::isfinite(det) && std::isfinite(norms);
+}
+
+enum class Inversion { inside, outside, degenerate };
+
+// The local coordinates of the point in the brick by Newton's method from the centre.
+Inversion invert(const Nodes& c, const Box& b, const Point& point, Point& rst) {
+  const Trilinear map(c);
+  double r[3] = {0.0, 0.0, 0.0};
+  double f[3], j[3][3];
+  map.at(r, point, f, j);
+  double det = determinant(j);
+  if (!invertible(j, det)) return Inversion::degenerate;
+  for (int step = 0; step < kMaxNewtonSteps; ++step) {
+    // The step solves j dr = -f, by the adjugate.
+    double dr[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+      const std::size_t i1 = (i + 1) % 3, i2 = (i + 2) % 3;
+      // Column i of j replaced by -f (Cramer's rule).
+      dr[i] = -(f[0] * (j[1][i1] * j[2][i2] - j[1][i2] * j[2][i1]) - f[1] * (j[0][i1] * j[2][i2] - j[0][i2] * j[2][i1]) +
+                f[2] * (j[0][i1] * j[1][i2] - j[0][i2] * j[1][i1])) /
+              det;
+    }
+    double largest = 0.0, farthest = 0.0;
+    for (std::size_t i = 0; i < 3; ++i) {
+      r[i] += dr[i];
+      largest = std::max(largest, std::abs(dr[i]));
+      farthest = std::max(farthest, std::abs(r[i]));
+    }
+    if (!(farthest <= kNewtonFarOut)) return Inversion::outside;  // diverging, or not a number
+    map.at(r, point, f, j);
+    if (largest <= kNewtonStepDone) break;
+    det = determinant(j);
+    // A singular place on the way (a collapsed edge): the residual below decides.
+    if (!invertible(j, det)) break;
+  }
+  double size = 0.0;
+  for (std::size_t d = 0; d < 3; ++d) size = std::max(size, b.max[d] - b.min[d]);
+  for (std::size_t d = 0; d < 3; ++d) {
+    if (!(std::abs(f[d]) <= kResidualSlack * size) || !(std::abs(r[d]) <= kBoxTolerance)) return Inversion::outside;
+  }
+  rst = {r[0], r[1], r[2]};
+  return Inversion::inside;
+}
+
+// Keeps the first element that holds a point by its box, in case no body holds the point.
+class Pick {
+ public:
+  // True when the search is over: element e holds the point by its body.
+  bool offer(const BrickMesh& mesh, std::int32_t e, const Point& point, Point& rst) {
+    const Holding h = brickholds(mesh, e, point, rst);
+    if (h == Holding::box && box_ < 0) {
+      box_ = e;
+      boxrst_ = rst;
+    }
+    if (h != Holding::body) return false;
+    body_ = e;
+    return true;
+  }
+  std::int32_t result(Point& rst) const {
+    if (body_ > 0) return body_;
+    if (box_ > 0) rst = boxrst_;
+    return box_;
+  }
+
+ private:
+  std::int32_t body_ = -1;
+  std::int32_t box_ = -1;
+  Point boxrst_{};
+};
+
 // Elements whose boxes reach more cells than this are tested for every point instead.
 constexpr std::int64_t kMaxCellsPerElement = 512;
 constexpr std::int64_t kMaxCellsPerAxis = std::int64_t{1} << 21;
@@ -102,16 +262,27 @@ double dfe_interp(std::span<const double, 8> a, std::span<const double, 8> b) {
   return sum;
 }
 
-bool brickholds(const BrickMesh& mesh, std::int32_t e, const Point& point, Point& rst) {
-  const Box b = brickbox(mesh, e);
-  return localcoordinates(point.data(), b.min.data(), b.max.data(), 3, rst.data());
+Holding brickholds(const BrickMesh& mesh, std::int32_t e, const Point& point, Point& rst) {
+  const Nodes c = bricknodes(mesh, e);
+  Box b{};
+  for (std::size_t d = 0; d < 3; ++d) {
+    b.min[d] = *std::min_element(c[d].begin(), c[d].end());
+    b.max[d] = *std::max_element(c[d].begin(), c[d].end());
+  }
+  if (!localcoordinates(point.data(), b.min.data(), b.max.data(), 3, rst.data())) return Holding::none;
+  for (std::size_t d = 0; d < 3; ++d) {
+    if (!(b.max[d] - b.min[d] > 0.0) || !std::isfinite(b.max[d] - b.min[d])) return Holding::box;  // no volume
+  }
+  if (isbox(c, b)) return Holding::body;
+  return invert(c, b, point, rst) == Inversion::inside ? Holding::body : Holding::box;
 }
 
 std::int32_t scanbricks(const BrickMesh& mesh, const Point& point, Point& rst) {
+  Pick pick;
   for (std::int32_t e = 1; e <= mesh.ne; ++e) {
-    if (brickholds(mesh, e, point, rst)) return e;
+    if (pick.offer(mesh, e, point, rst)) break;
   }
-  return -1;
+  return pick.result(rst);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -251,11 +422,12 @@ std::int32_t BrickBoxIndex::find(const Point& point, Point& rst) const {
   const std::int32_t* aend = members_.data() + start_[cell + 1];
   const std::int32_t* b = everywhere_.data();
   const std::int32_t* bend = b + everywhere_.size();
+  Pick pick;
   while (a != aend || b != bend) {
     const std::int32_t e = (b == bend || (a != aend && *a < *b)) ? *a++ : *b++;
-    if (brickholds(mesh_, e, point, rst)) return e;
+    if (pick.offer(mesh_, e, point, rst)) break;
   }
-  return -1;
+  return pick.result(rst);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -331,9 +503,11 @@ bool parsecacheline(std::string_view line, std::int32_t& element, std::array<dou
 // Weights read back from the cache's 11 significant digits differ from fresh ones by far less.
 constexpr double kWeightSlack = 1.0e-9;
 
-// Checks one cached location against the point and the mesh; "" when it fits.
-std::string checkcached(const BrickMesh& mesh, std::size_t i, std::int32_t element,
-                        const std::array<double, 8>& weights) {
+// Checks one cached location against the point and the mesh; "" when it fits. A location by
+// the box alone fits only while no body holds the point, which takes a search (in the index,
+// built on first need).
+std::string checkcached(const BrickMesh& mesh, std::unique_ptr<BrickBoxIndex>& index, std::size_t i,
+                        std::int32_t element, const std::array<double, 8>& weights) {
   const std::string where = "line " + std::to_string(i + 1);
   if (element == -1) {
     for (const double w : weights) {
@@ -348,7 +522,9 @@ std::string checkcached(const BrickMesh& mesh, std::size_t i, std::int32_t eleme
     if (!std::isfinite(w)) return where + " holds a weight that is not a finite number";
   }
   Point rst{};
-  if (!brickholds(mesh, element, pointof(i), rst)) {
+  const Point point = pointof(i);
+  const Holding holding = brickholds(mesh, element, point, rst);
+  if (holding == Holding::none) {
     return where + ": element " + std::to_string(element) + " no longer holds point " + std::to_string(i + 1);
   }
   std::array<double, 8> fresh{};
@@ -359,6 +535,13 @@ std::string checkcached(const BrickMesh& mesh, std::size_t i, std::int32_t eleme
              std::to_string(element);
     }
   }
+  if (holding == Holding::box) {
+    if (!index) index = std::make_unique<BrickBoxIndex>(mesh);
+    if (const std::int32_t found = index->find(point, rst); found != element) {
+      return where + ": point " + std::to_string(i + 1) + " belongs to element " + std::to_string(found) +
+             ", not to element " + std::to_string(element);
+    }
+  }
   return {};
 }
 
@@ -367,6 +550,7 @@ std::string readcache(const std::string& name, const BrickMesh& mesh) {
   const std::size_t n = plot_data.xob.size();
   std::vector<std::int32_t> elements;
   std::vector<std::array<double, 8>> weights;
+  std::unique_ptr<BrickBoxIndex> index;
   {
     UnitHandle unit = UnitHandle::take();
     if (const int status = openunit(unit.unit(), name, FileForm::formatted, OpenStatus::old); status != 0) {
@@ -381,7 +565,7 @@ std::string readcache(const std::string& name, const BrickMesh& mesh) {
       std::int32_t element = 0;
       std::array<double, 8> w{};
       if (!parsecacheline(line, element, w)) return "line " + std::to_string(i + 1) + " does not fit the layout";
-      if (std::string problem = checkcached(mesh, i, element, w); !problem.empty()) return problem;
+      if (std::string problem = checkcached(mesh, index, i, element, w); !problem.empty()) return problem;
       elements.push_back(element);
       weights.push_back(w);
     }

@@ -1,7 +1,9 @@
 // Locating observation points in the 8-node bricks of a mesh. A point belongs to the
-// lowest-numbered element whose axis-aligned bounding box holds it (with a small tolerance);
-// its eight trilinear weights come from its place in that box. The result of a model's
-// search is kept in a cache file beside the model and reused while it still fits.
+// lowest-numbered element whose body holds it: its local coordinates, found by inverting the
+// element's own trilinear map, lie within the tolerance; its eight weights are the trilinear
+// weights there. A point that no body holds but some element's axis-aligned bounding box does
+// goes to the lowest-numbered such element with the weights of its place in the box. The result
+// of a model's search is kept in a cache file beside the model and reused while it still fits.
 #pragma once
 
 #include <array>
@@ -41,9 +43,17 @@ struct BrickMesh {
   std::int32_t ne = 0;
 };
 
-// Whether element e (from 1) holds the point, with its local coordinates in rst.
-bool brickholds(const BrickMesh& mesh, std::int32_t e, const std::array<double, 3>& point, std::array<double, 3>& rst);
-// The lowest-numbered element that holds the point, by testing every element; -1 for none.
+// How an element holds a point: not at all, by its bounding box only, or by its body.
+enum class Holding : std::uint8_t { none, box, body };
+
+// How element e (from 1) holds the point, with the local coordinates of that rule in rst (those
+// of the body when it holds, else those in the box). Only a point in the box is tried against
+// the body. A brick whose nodes sit at its box corners in the weights' order is its box; a brick
+// of (nearly) zero volume, or one whose map cannot be inverted, holds by its box only.
+Holding brickholds(const BrickMesh& mesh, std::int32_t e, const std::array<double, 3>& point,
+                   std::array<double, 3>& rst);
+// The lowest-numbered element whose body holds the point, else the lowest-numbered whose box
+// holds it, by testing every element; -1 for none.
 std::int32_t scanbricks(const BrickMesh& mesh, const std::array<double, 3>& point, std::array<double, 3>& rst);
 
 // A uniform grid over the element boxes that answers as scanbricks does, testing only the

@@ -13,6 +13,7 @@
 
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/textformats.hpp"
 #include "tests/compare/comparetesting.hpp"
 #include "tests/kit/capture.hpp"
 #include "tests/kit/modelwriter.hpp"
@@ -169,6 +170,158 @@ TEST(BrickBoxIndex, AnswersAsTheScanOnRandomMeshes) {
   }
 }
 
+// ---- Distorted bricks --------------------------------------------------------------------------
+
+// Two columns of two layers, skewed on x and y, over a sloping interface (z from 1 to 1.8) under
+// a sloping top: elements 1, 2 below, 3, 4 above.
+RandomMesh distortedmesh() {
+  RandomMesh m;
+  for (int k = 0; k <= 2; ++k) {
+    for (int j = 0; j <= 1; ++j) {
+      for (int i = 0; i <= 2; ++i) {
+        m.x.push_back(i + 0.25 * k + 0.1 * j);
+        m.y.push_back(j + 0.1 * i);
+        m.z.push_back(k == 0 ? 0.1 * j : k == 1 ? 1 + 0.4 * i + 0.2 * j : 3 - 0.1 * i);
+      }
+    }
+  }
+  auto node = [](int i, int j, int k) { return k * 6 + j * 3 + i + 1; };
+  for (int k = 0; k < 2; ++k) {
+    for (int i = 0; i < 2; ++i) {
+      for (const int kk : {k, k + 1}) {
+        for (const auto& [a, b] : {std::pair{i, 0}, std::pair{i + 1, 0}, std::pair{i + 1, 1}, std::pair{i, 1}}) {
+          m.incidences.push_back(node(a, b, kk));
+        }
+      }
+    }
+  }
+  return m;
+}
+
+// The node values of element e.
+std::array<double, 8> nodal(const RandomMesh& m, const std::vector<double>& values, std::int32_t e) {
+  std::array<double, 8> v{};
+  for (std::size_t k = 0; k < 8; ++k) {
+    v[k] = values[static_cast<std::size_t>(m.incidences[static_cast<std::size_t>(e - 1) * 8 + k] - 1)];
+  }
+  return v;
+}
+
+// The point at local coordinates rst of element e.
+Point pointat(const RandomMesh& m, std::int32_t e, const Point& rst) {
+  std::array<double, 8> w{};
+  br8shp(1, rst, w);
+  return {dfe_interp(w, nodal(m, m.x, e)), dfe_interp(w, nodal(m, m.y, e)), dfe_interp(w, nodal(m, m.z, e))};
+}
+
+// The first element whose box holds the point, with its box coordinates.
+std::int32_t boxrule(const RandomMesh& m, const Point& p, Point& rst) {
+  for (std::int32_t e = 1; e <= m.view().ne; ++e) {
+    Point lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};
+    for (std::size_t k = 0; k < 8; ++k) {
+      const auto n = static_cast<std::size_t>(m.incidences[static_cast<std::size_t>(e - 1) * 8 + k] - 1);
+      const double c[3] = {m.x[n], m.y[n], m.z[n]};
+      for (std::size_t d = 0; d < 3; ++d) {
+        lo[d] = std::min(lo[d], c[d]);
+        hi[d] = std::max(hi[d], c[d]);
+      }
+    }
+    std::int32_t flag = 0;
+    get_rst_from_xyz(kBrick8, 3, p, lo, hi, rst, flag);
+    if (flag == 0) return e;
+  }
+  return -1;
+}
+
+TEST(DistortedBricks, NodesReproduceTheirValuesAndPointsGoToTheBodyThatHoldsThem) {
+  const RandomMesh mesh = distortedmesh();
+  const BrickMesh view = mesh.view();
+  const BrickBoxIndex index(view);
+  std::vector<double> heads(mesh.x.size());
+  for (std::size_t n = 0; n < heads.size(); ++n) heads[n] = 30 + 0.001 * static_cast<double>(n * n % 7) + 0.1 * n;
+  for (std::size_t n = 0; n < heads.size(); ++n) {
+    const Point p{mesh.x[n], mesh.y[n], mesh.z[n]};
+    Point rst{};
+    const std::int32_t e = index.find(p, rst);
+    ASSERT_GT(e, 0) << n;
+    std::array<double, 8> w{};
+    br8shp(1, rst, w);
+    EXPECT_NEAR(dfe_interp(w, nodal(mesh, heads, e)), heads[n], 1e-12) << "node " << n + 1;
+  }
+
+  // A field linear in x, y, z is reproduced in a body; in the box alone the box's weights stay.
+  std::vector<double> linear(mesh.x.size());
+  for (std::size_t n = 0; n < linear.size(); ++n) linear[n] = 2 + mesh.x[n] - 3 * mesh.y[n] + 0.5 * mesh.z[n];
+  struct Case {
+    const char* what;
+    Point point;
+    std::int32_t boxelement;  // the first whose box holds it
+    std::int32_t element;
+    Holding holding;
+  };
+  const Case cases[] = {
+      {"above the sloping interface, in the box below", pointat(mesh, 4, {0.3, 0, -0.6}), 2, 4, Holding::body},
+      {"inside the lower layer", pointat(mesh, 1, {-0.5, 0.7, 0.2}), 1, 1, Holding::body},
+      {"in no body, in a box", {2.3, 0.1, 0.05}, 2, 2, Holding::box},
+      {"in no box", {5, 5, 5}, -1, -1, Holding::none},
+  };
+  for (const Case& c : cases) {
+    Point boxrst{}, rst{}, scanned{};
+    EXPECT_EQ(boxrule(mesh, c.point, boxrst), c.boxelement) << c.what;
+    const std::int32_t e = index.find(c.point, rst);
+    ASSERT_EQ(e, c.element) << c.what;
+    EXPECT_EQ(scanbricks(view, c.point, scanned), e) << c.what;
+    if (e < 0) continue;
+    EXPECT_EQ(scanned, rst) << c.what;
+    Point again{};
+    EXPECT_EQ(brickholds(view, e, c.point, again), c.holding) << c.what;
+    if (c.holding == Holding::box) {
+      EXPECT_EQ(rst, boxrst) << c.what;
+    } else {
+      std::array<double, 8> w{};
+      br8shp(1, rst, w);
+      EXPECT_NEAR(dfe_interp(w, nodal(mesh, linear, e)), 2 + c.point[0] - 3 * c.point[1] + 0.5 * c.point[2], 1e-12)
+          << c.what;
+    }
+  }
+}
+
+// Bricks at their box corners keep the box's coordinates bit for bit; a brick of zero volume
+// holds by its box only.
+TEST(DistortedBricks, BoxBricksKeepTheBoxRuleAndFlatOnesHoldByTheirBoxOnly) {
+  const testkit::LayeredMesh layered = testkit::layeredmesh(3, 2, 3);
+  RandomMesh boxes{layered.x, layered.y, layered.z, layered.incidences};
+  for (std::size_t n = 0; n < boxes.x.size(); ++n) boxes.x[n] = boxes.x[n] * boxes.x[n] / 3;  // uneven widths
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> u(-0.1, 3.1);
+  std::vector<Point> points;
+  for (std::size_t n = 0; n < boxes.x.size(); ++n) points.push_back({boxes.x[n], boxes.y[n], boxes.z[n]});
+  for (int i = 0; i < 500; ++i) points.push_back({u(rng), u(rng) * 2 / 3, u(rng) * 2 / 3});
+  const BrickBoxIndex index(boxes.view());
+  for (const Point& p : points) {
+    Point expected{}, rst{};
+    const std::int32_t e = index.find(p, rst);
+    ASSERT_EQ(e, boxrule(boxes, p, expected)) << p[0] << ' ' << p[1] << ' ' << p[2];
+    if (e > 0) {
+      EXPECT_EQ(rst, expected);
+    }
+  }
+
+  // Element 1: a sloping plane twice (no volume), element 2: the unit cube.
+  const RandomMesh flat{{0, 1, 1, 0, 1, 1, 0, 0}, {0, 0, 1, 1, 0, 1, 0, 1}, {0, 1, 1, 0, 0, 0, 1, 1},
+                        {1, 2, 3, 4, 1, 2, 3, 4, 1, 5, 6, 4, 7, 2, 3, 8}};
+  const BrickMesh alone{flat.x, flat.y, flat.z, std::span(flat.incidences).first(8), 1};
+  for (const Point& p : {Point{0.5, 0.5, 0.25}, Point{0.5, 0.5, 0.5}}) {
+    Point rst{}, boxrst{};
+    boxrule(flat, p, boxrst);
+    EXPECT_EQ(brickholds(flat.view(), 1, p, rst), Holding::box);
+    EXPECT_EQ(rst, boxrst);
+    EXPECT_EQ(scanbricks(alone, p, rst), 1);
+    EXPECT_EQ(rst, boxrst);
+    EXPECT_EQ(scanbricks(flat.view(), p, rst), 2);
+  }
+}
+
 // ---- The location cache ------------------------------------------------------------------------
 
 class LocationCache : public comparetest::CompareRun {
@@ -277,6 +430,53 @@ TEST_F(LocationCache, UnfitCacheIsSearchedAgainAndRewritten) {
   testkit::writefile(cachepath(), moved.substr(0, moved.find('\n') + 1));
   const auto [out2, err2] = locate();
   EXPECT_NE(err2.find("line 1: the weights no longer match point 1 in element 2"), std::string::npos) << err2;
+}
+
+// On a distorted mesh a cache of box weights is searched again; one of body weights is kept.
+TEST_F(LocationCache, BoxWeightsOfADistortedMeshAreSearchedAgain) {
+  const RandomMesh mesh = distortedmesh();
+  pm.nn = static_cast<std::int32_t>(mesh.x.size());
+  pm.ne = 4;
+  pm.x = mesh.x;
+  pm.y = mesh.y;
+  pm.z = mesh.z;
+  pm.incidences = mesh.incidences;
+  const std::vector<Point> p = {pointat(mesh, 4, {0.3, 0, -0.6}), pointat(mesh, 1, {-0.5, 0.7, 0.2}), {2.3, 0.1, 0.05}};
+  points(p);
+  locate();
+  EXPECT_EQ(plot_data.obs_el, (std::vector<std::int32_t>{4, 1, 2}));
+  const std::string fresh = cache();
+  EXPECT_EQ(locate().first, "");  // kept
+
+  // The lines the box rule wrote; the third (in no body) is the same by both rules.
+  std::vector<std::string> lines;
+  for (const Point& q : p) {
+    Point rst{};
+    const std::int32_t e = boxrule(mesh, q, rst);
+    std::array<double, 8> w{};
+    br8shp(1, rst, w);
+    std::string line;
+    appendinteger(line, e, formatI(10));
+    line += ' ';
+    for (const double v : w) {
+      line += ' ';
+      appendreal(line, v, formatG(18, 11));
+    }
+    lines.push_back(line + "\n");
+  }
+  EXPECT_EQ(fresh.substr(fresh.rfind('\n', fresh.size() - 2) + 1), lines[2]);
+  const std::string freshline[] = {fresh.substr(0, fresh.find('\n') + 1),
+                                   fresh.substr(fresh.find('\n') + 1, lines[1].size())};
+  const std::pair<std::string, std::string> stale[] = {
+      {lines[0] + freshline[1] + lines[2], "line 1: point 1 belongs to element 4, not to element 2"},
+      {freshline[0] + lines[1] + lines[2], "line 2: the weights no longer match point 2 in element 1"},
+  };
+  for (const auto& [text, reason] : stale) {
+    testkit::writefile(cachepath(), text);
+    const auto [out, err] = locate();
+    EXPECT_NE(err.find(reason), std::string::npos) << err;
+    EXPECT_EQ(cache(), fresh) << reason;
+  }
 }
 
 TEST_F(LocationCache, NoPointLeavesAnEmptyCache) {
