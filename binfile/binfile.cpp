@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "binfile/readfault.hpp"
 #include "binfile/recordfile.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
@@ -174,7 +175,7 @@ std::string readtnqbinfileheader(std::string_view fname) {
   checkfileopen(openunit(file.unit(), fname, FileForm::unformatted, OpenStatus::old), fname);
   std::string header(kBinHeaderLength, ' ');
   if (const int status = readrecord(file.unit(), header.data(), header.size()); status != 0) {
-    input_error_stat(status, std::string("Error reading header from file ") += trimview(fname));
+    resultreadfailed(status, std::string("Error reading header from file ") += trimview(fname), fname, {});
   }
   file.release();
   return header;

@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "binfile/readfault.hpp"
 #include "binfile/recordfile.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
@@ -75,11 +76,17 @@ void checkvaluetype(std::string_view header, std::string_view wanted, std::strin
   warningmsg(message);
 }
 
+// What a reader of T values asks of a file: `components` components of n values.
 template <class T>
-std::string readheaderrecord(int unit, std::string_view fname, std::string* header) {
+ResultFileShape shapeof(std::size_t components, std::size_t count, bool legacyrows) {
+  return {components, count, sizeof(T), typecodeof<T>(), legacyrows};
+}
+
+template <class T>
+std::string readheaderrecord(int unit, std::string_view fname, std::string* header, const ResultFileShape& shape) {
   std::string text(kBinHeaderLength, ' ');
   if (const int status = readrecord(unit, text.data(), text.size()); status != 0) {
-    input_error_stat(status, named("Error reading header from file ", fname));
+    resultreadfailed(status, named("Error reading header from file ", fname), fname, shape);
   }
   if (header != nullptr) *header = text;
   checkvaluetype(text, typecodeof<T>(), fname);
@@ -90,10 +97,11 @@ template <class T>
 void read1d(std::string_view fname, std::int32_t n, std::span<T> values, std::string* header) {
   const std::size_t count = valuecount(n);
   checkarray(values.size(), count, fname);
+  const ResultFileShape shape = shapeof<T>(1, count, false);
   UnitHandle file = openresultfile(fname);
-  readheaderrecord<T>(file.unit(), fname, header);
+  readheaderrecord<T>(file.unit(), fname, header, shape);
   if (const int status = readrecordvalues(file.unit(), values.first(count)); status != 0) {
-    input_error_stat(status, named("Error reading values from file ", fname));
+    resultreadfailed(status, named("Error reading values from file ", fname), fname, shape);
   }
   file.release();
 }
@@ -104,19 +112,21 @@ void readcomponents(std::string_view fname, std::int32_t n, const std::array<std
                     std::string* header) {
   const std::size_t count = valuecount(n);
   for (const std::span<T>& c : components) checkarray(c.size(), count, fname);
+  const ResultFileShape shape = shapeof<T>(K, count, true);
   UnitHandle file = openresultfile(fname);
-  const std::string text = readheaderrecord<T>(file.unit(), fname, header);
+  const std::string text = readheaderrecord<T>(file.unit(), fname, header, shape);
   if (isnewerfileformat(text)) {
     for (std::size_t k = 0; k < K; ++k) {
       if (const int status = readrecordvalues(file.unit(), components[k].first(count)); status != 0) {
-        input_error_stat(status, "Error reading component " + std::to_string(k + 1) + named(" values from file ", fname));
+        const std::string what = "Error reading component " + std::to_string(k + 1) + " values from file ";
+        resultreadfailed(status, named(what, fname), fname, shape);
       }
     }
   } else {
     std::array<T, K> row{};
     for (std::size_t i = 0; i < count; ++i) {
       if (const int status = readrecordvalues(file.unit(), std::span<T>(row)); status != 0) {
-        input_error_stat(status, named("Error reading values from file ", fname));
+        resultreadfailed(status, named("Error reading values from file ", fname), fname, shape);
       }
       for (std::size_t k = 0; k < K; ++k) components[k][i] = row[k];
     }
@@ -129,20 +139,21 @@ void read2d(std::string_view fname, std::int32_t n, Array2DRef<T> values, std::s
   const std::size_t count = valuecount(n);
   const std::int32_t m = std::max<std::int32_t>(values.cols, 0);
   if (m > 0) checkarray(valuecount(values.rows), count, fname);
+  const ResultFileShape shape = shapeof<T>(static_cast<std::size_t>(m), count, true);
   UnitHandle file = openresultfile(fname);
-  const std::string text = readheaderrecord<T>(file.unit(), fname, header);
+  const std::string text = readheaderrecord<T>(file.unit(), fname, header, shape);
   if (isnewerfileformat(text)) {
     for (std::int32_t j = 1; j <= m; ++j) {
       const std::span<T> column = count > 0 ? std::span<T>(values.column(j), count) : std::span<T>{};
       if (const int status = readrecordvalues(file.unit(), column); status != 0) {
-        input_error_stat(status, named("Error reading values from file ", fname));
+        resultreadfailed(status, named("Error reading values from file ", fname), fname, shape);
       }
     }
   } else {
     std::vector<T> row(static_cast<std::size_t>(m));
     for (std::size_t i = 1; i <= count; ++i) {
       if (const int status = readrecordvalues(file.unit(), std::span<T>(row)); status != 0) {
-        input_error_stat(status, named("Error reading values from file ", fname));
+        resultreadfailed(status, named("Error reading values from file ", fname), fname, shape);
       }
       for (std::int32_t j = 1; j <= m; ++j) values(static_cast<std::int32_t>(i), j) = row[static_cast<std::size_t>(j - 1)];
     }
@@ -151,15 +162,16 @@ void read2d(std::string_view fname, std::int32_t n, Array2DRef<T> values, std::s
 }
 
 // Reads the header record and the first value record's length word as a byte stream.
-std::int32_t readblocksize(int unit, std::string_view fname, std::string_view headermessage, std::string* header) {
+std::int32_t readblocksize(int unit, std::string_view fname, std::string_view headermessage, std::string* header,
+                           const ResultFileShape& shape) {
   unsigned char head[kStreamHeaderBytes];
   if (const int status = readstreambytes(unit, head, sizeof head); status != 0) {
-    input_error_stat(status, named(headermessage, fname));
+    resultreadfailed(status, named(headermessage, fname), fname, shape);
   }
   if (header != nullptr) header->assign(reinterpret_cast<const char*>(head) + kRecordLengthBytes, kBinHeaderLength);
   unsigned char word[kRecordLengthBytes];
   if (const int status = readstreambytes(unit, word, sizeof word); status != 0) {
-    input_error_stat(status, named("Error reading block size from file ", fname));
+    resultreadfailed(status, named("Error reading block size from file ", fname), fname, shape);
   }
   return loadlittleendian<std::int32_t>(word);
 }
@@ -168,9 +180,10 @@ template <class T>
 void readsafe(std::string_view fname, std::int32_t n, std::span<T> values, std::string* header) {
   const std::size_t count = valuecount(n);
   checkarray(values.size(), count, fname);
+  const ResultFileShape shape = shapeof<T>(1, count, false);
   UnitHandle file = openresultfile(fname);
   std::string text;
-  const std::int32_t length = readblocksize(file.unit(), fname, "Error reading header from file ", &text);
+  const std::int32_t length = readblocksize(file.unit(), fname, "Error reading header from file ", &text, shape);
   if (header != nullptr) *header = text;
   checkvaluetype(text, typecodeof<T>(), fname);
   const std::int32_t m = length / static_cast<std::int32_t>(sizeof(T));
@@ -182,7 +195,7 @@ void readsafe(std::string_view fname, std::int32_t n, std::span<T> values, std::
   }
   const std::span<T> target = values.first(count);
   if (const int status = readstreambytes(file.unit(), target.data(), target.size_bytes()); status != 0) {
-    input_error_stat(status, named("Error reading values from file ", fname));
+    resultreadfailed(status, named("Error reading values from file ", fname), fname, shape);
   }
   littleendiantohost(target);
   file.release();
@@ -246,13 +259,15 @@ void read_safe_r8_1d(std::string_view fname, std::int32_t n, std::span<double> v
 std::int32_t numvalswork_1d(std::string_view fname, std::int32_t elementsize) {
   if (elementsize < 1) fatalerror("Invalid element size " + std::to_string(elementsize) + " counting values of file " +
                                   std::string(trimview(fname)));
+  // Any length will do for a count: the record need only be there.
+  const ResultFileShape shape{1, 0, static_cast<std::size_t>(elementsize), {}, false};
   UnitHandle file = openresultfile(fname);
-  const std::int32_t length = readblocksize(file.unit(), fname, "Error reading header data from file ", nullptr);
+  const std::int32_t length = readblocksize(file.unit(), fname, "Error reading header data from file ", nullptr, shape);
   // Callers size arrays with the count: a length word that the rest of the file cannot back
   // (the record and its trailing length word) is broken.
   const long long left = bytesleftinfile(file.unit());
   if (length < 0 || (left >= 0 && static_cast<long long>(length) + static_cast<long long>(kRecordLengthBytes) > left)) {
-    input_error_stat(kStatusReadFailed, named("Error reading block size from file ", fname));
+    resultreadfailed(kStatusReadFailed, named("Error reading block size from file ", fname), fname, shape);
   }
   file.release();
   return length / elementsize;

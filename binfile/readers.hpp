@@ -6,9 +6,9 @@
 // read). When header is given it receives the file's 80-character header text.
 //
 // Every failure stops the run: a missing file through checkfileopen, a short or broken
-// record with "Error reading ... from file " and the file name. A current-layout file whose
-// header names another value type than the one read (an R08 file read as R04) is an input
-// error naming the file.
+// record with "Error reading ... from file " and the file name, followed by a line that says
+// what the file holds there (binfile/readfault.hpp). A current-layout header that names
+// another value type than the one read (an R08 file read as R04) is warned of once per file.
 #pragma once
 
 #include <cstdint>

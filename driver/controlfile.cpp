@@ -126,9 +126,23 @@ void reportunrecognised(std::string_view lcline) {
   for (std::string_view l : lines) screenline(l);
 }
 
-[[noreturn]] void badvalues(int status, std::string_view instruction) {
-  input_error_stat(status, "Error reading the values of plot control instruction: " + std::string(instruction) +
-                               "\nin " + controlfilename() + " file");
+// The value as written and the file the user wrote it in; the copy being read is no file of
+// theirs.
+std::string valuein(const std::string* value) {
+  return (value != nullptr ? *value : std::string("no value")) + " in " + controlfilename();
+}
+
+// `value` is the field that is no number, or nullptr where the values ran out.
+[[noreturn]] void badvalues(int status, std::string_view instruction, const std::string* value, bool integer) {
+  std::string message = "Error reading the values of plot control instruction: " + std::string(instruction) + "\n";
+  if (value != nullptr) {
+    message += (integer ? "Not a whole number: " : "Not a number: ") + valuein(value);
+  } else if (status == kStatusEndOfFile) {
+    message += "Values missing at the end of " + controlfilename();
+  } else {
+    message += "in " + controlfilename() + " file";
+  }
+  input_error_stat(status, message);
 }
 
 using Fields = FreeFields;
@@ -139,7 +153,10 @@ int readfields(std::size_t n, Fields& fields) { return readfreefields(plot_data.
 template <class T>
 void readvalues(std::string_view instruction, std::initializer_list<T*> targets) {
   Fields fields;
-  if (const int status = readfields(targets.size(), fields); status != 0) badvalues(status, instruction);
+  constexpr bool integer = !std::is_same_v<T, double>;
+  if (const int status = readfields(targets.size(), fields); status != 0) {
+    badvalues(status, instruction, nullptr, integer);
+  }
   std::size_t i = 0;
   for (T* target : targets) {
     const std::string* field = freefield(fields, i++);
@@ -150,7 +167,7 @@ void readvalues(std::string_view instruction, std::initializer_list<T*> targets)
     } else {
       str2i4(*field, *target, &status);
     }
-    if (status != 0) badvalues(status, instruction);
+    if (status != 0) badvalues(status, instruction, field, integer);
   }
 }
 
@@ -410,8 +427,8 @@ void readoutputfilesuffix() {
   const std::string* field = freefield(fields, 0);
   if (status == 0 && field == nullptr) status = kStatusBadListInput;
   if (status == 0) str2i4(*field, width, &status);
-  if (status != 0) input_error_stat(status, "Error reading output file suffix length");
-  if (width < 4 || width > 10) input_error("Output file suffix length must be between 4 and 10");
+  if (status != 0) input_error_stat(status, "Error reading output file suffix length: " + valuein(field));
+  if (width < 4 || width > 10) input_error("Output file suffix length must be between 4 and 10: " + valuein(field));
   plot_data.outputtimeindexwidth = width;
   plot_data.fextwidth = width + 1;
 }

@@ -38,7 +38,8 @@ TEST_F(BinFileProcess, BadFilesEndWithStatusOne) {
     std::string message;
   };
   const std::vector<Case> cases{
-      {{"r8_1d", "empty", "2"}, "Error reading header from file empty\nError detail: End-of-file encountered on read"},
+      {{"r8_1d", "empty", "2"}, "Error reading header from file empty\nThe file ends after 0 of 112 bytes.\n"
+                                    "Error detail: End-of-file encountered on read"},
       {{"r8_1d", "inheader", "2"}, "Error reading header from file inheader\n"},
       {{"r8_tensor", "invalues", "2"}, "Error reading component 1 values from file invalues\n"},
       {{"r8_2d", "invalues", "2"}, "Error reading values from file invalues\n"},

@@ -1,6 +1,7 @@
 #include "binfile/readers.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -253,7 +254,8 @@ TEST_F(Readers, SafeReadBadInput) {
   V v(2);
   writebytes("empty", "");
   const std::string empty = stopreport([&] { read_safe_r8_1d(path("empty"), 2, v); });
-  EXPECT_TRUE(contains(empty, "Error reading header from file " + path("empty") + "\nError detail: "));
+  EXPECT_TRUE(contains(empty, "Error reading header from file " + path("empty") +
+                                  "\nThe file ends after 0 of 112 bytes.\nError detail: "));
   testing_only::reseterrorstate();
   const std::string header = framedrecord(resultheader("1 x", "R08", 1, 2));
   writebytes("nolength", header + "\x10\0"s);
@@ -270,6 +272,60 @@ TEST_F(Readers, SafeReadBadInput) {
   writebytes("r4", framedrecord(resultheader("1 x", "R04", 1, 1)) + framedrecord(le_values(F{7})));
   read_safe_r4_1d(path("r4"), 1, r4);
   EXPECT_EQ(r4[0], 7.0f);
+}
+
+// A failed read says what the file holds where it fails, with the numbers found.
+TEST_F(Readers, FailedReadSaysWhatTheFileHolds) {
+  const std::string header = framedrecord(resultheader("1 h", "R08", 1, 36));
+  const std::string whole = header + framedrecord(le_values(V(36, 1.0)));  // 384 bytes
+  const std::string vecheader = framedrecord(resultheader("1 v", "", 0, 0, Layout::legacy));
+  V v(36), x(3), y(3), z(3);
+  const auto r8 = [&](std::int32_t n) { return [&, n] { read_r8_1d(path("f"), n, v); }; };
+  const auto vec3 = [&] { read_r8_vec3(path("f"), 3, x, y, z); };
+  struct Case {
+    std::string bytes;
+    std::function<void()> read;
+    std::string message;
+  };
+  const std::vector<Case> cases{
+      {whole.substr(0, 200), r8(36), "Error reading values from file F\nThe file ends after 200 of 384 bytes."},
+      {whole.substr(0, 30), r8(36), "Error reading header from file F\nThe file ends after 30 of 384 bytes."},
+      {header + framedrecord(le_values(V(12, 1.0))), r8(36),
+       "Error reading values from file F\nThe record holds 12 values where 36 are needed."},
+      {header + framedrecord(std::string(50, '\0')), r8(36),
+       "Error reading values from file F\nThe record holds 50 bytes where 288 are needed."},
+      {framedrecord(resultheader("1 h", "R04", 1, 36)) + framedrecord(le_values(F(36, 1.0f))), r8(36),
+       "Error reading values from file F\nThe record holds 36 R04 values where 36 R08 values are needed."},
+      {"abcd" + std::string(100, 'x'), r8(36),
+       "Error reading header from file F\nThe header is not that of a result file: its record length word holds "
+       "1,684,234,849, not 80."},
+      {framedrecord(std::string(80, ' '), 80, 81), r8(36),
+       "Error reading header from file F\nThe header is not that of a result file: its record ends with the length "
+       "word 81, not 80."},
+      {header + framedrecord(le_values(V{1, 2}), -16, -16), r8(2),
+       "Error reading values from file F\nThe record has the length word -16."},
+      {header + framedrecord(le_values(V{1, 2}), 16, 8), r8(2),
+       "Error reading values from file F\nThe record begins with the length word 16 and ends with 8."},
+      {vecheader + framedrecord(le_values(V{1, 2, 3})) + framedrecord(le_values(V{1, 2})), vec3,
+       "Error reading values from file F\nRecord 2 of 3 holds 2 values where 3 are needed."},
+      {framedrecord(resultheader("1 v", "R08", 3, 3)) + framedrecord(le_values(V{1, 2, 3})), vec3,
+       "Error reading component 2 values from file F\nThe file ends after 120 of 184 bytes."},
+      {header + le_i4(16) + le_values(V{1}), [&] { read_safe_r8_1d(path("f"), 2, v); },
+       "Error reading values from file F\nThe file ends after 100 of 112 bytes."},
+      {header + framedrecord("", 0x7fffffff, 0x7fffffff), [&] { numvals_r8_1d(path("f")); },
+       "Error reading block size from file F\nThe file ends after 96 of 2,147,483,743 bytes."},
+      {header.substr(0, 30), [&] { readtnqbinfileheader(path("f")); },
+       "Error reading header from file F\nThe file ends after 30 of 88 bytes."},
+  };
+  for (const Case& c : cases) {
+    std::string message = c.message;
+    message.replace(message.find('F'), 1, path("f"));
+    SCOPED_TRACE(message);
+    writebytes("f", c.bytes);
+    const std::string err = stopreport(c.read, true);
+    EXPECT_TRUE(contains(err, message + "\nError detail: ")) << err;
+    testing_only::reseterrorstate();
+  }
 }
 
 TEST_F(Readers, CountingValues) {

@@ -265,27 +265,40 @@ TEST_F(ControlFileTest, IndexWidth) {
   readcontrol("number of digits for output file suffix\n10\nend\n");
   EXPECT_EQ(plot_data.outputtimeindexwidth, 10);
   EXPECT_EQ(plot_data.fextwidth, 11);
-  const std::string range = "Output file suffix length must be between 4 and 10";
-  const std::string unreadable = "Error reading output file suffix length";
-  for (const auto& [value, message] : std::vector<std::pair<std::string, std::string>>{
-           {"3\nend\n", range}, {"11\nend\n", range}, {"four\nend\n", unreadable}, {"", unreadable}}) {
-    testing_only::reseterrorstate();
-    const std::string err = readstops("number of digits for output file suffix\n" + value);
-    EXPECT_TRUE(contains(err, message)) << err;
-  }
 }
 
-TEST_F(ControlFileTest, MalformedOrMissingValuesStop) {
+// A bad value stops the run with a report that names the value as written and the control
+// file, not the comment-free copy that is read.
+TEST_F(ControlFileTest, BadValuesNameTheValueAndTheFile) {
   model({"pm"});
-  std::string err = readstops("truncate time domain\n1.0 soon\nend\n");
-  EXPECT_TRUE(contains(err, "Error reading the values of plot control instruction: truncate time domain")) << err;
-  testing_only::reseterrorstate();
-  err = readstops("tecplot binary flush interval\n");
-  EXPECT_TRUE(contains(err, "Error reading the values of plot control instruction: tecplot binary flush interval"))
-      << err;
-  testing_only::reseterrorstate();
-  err = readstops("end\nwrite pm domain file\ntruncate pm domain\n0 1\n0 1\nend\n");
-  EXPECT_TRUE(contains(err, "truncate pm domain")) << err;
+  const std::string in = " in " + controlfile();
+  const std::string width = "number of digits for output file suffix\n";
+  const std::string values = "Error reading the values of plot control instruction: ";
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {width + "3\nend\n", "Output file suffix length must be between 4 and 10: 3" + in},
+      {width + "011\nend\n", "Output file suffix length must be between 4 and 10: 011" + in},
+      {width + "four\nend\n", "Error reading output file suffix length: four" + in},
+      {width, "Error reading output file suffix length: no value" + in},
+      {"truncate time domain\n1.0 soon\nend\n", values + "truncate time domain\nNot a number: soon" + in},
+      {"tecplot binary flush interval\n1.5\nend\n",
+       values + "tecplot binary flush interval\nNot a whole number: 1.5" + in},
+      {"tecplot binary flush interval\n", values + "tecplot binary flush interval\nValues missing at the end of " +
+                                                 controlfile()},
+      {"end\nwrite pm domain file\ntruncate pm domain\n0 1\n0 1\n0 top\nend\n",
+       values + "truncate pm domain\nNot a number: top" + in},
+      {"end\nsimulation time unit conversion factor\n0 x2\n",
+       values + "simulation time unit conversion factor\nNot a number: x2" + in},
+  };
+  for (const auto& [text, message] : cases) {
+    SCOPED_TRACE(text);
+    const std::string err = readstops(text);
+    EXPECT_TRUE(contains(err, message + "\n")) << err;
+    EXPECT_FALSE(contains(err, "scratch_plot")) << err;
+    // The stop closed every unit, the echo file's too.
+    testing_only::reseterrorstate();
+    plot_data.ieco = getunit();
+    ASSERT_EQ(openunit(plot_data.ieco, echo_, FileForm::formatted, OpenStatus::replace), 0);
+  }
 }
 
 TEST_F(ControlFileTest, MissingIncludeFileStops) {

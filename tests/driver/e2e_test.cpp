@@ -928,17 +928,25 @@ TEST(E2eBadInput, TruncatedElementsFile) {
   EXPECT_FALSE(model.exists("abco.pm.dat"));
 }
 
-TEST(E2eBadInput, CorruptResultFileHeader) {
-  Model model;
-  model.heads(1, 1.0);
-  model.heads(2, 2.0);
-  writefile(model.dir / "abco.head_pm.0002", "garbage that is no result file");
-  const ProcessResult r = model.run();
-  EXPECT_EQ(expectstopped(model, r, kInput),
-            "Error reading header from file abco.head_pm.0002\n"
-            "Error detail: Error encountered during read statement\nError number: 39\n\n"
-            "What the files of this run now hold:\n"
-            "abco.pm.dat: output time 0001 of this run\nabco.olf.dat: output time 0001 of this run");
+// The report says what the file holds: a foreign header, or olf's 9 heads where pm has 27 nodes.
+TEST(E2eBadInput, BrokenResultFileSaysWhatItHolds) {
+  const std::string held = "\n\nWhat the files of this run now hold:\n"
+                           "abco.pm.dat: output time 0001 of this run\nabco.olf.dat: output time 0001 of this run";
+  for (const bool foreign : {true, false}) {
+    Model model;
+    model.heads(1, 1.0);
+    model.heads(2, 2.0);
+    const fs::path pm2 = model.dir / "abco.head_pm.0002";
+    if (foreign) writefile(pm2, "garbage that is no result file");
+    if (!foreign) fs::copy_file(model.dir / "abco.head_olf.0002", pm2, fs::copy_options::overwrite_existing);
+    EXPECT_EQ(expectstopped(model, model.run(), kInput),
+              foreign ? "Error reading header from file abco.head_pm.0002\n"
+                        "The header is not that of a result file: its record length word holds 1,651,663,207, not 80.\n"
+                        "Error detail: Error encountered during read statement\nError number: 39" + held
+                      : "Error reading values from file abco.head_pm.0002\n"
+                        "The record holds 9 values where 27 are needed.\n"
+                        "Error detail: Error encountered during read statement\nError number: 39" + held);
+  }
 }
 
 TEST(E2eBadInput, IncludeOfAMissingFile) {
@@ -974,7 +982,8 @@ TEST(E2eBadInput, IndexWidthOutOfRange) {
   Model model;
   model.heads(1, 1.0);
   model.control(std::string("number of digits for output file suffix\n11\nend\n") + std::string(kDomainBlocks));
-  EXPECT_EQ(expectstopped(model, model.run(), kInput), "Output file suffix length must be between 4 and 10");
+  EXPECT_EQ(expectstopped(model, model.run(), kInput),
+            "Output file suffix length must be between 4 and 10: 11 in abc.plot.control");
 }
 
 TEST(E2eBadInput, PrefixPromptEndsWithoutAPrefix) {
