@@ -69,23 +69,27 @@ std::string stagedline(const std::string& name, const StagedFile& f, const char*
   return name + ": left as it was (this run's " + stagedname(name) + " could not be closed or take its name)";
 }
 
-// An append series' data set by its temporary files, which the next append run continues.
-std::string seriesline(const DataSet& d, std::int32_t closestatus) {
+std::string count(std::int64_t n) { return std::to_string(n) + (n == 1 ? " output time" : " output times"); }
+
+// An append series' data set by its temporary files, which the next append run continues;
+// `closed` is the result of this run's close, where it closed the data set.
+std::string seriesline(const DataSet& d, std::optional<std::int32_t> closed) {
   TecTemporaries held;
   tecTemporariesRead(d.base.c_str(), &held);
   if (!held.header) return untouched(d.name, "this run stopped before writing to it");
-  const std::string kept = held.zones == 0 || held.indices.empty() || held.indices.front() <= 0
-                               ? std::to_string(held.zones) + (held.zones == 1 ? " output time" : " output times")
-                               : times(held.indices.front(), held.indices.back());
+  const std::string kept = held.zones == 0                                    ? std::string("no output time")
+                           : held.indices.empty() || held.indices.front() <= 0 ? count(held.zones)
+                                                                               : times(held.indices.front(),
+                                                                                       held.indices.back());
   const std::string temporaries = "its temporary files hold " + kept + " for the next append run";
-  if (closestatus == kTecFewerZones) {
-    return d.name + ": kept as it was, with " + std::to_string(held.placed) + " output times (this run would have left " +
+  if (closed == kTecFewerZones) {
+    return d.name + ": kept as it was, with " + count(held.placed) + " (this run would have left " +
            std::to_string(held.zones) + " in it); " + temporaries;
   }
-  if (closestatus != kTecOk || held.placed != held.zones) {
-    return d.name + ": left as it was (it could not be written); " + temporaries;
-  }
-  return d.name + ": " + kept + " of the append series; " + temporaries;
+  if (closed && *closed != kTecOk) return d.name + ": left as it was (it could not be written); " + temporaries;
+  if (held.placed == held.zones && held.zones > 0) return d.name + ": " + kept + " of the append series; " + temporaries;
+  return d.name + (held.placed < 0 ? ": not written" : ": " + count(held.placed)) + "; " + temporaries +
+         ", which puts them in it";
 }
 
 // Settles a data set still being written and says what it holds.
@@ -93,10 +97,10 @@ std::string settledataset(DataSet& d) {
   DOMAIN& dom = *d.dom;
   const std::int32_t last = lastcomplete(dom);
   if (plan->series) {
-    std::int32_t status = kTecOk;
-    if (dom.tecfilehandle != nullptr) status = tecFileWriterCloseKeep(&dom.tecfilehandle);
+    std::optional<std::int32_t> closed;
+    if (dom.tecfilehandle != nullptr) closed = tecFileWriterCloseKeep(&dom.tecfilehandle);
     dom.tecfilehandle = nullptr;
-    return seriesline(d, status);
+    return seriesline(d, closed);
   }
   if (plan->binary) {
     // The program's end writes out the complete zones; none where there are none.
@@ -166,7 +170,7 @@ void datasetsclosed() {
   for (DataSet& d : plan->datasets) {
     const DOMAIN& dom = *d.dom;
     if (plan->series) {
-      d.finalline = seriesline(d, kTecOk);
+      d.finalline = seriesline(d, std::nullopt);
     } else if (dom.runfirstindex == 0) {
       d.finalline = untouched(d.name, "this run wrote no output time to it");
     } else {
