@@ -1,5 +1,6 @@
 #include "binfile/readfault.hpp"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -119,6 +120,12 @@ std::string resultfilefault(std::string_view fname, const ResultFileShape& shape
     const auto bytes = static_cast<std::uint64_t>(*length);
     if (bytes < recordbytes) return holds(record, bytes, recordbytes, shape, headertype);
     const std::uint64_t end = at + kFraming + bytes;
+    // A length word beyond what the reader needs and what the file holds is damaged; a record
+    // of the right length that the file does not hold is cut.
+    if (size < end && bytes > recordbytes) {
+      return record + " has the length word " + grouped(bytes) + ", more than the " +
+             grouped(size - std::min(size, at + kRecordLengthBytes)) + " bytes left in the file.";
+    }
     if (size < end) return ends(end + rest);
     const std::optional<std::int32_t> closing = walk.word(end - kRecordLengthBytes);
     if (!closing) return ends(end + rest);

@@ -155,8 +155,17 @@ bool invertible(const double (*j)[3], double det) {
 
 enum class Inversion { inside, outside, degenerate };
 
-// The local coordinates of the point in the brick by Newton's method from the centre.
-Inversion invert(const Nodes& c, const Box& b, const Point& point, Point& rst) {
+// The local coordinates of the point in the brick by Newton's method from the centre. The map
+// is taken about the box's centre: coordinates of a projected grid (millions of metres) would
+// otherwise leave rounding far above the residual asked of a small element.
+Inversion invert(const Nodes& nodes, const Box& b, const Point& at, Point& rst) {
+  Nodes c = nodes;
+  Point point = at;
+  for (std::size_t d = 0; d < 3; ++d) {
+    const double centre = 0.5 * (b.min[d] + b.max[d]);
+    for (double& v : c[d]) v -= centre;
+    point[d] -= centre;
+  }
   const Trilinear map(c);
   double r[3] = {0.0, 0.0, 0.0};
   double f[3], j[3][3];

@@ -313,7 +313,11 @@ TEST_F(Readers, FailedReadSaysWhatTheFileHolds) {
       {header + le_i4(16) + le_values(V{1}), [&] { read_safe_r8_1d(path("f"), 2, v); },
        "Error reading values from file F\nThe file ends after 100 of 112 bytes."},
       {header + framedrecord("", 0x7fffffff, 0x7fffffff), [&] { numvals_r8_1d(path("f")); },
-       "Error reading block size from file F\nThe file ends after 96 of 2,147,483,743 bytes."},
+       "Error reading block size from file F\nThe record has the length word 2,147,483,647, more than the 4 bytes "
+       "left in the file."},
+      {header + le_i4(0x7fffffff) + le_values(V(36, 1.0)) + le_i4(288), r8(36),
+       "Error reading values from file F\nThe record has the length word 2,147,483,647, more than the 292 bytes "
+       "left in the file."},
       {header.substr(0, 30), [&] { readtnqbinfileheader(path("f")); },
        "Error reading header from file F\nThe file ends after 30 of 88 bytes."},
   };

@@ -286,6 +286,30 @@ TEST(DistortedBricks, NodesReproduceTheirValuesAndPointsGoToTheBodyThatHoldsThem
   }
 }
 
+// In the coordinates of a projected grid (millions of metres) the bodies of small bricks still
+// hold their points: the rounding of the coordinates must not send them to the box rule.
+TEST(DistortedBricks, BodiesHoldTheirPointsFarFromTheOrigin) {
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<double> u(-1, 1);
+  for (const double size : {1.0, 0.1}) {
+    for (int c = 0; c < 2000; ++c) {
+      // One brick about (512345, 5432109), its corners moved by up to a fifth of its size.
+      RandomMesh m;
+      for (std::size_t k = 0; k < 8; ++k) {
+        const double r = (k == 1 || k == 2 || k == 5 || k == 6) ? 1 : -1, s = (k % 4 >= 2) ? 1 : -1, t = k < 4 ? -1 : 1;
+        m.x.push_back(512345.0 + size * (r + 0.2 * u(rng)));
+        m.y.push_back(5432109.0 + size * (s + 0.2 * u(rng)));
+        m.z.push_back(size * (t + 0.2 * u(rng)));
+        m.incidences.push_back(static_cast<std::int32_t>(k + 1));
+      }
+      const Point at{0.98 * u(rng), 0.98 * u(rng), 0.98 * u(rng)};
+      Point rst{};
+      ASSERT_EQ(brickholds(m.view(), 1, pointat(m, 1, at), rst), Holding::body) << "size " << size << ", brick " << c;
+      for (std::size_t d = 0; d < 3; ++d) EXPECT_NEAR(rst[d], at[d], 1e-6);
+    }
+  }
+}
+
 // Bricks at their box corners keep the box's coordinates bit for bit; a brick of zero volume
 // holds by its box only.
 TEST(DistortedBricks, BoxBricksKeepTheBoxRuleAndFlatOnesHoldByTheirBoxOnly) {
