@@ -466,16 +466,23 @@ void readplotcontrolinit() {
   if (pd.tecappend) inittecplotappend();
 }
 
+namespace {
+// Goes back to the start of the copy and past the global block; false at the end of the file.
+bool skipglobalblock(std::string& line) {
+  rewindcopy();
+  for (;;) {
+    if (!nextline(line)) return false;
+    if (beginswithend(lowered(line))) return true;
+  }
+}
+}  // namespace
+
 void readplotcontrol(DOMAIN& dom) {
   dom.writefile = false;
   if (!dom.exists) return;
 
-  rewindcopy();
   std::string line;
-  for (;;) {
-    if (!nextline(line)) return;
-    if (beginswithend(lowered(line))) break;
-  }
+  if (!skipglobalblock(line)) return;
 
   if (trimview(dom.name) == "addition") {
     readadditioncommands();
@@ -504,12 +511,8 @@ void readplotcontrol(DOMAIN& dom) {
 }
 
 bool controlwritesdomain(std::string_view name) {
-  rewindcopy();
   std::string line;
-  for (;;) {
-    if (!nextline(line)) return false;
-    if (beginswithend(lowered(line))) break;
-  }
+  if (!skipglobalblock(line)) return false;
   const std::string write = "write " + std::string(name) + " domain file";
   while (nextline(line)) {
     if (sametext(lowered(line), write)) return true;

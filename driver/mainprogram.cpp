@@ -20,6 +20,7 @@
 #include "driver/appendmode.hpp"
 #include "driver/controlfile.hpp"
 #include "driver/domaincreate.hpp"
+#include "driver/meshfiles.hpp"
 #include "driver/plotsetup.hpp"
 #include "driver/runfiles.hpp"
 #include "driver/specialplots.hpp"
@@ -67,9 +68,6 @@ std::vector<DOMAIN*> writtendomains(Domains& d) {
   return written;
 }
 
-std::string datasetfile(const DOMAIN& dom) {
-  return plotbasename(dom) + (plot_data.tecplot_bin_mode ? ".szplt" : ".dat");
-}
 
 void createdomains(Domains& d) {
   domaincreate(d.pm, "pm", d.pm);
@@ -92,8 +90,8 @@ void warnmissingdomains(Domains& d) {
     if (records[i]->exists || !controlwritesdomain(names[i])) continue;
     const std::string name(names[i]);
     std::string text = "The plot control file " + controlfilename() + " writes the " + name +
-                       " domain, but the model has no " + name + " domain: its coordinates file " + prefixtext() +
-                       "o.coordinates_" + name + " does not exist.";
+                       " domain, but the model has no " + name + " domain: its coordinates file " +
+                       meshfilename("o.coordinates_", name) + " does not exist.";
     for (const char* extension : {".dat", ".szplt"}) {
       const std::string earlier = prefixtext() + "o." + name + extension;
       if (fileexists(earlier)) text += "\nThe data set " + earlier + " is left as an earlier run wrote it.";
@@ -296,7 +294,7 @@ void checkdatasetnames(Domains& d) {
   std::error_code error;
   for (DOMAIN* dom : writtendomains(d)) {
     Target t;
-    t.name = datasetfile(*dom);
+    t.name = datasetfilename(*dom);
     const std::string why = notaregularfile(t.name);
     if (!why.empty()) fatalerror("The data set " + t.name + " cannot be written: " + why + ".");
     t.file = linktarget(t.name);

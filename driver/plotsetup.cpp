@@ -327,6 +327,10 @@ std::string plotbasename(const DOMAIN& dom) {
   return prefixtext() + "o." + std::string(nameof(dom));
 }
 
+std::string datasetfilename(const DOMAIN& dom) {
+  return plotbasename(dom) + (plot_data.tecplot_bin_mode ? ".szplt" : ".dat");
+}
+
 void checkcontinueddataset(const DOMAIN& dom) {
   if (continuesdataset() && dom.exists && dom.writefile) checkcontinuedtemporaries(plotbasename(dom));
 }

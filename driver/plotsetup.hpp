@@ -34,6 +34,8 @@ void flushrule(DOMAIN& dom);
 
 // The data set's base name: prefix, "o.", domain name.
 std::string plotbasename(const DOMAIN& dom);
+// The file of the domain's data set: its base name and ".dat", or ".szplt" in binary mode.
+std::string datasetfilename(const DOMAIN& dom);
 
 // The title every data set is opened with: the first title line, or none.
 const std::string& firsttitle();

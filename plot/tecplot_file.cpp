@@ -137,8 +137,10 @@ void binaryfailure(DOMAIN& dom, const std::string& message) {
   notebinaryreason({});
   const std::string text = withsystemreason(message);
   // A data set of an append series stays open: the program's end writes it out and keeps its
-  // temporary files, which the next append run continues. A close would remove them.
-  if (!plot_data.tecappend) tecFileWriterClose(&dom.tecfilehandle);
+  // temporary files, which the next append run continues. A close would remove them. So does
+  // one without a complete zone: the close would put an empty data set in the earlier one's place.
+  const bool complete = dom.zone > 1 || (dom.zone == 1 && tecplotzonecomplete(dom));
+  if (!plot_data.tecappend && complete) dom.closeresult = tecFileWriterClose(&dom.tecfilehandle);
   fatalerror(text);
 }
 
@@ -409,7 +411,11 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
 
 void tecplotoutputtime(DOMAIN& dom, std::int32_t index) {
   if (dom.zone >= 1) {
-    if (dom.runfirstindex == 0) dom.runfirstindex = index;
+    if (dom.runfirstindex == 0) {
+      dom.runfirstindex = index;
+    } else if (index != dom.runlastindex) {
+      dom.runpreviousindex = dom.runlastindex;
+    }
     dom.runlastindex = index;
   }
   if (!plot_data.tecplot_bin_mode) return;
@@ -453,6 +459,7 @@ void tecplotfileclose(DOMAIN& dom) {
   const std::int32_t status =
       append ? tecFileWriterCloseKeep(&dom.tecfilehandle) : tecFileWriterClose(&dom.tecfilehandle);
   dom.tecfilehandle = nullptr;
+  dom.closeresult = status;
   if (status == kTecFewerZones) fewerzonesrefused(dom.tecfilename);
   if (status != 0) {
     notebinaryreason(file);

@@ -44,8 +44,10 @@ void setmark(std::vector<T>& marks, std::int32_t number, std::int32_t nvar, T va
 void tecplotinit(DOMAIN& dom) {
   dom.zone = 0;
   dom.runfirstindex = 0;
+  dom.runpreviousindex = 0;
   dom.runlastindex = 0;
   dom.lastzoneoffset = -1;
+  dom.closeresult = -1;
   dom.nvar = 0;
   dom.varlist.clear();
   dom.unitcomments.clear();

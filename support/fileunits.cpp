@@ -73,7 +73,7 @@ int closeslot(Slot& s, bool discard = false) {
     // stream's error state is what tells that the file is incomplete. The buffer's last write
     // happens here: one that fails (a full disk) is a failed write as well.
     bool writefailed = std::ferror(s.fp) != 0;
-    if (!writefailed && !discard && std::fflush(s.fp) != 0) {
+    if (!writefailed && !discard && !s.staging.empty() && std::fflush(s.fp) != 0) {
       writefailed = true;
       notesystemerror(errno, s.name);
     }

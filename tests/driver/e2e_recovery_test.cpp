@@ -464,13 +464,15 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     bool corrupt;  // the second run finds output time 0003 of pm damaged
     std::string held;
     std::vector<std::pair<std::string, std::size_t>> zones;  // data sets and their zones after it
+    std::string blocker = {};  // a directory in the way of the second run
+    bool large = false;        // a model of larger data sets, for the file-size limit
   };
   const std::string comparison = "compare heads 3d domain\n-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\n";
   const Case cases[] = {
       {"a write fails", "end\n" + std::string(kDomainBlocks), 2, 48000, false,
        "abco.pm.dat: the earlier data set, kept (a write to it failed)\n"
        "abco.olf.dat: left as an earlier run wrote it (this run stopped before writing to it)",
-       {}},
+       {}, "", true},
       {"ASCII stopped at 0003", "end\n" + std::string(kDomainBlocks), 3, 0, true,
        "abco.pm.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)\n"
        "abco.olf.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)",
@@ -479,6 +481,23 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "abco.pm.szplt: output times 0001 to 0002 of this run (the earlier data set is replaced)\n"
        "abco.olf.szplt: output times 0001 to 0002 of this run (the earlier data set is replaced)",
        {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}},
+      {"binary: a write fails", "tecplot binary mode\nend\n" + std::string(kDomainBlocks), 2, 48000, false,
+       "abco.pm.szplt: the earlier data set, kept (it could not be written)\n"
+       "abco.olf.szplt: output time 0001 of this run (the earlier data set is replaced)",
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 1}}, "", true},
+      {"binary: the close fails", "tecplot binary mode\nend\n" + std::string(kDomainBlocks), 2, 0, false,
+       "abco.pm.szplt: the earlier data set, kept (it could not be written)\n"
+       "abco.olf.szplt: output times 0001 to 0003 of this run (the earlier data set is replaced)",
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 3}}, "abco.pm.szplt.new"},
+      {"binary: a special plot's close fails",
+       "tecplot binary mode\nend\n" + std::string(kDomainBlocks) +
+           "plot pm zone isopach structure\nplot pm depth below ground surface\n",
+       2, 0, false,
+       "abco.pm.szplt: output times 0001 to 0003 of this run (the earlier data set is replaced)\n"
+       "abco.olf.szplt: output times 0001 to 0003 of this run (the earlier data set is replaced)\n"
+       "abco.pm_Isopach.szplt: written by this run\n"
+       "abco.pm_DepthToSurf.szplt: the earlier file, kept (it could not be written)",
+       {{"abco.pm_DepthToSurf.szplt", 1}}, "abco.pm_DepthToSurf.szplt.new"},
       {"append series stopped at 0003", std::string(kAppendControl) + std::string(kDomainBlocks), 2, 0, true,
        "abco.pm.szplt: output times 0001 to 0002 of the append series; its temporary files hold output times 0001 "
        "to 0002 for the next append run\n"
@@ -499,7 +518,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Model model(c.cap == 48000 ? 12 : 2, c.cap == 48000 ? 12 : 2, c.cap == 48000 ? 4 : 3);
+    Model model(c.large ? 12 : 2, c.large ? 12 : 2, c.large ? 4 : 3);
     for (int i = 1; i <= c.times; ++i) model.heads(i, i);
     std::string points = "300\n";
     for (int i = 0; i < 300; ++i) {
@@ -519,6 +538,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     } else {
       model.heads(c.times + 1, c.times + 1);
     }
+    if (!c.blocker.empty()) fs::create_directories(model.dir / c.blocker / "x");
     ProcessResult r;
     {
       const rlim_t scatter = before["abco.compare_heads_scatter.dat"].size() - 1;
@@ -540,6 +560,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     for (const auto& entry : fs::directory_iterator(model.dir.path())) {
       EXPECT_FALSE(entry.path().filename().string().ends_with(".tmp")) << entry.path();
     }
+    if (!c.blocker.empty()) fs::remove_all(model.dir / c.blocker);
   }
 }
 
@@ -591,8 +612,8 @@ TEST(E2eRecovery, RunsThatWriteNothingSaySo) {
   EXPECT_EQ(expectstopped(model, model.run(), kFatal),
             "Failed to open file: abco.pm\nReason: abco.pm.szplt.szhdr.new: Is a directory\nError number: 4\n\n"
             "What the files of this run now hold:\n"
-            "abco.pm.szplt: not written (this run stopped before its first output time was complete)\n"
-            "abco.olf.szplt: not written (this run stopped before its first output time was complete)");
+            "abco.pm.szplt: not written (this run stopped before writing to it)\n"
+            "abco.olf.szplt: not written (this run stopped before writing to it)");
   fs::remove(model.dir / "abco.pm.szplt.szhdr.new");
   fs::remove(model.dir / "abco.pm.szplt.szdat");  // left by the failed open
 
