@@ -63,7 +63,8 @@ Box brickbox(const BrickMesh& mesh, std::int32_t e) {
 }
 
 // The local coordinate signs of the eight nodes, axis by axis, in the weights' order.
-constexpr double kCorner[3][8] = {{-1, 1, 1, -1, -1, 1, 1, -1}, {-1, -1, 1, 1, -1, -1, 1, 1}, {-1, -1, -1, -1, 1, 1, 1, 1}};
+constexpr double kCorner[3][8] = {
+    {-1, 1, 1, -1, -1, 1, 1, -1}, {-1, -1, 1, 1, -1, -1, 1, 1}, {-1, -1, -1, -1, 1, 1, 1, 1}};
 
 // The node coordinates of one brick, axis by axis.
 using Nodes = std::array<std::array<double, 8>, 3>;
@@ -178,7 +179,8 @@ Inversion invert(const Nodes& nodes, const Box& b, const Point& at, Point& rst) 
     for (std::size_t i = 0; i < 3; ++i) {
       const std::size_t i1 = (i + 1) % 3, i2 = (i + 2) % 3;
       // Column i of j replaced by -f (Cramer's rule).
-      dr[i] = -(f[0] * (j[1][i1] * j[2][i2] - j[1][i2] * j[2][i1]) - f[1] * (j[0][i1] * j[2][i2] - j[0][i2] * j[2][i1]) +
+      dr[i] = -(f[0] * (j[1][i1] * j[2][i2] - j[1][i2] * j[2][i1]) -
+                f[1] * (j[0][i1] * j[2][i2] - j[0][i2] * j[2][i1]) +
                 f[2] * (j[0][i1] * j[1][i2] - j[0][i2] * j[1][i1])) /
               det;
     }

@@ -90,17 +90,18 @@ std::string seriesline(const DataSet& d, std::optional<std::int32_t> closed) {
   TecTemporaries held;
   tecTemporariesRead(d.base.c_str(), &held);
   if (!held.header) return untouched(d.name, "this run stopped before writing to it");
-  const std::string holds = held.zones == 0                                   ? std::string("no output time")
-                           : held.indices.empty() || held.indices.front() <= 0 ? count(held.zones)
-                                                                               : times(held.indices.front(),
-                                                                                       held.indices.back());
+  const std::string holds = held.zones == 0 ? std::string("no output time")
+                            : held.indices.empty() || held.indices.front() <= 0
+                                ? count(held.zones)
+                                : times(held.indices.front(), held.indices.back());
   const std::string temporaries = "its temporary files hold " + holds + " for the next append run";
   if (closed == kTecFewerZones) {
     return d.name + ": kept as it was, with " + count(held.placed) + " (this run would have left " +
            std::to_string(held.zones) + " in it); " + temporaries;
   }
   if (closed && *closed != kTecOk) return d.name + ": left as it was (it could not be written); " + temporaries;
-  if (held.placed == held.zones && held.zones > 0) return d.name + ": " + holds + " of the append series; " + temporaries;
+  if (held.placed == held.zones && held.zones > 0)
+    return d.name + ": " + holds + " of the append series; " + temporaries;
   // A run stopped or killed before it put the data set together from its temporary files
   // leaves it out of step with them (or without it: placed is then -1); the next append run
   // writes it again.
@@ -123,8 +124,9 @@ std::string settledataset(DataSet& d) {
       if (!written(dom.closeresult)) return kept(d.name, d.earlier, "data set", "it could not be written");
     } else if (dom.tecfilehandle == nullptr || last == 0) {
       // The program's end writes out an open data set's complete zones; none where there are none.
-      return untouched(d.name, dom.tecfilehandle == nullptr ? "this run stopped before writing to it"
-                                                            : "this run stopped before its first output time was complete");
+      return untouched(d.name, dom.tecfilehandle == nullptr
+                                   ? "this run stopped before writing to it"
+                                   : "this run stopped before its first output time was complete");
     }
     return replaced(d.name, dom.runfirstindex, last, d.earlier);
   }
@@ -163,7 +165,8 @@ std::string specialline(const Special& s, bool binary) {
     return untouched(name, "this run stopped before writing it");
   }
   if (dom.tecfilehandle == nullptr) {
-    return written(dom.closeresult) ? name + ": written by this run" : kept(name, s.earlier, "file", "it could not be written");
+    return written(dom.closeresult) ? name + ": written by this run"
+                                    : kept(name, s.earlier, "file", "it could not be written");
   }
   // The program's end writes out the complete zones.
   const std::int32_t complete = dom.zone - (tecplotzonecomplete(dom) ? 0 : 1);
