@@ -68,7 +68,6 @@ std::vector<DOMAIN*> writtendomains(Domains& d) {
   return written;
 }
 
-
 void createdomains(Domains& d) {
   domaincreate(d.pm, "pm", d.pm);
   d.pm.coupling = 1;
