@@ -217,6 +217,14 @@ class Model {
 
 inline constexpr std::string_view kAppendControl = "tecplot binary mode\ntecplot binary append\nend\n";
 
+// An append series holding output times 1 and 2 of both domains, written by an append run.
+inline void writeseries(Model& model) {
+  model.heads(1, 1.0);
+  model.heads(2, 2.0);
+  model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
+  ASSERT_EQ(model.run().exitstatus, 0);
+}
+
 inline std::string appendrecord(std::int32_t index) {
   return testkit::framedrecord(testkit::le_i4(index));
 }

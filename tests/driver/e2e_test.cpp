@@ -462,10 +462,8 @@ TEST(E2eAppend, RunsSayWhatTheyDo) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Model model;
-    model.heads(1, 1.0);
-    model.heads(2, 2.0);
-    model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
-    ASSERT_EQ(model.run().exitstatus, 0);
+    writeseries(model);
+    if (HasFatalFailure()) return;
     for (int i = 3; i < 3 + c.added; ++i) model.heads(i, i, c.withpm);
     model.control("tecplot binary mode\ntecplot binary append\n" + c.window + "end\n" + std::string(kDomainBlocks));
     const ProcessResult r = model.run();
@@ -582,10 +580,8 @@ TEST(E2eAppendStops, MissingOrOtherTemporariesStopBeforeAnyDataSetChanges) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Model model;
-    model.heads(1, 1.0);
-    model.heads(2, 2.0);
-    model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
-    ASSERT_EQ(model.run().exitstatus, 0);
+    writeseries(model);
+    if (HasFatalFailure()) return;
     for (const std::string& name : c.removed) fs::remove(model.dir / name);
     const std::string pm = model.file("abco.pm.szplt"), olf = model.file("abco.olf.szplt");
     model.heads(3, 3.0);
