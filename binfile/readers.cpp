@@ -4,6 +4,7 @@
 #include <array>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "binfile/readfault.hpp"
@@ -47,7 +48,15 @@ void checkarray(std::size_t size, std::size_t count, std::string_view fname) {
              " values read from file " + std::string(trimview(fname)));
 }
 
+std::vector<std::string>& filesread() {
+  static std::vector<std::string> files;
+  return files;
+}
+
 UnitHandle openresultfile(std::string_view fname) {
+  const std::string name(trimview(fname));
+  std::vector<std::string>& read = filesread();
+  if (std::find(read.begin(), read.end(), name) == read.end()) read.push_back(name);
   UnitHandle file = UnitHandle::take();
   checkfileopen(openunit(file.unit(), fname, FileForm::unformatted, OpenStatus::old), fname);
   return file;
@@ -202,6 +211,8 @@ void readsafe(std::string_view fname, std::int32_t n, std::span<T> values, std::
 }
 
 }  // namespace
+
+std::vector<std::string> takeresultfilesread() { return std::exchange(filesread(), {}); }
 
 void read_i4_1d(std::string_view fname, std::int32_t n, std::span<std::int32_t> values, std::string* header) {
   read1d(fname, n, values, header);

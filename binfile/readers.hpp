@@ -15,10 +15,15 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "binfile/binfile.hpp"
 
 namespace kelpra {
+
+// The result files the readers opened since the last call, each once, in the order first
+// opened: the files whose values the zone being written holds.
+std::vector<std::string> takeresultfilesread();
 
 // One record of n values; both layouts.
 void read_i4_1d(std::string_view fname, std::int32_t n, std::span<std::int32_t> values, std::string* header = nullptr);

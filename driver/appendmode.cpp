@@ -122,9 +122,11 @@ std::int32_t legacyend(const Continued& c) {
     why = "the append file " + name + " does not exist";
   } else if (!hint.trouble.empty()) {
     why = "the append file " + name + " cannot be read: " + hint.trouble;
-  } else if (a < c.held.zones) {
+  } else if (a != c.held.zones) {
+    // Each zone holds one output time from the first on: only an index equal to the zone count
+    // says that the zones end there.
     why = "the append file " + name + " names output time " + outputtimeindex(a) + ", while they hold " +
-          std::to_string(c.held.zones) + " output times";
+          std::to_string(c.held.zones) + (c.held.zones == 1 ? " output time" : " output times");
   } else if (!stamp) {
     why = "the result files of output time " + outputtimeindex(a) + ", which the append file " + name +
           " names, do not exist";
@@ -144,8 +146,12 @@ std::int32_t legacyend(const Continued& c) {
 // solution time its zone was written with: else the time conversion changed, or the results
 // were rewritten, and the zones that follow would not fit the earlier ones.
 void checklasttime(const Continued& c) {
-  // A zone set up from the meshes alone, before its output time had result files, has no time.
-  if (!c.held.lasttimed) return;
+  // A zone set up from the meshes alone, before its output time had result files, has no time:
+  // it holds the values of no result file. Earlier versions did not record that; such a zone
+  // is the only one of its data set, at time 0.
+  const TecTemporaries& h = c.held;
+  const bool meshonly = h.sourced.back() != 0 ? h.sources.back().empty() : h.zones == 1 && h.lasttime == 0.0;
+  if (!h.lasttimed || meshonly) return;
   const std::optional<std::string> stamp = stampof(c.end);
   if (!stamp || sametime(*stamp, c.held.lasttime)) return;
   const std::string end = outputtimeindex(c.end);
@@ -157,16 +163,30 @@ void checklasttime(const Continued& c) {
              "series." + kSetAside);
 }
 
-// Whether this run writes output time `index` again: its result files exist and, under a time
-// window, its time lies in the window.
-bool rewrites(std::int32_t index) {
+// Why this run cannot write zone `k` of a data set again ("" where it can): each result file
+// whose values the zone holds must exist (zones of earlier versions, which did not record them,
+// need one of their own domain's), and under a time window its time must lie in the window.
+std::string notrewritten(const Continued& c, std::size_t k) {
+  const std::int32_t index = c.held.indices[k];
   const std::optional<std::string> stamp = stampof(index);
-  if (!stamp) return false;
-  if (!plot_data.truncate_time_domain) return true;
+  if (!stamp) return "whose result files are gone";
+  if (c.held.sourced[k] != 0) {
+    for (const std::string& file : c.held.sources[k]) {
+      if (!fileexists(file)) return "whose result file " + file + " is gone";
+    }
+  } else {
+    const std::string& name = c.dom->name;
+    if (!domaintimefileexists(name, "." + outputtimeindex(index)) &&
+        !(c.dom->coupling != 1 && domaintimefileexists("pm", "." + outputtimeindex(index)))) {
+      return "whose result files of the " + std::string(trimview(name)) + " domain are gone";
+    }
+  }
+  if (!plot_data.truncate_time_domain) return {};
   double t = 0.0;
   int status = 0;
   str2r8(*stamp, t, &status);
-  return status == 0 && plot_data.tmin_trunc <= t && t <= plot_data.tmax_trunc;
+  if (status == 0 && plot_data.tmin_trunc <= t && t <= plot_data.tmax_trunc) return {};
+  return "which lies outside the time window";
 }
 
 // "output time 0003" or "output times 0003, 0004".
@@ -192,13 +212,10 @@ void checktakeback(const std::vector<Continued>& continued, std::int32_t end) {
     if (c.end <= end) continue;
     const std::vector<std::int32_t>& indices = c.held.indices;
     const std::size_t kept = keptzones(c, end);
-    std::vector<std::int32_t> gone;
     for (std::size_t k = kept; k < indices.size(); ++k) {
-      if (!rewrites(indices[k])) gone.push_back(indices[k]);
-    }
-    if (!gone.empty()) {
-      lost += "\n  " + c.base + ".szplt: " + timelist(gone) + ", whose result files are gone or lie outside the time "
-              "window";
+      if (const std::string why = notrewritten(c, k); !why.empty()) {
+        lost += "\n  " + c.base + ".szplt: output time " + outputtimeindex(indices[k]) + ", " + why;
+      }
     }
     // Zones of output times an earlier version did not record come before the first recorded
     // one: they lie at or before `end` only where that is the output time right after it.
@@ -332,6 +349,13 @@ void inittecplotappend() {
 
 void resumetecplotappend(const std::vector<DOMAIN*>& written) {
   PlotData& pd = plot_data;
+  // A data set that cannot be read would be replaced at the end without knowing what it holds.
+  for (DOMAIN* dom : written) {
+    const std::string base = plotbasename(*dom);
+    TecTemporaries held;
+    (void)tecTemporariesRead(base.c_str(), &held);
+    if (!held.placedtrouble.empty()) unreadablerefused(base, held.placedtrouble);
+  }
   std::vector<Continued> continued;
   std::string refusedbase, refusedwhy;  // the first data set whose files cannot be continued
   std::string bare;                     // the first with its data set but no temporary files

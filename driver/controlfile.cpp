@@ -1,5 +1,6 @@
 #include "driver/controlfile.hpp"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
@@ -95,7 +96,7 @@ void putpair(double a, double b) { put("! " + realfield(a) + realfield(b)); }
 bool nextline(std::string& line) {
   const int status = readline(plot_data.plotcontrolunit, line);
   if (status == kStatusEndOfFile) return false;
-  if (status != 0) input_error_stat(status, "Error reading " + controlfilename() + " file");
+  if (status != 0) input_error_stat(status, withsystemreason("Error reading " + controlfilename() + " file"));
   if (line.size() > kLineWidth) line.resize(kLineWidth);
   line.resize(static_cast<std::size_t>(len_trim(line)));
   return true;
@@ -111,8 +112,11 @@ bool beginswithend(std::string_view lcline) { return lcline.substr(0, 3) == "end
 
 void rewindcopy() {
   std::FILE* f = unitstream(plot_data.plotcontrolunit);
-  if (f == nullptr) input_error_stat(kStatusReadFailed, "Error reading " + controlfilename() + " file");
-  std::rewind(f);
+  // A failing seek would leave the copy at its end: every later block would look absent.
+  if (f == nullptr || ::fseeko(f, 0, SEEK_SET) != 0) {
+    if (f != nullptr) notesystemerror(errno, unitfilename(plot_data.plotcontrolunit));
+    input_error_stat(kStatusReadFailed, withsystemreason("Error reading " + controlfilename() + " file"));
+  }
 }
 
 void echoinstruction(std::string_view line) {

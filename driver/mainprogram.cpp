@@ -104,7 +104,7 @@ void plotcontrol(Domains& d) {
   plot_data.plotcontrolfileexists = fileexists(controlname);
   plot_data.plotcontrolunit = getunit();
   if (!plot_data.plotcontrolfileexists || plot_data.makeplotcontrolfile) {
-    checkfileopen(openunit(plot_data.plotcontrolunit, controlname, FileForm::formatted, OpenStatus::replace),
+    checkfileopen(openownunit(plot_data.plotcontrolunit, controlname, FileForm::formatted, OpenStatus::replace),
                   controlname);
     writeplotcontrolinit();
     for (DOMAIN* dom : d.controlblocks()) writeplotcontrol(*dom);
@@ -113,13 +113,13 @@ void plotcontrol(Domains& d) {
   } else {
     const std::string scratch = "scratch_plot";
     plot_data.itmp = getunit();
-    checkfileopen(openunit(plot_data.itmp, scratch, FileForm::formatted, OpenStatus::replace), scratch);
+    checkfileopen(openownunit(plot_data.itmp, scratch, FileForm::formatted, OpenStatus::replace), scratch);
     plot_data.itmp2 = getunit();
-    checkfileopen(openunit(plot_data.itmp2, controlname, FileForm::formatted, OpenStatus::old), controlname);
+    checkfileopen(openownunit(plot_data.itmp2, controlname, FileForm::formatted, OpenStatus::old), controlname);
     strip_comments(plot_data.itmp2, plot_data.itmp);
     freeunit(plot_data.itmp);
     freeunit(plot_data.itmp2);
-    checkfileopen(openunit(plot_data.plotcontrolunit, scratch, FileForm::formatted, OpenStatus::old), scratch);
+    checkfileopen(openownunit(plot_data.plotcontrolunit, scratch, FileForm::formatted, OpenStatus::old), scratch);
     readplotcontrolinit();
     for (DOMAIN* dom : d.controlblocks()) readplotcontrol(*dom);
     warnmissingdomains(d);
@@ -214,6 +214,7 @@ void outputtimeloop(Domains& d) {
         if (plot_data.nfile == plot_data.nfilestart || (plot_data.truncate_time_domain && !started)) {
           echothenscreen("No more data to append");
           warnnonewtimeinwindow(skipped);
+          for (DOMAIN* dom : d.plotted()) checkcontinueddataset(*dom, true);
         }
         return;
       }
@@ -267,6 +268,7 @@ void putcontinuedinplace(Domains& d) {
     std::int32_t written = 0;
     const std::int32_t status = tecTemporariesPutInPlace(base.c_str(), &written);
     if (status == kTecFewerZones) fewerzonesrefused(base);
+    if (status == kTecPlacedUnreadable) unreadablerefused(base, tecDataSetOutcome(base.c_str()).trouble);
     if (status != kTecOk) {
       notebinaryreason(base + ".szplt");
       fatalerror(withsystemreason("The data set " + base + ".szplt could not be put together from its temporary "
@@ -456,7 +458,7 @@ void run(int argc, const char* const* argv) {
   setstopnotes(settlerunfiles);
   const std::string echoname = prefixtext() + "o.kelpra.eco";
   plot_data.ieco = getunit();
-  checkfileopen(openunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
+  checkfileopen(openownunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
   seterrorloggingfileunit(plot_data.ieco);
   clearcurrentcmd();
   warnnow();

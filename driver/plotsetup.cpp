@@ -1,5 +1,8 @@
 #include "driver/plotsetup.hpp"
 
+#include <algorithm>
+
+#include "binfile/readers.hpp"
 #include "driver/meshnumbering.hpp"
 #include "driver/truncation.hpp"
 #include "paraview/paraview.hpp"
@@ -212,6 +215,18 @@ constexpr TakenOver kTakenOver[] = {
     {&D::newtonresidfound, &D::newtonresidvar},
 };
 
+// The result files whose values the domain's zone of this output time holds: those its handlers
+// read, and in a common-node domain those of the porous medium, whose values it takes over.
+void notesources(DOMAIN& dom, const DOMAIN& pmcopy) {
+  dom.zonesources = takeresultfilesread();
+  if (dom.coupling == 1 || &dom == &pmcopy) return;
+  for (const std::string& file : pmcopy.zonesources) {
+    if (std::find(dom.zonesources.begin(), dom.zonesources.end(), file) == dom.zonesources.end()) {
+      dom.zonesources.push_back(file);
+    }
+  }
+}
+
 template <std::size_t N>
 void runsteps(const Step (&steps)[N], DOMAIN& dom) {
   for (const Step& step : steps) {
@@ -331,8 +346,8 @@ std::string datasetfilename(const DOMAIN& dom) {
   return plotbasename(dom) + (plot_data.tecplot_bin_mode ? ".szplt" : ".dat");
 }
 
-void checkcontinueddataset(const DOMAIN& dom) {
-  if (continuesdataset() && dom.exists && dom.writefile) checkcontinuedtemporaries(plotbasename(dom));
+void checkcontinueddataset(const DOMAIN& dom, bool nothingnew) {
+  if (continuesdataset() && dom.exists && dom.writefile) checkcontinuedtemporaries(plotbasename(dom), nothingnew);
 }
 
 void truncatemesh(DOMAIN& dom, DOMAIN& pmcopy) {
@@ -345,6 +360,7 @@ void truncatemesh(DOMAIN& dom, DOMAIN& pmcopy) {
 }
 
 void init(DOMAIN& dom, DOMAIN& pmcopy) {
+  (void)takeresultfilesread();  // only what this domain's handlers read counts for its zone
   if (dom.exists && dom.writefile) {
     truncationmessages(dom);
     if (dom.coupling != 1) {
@@ -360,6 +376,7 @@ void init(DOMAIN& dom, DOMAIN& pmcopy) {
 }
 
 void append(DOMAIN& dom, DOMAIN& pmcopy) {
+  (void)takeresultfilesread();
   if (dom.exists && dom.writefile) {
     if (dom.coupling != 1) {
       appendcommontecplot(dom, pmcopy);
@@ -389,6 +406,7 @@ void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   if (!is(dom, "pm") && !plot_data.olf_wall) registernodenumbers(dom, false);
   if (is(dom, "pm")) registerlayering(dom);
   runsteps(kInitSteps, dom);
+  notesources(dom, pmcopy);
   if (readonly) return;
   writefirstzone(dom, pmcopy, base);
 }
@@ -397,6 +415,7 @@ void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   startlaterzone(dom);
   if (dom.tvtopoavail && dom.writetvtopo) tvtopopreread(false, dom);
   runsteps(kReadSteps, dom);
+  notesources(dom, pmcopy);
   if (readonlypm(dom)) return;
   writelaterzone(dom, pmcopy);
 }
@@ -450,6 +469,7 @@ void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   runsteps(kCommonInitSteps, dom);
   commonconcinit(dom, pmcopy);
   if (is(dom, "frac") && dom.writeaperture) registeraperture(dom);
+  notesources(dom, pmcopy);
   writefirstzone(dom, pmcopy, base);
 }
 
@@ -468,6 +488,7 @@ void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   }
   runsteps(kCommonReadSteps, dom);
   commonconcread(dom, pmcopy);
+  notesources(dom, pmcopy);
   writelaterzone(dom, pmcopy);
 }
 

@@ -15,8 +15,8 @@ namespace kelpra {
 void truncatemesh(DOMAIN& dom, DOMAIN& pmcopy);
 void init(DOMAIN& dom, DOMAIN& pmcopy);
 // Before any data set of a run that continues earlier append runs is opened: warns of a data
-// set new to the series.
-void checkcontinueddataset(const DOMAIN& dom);
+// set new to the series; `nothingnew` where the run has no new output time to start it with.
+void checkcontinueddataset(const DOMAIN& dom, bool nothingnew = false);
 void append(DOMAIN& dom, DOMAIN& pmcopy);
 
 void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy);

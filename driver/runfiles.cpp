@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,15 +41,30 @@ struct Plan {
 };
 std::optional<Plan> plan;
 
-std::string times(std::int32_t first, std::int32_t last) {
-  if (first == last) return "output time " + outputtimeindex(first);
-  return "output times " + outputtimeindex(first) + " to " + outputtimeindex(last);
+std::string count(std::int64_t n) { return std::to_string(n) + (n == 1 ? " output time" : " output times"); }
+
+// "output time 0003", "output times 0001 to 0003, 0005": each output time the file holds, runs of
+// consecutive ones joined. Zones whose output time was not recorded are counted instead.
+std::string times(const std::vector<std::int32_t>& indices) {
+  if (indices.empty()) return "no output time";
+  std::string text;
+  for (std::size_t k = 0; k < indices.size();) {
+    if (indices[k] <= 0) return count(static_cast<std::int64_t>(indices.size()));
+    std::size_t last = k;
+    while (last + 1 < indices.size() && indices[last + 1] == indices[last] + 1) ++last;
+    if (!text.empty()) text += ", ";
+    text += outputtimetext(indices[k]);
+    if (last > k) text += " to " + outputtimetext(indices[last]);
+    k = last + 1;
+  }
+  return (indices.size() == 1 ? "output time " : "output times ") + text;
 }
 
-// The last output time of the run whose zone is complete in the data set; 0 for none.
-std::int32_t lastcomplete(const DOMAIN& dom) {
-  if (dom.runfirstindex == 0) return 0;
-  return tecplotzonecomplete(dom) ? dom.runlastindex : dom.runpreviousindex;
+// The output times of the zones this run completed in a data set.
+std::vector<std::int32_t> completed(const DOMAIN& dom) {
+  std::vector<std::int32_t> done = dom.runindices;
+  if (!done.empty() && !tecplotzonecomplete(dom)) done.pop_back();
+  return done;
 }
 
 // A file this run has not written to.
@@ -62,11 +78,8 @@ std::string kept(const std::string& name, bool earlier, const char* what, const 
          ")";
 }
 
-// Whether a binary close wrote the file: a zone left incomplete is dropped, the others written.
-bool written(std::int32_t closeresult) { return closeresult == kTecOk || closeresult == kTecBadSequence; }
-
-std::string replaced(const std::string& name, std::int32_t first, std::int32_t last, bool earlier) {
-  return name + ": " + times(first, last) + " of this run" + (earlier ? " (the earlier data set is replaced)" : "");
+std::string replaced(const std::string& name, const std::vector<std::int32_t>& indices, bool earlier) {
+  return name + ": " + times(indices) + " of this run" + (earlier ? " (the earlier data set is replaced)" : "");
 }
 
 // A staged file by what became of it; `what` names the earlier file, `holds` what it holds when
@@ -82,66 +95,92 @@ std::string stagedline(const std::string& name, const StagedFile& f, const char*
   return name + ": left as it was (this run's " + stagedname(name) + " could not be closed or take its name)";
 }
 
-std::string count(std::int64_t n) { return std::to_string(n) + (n == 1 ? " output time" : " output times"); }
-
-// An append series' data set by its temporary files, which the next append run continues;
-// `closed` is the result of this run's close, where it closed the data set.
-std::string seriesline(const DataSet& d, std::optional<std::int32_t> closed) {
-  TecTemporaries held;
-  tecTemporariesRead(d.base.c_str(), &held);
-  if (!held.header) return untouched(d.name, "this run stopped before writing to it");
-  const std::string holds = held.zones == 0 ? std::string("no output time")
-                            : held.indices.empty() || held.indices.front() <= 0
-                                ? count(held.zones)
-                                : times(held.indices.front(), held.indices.back());
-  const std::string temporaries = "its temporary files hold " + holds + " for the next append run";
-  if (closed == kTecFewerZones) {
-    return d.name + ": kept as it was, with " + count(held.placed) + " (this run would have left " +
-           std::to_string(held.zones) + " in it); " + temporaries;
+// A binary data set of a run without append mode, by what its close did. `idle` says why a data
+// set no close reached holds nothing of this run.
+std::string binaryline(const DataSet& d, const char* idle) {
+  const TecOutcome done = tecDataSetOutcome(d.base.c_str());
+  switch (done.placement) {
+    case TecPlacement::written:
+    case TecPlacement::writtencut:
+    case TecPlacement::unchanged: return replaced(d.name, done.indices, d.earlier);
+    case TecPlacement::notattempted:
+      return kept(d.name, d.earlier, "data set", "this run stopped before its first output time was complete");
+    case TecPlacement::failed:
+    case TecPlacement::morezones:
+    case TecPlacement::unreadable: return kept(d.name, d.earlier, "data set", "it could not be written");
+    case TecPlacement::none: break;
   }
-  if (closed && *closed != kTecOk) return d.name + ": left as it was (it could not be written); " + temporaries;
-  if (held.placed == held.zones && held.zones > 0)
-    return d.name + ": " + holds + " of the append series; " + temporaries;
+  return untouched(d.name, idle);
+}
+
+// An append series' data set by what its close or put-in-place did, and by its temporary files,
+// which the next append run continues.
+std::string seriesline(const DataSet& d, const char* idle) {
+  TecTemporaries held;
+  const std::int32_t status = tecTemporariesRead(d.base.c_str(), &held);
+  const TecOutcome done = tecDataSetOutcome(d.base.c_str());
+  if (!held.header && done.placement == TecPlacement::none) return untouched(d.name, idle);
+  std::string temporaries;
+  if (!held.header) {
+    temporaries = "it has no temporary files for the next append run";
+  } else if (status != kTecOk) {
+    const TecFailure why = tecLastFailure();
+    temporaries = "its temporary files cannot be read (" +
+                  (status == kTecOtherData ? std::string("their data file is not the one written with their header")
+                   : why.error != 0        ? std::string(std::strerror(why.error))
+                                           : std::string("they are damaged")) +
+                  "), and the next append run stops on them";
+  } else {
+    temporaries = "its temporary files hold " + times(held.indices) + " for the next append run";
+  }
+  switch (done.placement) {
+    case TecPlacement::written:
+    case TecPlacement::writtencut:
+    case TecPlacement::unchanged: return d.name + ": " + times(done.indices) + " of the append series; " + temporaries;
+    case TecPlacement::morezones:
+      return d.name + ": kept as it was, with " + count(done.placed) + " (this run would have left " +
+             std::to_string(held.zones) + " in it); " + temporaries;
+    case TecPlacement::failed: return d.name + ": left as it was (it could not be written); " + temporaries;
+    case TecPlacement::unreadable:
+      return d.name + ": left as it was (it cannot be read: " + done.trouble + "); " + temporaries;
+    case TecPlacement::notattempted:
+    case TecPlacement::none: break;
+  }
+  // This run put nothing into it: it is described by what it holds.
+  if (!held.placedtrouble.empty()) {
+    return d.name + ": left as it was (it cannot be read: " + held.placedtrouble + "); " + temporaries;
+  }
+  if (held.placedsame) return d.name + ": " + times(held.indices) + " of the append series; " + temporaries;
   // A run stopped or killed before it put the data set together from its temporary files
-  // leaves it out of step with them (or without it: placed is then -1); the next append run
-  // writes it again.
-  return d.name + (held.placed < 0 ? ": not written" : ": " + count(held.placed)) + "; its temporary files hold " +
-         holds + ", from which the next append run writes it again";
+  // leaves it out of step with them; the next append run writes it again.
+  return d.name + (held.placed < 0 ? ": not written" : ": " + count(held.placed) + ", left as it was") + "; " +
+         temporaries + (held.header && status == kTecOk ? ", from which it writes the data set again" : "");
 }
 
 // Settles a data set still being written and says what it holds.
 std::string settledataset(DataSet& d) {
   DOMAIN& dom = *d.dom;
-  const std::int32_t last = lastcomplete(dom);
-  if (plan->series) {
-    std::optional<std::int32_t> closed;
-    if (dom.tecfilehandle != nullptr) closed = tecFileWriterCloseKeep(&dom.tecfilehandle);
-    dom.tecfilehandle = nullptr;
-    return seriesline(d, closed);
-  }
   if (plan->binary) {
-    if (dom.tecfilehandle == nullptr && dom.closeresult >= 0) {
-      if (!written(dom.closeresult)) return kept(d.name, d.earlier, "data set", "it could not be written");
-    } else if (dom.tecfilehandle == nullptr || last == 0) {
-      // The program's end writes out an open data set's complete zones; none where there are none.
-      return untouched(d.name, dom.tecfilehandle == nullptr
-                                   ? "this run stopped before writing to it"
-                                   : "this run stopped before its first output time was complete");
-    }
-    return replaced(d.name, dom.runfirstindex, last, d.earlier);
+    // What the close does is what the line says: an unfinished zone is left out, and a data set
+    // without a complete zone is given up.
+    if (dom.tecfilehandle != nullptr) (void)tecFileWriterCloseKeep(&dom.tecfilehandle, plan->series);
+    dom.tecfilehandle = nullptr;
+    const char* idle = "this run stopped before writing to it";
+    return plan->series ? seriesline(d, idle) : binaryline(d, idle);
   }
   const std::optional<StagedFile> staged = stagedfile(d.name);
   if (!staged) return untouched(d.name, "this run stopped before writing to it");
+  const std::vector<std::int32_t> done = completed(dom);
   std::FILE* f = unitstream(dom.unit);
   if (staged->outcome == StagedOutcome::open && f != nullptr) {
     // One to which a write failed is removed by its close, and the earlier one kept.
     const bool failed = std::ferror(f) != 0;
-    if (!failed && last == 0) {
+    if (!failed && done.empty()) {
       // Not one complete output time: the earlier data set is worth more. Given up below.
       return kept(d.name, staged->earlier, "data set", "this run stopped before its first output time was complete");
     }
     // A zone left unfinished is cut off, so that the data set ends with a complete zone.
-    if (!failed && last != dom.runlastindex && dom.lastzoneoffset >= 0 && std::fflush(f) == 0) {
+    if (!failed && done.size() != dom.runindices.size() && dom.lastzoneoffset >= 0 && std::fflush(f) == 0) {
       if (::ftruncate(::fileno(f), dom.lastzoneoffset) != 0 || ::fseeko(f, dom.lastzoneoffset, SEEK_SET) != 0) {
         // Given up below, like a data set without a complete output time.
         return kept(d.name, staged->earlier, "data set", "its unfinished last output time could not be cut off");
@@ -149,8 +188,7 @@ std::string settledataset(DataSet& d) {
     }
     (void)closeunit(dom.unit);
   }
-  return stagedline(d.name, *stagedfile(d.name), "data set",
-                    replaced(d.name, dom.runfirstindex, last, staged->earlier));
+  return stagedline(d.name, *stagedfile(d.name), "data set", replaced(d.name, done, staged->earlier));
 }
 
 std::string specialline(const Special& s, bool binary) {
@@ -160,19 +198,37 @@ std::string specialline(const Special& s, bool binary) {
     if (!staged) return untouched(name, "this run stopped before writing it");
     return stagedline(name, *staged, "file", name + ": written by this run");
   }
-  const DOMAIN& dom = *s.plot.dom;
-  if (trimview(dom.tecfilename) != s.plot.base || dom.zone == 0) {
-    return untouched(name, "this run stopped before writing it");
+  DOMAIN& dom = *s.plot.dom;
+  // Still being written: closed now, which keeps its complete zones.
+  if (dom.tecfilehandle != nullptr && trimview(dom.tecfilename) == s.plot.base) {
+    (void)tecFileWriterClose(&dom.tecfilehandle);
+    dom.tecfilehandle = nullptr;
   }
-  if (dom.tecfilehandle == nullptr) {
-    return written(dom.closeresult) ? name + ": written by this run"
-                                    : kept(name, s.earlier, "file", "it could not be written");
+  const TecOutcome done = tecDataSetOutcome(s.plot.base.c_str());
+  switch (done.placement) {
+    case TecPlacement::written:
+    case TecPlacement::unchanged: return name + ": written by this run";
+    case TecPlacement::writtencut:
+      return name + ": its first " + std::to_string(done.placed) + (done.placed == 1 ? " zone" : " zones") +
+             " (this run stopped while writing it)";
+    case TecPlacement::notattempted: return kept(name, s.earlier, "file", "this run stopped while writing it");
+    case TecPlacement::failed:
+    case TecPlacement::morezones:
+    case TecPlacement::unreadable: return kept(name, s.earlier, "file", "it could not be written");
+    case TecPlacement::none: break;
   }
-  // The program's end writes out the complete zones.
-  const std::int32_t complete = dom.zone - (tecplotzonecomplete(dom) ? 0 : 1);
-  if (complete == 0) return untouched(name, "this run stopped while writing it");
-  return name + ": its first " + std::to_string(complete) + (complete == 1 ? " zone" : " zones") +
-         " (this run stopped while writing it)";
+  return untouched(name, "this run stopped before writing it");
+}
+
+// A line that cannot be made (memory ran out, a stop inside it) says so rather than losing the
+// lines of the other files.
+template <class Make>
+std::string safely(const std::string& name, Make make) {
+  try {
+    return make();
+  } catch (...) {
+    return name + ": what it holds could not be told";
+  }
 }
 
 }  // namespace
@@ -196,16 +252,19 @@ void planrunfiles(const std::vector<DOMAIN*>& datasets, const std::vector<std::s
 
 void datasetsclosed() {
   if (!plan) return;
+  const char* idle = "this run wrote no output time to it";
   for (DataSet& d : plan->datasets) {
     const DOMAIN& dom = *d.dom;
     if (plan->series) {
-      d.finalline = seriesline(d, std::nullopt);
-    } else if (dom.runfirstindex == 0) {
-      d.finalline = untouched(d.name, "this run wrote no output time to it");
+      d.finalline = seriesline(d, idle);
+    } else if (plan->binary) {
+      d.finalline = binaryline(d, idle);
+    } else if (dom.runindices.empty()) {
+      d.finalline = untouched(d.name, idle);
     } else {
       const std::optional<StagedFile> staged = stagedfile(d.name);
-      const std::string holds = replaced(d.name, dom.runfirstindex, dom.runlastindex, d.earlier);
-      d.finalline = plan->binary || !staged ? holds : stagedline(d.name, *staged, "data set", holds);
+      const std::string holds = replaced(d.name, dom.runindices, d.earlier);
+      d.finalline = staged ? stagedline(d.name, *staged, "data set", holds) : holds;
     }
   }
 }
@@ -213,16 +272,20 @@ void datasetsclosed() {
 std::string settlerunfiles() {
   if (!plan) return closestagedunits();
   std::vector<std::string> lines;
-  for (DataSet& d : plan->datasets) lines.push_back(d.finalline.empty() ? settledataset(d) : d.finalline);
+  for (DataSet& d : plan->datasets) {
+    lines.push_back(d.finalline.empty() ? safely(d.name, [&] { return settledataset(d); }) : d.finalline);
+  }
   // What is still being written is of no use unfinished: the earlier files stay.
   discardstagedunits();
   (void)takestagednotes();
   for (const std::string& name : plan->comparisons) {
-    const std::optional<StagedFile> staged = stagedfile(name);
-    lines.push_back(staged ? stagedline(name, *staged, "file", name + ": written by this run")
-                           : untouched(name, "this run stopped before writing it"));
+    lines.push_back(safely(name, [&] {
+      const std::optional<StagedFile> staged = stagedfile(name);
+      return staged ? stagedline(name, *staged, "file", name + ": written by this run")
+                    : untouched(name, "this run stopped before writing it");
+    }));
   }
-  for (const Special& s : plan->specials) lines.push_back(specialline(s, plan->binary));
+  for (const Special& s : plan->specials) lines.push_back(safely(s.name, [&] { return specialline(s, plan->binary); }));
   if (lines.empty()) return {};
   std::string text = "What the files of this run now hold:";
   for (const std::string& line : lines) text += "\n" + line;

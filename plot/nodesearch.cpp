@@ -77,9 +77,13 @@ void copylines(int in, int out, bool expand) {
   std::FILE* fp = unitstream(in);
   std::string line;
   for (;;) {
+    errno = 0;
     const int status = fp == nullptr ? kStatusReadFailed : readcontrolline(fp, line);
     if (status == kStatusEndOfFile) return;
-    if (status != 0) input_error_stat(status, "Error reading file: " + unitfilename(in));
+    if (status != 0) {
+      if (errno != 0) notesystemerror(errno, unitfilename(in));
+      input_error_stat(status, withsystemreason("Error reading file: " + unitfilename(in), unitfilename(in)));
+    }
     const std::string_view text = kepttext(line);
     if (text.empty()) continue;
     if (expand && text.starts_with("include")) {

@@ -65,15 +65,13 @@ struct DOMAIN {
   std::int32_t zoneonenfile = 0;
   // The output time after which an append run continues the data set's zones (0: it is new).
   std::int32_t continuesafter = 0;
-  // What this run wrote to the data set, for a stopping report: the output-time indices of the
-  // first zone it began, the one before the last and the last (0 for none); in an ASCII data
-  // set where the last one begins in the file; the result of a binary data set's close (-1
-  // while it is not closed).
-  std::int32_t runfirstindex = 0;
-  std::int32_t runpreviousindex = 0;
-  std::int32_t runlastindex = 0;
+  // What this run wrote to the data set, for a stopping report: the output-time index of each
+  // zone it began, in order (the last may be unfinished); in an ASCII data set where the last
+  // one begins in the file.
+  std::vector<std::int32_t> runindices;
   std::int64_t lastzoneoffset = -1;
-  std::int32_t closeresult = -1;
+  // The result files whose values the zone being written holds.
+  std::vector<std::string> zonesources;
   std::string zonetype;
   std::int32_t nvar = 0;
   std::int32_t ncc = 0;

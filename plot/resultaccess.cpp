@@ -67,6 +67,17 @@ const std::array<std::string_view, kTimeFileRoots>& timefileroots() {
   return roots;
 }
 
+bool domaintimefileexists(std::string_view domain, std::string_view extension) {
+  const std::string suffix = "_" + std::string(trimview(domain));
+  const std::string_view prefix = trimview(plot_data.prefix);
+  for (const std::string_view root : timefileroots()) {
+    if (!root.ends_with(suffix)) continue;
+    const std::string name = candidate(root, prefix, extension);
+    if (!name.empty() && fileexists(name)) return true;
+  }
+  return false;
+}
+
 bool outputtimeindexfits(std::int32_t index) {
   const std::int32_t width = std::clamp(plot_data.outputtimeindexwidth, 1, kIndexDigits);
   std::int64_t limit = 1;
@@ -87,6 +98,14 @@ std::string outputtimeindex(std::int32_t index) {
                 " digits.\nRaise the \"number of digits for output file suffix\" in the plot control file.");
   }
   return zeropaddedintstring(width, index);
+}
+
+std::string outputtimetext(std::int32_t index) {
+  if (outputtimeindexfits(index)) {
+    return zeropaddedintstring(std::clamp(plot_data.outputtimeindexwidth, 1, kIndexDigits), index);
+  }
+  return std::to_string(index) + " (more digits than the " + std::to_string(plot_data.outputtimeindexwidth) +
+         " of the output file suffix)";
 }
 
 void findtimefile(std::string_view extension) {

@@ -14,6 +14,9 @@ namespace kelpra {
 // The file roots probed for a time stamp, in probing order.
 inline constexpr std::size_t kTimeFileRoots = 66;
 const std::array<std::string_view, kTimeFileRoots>& timefileroots();
+// Whether a result file of one of the time-file roots that name the domain ("head_pm" for "pm")
+// exists for the extension (".0003").
+bool domaintimefileexists(std::string_view domain, std::string_view extension);
 
 // The index as outputtimeindexwidth digits with leading zeros ("0005"). An index with more
 // digits than the width (or a negative one) stops the run: wrapping it onto the files of a
@@ -21,6 +24,9 @@ const std::array<std::string_view, kTimeFileRoots>& timefileroots();
 std::string outputtimeindex(std::int32_t index);
 // Whether the index can be written in the output-time index width.
 bool outputtimeindexfits(std::int32_t index);
+// The index as outputtimeindex writes it where it fits; otherwise the index in words, saying
+// that it does not fit. Never stops the run: for texts that a stopping report writes.
+std::string outputtimetext(std::int32_t index);
 // The warning that output times from `index` on cannot be named in the index width; the run
 // then ends normally with what it has written.
 void warnindexbeyondwidth(std::int32_t index);

@@ -49,9 +49,11 @@ constexpr std::size_t kSliceBytes = std::size_t{4} << 20;
 // cache markedly slower to unaligned offsets. The padding is left out of the final file.
 constexpr std::int64_t kAlign = 64;
 constexpr std::int64_t kAlignFrom = 64 << 10;
-// The saved header state: version 2 records each zone's output-time index and fingerprint;
-// version 1, written by earlier versions, neither.
-constexpr char kSavedMagic[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '2'};
+// The saved header state: version 3 records each zone's output-time index, fingerprint and
+// the result files it holds the values of; version 2, written by earlier versions, no result
+// files; version 1 none of them.
+constexpr char kSavedMagic[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '3'};
+constexpr char kSavedMagicV2[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '2'};
 constexpr char kSavedMagicV1[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '1'};
 // A zone's fingerprint covers this many bytes at its start and at its end.
 constexpr std::int64_t kCheckBytes = 4096;
@@ -335,6 +337,8 @@ struct ZoneRecord {
   std::int32_t outputindex = 0;  // the output-time index the zone holds, 0 unknown
   std::uint64_t check = 0;       // fingerprint of its bytes in the data file, once `checked`
   bool checked = false;
+  bool sourced = false;              // `sources` are recorded
+  std::vector<std::string> sources;  // the result files whose values it holds
 
   std::int64_t valuecount(std::size_t v) const { return vars[v].cellcentred ? cells : nodes; }
 };
@@ -378,12 +382,17 @@ struct DataSet {
   std::optional<ZoneWrite> current;
   DataStream data;
   bool broken = false;  // a data write failed; only the state of the last flush is trustworthy
+  TecFailure brokenby;  // that write's failure
   std::string savedstate;  // what the saved-state file holds, as last written or read
   bool resumed = false;  // continues the temporary files of an earlier run
   bool flushed = false;  // a flush has committed zones since the open
   std::int32_t setupindex = 0;  // the output-time index at which the data set was set up
 
   std::size_t nvar() const { return names.size(); }
+  void breakoff() {
+    broken = true;
+    brokenby = lastfailure();
+  }
 };
 
 std::int32_t nodesperelement(std::int32_t zonetype) {
@@ -657,6 +666,11 @@ Bytes statebytes(const SavedState& st) {
     b.i32(z.connpad);
     b.i32(z.outputindex);
     b.u64(z.check);
+    b.i32(z.sourced ? 1 : 0);
+    if (z.sourced) {
+      b.i64(static_cast<std::int64_t>(z.sources.size()));
+      for (const auto& file : z.sources) b.str(file);
+    }
     for (const auto& v : z.vars) {
       b.i32(v.type);
       b.i32((v.cellcentred ? 1 : 0) | (v.passive ? 2 : 0));
@@ -730,7 +744,8 @@ bool plaintext(std::string& text, bool strict) {
 // Checks every fact the writer later relies on, so a damaged file cannot lead it astray.
 bool parsestate(std::string_view content, SavedState& st) {
   if (content.size() < sizeof kSavedMagic + sizeof(std::uint64_t)) return false;
-  st.indexed = std::memcmp(content.data(), kSavedMagic, sizeof kSavedMagic) == 0;
+  const bool sourced = std::memcmp(content.data(), kSavedMagic, sizeof kSavedMagic) == 0;
+  st.indexed = sourced || std::memcmp(content.data(), kSavedMagicV2, sizeof kSavedMagicV2) == 0;
   if (!st.indexed && std::memcmp(content.data(), kSavedMagicV1, sizeof kSavedMagicV1) != 0) return false;
   const std::size_t body = content.size() - sizeof(std::uint64_t);
   std::uint64_t stored = 0;
@@ -765,6 +780,16 @@ bool parsestate(std::string_view content, SavedState& st) {
     }
     if (st.indexed && (!in.get(zr.outputindex) || zr.outputindex < 0 || !in.get(zr.check))) return false;
     zr.checked = st.indexed;
+    std::int32_t flag = 0;
+    if (sourced && (!in.get(flag) || flag < 0 || flag > 1)) return false;
+    zr.sourced = flag == 1;
+    if (zr.sourced) {
+      if (!in.count(n, sizeof(std::int64_t))) return false;
+      zr.sources.resize(static_cast<std::size_t>(n));
+      for (auto& file : zr.sources) {
+        if (!text(file) || file.empty()) return false;
+      }
+    }
     if (nodesperelement(zr.type) == 0 || zr.nodes < 0 || zr.nodes > kMaxCount || zr.cells < 0 ||
         zr.cells > kMaxCount || zr.strand < 0 || zr.connshare < 0 || static_cast<std::size_t>(zr.connshare) > z ||
         zr.connpad < 0 || zr.connpad >= kAlign) {
@@ -873,6 +898,8 @@ bool holds(const std::string& file, const Bytes& header, std::int64_t length) {
 class FileHead {
  public:
   FileHead(int fd, std::int64_t size) : fd_(fd), size_(size) {}
+  // The system error of a failed read; 0 where the bytes were read.
+  int error() const { return error_; }
   template <class T>
   bool get(T& v) {
     if (!have(sizeof v)) return false;
@@ -901,8 +928,12 @@ class FileHead {
     if (want < n) return false;
     const std::size_t kept = block_.size();
     block_.resize(want);
-    return readall(fd_, block_.data() + kept, static_cast<std::int64_t>(want - kept),
-                   at_ + static_cast<std::int64_t>(kept));
+    if (readall(fd_, block_.data() + kept, static_cast<std::int64_t>(want - kept),
+                at_ + static_cast<std::int64_t>(kept))) {
+      return true;
+    }
+    error_ = errno;
+    return false;
   }
 
   int fd_;
@@ -910,6 +941,7 @@ class FileHead {
   std::int64_t at_ = 0;  // file offset of block_[0]
   std::string block_;
   std::size_t pos_ = 0;
+  int error_ = 0;
 };
 
 // The zones of a header as buildheader writes it; -1 where it is not such a header.
@@ -948,15 +980,39 @@ std::int64_t countzones(FileHead& in) {
   }
 }
 
-// How many zones the data set file `file` holds: -1 where there is none this layer can read.
-std::int64_t zonesinfile(const std::string& file) {
+// What a data set file holds: its zones, -1 where there is none. A file that exists but cannot
+// be read says why: it must not pass for one of no zones, which anything may replace.
+struct Placed {
+  std::int64_t zones = -1;
+  std::string trouble;
+  TecFailure failure;
+};
+
+Placed placedfile(const std::string& file) {
+  Placed p;
   std::int64_t size = 0;
   const int fd = openregular(file, O_RDONLY, size);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    if (errno == ENOENT) return p;
+    p.failure = {errno == EINVAL ? 0 : errno, file};
+    p.trouble = errno == EINVAL ? std::string("it is not a regular file") : std::strerror(errno);
+    return p;
+  }
   FileHead in(fd, size);
-  const std::int64_t zones = countzones(in);
+  p.zones = countzones(in);
+  if (p.zones < 0) {
+    p.failure = {in.error(), file};
+    p.trouble = in.error() != 0 ? std::strerror(in.error()) : "it is not a data set of the layout this program writes";
+  }
   ::close(fd);
-  return zones;
+  return p;
+}
+
+// The length of "<base>.szplt" written from the data set: its header and data without padding.
+std::int64_t finallength(const DataSet& ds) {
+  std::int64_t length = static_cast<std::int64_t>(buildheader(ds).size());
+  for (const auto& z : ds.zones) walkzone(z, [&](std::int64_t n) { length += n; }, [](std::int64_t) {});
+  return length;
 }
 
 // Writes "<base>.szplt" from the header state and the data file; `unchanged` leaves a file
@@ -966,9 +1022,7 @@ bool putinplace(const DataSet& ds, bool* unchanged) {
   // A link is followed: its target is replaced and the link stays.
   const std::string file = linktarget(ds.finalname);
   if (unchanged != nullptr) {
-    std::int64_t length = static_cast<std::int64_t>(header.size());
-    for (const auto& z : ds.zones) walkzone(z, [&](std::int64_t n) { length += n; }, [](std::int64_t) {});
-    *unchanged = holds(file, header, length);
+    *unchanged = holds(file, header, finallength(ds));
     if (*unchanged) return true;
   }
   // A regular file is replaced by a complete successor, so that a run stopped meanwhile leaves
@@ -987,22 +1041,63 @@ bool putinplace(const DataSet& ds, bool* unchanged) {
   return ok;
 }
 
+// The outcome of each data set's last close or put-in-place, by its file name. Made before the
+// registry (registry() asks for it), whose destructor still closes data sets.
+std::map<std::string, TecOutcome>& outcomes() {
+  static std::map<std::string, TecOutcome> recorded;
+  return recorded;
+}
+
+// Records a kept file's outcome: `placed` its zones where known.
+void keptoutcome(const std::string& finalname, TecPlacement placement, std::int64_t placed, TecFailure failure) {
+  TecOutcome& out = outcomes()[finalname];
+  out = {};
+  out.placement = placement;
+  out.placed = placed;
+  out.failure = std::move(failure);
+}
+
+// Records that a file which cannot be read was kept, and why.
+void unreadableoutcome(const std::string& finalname, const Placed& placed) {
+  keptoutcome(finalname, TecPlacement::unreadable, -1, placed.failure);
+  outcomes()[finalname].trouble = placed.trouble;
+}
+
+// Records the zones a file now holds, written or found unchanged.
+void heldoutcome(const std::string& finalname, TecPlacement placement, const std::vector<ZoneRecord>& zones) {
+  TecOutcome& out = outcomes()[finalname];
+  out = {};
+  out.placement = placement;
+  for (const auto& z : zones) out.indices.push_back(z.outputindex);
+  out.placed = static_cast<std::int64_t>(zones.size());
+}
+
 // Writes "<base>.szplt" from the complete zones; an incomplete last zone is dropped and
-// reported. The temporary files are removed, or kept for a later run to continue; a file that
-// already holds what kept temporaries hold is left alone, and so is one an earlier run wrote
-// where this run committed nothing to the data set. The file of an append `series` never gives
-// way to one of fewer zones.
+// reported. A data set without a complete zone is given up and an earlier file stays. The
+// temporary files are removed, or kept for a later run to continue; a file that already holds
+// what kept temporaries hold is left alone, and so is one an earlier run wrote where this run
+// committed nothing to the data set. The file of an append `series` never gives way to one of
+// fewer zones, nor to anything where it cannot be read. The outcome is recorded either way.
 std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series) {
-  if (keeptemporaries) {
-    // A resumed data set that committed no zone since (a run stopped before its first flush)
-    // still holds what the earlier run's "<base>.szplt" shows; one stopped before its first
-    // zone was complete holds nothing that file should give way to.
-    struct stat info {};
-    const std::size_t complete = ds.zones.size() - (ds.current ? 1 : 0);
-    if ((ds.resumed && !ds.flushed && ::stat(ds.finalname.c_str(), &info) == 0) || (!ds.resumed && complete == 0)) {
-      ds.data.release();
-      return kTecOk;
+  const std::size_t complete = ds.zones.size() - (ds.current ? 1 : 0);
+  // A resumed data set that committed no zone since (a run stopped before its first flush)
+  // still holds what the earlier run's "<base>.szplt" shows.
+  struct stat info {};
+  if (keeptemporaries && ds.resumed && !ds.flushed && ::stat(ds.finalname.c_str(), &info) == 0) {
+    ds.data.release();
+    keptoutcome(ds.finalname, TecPlacement::notattempted, -1, {});
+    return kTecOk;
+  }
+  // Without one complete zone the data set holds nothing an earlier file should give way to;
+  // only a close asked for a data set of no zone writes one.
+  if (complete == 0 && !ds.resumed && (keeptemporaries || ds.current)) {
+    ds.data.release();
+    if (!keeptemporaries) {
+      std::remove(ds.dataname.c_str());
+      std::remove(ds.headername.c_str());
     }
+    keptoutcome(ds.finalname, TecPlacement::notattempted, -1, {});
+    return ds.current ? kTecBadSequence : kTecOk;
   }
   std::int32_t rc = kTecOk;
   std::int64_t datalength = ds.data.end();
@@ -1012,30 +1107,39 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series) {
     ds.current.reset();
     rc = kTecBadSequence;
   }
-  if (ds.broken || !ds.data.flush()) {
+  const auto fail = [&](std::int32_t code) {
     ds.data.release();
-    return kTecIoError;
-  }
-  if (layoutlength(ds.zones) != datalength) {
-    ds.data.release();
-    return kTecBadTemporary;
-  }
-  if (series && zonesinfile(linktarget(ds.finalname)) > static_cast<std::int64_t>(ds.zones.size())) {
-    ds.data.release();
-    return kTecFewerZones;
+    keptoutcome(ds.finalname, TecPlacement::failed, -1, ds.broken ? ds.brokenby : lastfailure());
+    return code;
+  };
+  if (ds.broken || !ds.data.flush()) return fail(kTecIoError);
+  if (layoutlength(ds.zones) != datalength) return fail(kTecBadTemporary);
+  if (series) {
+    const Placed placed = placedfile(linktarget(ds.finalname));
+    if (!placed.trouble.empty()) {
+      ds.data.release();
+      unreadableoutcome(ds.finalname, placed);
+      return kTecPlacedUnreadable;
+    }
+    if (placed.zones > static_cast<std::int64_t>(ds.zones.size())) {
+      ds.data.release();
+      keptoutcome(ds.finalname, TecPlacement::morezones, placed.zones, {});
+      return kTecFewerZones;
+    }
   }
   // A close saves first, so that a failing assembly still leaves every complete zone
   // resumable. At the end of a run that did not close the data set the state of its last
   // flush stays: only flushed zones are committed, and each records its output time, so the
   // next run goes on where that record says.
-  if (!keeptemporaries && !savestate(ds, datalength)) {
-    ds.data.release();
-    return kTecIoError;
-  }
+  if (!keeptemporaries && !savestate(ds, datalength)) return fail(kTecIoError);
   bool unchanged = false;
-  bool ok = putinplace(ds, keeptemporaries ? &unchanged : nullptr);
-  ok = ds.data.release() && ok;
-  if (!ok) return kTecIoError;
+  if (!putinplace(ds, keeptemporaries ? &unchanged : nullptr)) return fail(kTecIoError);
+  // The file is in place: a failing close of the data file no longer changes what it holds.
+  ds.data.release();
+  heldoutcome(ds.finalname,
+              unchanged ? TecPlacement::unchanged : rc == kTecBadSequence ? TecPlacement::writtencut
+                                                                           : TecPlacement::written,
+              ds.zones);
   if (!keeptemporaries) {
     std::remove(ds.dataname.c_str());
     std::remove(ds.headername.c_str());
@@ -1064,6 +1168,7 @@ struct Registry {
 
 Registry& registry() {
   lastfailure();
+  outcomes();
   static Registry r;
   return r;
 }
@@ -1101,6 +1206,15 @@ bool namefiles(const char* fileName, DataSet& ds) {
   return true;
 }
 
+// Takes the header state into the data set, as its temporary files hold it.
+void adopt(DataSet& ds, SavedState&& st) {
+  ds.title = std::move(st.title);
+  ds.filetype = st.filetype;
+  ds.names = std::move(st.names);
+  ds.aux = std::move(st.aux);
+  ds.zones = std::move(st.zones);
+}
+
 // Reads the header state of a data set's temporary files (`ds` named) into `st`.
 std::int32_t readsaved(const DataSet& ds, SavedState& st) {
   std::string content;
@@ -1114,7 +1228,9 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   *out = {};
   DataSet ds;
   if (fileName == nullptr || !namefiles(fileName, ds)) return kTecBadArgument;
-  out->placed = zonesinfile(linktarget(ds.finalname));
+  const Placed placed = placedfile(linktarget(ds.finalname));
+  out->placed = placed.zones;
+  out->placedtrouble = placed.trouble;
   out->header = nameexists(ds.headername);
   out->data = nameexists(ds.dataname);
   if (!out->header) return kTecOk;
@@ -1123,7 +1239,11 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   out->zones = static_cast<std::int32_t>(st.zones.size());
   out->indexed = st.indexed;
   out->setupindex = st.setupindex;
-  for (const auto& z : st.zones) out->indices.push_back(z.outputindex);
+  for (const auto& z : st.zones) {
+    out->indices.push_back(z.outputindex);
+    out->sourced.push_back(z.sourced ? 1 : 0);
+    out->sources.push_back(z.sources);
+  }
   if (!st.zones.empty()) {
     const ZoneRecord& first = st.zones.front();
     out->lasttime = st.zones.back().time;
@@ -1134,7 +1254,12 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   }
   if (!out->data) return kTecOk;
   if (const std::int32_t rc = ds.data.inspect(ds.dataname, st.datalength); rc != kTecOk) return rc;
-  return comparechecks(st.zones, ds.data.fd(), ds.dataname);
+  if (const std::int32_t rc = comparechecks(st.zones, ds.data.fd(), ds.dataname); rc != kTecOk) return rc;
+  if (placed.zones == static_cast<std::int64_t>(st.zones.size())) {
+    adopt(ds, std::move(st));
+    out->placedsame = holds(linktarget(ds.finalname), buildheader(ds), finallength(ds));
+  }
+  return kTecOk;
 }
 
 std::int32_t assemble(const char* fileName, std::int32_t* written) {
@@ -1143,19 +1268,31 @@ std::int32_t assemble(const char* fileName, std::int32_t* written) {
   DataSet ds;
   if (fileName == nullptr || !namefiles(fileName, ds)) return kTecBadArgument;
   SavedState st;
-  if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return rc;
-  if (const std::int32_t rc = ds.data.inspect(ds.dataname, st.datalength); rc != kTecOk) return rc;
-  if (zonesinfile(linktarget(ds.finalname)) > static_cast<std::int64_t>(st.zones.size())) return kTecFewerZones;
-  ds.title = std::move(st.title);
-  ds.filetype = st.filetype;
-  ds.names = std::move(st.names);
-  ds.aux = std::move(st.aux);
-  ds.zones = std::move(st.zones);
+  const auto fail = [&](std::int32_t code) {
+    keptoutcome(ds.finalname, TecPlacement::failed, -1, lastfailure());
+    return code;
+  };
+  if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return fail(rc);
+  if (const std::int32_t rc = ds.data.inspect(ds.dataname, st.datalength); rc != kTecOk) return fail(rc);
+  const Placed placed = placedfile(linktarget(ds.finalname));
+  if (!placed.trouble.empty()) {
+    unreadableoutcome(ds.finalname, placed);
+    return kTecPlacedUnreadable;
+  }
+  if (placed.zones > static_cast<std::int64_t>(st.zones.size())) {
+    keptoutcome(ds.finalname, TecPlacement::morezones, placed.zones, {});
+    return kTecFewerZones;
+  }
+  adopt(ds, std::move(st));
   bool unchanged = false;
-  bool ok = putinplace(ds, &unchanged);
-  ok = ds.data.release() && ok;
-  *written = ok && !unchanged ? 1 : 0;
-  return ok ? kTecOk : kTecIoError;
+  if (!putinplace(ds, &unchanged)) {
+    ds.data.release();
+    return fail(kTecIoError);
+  }
+  ds.data.release();
+  heldoutcome(ds.finalname, unchanged ? TecPlacement::unchanged : TecPlacement::written, ds.zones);
+  *written = unchanged ? 0 : 1;
+  return kTecOk;
 }
 
 std::int32_t takeback(const char* fileName, std::int32_t lastindex) {
@@ -1195,6 +1332,20 @@ std::int32_t setoutputindex(void* fileHandle, std::int32_t zone, std::int32_t in
   if (ds->broken) return kTecIoError;
   ds->setupindex = index;
   return savestate(*ds, ds->data.end()) ? kTecOk : kTecIoError;
+}
+
+std::int32_t setsources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files) {
+  DataSet* ds = lookup(fileHandle);
+  if (ds == nullptr) return kTecBadHandle;
+  if (zone < 1 || static_cast<std::size_t>(zone) > ds->zones.size()) return kTecBadArgument;
+  for (const auto& file : files) {
+    std::string text = file;
+    if (text.empty() || !plaintext(text, true)) return kTecBadArgument;
+  }
+  auto& z = ds->zones[static_cast<std::size_t>(zone) - 1];
+  z.sources = files;
+  z.sourced = true;
+  return kTecOk;
 }
 
 std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char* variableList,
@@ -1338,7 +1489,7 @@ std::int32_t createzone(void* fileHandle, const char* zoneTitle, std::int32_t zo
   w.connexpected = z.connshare > 0 ? 0 : z.cells * npe;
   w.skipcomplete();
   if (!ds->data.append(preamble.data(), preamble.size())) {
-    ds->broken = true;
+    ds->breakoff();
     return kTecIoError;
   }
   ds->zones.push_back(std::move(z));
@@ -1365,7 +1516,7 @@ std::int32_t finishvar(DataSet& ds, std::size_t v) {
   double range[2] = {w.lo[v], w.hi[v]};
   if (range[0] > range[1]) range[0] = range[1] = 0.0;  // no values, or none a number
   if (!ds.data.patch(w.rangeat[v], range, sizeof range)) {
-    ds.broken = true;
+    ds.breakoff();
     return kTecIoError;
   }
   w.skipcomplete();
@@ -1391,7 +1542,7 @@ std::int32_t writevalues(void* fileHandle, std::int32_t zone, std::int32_t var, 
   const auto n = static_cast<std::size_t>(count);
   if (w.written[v] == 0 && w.expected[v] * static_cast<std::int64_t>(sizeof(T)) >= kAlignFrom &&
       !padto(ds->data, ds->zones.back().vars[v].pad)) {
-    ds->broken = true;
+    ds->breakoff();
     return kTecIoError;
   }
   constexpr std::size_t kSlice = kSliceBytes / sizeof(T);
@@ -1399,7 +1550,7 @@ std::int32_t writevalues(void* fileHandle, std::int32_t zone, std::int32_t var, 
     const std::size_t m = std::min(kSlice, n - i);
     widenrange(values + i, m, w.lo[v], w.hi[v]);
     if (!ds->data.append(values + i, m * sizeof(T))) {
-      ds->broken = true;
+      ds->breakoff();
       return kTecIoError;
     }
   }
@@ -1441,7 +1592,7 @@ std::int32_t writenodemap(void* fileHandle, std::int32_t zone, std::int32_t part
     }
   }
   if (!ok) {
-    ds->broken = true;
+    ds->breakoff();
     return kTecIoError;
   }
   w.connwritten += count;
@@ -1461,7 +1612,7 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
   if (ds->current) return kTecBadSequence;
   if (ds->broken) return kTecIoError;
   if (!ds->data.flush()) {
-    ds->broken = true;
+    ds->breakoff();
     return kTecIoError;
   }
   if (!savestate(*ds, ds->data.end())) return kTecIoError;
@@ -1469,8 +1620,8 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
   return kTecOk;
 }
 
-// Only an append series keeps its temporary files at a close.
-std::int32_t closeimpl(void** fileHandle, bool keeptemporaries) {
+// Only an append series, or a run that stopped, keeps its temporary files at a close.
+std::int32_t closeimpl(void** fileHandle, bool keeptemporaries, bool series) {
   if (fileHandle == nullptr) return kTecBadHandle;
   auto& open = registry().open;
   const auto it = open.find(reinterpret_cast<std::uintptr_t>(*fileHandle));
@@ -1478,7 +1629,7 @@ std::int32_t closeimpl(void** fileHandle, bool keeptemporaries) {
   const std::unique_ptr<DataSet> owned = std::move(it->second);
   open.erase(it);
   *fileHandle = nullptr;
-  return finish(*owned, keeptemporaries, keeptemporaries);
+  return finish(*owned, keeptemporaries, series);
 }
 
 }  // namespace
@@ -1556,11 +1707,11 @@ std::int32_t tecFileWriterFlush(void* fileHandle, std::int32_t numZonesToRetain,
 }
 
 std::int32_t tecFileWriterClose(void** fileHandle) noexcept {
-  return guarded([&] { return closeimpl(fileHandle, false); });
+  return guarded([&] { return closeimpl(fileHandle, false, false); });
 }
 
-std::int32_t tecFileWriterCloseKeep(void** fileHandle) noexcept {
-  return guarded([&] { return closeimpl(fileHandle, true); });
+std::int32_t tecFileWriterCloseKeep(void** fileHandle, bool series) noexcept {
+  return guarded([&] { return closeimpl(fileHandle, true, series); });
 }
 
 std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporaries) noexcept {
@@ -1577,6 +1728,22 @@ std::int32_t tecTemporariesTakeBack(const char* fileName, std::int32_t lastindex
 
 std::int32_t tecZoneSetOutputIndex(void* fileHandle, std::int32_t zone, std::int32_t index) noexcept {
   return guarded([&] { return setoutputindex(fileHandle, zone, index); });
+}
+
+std::int32_t tecZoneSetSources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files) noexcept {
+  return guarded([&] { return setsources(fileHandle, zone, files); });
+}
+
+TecOutcome tecDataSetOutcome(const char* fileName) noexcept {
+  try {
+    std::lock_guard<std::mutex> hold(registry().lock);
+    DataSet named;
+    if (fileName == nullptr || !namefiles(fileName, named)) return {};
+    const auto it = outcomes().find(named.finalname);
+    return it == outcomes().end() ? TecOutcome{} : it->second;
+  } catch (...) {
+    return {};
+  }
 }
 
 TecFailure tecLastFailure() noexcept {

@@ -32,6 +32,7 @@ inline constexpr std::int32_t kTecBadTemporary = 5;  // the temporary files of a
 inline constexpr std::int32_t kTecOtherTemporary = 6;  // they hold a data set of other variables or file type
 inline constexpr std::int32_t kTecOtherData = 7;  // their data file is not the one written with their header
 inline constexpr std::int32_t kTecFewerZones = 8;  // "<base>.szplt" holds more zones than the data set would leave
+inline constexpr std::int32_t kTecPlacedUnreadable = 9;  // "<base>.szplt" exists but cannot be read: kept
 
 // File format and type of tecFileWriterOpen.
 inline constexpr std::int32_t kTecFormatSzplt = 1;
@@ -99,21 +100,28 @@ std::int32_t tecFileWriterFlush(void* fileHandle, std::int32_t numZonesToRetain,
 
 // Writes "<base>.szplt", removes the temporary files and sets the handle to null. A zone left
 // incomplete is dropped (and reported by the result); after a write failure the temporary
-// files are kept as of the last flush.
+// files are kept as of the last flush. A data set whose only zone is incomplete is given up: an
+// earlier "<base>.szplt" stays as it was, and none is made where there was none.
 std::int32_t tecFileWriterClose(void** fileHandle) noexcept;
 
 // ---- Beyond the TecIO calls: the temporary files of a data set continued in append mode ----
 
-// Closes the data set of an append series as tecFileWriterClose does but keeps its temporary
-// files (as of the last flush) for a later run to continue. "<base>.szplt" is left alone where
-// it already holds the data set or where this run committed nothing to it, and kTecFewerZones
-// leaves it alone where it holds more zones than the data set.
-std::int32_t tecFileWriterCloseKeep(void** fileHandle) noexcept;
+// Closes the data set as tecFileWriterClose does but keeps its temporary files (as of the last
+// flush) for a later run to continue. "<base>.szplt" is left alone where it already holds the
+// data set or where this run committed nothing to it. The file of an append `series` never
+// gives way to one of fewer zones (kTecFewerZones) nor to anything where it cannot be read
+// (kTecPlacedUnreadable).
+std::int32_t tecFileWriterCloseKeep(void** fileHandle, bool series = true) noexcept;
 
 // Records the output-time index that zone `zone` holds, in the temporary files only (it goes to
 // disk with the next flush). Zone 0 records the index at which the data set was set up; while
 // the data set holds no zone that goes to disk at once.
 std::int32_t tecZoneSetOutputIndex(void* fileHandle, std::int32_t zone, std::int32_t index) noexcept;
+
+// Records the result files whose values zone `zone` holds (none for a zone of the meshes
+// alone), in the temporary files only: a later run that drops the zone to write it again must
+// find each of them.
+std::int32_t tecZoneSetSources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files) noexcept;
 
 // What the temporary files of the data set named like tecFileWriterOpen hold.
 struct TecTemporaries {
@@ -128,7 +136,13 @@ struct TecTemporaries {
   std::int32_t zonetype = 0;          // zone 1's type, node count and element count
   std::int64_t nodes = 0;
   std::int64_t cells = 0;
-  std::int64_t placed = -1;  // zones "<base>.szplt" holds; -1 where there is none this layer reads
+  // Per zone, the result files it holds the values of, where they were recorded (earlier
+  // versions did not record them).
+  std::vector<char> sourced;
+  std::vector<std::vector<std::string>> sources;
+  std::int64_t placed = -1;  // zones "<base>.szplt" holds; -1 where there is none or it cannot be read
+  std::string placedtrouble;  // why "<base>.szplt" cannot be read, where it exists ("" otherwise)
+  bool placedsame = false;    // "<base>.szplt" holds just what the temporary files hold
 };
 // kTecBadTemporary where the header file is damaged or the data file shorter than it says,
 // kTecOtherData where the data file is not the one the header was written with (checked by a
@@ -151,5 +165,26 @@ struct TecFailure {
   std::string file;
 };
 TecFailure tecLastFailure() noexcept;
+
+// What the last close or put-in-place of a data set in this process did to "<base>.szplt".
+enum class TecPlacement : std::int32_t {
+  none,          // neither was tried
+  written,       // written from every zone
+  writtencut,    // written from the complete zones; an unfinished last zone is left out
+  unchanged,     // it already held what the data set holds
+  notattempted,  // this run had nothing to put in it (no complete zone, or none committed)
+  failed,        // it could not be written: as it was before
+  morezones,     // kept: it holds more zones than the data set would leave
+  unreadable,    // kept: it cannot be read, so what it alone holds is not known
+};
+struct TecOutcome {
+  TecPlacement placement = TecPlacement::none;
+  std::vector<std::int32_t> indices;  // written or unchanged: each zone's output-time index (0 unknown)
+  std::int64_t placed = -1;           // kept: the zones it holds (-1 none or unknown)
+  TecFailure failure;                 // failed: why
+  std::string trouble;                // unreadable: why
+};
+// The outcome recorded for the data set named like tecFileWriterOpen.
+TecOutcome tecDataSetOutcome(const char* fileName) noexcept;
 
 }  // namespace kelpra

@@ -52,8 +52,9 @@ bool continuesdataset();
 // (an append run, a stopped or killed run) are renamed with ".old" added (".old2", ".old3", ...
 // where an earlier pair holds that name), with a warning.
 void setasidetemporaries(const std::string& base);
-// Warns that a data set new to an append series, of which nothing exists, is started anew.
-void checkcontinuedtemporaries(const std::string& base);
+// Warns that a data set new to an append series, of which nothing exists, is started anew at
+// the current output time; `nothingnew`: by the next run, since this one has none to write.
+void checkcontinuedtemporaries(const std::string& base, bool nothingnew = false);
 void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,
                      std::string_view varlist, DOMAIN& dom);
 void tecplotmetadata(DOMAIN& dom);
@@ -72,16 +73,18 @@ bool tecplotzonecomplete(const DOMAIN& dom);
 // `named` is the file that report names (the reason then names the failing file only where it
 // is another). Where the layer has none, a note left by another file is dropped.
 void notebinaryreason(const std::string& named);
-// A TecIO call after the opening failed: closes the data set (in append mode it is left for
-// the program's end, which keeps its temporary files), then stops the run with the message and
-// the system's reason.
-[[noreturn]] void binaryfailure(DOMAIN& dom, const std::string& message);
+// A TecIO call after the opening failed: stops the run with the message and the system's
+// reason; the stopping report closes the data set.
+[[noreturn]] void binaryfailure(const std::string& message);
 // Refuses to continue a data set of an earlier append run, saying why; nothing on disk has
 // changed yet.
 [[noreturn]] void appendrefused(const std::string& base, const std::string& why);
 // Stops an append run that would leave "<base>.szplt" with `left` output times (by default those
 // its temporary files hold), fewer than it holds.
 [[noreturn]] void fewerzonesrefused(const std::string& base, std::int64_t left = -1);
+// Stops an append run that would replace the data set "<base>.szplt", which cannot be read
+// (`why`): what it alone holds is not known.
+[[noreturn]] void unreadablerefused(const std::string& base, const std::string& why);
 
 // Zone type word and TecIO code of a domain's elements ("" and 0 when unsupported), and the
 // word of a code.

@@ -129,7 +129,7 @@ void writearray(std::int32_t var, std::int32_t n, std::span<const T> values, boo
   checkarray(var, out.size(), dom);
   if (plot_data.tecplot_bin_mode) {
     if (tecwrite(dom.tecfilehandle, dom.zone, var, static_cast<std::int64_t>(out.size()), out.data()) != 0) {
-      binaryfailure(dom, "Writing " + std::string(typetext<T>()) + " data for variable # " + std::to_string(var) +
+      binaryfailure("Writing " + std::string(typetext<T>()) + " data for variable # " + std::to_string(var) +
                              " in " + domainname(dom) + " domain.");
     }
     return;
@@ -549,7 +549,7 @@ void tecplotwriteconnectivity(const Mask& elemmask, DOMAIN& dom) {
   if (plot_data.tecplot_bin_mode) {
     if (tecZoneNodeMapWrite32(dom.tecfilehandle, dom.zone, 0, 1, static_cast<std::int64_t>(work.size()),
                               work.data()) != 0) {
-      binaryfailure(dom, "Tecplot element connectivity for " + domainname(dom) + " domain.");
+      binaryfailure("Tecplot element connectivity for " + domainname(dom) + " domain.");
     }
     return;
   }

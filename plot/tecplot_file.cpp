@@ -133,14 +133,12 @@ bool tecplotzonecomplete(const DOMAIN& dom) {
          std::none_of(dom.zonevarstate.begin(), dom.zonevarstate.end(), [](std::uint8_t v) { return v == 0; });
 }
 
-void binaryfailure(DOMAIN& dom, const std::string& message) {
+void binaryfailure(const std::string& message) {
   notebinaryreason({});
   const std::string text = withsystemreason(message);
-  // A data set of an append series stays open: the program's end writes it out and keeps its
-  // temporary files, which the next append run continues. A close would remove them. So does
-  // one without a complete zone: the close would put an empty data set in the earlier one's place.
-  const bool complete = dom.zone > 1 || (dom.zone == 1 && tecplotzonecomplete(dom));
-  if (!plot_data.tecappend && complete) dom.closeresult = tecFileWriterClose(&dom.tecfilehandle);
+  // The data set stays open: the stopping report closes it, writing its complete zones or
+  // keeping the earlier file where none is complete, and keeps its temporary files as of the
+  // last flush (an append series continues them).
   fatalerror(text);
 }
 
@@ -151,6 +149,12 @@ void appendrefused(const std::string& base, const std::string& why) {
              "\nMove " + base + ".szplt and its temporary files aside to write that data set anew from this run's "
              "first output time, or the temporary files (" + prefixtext() +
              "o.*.szplt.szhdr and .szdat) of every data set to write them all anew.");
+}
+
+void unreadablerefused(const std::string& base, const std::string& why) {
+  fatalerror("The data set " + base + ".szplt cannot be read: " + why + ".\nIt is kept as it was, and so is every "
+             "other data set: an append run would replace it without knowing which output times it alone holds. "
+             "Make it readable, or move it aside to let the append series write it anew.");
 }
 
 void fewerzonesrefused(const std::string& base, std::int64_t left) {
@@ -235,11 +239,13 @@ void setasidetemporaries(const std::string& base) {
   }
 }
 
-void checkcontinuedtemporaries(const std::string& base) {
+void checkcontinuedtemporaries(const std::string& base, bool nothingnew) {
   const auto files = temporaryfiles(base);
   if (nameexists(files[0]) || nameexists(files[1]) || nameexists(base + ".szplt")) return;
-  warningmsg("The data set " + base + ".szplt and its temporary files do not exist.\nThe data set is written anew " +
-             "from output time " + outputtimeindex(plot_data.nfile) + ".");
+  const std::string next = outputtimeindex(plot_data.nfile);
+  warningmsg("The data set " + base + ".szplt and its temporary files do not exist.\n" +
+             (nothingnew ? "The next output time, " + next + ", starts it; this run has no new output time to write."
+                         : "The data set is written anew from output time " + next + "."));
 }
 
 void tecplotfileopen(std::string_view basename, std::string_view title, std::int32_t count,
@@ -293,7 +299,7 @@ void tecplotaddmetadata(std::string_view key, std::string_view value, DOMAIN& do
     const std::string k(trimview(key));
     const std::string v = binarytext(value);
     if (tecDataSetAddAuxData(dom.tecfilehandle, k.c_str(), v.c_str()) != 0) {
-      binaryfailure(dom, "Tecplot data set aux data for " + domainname(dom) + " domain.");
+      binaryfailure("Tecplot data set aux data for " + domainname(dom) + " domain.");
     }
     return;
   }
@@ -349,7 +355,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     if (tecZoneCreateFE(dom.tecfilehandle, title.c_str(), type, nodes, elements, dom.vardatatype.data(),
                         dom.varshare.data(), dom.varlocation.data(), dom.varpassive.data(), sharezone, 0, 0,
                         &zone) != 0) {
-      binaryfailure(dom, "Create new zone in " + domainname(dom) + " domain.");
+      binaryfailure("Create new zone in " + domainname(dom) + " domain.");
     }
     dom.zone = zone;
     if (hastime) {
@@ -357,11 +363,11 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
       int status = 0;
       str2r8(time, t, &status);
       if (status != 0) {
-        binaryfailure(dom, "Solution time is not a number: " + std::string(time) + " in " + domainname(dom) +
+        binaryfailure("Solution time is not a number: " + std::string(time) + " in " + domainname(dom) +
                                " domain.");
       }
       if (tecZoneSetUnsteadyOptions(dom.tecfilehandle, dom.zone, t, 1) != 0) {
-        binaryfailure(dom, "Write solution time " + std::string(time) + " in " + domainname(dom) + " domain.");
+        binaryfailure("Write solution time " + std::string(time) + " in " + domainname(dom) + " domain.");
       }
     }
     for (auto& location : dom.varlocation) location = 1;
@@ -410,17 +416,12 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
 }
 
 void tecplotoutputtime(DOMAIN& dom, std::int32_t index) {
-  if (dom.zone >= 1) {
-    if (dom.runfirstindex == 0) {
-      dom.runfirstindex = index;
-    } else if (index != dom.runlastindex) {
-      dom.runpreviousindex = dom.runlastindex;
-    }
-    dom.runlastindex = index;
-  }
+  const bool zone = dom.zone >= 1;  // else the set-up of a data set without zones
+  if (zone) dom.runindices.push_back(index);
   if (!plot_data.tecplot_bin_mode) return;
-  if (tecZoneSetOutputIndex(dom.tecfilehandle, dom.zone, index) != 0) {
-    binaryfailure(dom, "Record the output time " + outputtimeindex(index) + " in the temporary files of " +
+  if (tecZoneSetOutputIndex(dom.tecfilehandle, dom.zone, index) != 0 ||
+      (zone && tecZoneSetSources(dom.tecfilehandle, dom.zone, dom.zonesources) != 0)) {
+    binaryfailure("Record the output time " + outputtimeindex(index) + " in the temporary files of " +
                            domainname(dom) + " domain.");
   }
 }
@@ -429,7 +430,7 @@ void tecplotfileflush(DOMAIN& dom) {
   if (!plot_data.tecplot_bin_mode) return;
   const std::int32_t keep[1] = {1};
   if (tecFileWriterFlush(dom.tecfilehandle, 1, keep) != 0) {
-    binaryfailure(dom, "Tecplot flush file for " + domainname(dom) + " domain.");
+    binaryfailure("Tecplot flush file for " + domainname(dom) + " domain.");
   }
 }
 
@@ -459,8 +460,10 @@ void tecplotfileclose(DOMAIN& dom) {
   const std::int32_t status =
       append ? tecFileWriterCloseKeep(&dom.tecfilehandle) : tecFileWriterClose(&dom.tecfilehandle);
   dom.tecfilehandle = nullptr;
-  dom.closeresult = status;
   if (status == kTecFewerZones) fewerzonesrefused(dom.tecfilename);
+  if (status == kTecPlacedUnreadable) {
+    unreadablerefused(dom.tecfilename, tecDataSetOutcome(dom.tecfilename.c_str()).trouble);
+  }
   if (status != 0) {
     notebinaryreason(file);
     fatalerror(withsystemreason("Tecplot close file for " + domainname(dom) + " domain: " + file +

@@ -43,11 +43,9 @@ void setmark(std::vector<T>& marks, std::int32_t number, std::int32_t nvar, T va
 
 void tecplotinit(DOMAIN& dom) {
   dom.zone = 0;
-  dom.runfirstindex = 0;
-  dom.runpreviousindex = 0;
-  dom.runlastindex = 0;
+  dom.runindices.clear();
   dom.lastzoneoffset = -1;
-  dom.closeresult = -1;
+  dom.zonesources.clear();
   dom.nvar = 0;
   dom.varlist.clear();
   dom.unitcomments.clear();
@@ -151,7 +149,7 @@ void tecplotvarunitswrite(DOMAIN& dom) {
     const std::string unittext = binarytext(dom.varunits(i));
     if (unittext.empty()) continue;
     if (tecVarAddAuxData(dom.tecfilehandle, i, "Units", unittext.c_str()) != 0) {
-      binaryfailure(dom, "Tecplot variable unit auxiliary data in " + domainname(dom) + " domain.");
+      binaryfailure("Tecplot variable unit auxiliary data in " + domainname(dom) + " domain.");
     }
   }
 }

@@ -1,5 +1,6 @@
 #include "support/errors.hpp"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,7 +15,9 @@ namespace kelpra {
 namespace {
 
 int ierrlogunit = 0;
-bool errorreported = false;
+// Set once, by the first stopping report, before it writes anything: a stop while it is being
+// written (from the notes it calls, or another thread) must not wait on it.
+std::atomic<bool> errorreported{false};
 StopNotes stopnotes = nullptr;
 
 // The last file failure's system error, until a report takes it or the next file operation.
@@ -74,14 +77,20 @@ void writeboxes(std::string_view headline, std::string_view body) {
 // Writes the first stopping report of the run, closes the pool's files, then unwinds.
 // The throw happens outside the lock: an exception must not leave a critical region.
 [[noreturn]] void stopreport(std::string_view headline, std::string_view body) {
+  if (errorreported.load()) throw RunStopped{};
 #pragma omp critical(tnqerror)
   {
-    if (!errorreported) {
-      errorreported = true;
+    if (!errorreported.exchange(true)) {
       printwarnings();
       // The program's notes settle its files and say what each now holds; without them the
       // staged files are settled here, and the report says which did not take their names.
-      const std::string notes = stopnotes != nullptr ? stopnotes() : closestagedunits();
+      // Nothing they call may end the report early: a stop inside them only cuts them short.
+      std::string notes;
+      try {
+        notes = stopnotes != nullptr ? stopnotes() : closestagedunits();
+      } catch (...) {
+        notes.clear();
+      }
       std::string text(body);
       if (!notes.empty()) text += "\n\n" + notes;
       writeboxes(headline, text);
@@ -131,7 +140,7 @@ void reportline(int unit, std::string_view text) {
 
 void seterrorloggingfileunit(int unit) { ierrlogunit = unit; }
 int errorloggingfileunit() { return ierrlogunit; }
-bool errorwasreported() { return errorreported; }
+bool errorwasreported() { return errorreported.load(); }
 
 void fatalerror(std::string_view message) { stopreport(kFatalHeadline, trimview(message)); }
 

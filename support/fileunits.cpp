@@ -258,6 +258,16 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
   return 0;
 }
 
+int openownunit(int unit, std::string_view name, FileForm form, OpenStatus status) {
+  const std::string path(trimview(name));
+  if (const std::string why = notaregularfile(path); !why.empty()) {
+    if (inrange(unit)) closeslot(slot(unit));
+    notesystemerror(EINVAL, path, why);
+    return kStatusOpenFailed;
+  }
+  return openunit(unit, path, form, status);
+}
+
 std::string linktarget(std::string_view name) {
   std::string target(trimview(name));
   // A chain longer than the system's own limit is a loop: the name itself is then used.

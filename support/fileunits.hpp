@@ -81,6 +81,10 @@ bool unitused(int unit);
 
 // Opens `name` on a unit already taken with getunit. Returns a status code (0 on success).
 int openunit(int unit, std::string_view name, FileForm form, OpenStatus status = OpenStatus::unknown);
+// Opens a file of the run's own, one it keeps or reads back for itself: it must be a regular
+// file or absent, since a pipe would hold the run and a device feed it without end. Anything
+// else is refused (kStatusOpenFailed, the reason noted as the system error).
+int openownunit(int unit, std::string_view name, FileForm form, OpenStatus status);
 // Closes the file of a unit (nothing when none is open); the unit stays taken. Returns
 // kStatusWriteFailed where a write to it, the close or the renaming of a staged file failed. A
 // staged file is put in place only when all of them succeeded: one to which a write failed is

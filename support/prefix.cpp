@@ -128,7 +128,7 @@ bool prefixfrombatchfile(std::string_view suffix, std::string& prefix, std::FILE
   std::string cutword;
   {
     UnitHandle unit = UnitHandle::take();
-    if (openunit(unit.unit(), kBatchFile, FileForm::formatted, OpenStatus::old) != 0) {
+    if (openownunit(unit.unit(), kBatchFile, FileForm::formatted, OpenStatus::old) != 0) {
       say(out, "Error opening batch.pfx file");
       return false;
     }
@@ -189,7 +189,7 @@ void getmodelprefix(std::string_view suffix, std::string& prefix, std::FILE* in,
   if (accepted) accepted(prefix);
   // Remember the answer for the next run, in a form that reads back to the same prefix.
   UnitHandle unit = UnitHandle::take();
-  bool written = openunit(unit.unit(), kBatchFile, FileForm::formatted, OpenStatus::replace) == 0 &&
+  bool written = openownunit(unit.unit(), kBatchFile, FileForm::formatted, OpenStatus::replace) == 0 &&
                  writeline(unit.unit(), listform(prefix)) == 0 && std::fflush(unitstream(unit.unit())) == 0;
   if (!written) say(out, "Failed to generate batch.pfx file with prefix " + prefix);
   std::fflush(out);

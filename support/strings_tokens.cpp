@@ -1,11 +1,13 @@
 // Tokens of a text and reading whole lines from a formatted unit.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/strings.hpp"
 
@@ -70,7 +72,12 @@ int readlinefrom(std::FILE* f, std::string& line) {
   }
 }
 
-int readline(int unit, std::string& line) { return readlinefrom(unitstream(unit), line); }
+int readline(int unit, std::string& line) {
+  errno = 0;
+  const int status = readlinefrom(unitstream(unit), line);
+  if (status == kStatusReadFailed && errno != 0) notesystemerror(errno, unitfilename(unit));
+  return status;
+}
 
 int readlinesafe(int unit, std::string& line, int& status) {
   status = 0;

@@ -205,6 +205,18 @@ class Model {
     expectclean(r);
     return r;
   }
+  // A run under strace, which injects the faults that `inject` names, such as {"-P",
+  // "abco.pm.szplt", "-e", "inject=openat:error=EACCES"}: names as the program opens them, in the
+  // model directory.
+  ProcessResult runinjected(const std::vector<std::string>& inject) const {
+    // The leak checker of a sanitizer build cannot run under a tracer.
+    std::vector<std::string> args = {"-f", "-qq", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0"};
+    args.insert(args.end(), inject.begin(), inject.end());
+    args.push_back(testkit::builtprogram("driver/kelpra").string());
+    ProcessResult r = testkit::runprocess("/usr/bin/strace", args, dir.path());
+    expectclean(r);
+    return r;
+  }
   std::string file(const std::string& name) const { return readfile(dir / name); }
   bool exists(const std::string& name) const { return fs::exists(dir / name); }
   DatFile dat(const std::string& name) const { return parsedat(file(name)); }

@@ -257,8 +257,53 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
     const char* name;
     void (*stage)(const Series&);
     const char* report;
+    std::vector<std::string> inject = {};  // faults the run is started under
+    bool input = false;                                           // an input error, not a fatal one
   };
   const Case cases[] = {
+      {"pm a flush ahead of olf, its own result file of that output time gone",
+       [](const Series& m) {
+         const std::string olf = m.file("abco.olf.szplt.szhdr");
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         writefile(m.dir / "abco.olf.szplt.szhdr", olf);
+         fs::remove(m.dir / "abco.head_pm.0003");
+       },
+       "  abco.pm.szplt: output time 0003, whose result file abco.head_pm.0003 is gone\nNo data set was changed."},
+      {"a data set whose open fails",
+       [](const Series& m) { m.heads(3, 3.0); },
+       "The data set abco.pm.szplt cannot be read: Permission denied.\nIt is kept as it was",
+       {"-P", "abco.pm.szplt", "-e", "inject=openat:error=EACCES"}},
+      {"temporary files of an earlier version and a stale append file naming a shared time stamp",
+       [](const Series& m) {
+         toearlierversion(m);
+         m.heads(3, 2.0);
+         writefile(m.dir / "abco.tec_append", appendrecord(3));
+       },
+       "and the append file abco.tec_append names output time 0003, while they hold 2 output times."},
+      {"a series begun from the meshes alone, its first output time's files arrived since",
+       [](const Series& m) {
+         for (const auto& entry : fs::directory_iterator(m.dir.path())) {
+           const std::string name = entry.path().filename().string();
+           if (name.starts_with("abco.pm.") || name.starts_with("abco.olf.") || name.starts_with("abco.head_") ||
+               name == "abco.tec_append") {
+             fs::remove(entry.path());
+           }
+         }
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.heads(1, 1.0);
+         m.heads(2, 2.0);
+       },
+       "its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat hold a data set of other variables."},
+      {"scratch_plot that is a FIFO",
+       [](const Series& m) {
+         fs::remove(m.dir / "scratch_plot");
+         ::mkfifo((m.dir / "scratch_plot").c_str(), 0600);
+       },
+       "Failed to open file: scratch_plot\nReason: it is a FIFO"},
+      {"scratch_plot that cannot be read", [](const Series&) {},
+       "Error reading abc.plot.control file\nReason: scratch_plot: Input/output error",
+       {"-P", "scratch_plot", "-e", "inject=read:error=EIO"}, true},
       {"the time conversion factor doubled",
        [](const Series& m) {
          m.control(std::string(kAppendControl) + std::string(kDomainBlocks) +
@@ -319,7 +364,7 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          writefile(m.dir / "abco.tec_append", appendrecord(7));
        },
        "were written by an earlier version of kelpra, which did not record the output time of each zone, and the "
-       "result files of output time 0007, which the append file abco.tec_append names, do not exist."},
+       "append file abco.tec_append names output time 0007, while they hold 2 output times."},
       {"an output time to drop whose result files are gone",
        [](const Series& m) {
          testkit::setupwithoutzones(m.dir / "abco.olf.szplt.szhdr", 1);
@@ -327,7 +372,7 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          fs::remove(m.dir / "abco.head_olf.0001");
        },
        "this run would drop what it cannot write again:\n  abco.pm.szplt: output time 0001, whose result files are "
-       "gone or lie outside the time window\nNo data set was changed. Put the result files"},
+       "gone\nNo data set was changed. Put the result files"},
       {"nothing new, and a data set without its temporary files",
        [](const Series& m) {
          fs::remove(m.dir / "abco.olf.szplt.szhdr");
@@ -392,7 +437,8 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
     Series model;
     c.stage(model);
     const auto before = state(model);
-    const std::string report = expectstopped(model, model.run(), kFatal);
+    const ProcessResult r = !c.inject.empty() ? model.runinjected(c.inject) : model.run();
+    const std::string report = expectstopped(model, r, c.input ? kInput : kFatal);
     EXPECT_TRUE(has(report, c.report)) << report;
     const auto after = state(model);
     for (const auto& [name, content] : before) {
@@ -461,14 +507,80 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     std::string control;
     int times;     // output times of the first, complete run
     long cap;      // file-size limit of the second run (0: none)
-    bool corrupt;  // the second run finds output time 0003 of pm damaged
+    bool input;    // the second run stops with an input error (unstaged: it finds output time 0003 of pm damaged)
     std::string held;
     std::vector<std::pair<std::string, std::size_t>> zones;  // data sets and their zones after it
     std::string blocker = {};  // a directory in the way of the second run
     bool large = false;        // a model of larger data sets, for the file-size limit
+    void (*stage)(const Model&) = nullptr;  // in place of the next output time's result files
+    std::vector<std::string> inject = {};  // faults the second run is started under
   };
   const std::string comparison = "compare heads 3d domain\n-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\n";
+  const std::string binary = "tecplot binary mode\nend\n" + std::string(kDomainBlocks);
+  const std::string series = std::string(kAppendControl) + std::string(kDomainBlocks);
+  const auto nanfirst = [](const Model& m) {
+    m.writer.result_r8("head", "pm", 1, "nan heads", m.pmheads(1));
+    m.writer.result_r8("head", "olf", 1, "nan heads", m.olfheads(1));
+  };
   const Case cases[] = {
+      {"binary: stopped in the first zone", binary, 2, 0, false,
+       "abco.pm.szplt: the earlier data set, kept (this run stopped before its first output time was complete)\n"
+       "abco.olf.szplt: left as an earlier run wrote it (this run stopped before writing to it)",
+       {{"abco.pm.szplt", 2}}, "", false, nanfirst},
+      {"binary: stopped in the first zone, no earlier data set", binary, 0, 0, false,
+       "abco.pm.szplt: not written (this run stopped before its first output time was complete)\n"
+       "abco.olf.szplt: not written (this run stopped before writing to it)",
+       {}, "", false, nanfirst},
+      {"binary: pm's first flush and olf's write fail", binary, 2, 0, false,
+       "abco.pm.szplt: output time 0001 of this run (the earlier data set is replaced)\n"
+       "abco.olf.szplt: the earlier data set, kept (it could not be written)",
+       {{"abco.pm.szplt", 1}, {"abco.olf.szplt", 2}}, "", false, nullptr,
+       {"-P", "abco.pm.szplt.szhdr.new", "-P", "abco.olf.szplt.new", "-e", "inject=openat:error=ENOSPC:when=3+"}},
+      {"append series stopped inside a zone after a flush", series, 2, 0, false,
+       "abco.pm.szplt: output times 0001 to 0003 of the append series; its temporary files hold output times 0001 to "
+       "0003 for the next append run\n"
+       "abco.olf.szplt: output times 0001 to 0003 of the append series; its temporary files hold output times 0001 "
+       "to 0003 for the next append run",
+       {{"abco.pm.szplt", 3}, {"abco.olf.szplt", 3}}, "", false,
+       [](const Model& m) {
+         m.heads(3, 3);
+         m.writer.result_r8("head", "pm", 4, "soon heads", m.pmheads(4));
+         m.writer.result_r8("head", "olf", 4, "soon heads", m.olfheads(4));
+       }},
+      {"append series whose header cannot be read", series, 2, 0, false,
+       "abco.pm.szplt: 2 output times, left as it was; its temporary files cannot be read (Permission denied), and "
+       "the next append run stops on them\n"
+       "abco.olf.szplt: output times 0001 to 0002 of the append series; its temporary files hold output times 0001 "
+       "to 0002 for the next append run",
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, "", false, nullptr,
+       {"-P", "abco.pm.szplt.szhdr", "-e", "inject=openat:error=EACCES"}},
+      {"append series recorded beyond the suffix width", series, 2, 0, true,
+       "abco.pm.szplt: output times 9999 to 10000 (more digits than the 4 of the output file suffix) of the append "
+       "series; its temporary files hold output times 9999 to 10000 (more digits than the 4 of the output file "
+       "suffix) for the next append run\n"
+       "abco.olf.szplt: output times 9999 to 10000 (more digits than the 4 of the output file suffix) of the append "
+       "series; its temporary files hold output times 9999 to 10000 (more digits than the 4 of the output file "
+       "suffix) for the next append run",
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, "", false,
+       [](const Model& m) {
+         for (const char* name : {"abco.pm.szplt.szhdr", "abco.olf.szplt.szhdr"}) {
+           testkit::SavedHeader header;
+           ASSERT_TRUE(testkit::readsavedheader(m.dir / name, header));
+           header.zones[0].outputindex = 9999;
+           header.zones[1].outputindex = 10000;
+           testkit::writesavedheader(m.dir / name, header);
+         }
+       }},
+      {"ASCII stopped after a time window left an output time out",
+       "truncate time domain\n0 5\nend\n" + std::string(kDomainBlocks), 0, 0, true,
+       "abco.pm.dat: output times 0001 to 0002, 0004 of this run\n"
+       "abco.olf.dat: output times 0001 to 0002, 0004 of this run",
+       {{"abco.pm.dat", 3}, {"abco.olf.dat", 3}}, "", false,
+       [](const Model& m) {
+         for (int i = 1; i <= 4; ++i) m.heads(i, i == 3 ? 10 : i);
+         m.heads(5, 5);
+         writefile(m.dir / "abco.head_pm.0005", "garbage that is no result file");
+       }},
       {"a write fails", "end\n" + std::string(kDomainBlocks), 2, 48000, false,
        "abco.pm.dat: the earlier data set, kept (a write to it failed)\n"
        "abco.olf.dat: left as an earlier run wrote it (this run stopped before writing to it)",
@@ -527,12 +639,16 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     }
     writefile(model.dir / "abc.observed_heads", points);
     model.control(c.control);
-    ASSERT_EQ(model.run().exitstatus, 0);
+    if (c.times > 0) {
+      ASSERT_EQ(model.run().exitstatus, 0);
+    }
     std::map<std::string, std::string> before;
     for (const auto& entry : fs::directory_iterator(model.dir.path())) {
       before[entry.path().filename()] = model.file(entry.path().filename());
     }
-    if (c.corrupt) {
+    if (c.stage != nullptr) {
+      c.stage(model);
+    } else if (c.input) {
       model.heads(3, 3);
       writefile(model.dir / "abco.head_pm.0003", "garbage that is no result file");
     } else {
@@ -543,9 +659,9 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     {
       const rlim_t scatter = before["abco.compare_heads_scatter.dat"].size() - 1;
       const FileSizeCap cap(c.cap > 0 ? c.cap : c.cap < 0 ? scatter : RLIM_INFINITY);
-      r = model.run();
+      r = !c.inject.empty() ? model.runinjected(c.inject) : model.run();
     }
-    EXPECT_EQ(filesheld(expectstopped(model, r, c.corrupt ? kInput : kFatal)), c.held) << r.err;
+    EXPECT_EQ(filesheld(expectstopped(model, r, c.input ? kInput : kFatal)), c.held) << r.err;
     for (const auto& [name, zones] : c.zones) {
       EXPECT_EQ(name.ends_with(".dat") ? model.dat(name).zones.size() : readdataset(model.dir / name).zones.size(),
                 zones)
@@ -553,8 +669,14 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     }
     // A file kept from the earlier run keeps its bytes, and no temporary file is left.
     for (const auto& [name, bytes] : before) {
-      if (has(c.held, name + ": the earlier") || has(c.held, name + ": left as an earlier")) {
+      if (has(c.held, name + ": the earlier") || has(c.held, name + ": left as")) {
         EXPECT_TRUE(model.file(name) == bytes) << name;
+      }
+    }
+    // A file said not to be written does not exist.
+    for (const std::string& line : splitlines(c.held)) {
+      if (has(line, ": not written")) {
+        EXPECT_FALSE(model.exists(line.substr(0, line.find(':')))) << line;
       }
     }
     for (const auto& entry : fs::directory_iterator(model.dir.path())) {

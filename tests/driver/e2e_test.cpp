@@ -441,6 +441,7 @@ TEST(E2eAppend, RunsSayWhatTheyDo) {
     int added;           // new output times
     bool withpm;         // pm has result files at them
     std::vector<std::string> said, unsaid;
+    bool olfgone = false;  // olf's data set and its temporary files are gone
   };
   const Case cases[] = {
       {"continued", "", 1, true,
@@ -448,6 +449,12 @@ TEST(E2eAppend, RunsSayWhatTheyDo) {
         "Continuing tecplot file abco.olf after output time 0002\n", "Time 0003"},
        {"Creating tecplot file", "No more data to append"}},
       {"nothing new", "", 0, true, {"No more data to append"}, {"No new output time"}},
+      {"nothing new, olf's data set gone", "", 0, true,
+       {"No more data to append",
+        "The data set abco.olf.szplt and its temporary files do not exist.\nThe next output time, 0003, starts it; "
+        "this run has no new output time to write."},
+       {},
+       true},
       {"a window that takes no new time", "truncate time domain\n100 200\n", 2, true,
        {"No more data to append",
         "No new output time lies in the time window of \"truncate time domain\" (100 to 200): the new output times "
@@ -465,6 +472,11 @@ TEST(E2eAppend, RunsSayWhatTheyDo) {
     writeseries(model);
     if (HasFatalFailure()) return;
     for (int i = 3; i < 3 + c.added; ++i) model.heads(i, i, c.withpm);
+    if (c.olfgone) {
+      for (const char* name : {"abco.olf.szplt", "abco.olf.szplt.szhdr", "abco.olf.szplt.szdat"}) {
+        fs::remove(model.dir / name);
+      }
+    }
     model.control("tecplot binary mode\ntecplot binary append\n" + c.window + "end\n" + std::string(kDomainBlocks));
     const ProcessResult r = model.run();
     EXPECT_EQ(r.exitstatus, 0) << r.err;

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -21,6 +23,7 @@ ProcessResult runprocess(const fs::path& program, const std::vector<std::string>
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
+    setpgid(0, 0);  // a run that hangs is ended with whatever it started
     dup2(inpipe[0], 0);
     dup2(outpipe[1], 1);
     dup2(errpipe[1], 2);
@@ -50,13 +53,21 @@ ProcessResult runprocess(const fs::path& program, const std::vector<std::string>
   ProcessResult result;
   bool outopen = true, erropen = true;
   char buffer[65536];
+  // A run that hangs fails its test (killed: a status of 128 and more) instead of the suite.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+  bool killed = false;
   while (outopen || erropen) {
     pollfd fds[3];
     int n = 0;
     if (outopen) fds[n++] = {outpipe[0], POLLIN, 0};
     if (erropen) fds[n++] = {errpipe[0], POLLIN, 0};
     if (infd >= 0) fds[n++] = {infd, POLLOUT, 0};
-    if (poll(fds, n, -1) < 0) break;
+    const int ready = poll(fds, n, killed ? -1 : 1000);
+    if (ready < 0) break;
+    if (!killed && std::chrono::steady_clock::now() > deadline) {
+      kill(-pid, SIGKILL);
+      killed = true;
+    }
     for (int i = 0; i < n; ++i) {
       if (fds[i].revents == 0) continue;
       if (fds[i].fd == infd) {

@@ -36,7 +36,8 @@ bool readsavedheader(const std::filesystem::path& path, SavedHeader& h) {
   const std::string bytes = readfile(path);
   if (bytes.size() < 16 || bytes.compare(0, 7, "KLPSZHD") != 0) return false;
   h = {};
-  h.indexed = bytes[7] == '2';
+  h.indexed = bytes[7] == '2' || bytes[7] == '3';
+  h.sourced = bytes[7] == '3';
   ByteInput in(std::string_view(bytes).substr(8, bytes.size() - 16));
   std::int32_t filetype = 0;
   std::int64_t nvar = 0, naux = 0, nzones = 0;
@@ -58,16 +59,29 @@ bool readsavedheader(const std::filesystem::path& path, SavedHeader& h) {
   h.zones.resize(static_cast<std::size_t>(nzones));
   for (SavedHeader::Zone& z : h.zones) {
     if (!str(in, z.title, false) || !in.take(40, z.fixed) ||
-        (h.indexed && (!in.get(z.outputindex) || !in.get(z.check))) ||
-        !in.take(16 * static_cast<std::size_t>(nvar), z.vars)) {
+        (h.indexed && (!in.get(z.outputindex) || !in.get(z.check)))) {
       return false;
     }
+    std::int32_t recorded = 0;
+    std::int64_t files = 0;
+    if (h.sourced) {
+      if (!in.get(recorded)) return false;
+      put(z.sources, recorded);
+      if (recorded != 0) {
+        if (!in.get(files)) return false;
+        put(z.sources, files);
+        for (std::int64_t f = 0; f < files; ++f) {
+          if (!str(in, z.sources, true)) return false;
+        }
+      }
+    }
+    if (!in.take(16 * static_cast<std::size_t>(nvar), z.vars)) return false;
   }
   return in.left() == 0;
 }
 
 void writesavedheader(const std::filesystem::path& path, const SavedHeader& h) {
-  std::string out = h.indexed ? "KLPSZHD2" : "KLPSZHD1";
+  std::string out = !h.indexed ? "KLPSZHD1" : h.sourced ? "KLPSZHD3" : "KLPSZHD2";
   put(out, h.datalength);
   if (h.indexed) put(out, h.setupindex);
   put(out, static_cast<std::int64_t>(h.title.size()));
@@ -81,6 +95,7 @@ void writesavedheader(const std::filesystem::path& path, const SavedHeader& h) {
       put(out, z.outputindex);
       put(out, z.check);
     }
+    if (h.indexed && h.sourced) out += z.sources.empty() ? std::string(4, '\0') : z.sources;
     out += z.vars;
   }
   put(out, checksum(out));

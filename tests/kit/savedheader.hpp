@@ -13,6 +13,7 @@ namespace kelpra::testkit {
 
 struct SavedHeader {
   bool indexed = true;  // false: the layout of earlier versions, without output-time indices
+  bool sourced = true;  // false: the layout of earlier versions, without each zone's result files
   std::int64_t datalength = 0;
   std::int32_t setupindex = 0;
   std::string title;
@@ -22,6 +23,7 @@ struct SavedHeader {
     std::string fixed;  // type, counts, time, strand, sharing and padding, as they stand
     std::int32_t outputindex = 0;
     std::uint64_t check = 0;
+    std::string sources;  // whether they are recorded, their count and names, as they stand
     std::string vars;
   };
   std::vector<Zone> zones;
