@@ -114,6 +114,17 @@ class Trilinear {
     }
   }
 
+  // The integral of the Jacobian determinant over the reference cube: of its terms only those
+  // even in r, s and t remain, and the squares average to 1/3.
+  double volume() const {
+    const auto triple = [this](std::size_t p, std::size_t q, std::size_t u) {
+      const auto& a = a_;
+      return a[0][p] * (a[1][q] * a[2][u] - a[2][q] * a[1][u]) - a[1][p] * (a[0][q] * a[2][u] - a[2][q] * a[0][u]) +
+             a[2][p] * (a[0][q] * a[1][u] - a[1][q] * a[0][u]);
+    };
+    return 8.0 * (triple(1, 2, 3) + (triple(4, 2, 5) + triple(6, 5, 3) + triple(1, 4, 6)) / 3.0);
+  }
+
   // The position at rst minus the point into f, and the Jacobian (row d: the derivatives of
   // axis d along r, s, t) into j.
   void at(const double* rst, const Point& point, double* f, double (*j)[3]) const {
@@ -133,10 +144,22 @@ class Trilinear {
 };
 
 // A Jacobian whose determinant is this small against the product of its column lengths has
-// (nearly) parallel edges: no volume to invert.
+// (nearly) parallel edges, and one whose determinant is this small against the cube of the
+// element's half size is rounding (a collapsed edge): no step can be solved for there.
 constexpr double kFlatJacobian = 1.0e-10;
+constexpr double kJacobianRounding = 1.0e-13;
+// A brick whose volume is this small a fraction of its box's has no body to invert: its map
+// folds or flattens, and rounding alone would decide where its points lie.
+constexpr double kFlatVolume = 1.0e-8;
 constexpr int kMaxNewtonSteps = 40;
 constexpr double kNewtonStepDone = 1.0e-13;
+// A residual this small a fraction of the element's size is rounding: the point is placed, and
+// more steps would only wander (along a collapsed edge's preimage, say).
+constexpr double kResidualDone = 1.0e-14;
+// A step is halved until it lowers the residual by this fraction of what the full step
+// promises, at most kMaxHalvings times.
+constexpr double kSufficientDecrease = 1.0e-4;
+constexpr int kMaxHalvings = 30;
 // An iterate this far out is diverging: the point lies far outside the body.
 constexpr double kNewtonFarOut = 1.0e6;
 // A solution must place the point to this fraction of the element's size.
@@ -147,18 +170,151 @@ double determinant(const double (*j)[3]) {
          j[0][2] * (j[1][0] * j[2][1] - j[1][1] * j[2][0]);
 }
 
-// Whether the determinant is large enough, against the column lengths, to divide by.
-bool invertible(const double (*j)[3], double det) {
+// Whether the determinant is large enough to divide by: against the column lengths, and above
+// `rounding`, its noise at the element's size.
+bool invertible(const double (*j)[3], double det, double rounding) {
   double norms = 1.0;
   for (std::size_t c = 0; c < 3; ++c) norms *= std::sqrt(j[0][c] * j[0][c] + j[1][c] * j[1][c] + j[2][c] * j[2][c]);
-  return std::abs(det) > kFlatJacobian * norms && std::isfinite(det) && std::isfinite(norms);
+  return std::abs(det) > kFlatJacobian * norms && std::abs(det) > rounding && std::isfinite(det) &&
+         std::isfinite(norms);
+}
+
+double squared(const double* f) { return f[0] * f[0] + f[1] * f[1] + f[2] * f[2]; }
+
+// Whether the brick's volume is too small against its box's for its body to hold anything.
+// The volume is the exact integral of the Jacobian determinant over the reference cube; the
+// limit grows with the rounding of node coordinates far from the origin.
+bool flat(const Trilinear& map, const Box& b) {
+  const double volume = map.volume();
+  double boxvolume = 1.0, rounding = 0.0;
+  for (std::size_t d = 0; d < 3; ++d) {
+    const double extent = b.max[d] - b.min[d];
+    boxvolume *= extent;
+    rounding += std::max(std::abs(b.min[d]), std::abs(b.max[d])) / extent;
+  }
+  const double limit = kFlatVolume + 64.0 * std::numeric_limits<double>::epsilon() * rounding;
+  return !(std::abs(volume) > limit * boxvolume);
+}
+
+// What Newton's method seeks in one brick: the point, and the residuals and the determinant
+// that decide at the brick's size.
+struct Target {
+  Point point;
+  double slack;     // a solution's largest residual
+  double done;      // a residual that cannot be lowered further
+  double rounding;  // a determinant that is noise
+};
+
+// Damped Newton's method from r: each step is shortened until it lowers the residual, so the
+// iterates neither jump to a far root nor cycle. True when it ends at a solution within the
+// tolerance of the element, left in r; otherwise r is where the iterates stopped.
+bool newton(const Trilinear& map, const Target& target, double* r) {
+  double f[3], j[3][3];
+  map.at(r, target.point, f, j);
+  double norm = squared(f);
+  for (int step = 0; step < kMaxNewtonSteps && norm > target.done * target.done; ++step) {
+    const double det = determinant(j);
+    // A singular place (a collapsed edge, or a fold): no step to take, the residual decides.
+    // On a collapsed edge any step would only slide along the edge's preimage.
+    if (!invertible(j, det, target.rounding)) break;
+    // The step solves j dr = -f, by Cramer's rule (column i of j replaced by -f).
+    double dr[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+      const std::size_t i1 = (i + 1) % 3, i2 = (i + 2) % 3;
+      dr[i] = -(f[0] * (j[1][i1] * j[2][i2] - j[1][i2] * j[2][i1]) -
+                f[1] * (j[0][i1] * j[2][i2] - j[0][i2] * j[2][i1]) +
+                f[2] * (j[0][i1] * j[1][i2] - j[0][i2] * j[1][i1])) /
+              det;
+    }
+    double lambda = 1.0, next[3], fnext[3], jnext[3][3], normnext = 0.0;
+    bool lower = false;
+    for (int halving = 0; !lower && halving <= kMaxHalvings; ++halving, lambda *= 0.5) {
+      for (std::size_t i = 0; i < 3; ++i) next[i] = r[i] + lambda * dr[i];
+      map.at(next, target.point, fnext, jnext);
+      normnext = squared(fnext);
+      // Were the map linear, the part lambda of the step would take the part 2 lambda of the
+      // squared residual away.
+      lower = normnext <= (1.0 - 2.0 * kSufficientDecrease * lambda) * norm;
+    }
+    // No step lowers it: at the rounding floor, or in a pit of the residual; it decides.
+    if (!lower) break;
+    double largest = 0.0, farthest = 0.0;
+    for (std::size_t i = 0; i < 3; ++i) {
+      largest = std::max(largest, std::abs(next[i] - r[i]));
+      farthest = std::max(farthest, std::abs(next[i]));
+      r[i] = next[i];
+      f[i] = fnext[i];
+      for (std::size_t c = 0; c < 3; ++c) j[i][c] = jnext[i][c];
+    }
+    norm = normnext;
+    if (!(farthest <= kNewtonFarOut)) return false;  // diverging
+    if (largest <= kNewtonStepDone) break;
+  }
+  // On a collapsed edge or face the point's preimage is a line or a plane, and the iterates may
+  // stop on it outside the element: drawn back into the element, they still place the point.
+  // A regular solution outside moves away from the point when drawn in.
+  double in[3];
+  bool drawn = false;
+  for (std::size_t d = 0; d < 3; ++d) {
+    in[d] = r[d];
+    if (!(std::abs(r[d]) <= kBoxTolerance)) {
+      in[d] = std::clamp(r[d], -1.0, 1.0);
+      drawn = true;
+    }
+  }
+  if (drawn) map.at(in, target.point, f, j);
+  for (std::size_t d = 0; d < 3; ++d) {
+    if (!(std::abs(f[d]) <= target.slack)) return false;
+  }
+  std::copy(in, in + 3, r);
+  return true;
+}
+
+// Whether the point lies beyond the convex hull of the nodes, which holds the body: the
+// weights sum to 1, and within the tolerance their negative ones to no less than
+// -1.5 (kBoxTolerance - 1). Tried along the normals of the triangles of each face that r
+// lies beyond.
+bool beyondhull(const Nodes& c, const Point& p, const double* r, double slack) {
+  for (std::size_t d = 0; d < 3; ++d) {
+    if (!(std::abs(r[d]) > 1.0)) continue;
+    std::size_t face[4], n = 0;
+    for (std::size_t k = 0; k < 8; ++k) {
+      if ((kCorner[d][k] > 0) == (r[d] > 0)) face[n++] = k;
+    }
+    // Three of the face's four nodes: the triangles of both its diagonal splits.
+    for (std::size_t omit = 0; omit < 4; ++omit) {
+      const std::size_t a = face[(omit + 1) % 4], b = face[(omit + 2) % 4], q = face[(omit + 3) % 4];
+      double u[3], v[3], normal[3];
+      for (std::size_t i = 0; i < 3; ++i) {
+        u[i] = c[i][b] - c[i][a];
+        v[i] = c[i][q] - c[i][a];
+      }
+      for (std::size_t i = 0; i < 3; ++i) normal[i] = u[(i + 1) % 3] * v[(i + 2) % 3] - u[(i + 2) % 3] * v[(i + 1) % 3];
+      const auto along = [&normal](double x, double y, double z) {
+        return normal[0] * x + normal[1] * y + normal[2] * z;
+      };
+      double lo = along(c[0][0], c[1][0], c[2][0]), hi = lo;
+      for (std::size_t k = 1; k < 8; ++k) {
+        const double w = along(c[0][k], c[1][k], c[2][k]);
+        lo = std::min(lo, w);
+        hi = std::max(hi, w);
+      }
+      const double margin = 2.0 * (kBoxTolerance - 1.0) * (hi - lo) +
+                            2.0 * slack * (std::abs(normal[0]) + std::abs(normal[1]) + std::abs(normal[2]));
+      const double at = along(p[0], p[1], p[2]);
+      if (at > hi + margin || at < lo - margin) return true;
+    }
+  }
+  return false;
 }
 
 enum class Inversion { inside, outside, degenerate };
 
-// The local coordinates of the point in the brick by Newton's method from the centre. The map
-// is taken about the box's centre: coordinates of a projected grid (millions of metres) would
-// otherwise leave rounding far above the residual asked of a small element.
+// The local coordinates of the point in the brick: Newton's method from the centre, and where
+// that ends outside or nowhere, from each corner in turn, since a distorted map may have roots
+// outside the element that draw the iterates away from the one inside. The map is taken about
+// the box's centre: coordinates of a projected grid (millions of metres) would otherwise leave
+// rounding far above the residual asked of a small element.
 Inversion invert(const Nodes& nodes, const Box& b, const Point& at, Point& rst) {
   Nodes c = nodes;
   Point point = at;
@@ -168,39 +324,20 @@ Inversion invert(const Nodes& nodes, const Box& b, const Point& at, Point& rst) 
     point[d] -= centre;
   }
   const Trilinear map(c);
-  double r[3] = {0.0, 0.0, 0.0};
-  double f[3], j[3][3];
-  map.at(r, point, f, j);
-  double det = determinant(j);
-  if (!invertible(j, det)) return Inversion::degenerate;
-  for (int step = 0; step < kMaxNewtonSteps; ++step) {
-    // The step solves j dr = -f, by the adjugate.
-    double dr[3];
-    for (std::size_t i = 0; i < 3; ++i) {
-      const std::size_t i1 = (i + 1) % 3, i2 = (i + 2) % 3;
-      // Column i of j replaced by -f (Cramer's rule).
-      dr[i] = -(f[0] * (j[1][i1] * j[2][i2] - j[1][i2] * j[2][i1]) -
-                f[1] * (j[0][i1] * j[2][i2] - j[0][i2] * j[2][i1]) +
-                f[2] * (j[0][i1] * j[1][i2] - j[0][i2] * j[1][i1])) /
-              det;
-    }
-    double largest = 0.0, farthest = 0.0;
-    for (std::size_t i = 0; i < 3; ++i) {
-      r[i] += dr[i];
-      largest = std::max(largest, std::abs(dr[i]));
-      farthest = std::max(farthest, std::abs(r[i]));
-    }
-    if (!(farthest <= kNewtonFarOut)) return Inversion::outside;  // diverging, or not a number
-    map.at(r, point, f, j);
-    if (largest <= kNewtonStepDone) break;
-    det = determinant(j);
-    // A singular place on the way (a collapsed edge): the residual below decides.
-    if (!invertible(j, det)) break;
-  }
+  if (flat(map, b)) return Inversion::degenerate;
   double size = 0.0;
   for (std::size_t d = 0; d < 3; ++d) size = std::max(size, b.max[d] - b.min[d]);
-  for (std::size_t d = 0; d < 3; ++d) {
-    if (!(std::abs(f[d]) <= kResidualSlack * size) || !(std::abs(r[d]) <= kBoxTolerance)) return Inversion::outside;
+  const double half = 0.5 * size;
+  const Target target{point, kResidualSlack * size, kResidualDone * size, kJacobianRounding * half * half * half};
+  double r[3] = {0.0, 0.0, 0.0};
+  if (!newton(map, target, r)) {
+    // Each corner costs a run of its own: a point that the hull shows outside needs none.
+    if (beyondhull(c, point, r, target.slack)) return Inversion::outside;
+    for (std::size_t k = 0;; ++k) {
+      if (k == 8) return Inversion::outside;
+      for (std::size_t d = 0; d < 3; ++d) r[d] = kCorner[d][k];
+      if (newton(map, target, r)) break;
+    }
   }
   rst = {r[0], r[1], r[2]};
   return Inversion::inside;
@@ -564,7 +701,7 @@ std::string readcache(const std::string& name, const BrickMesh& mesh) {
   std::unique_ptr<BrickBoxIndex> index;
   {
     UnitHandle unit = UnitHandle::take();
-    if (const int status = openunit(unit.unit(), name, FileForm::formatted, OpenStatus::old); status != 0) {
+    if (const int status = openownunit(unit.unit(), name, FileForm::formatted, OpenStatus::old); status != 0) {
       return "it cannot be opened (" + statustext(status) + ")";
     }
     std::string line;
@@ -603,9 +740,14 @@ std::string progressline(std::size_t i, std::size_t n) {
 // one. The locations are in memory already: a cache that cannot be written is only warned of.
 class CacheWriter {
  public:
-  explicit CacheWriter(std::string name) : name_(std::move(name)), temp_(name_ + ".tmp") {
+  // `keep` false: nothing is written (the name is taken by something that is no file).
+  CacheWriter(std::string name, bool keep) : name_(std::move(name)), temp_(name_ + ".tmp") {
+    if (!keep) {
+      failed_ = true;
+      return;
+    }
     unit_ = UnitHandle::take();
-    if (const int status = openunit(unit_.unit(), temp_, FileForm::formatted, OpenStatus::replace); status != 0) {
+    if (const int status = openownunit(unit_.unit(), temp_, FileForm::formatted, OpenStatus::replace); status != 0) {
       fail(status);
     }
   }
@@ -635,7 +777,7 @@ class CacheWriter {
  private:
   void fail(int status) {
     failed_ = true;
-    warningmsgstat(status, "The observation point locations could not be kept in " + name_ + ".");
+    warningmsgstat(status, withsystemreason("The observation point locations could not be kept in " + name_ + "."));
     unit_.release();
     std::error_code ec;
     std::filesystem::remove(temp_, ec);
@@ -654,7 +796,12 @@ void obs_points_shape(const DOMAIN& dom) {
   const BrickMesh mesh = brickmesh(dom);
   const std::size_t n = pd.xob.size();
   const std::string name = cachename();
-  if (fileexists(name)) {
+  // A cache that is no regular file is neither read nor replaced: a pipe would hold the run.
+  const std::string odd = notaregularfile(name);
+  if (!odd.empty()) {
+    warningmsg("The observation point locations cannot be kept in " + name + ": " + odd +
+               ".\nThe points are located again; the file is left as it is.");
+  } else if (fileexists(name)) {
     const std::string problem = readcache(name, mesh);
     if (problem.empty()) return;
     warningmsg("The observation point locations in " + name + " do not fit the observation points and the mesh: " +
@@ -665,7 +812,7 @@ void obs_points_shape(const DOMAIN& dom) {
   echoline(" Evaluating shape functions at XYZ observation locations");
   allocatearray(pd.obs_el, static_cast<std::int64_t>(n), "observation data for observed heads");
   allocatearray(pd.basisfunctions, static_cast<std::int64_t>(n), "observation data for observed heads");
-  CacheWriter cache(name);
+  CacheWriter cache(name, odd.empty());
   if (n == 0) {
     cache.commit();
     return;

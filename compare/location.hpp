@@ -49,7 +49,8 @@ enum class Holding : std::uint8_t { none, box, body };
 // How element e (from 1) holds the point, with the local coordinates of that rule in rst (those
 // of the body when it holds, else those in the box). Only a point in the box is tried against
 // the body. A brick whose nodes sit at its box corners in the weights' order is its box; a brick
-// of (nearly) zero volume, or one whose map cannot be inverted, holds by its box only.
+// of (nearly) zero volume against its box holds by its box only. Every node of a brick whose
+// Jacobian keeps one sign is held by its body.
 Holding brickholds(const BrickMesh& mesh, std::int32_t e, const std::array<double, 3>& point,
                    std::array<double, 3>& rst);
 // The lowest-numbered element whose body holds the point, else the lowest-numbered whose box

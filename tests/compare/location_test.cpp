@@ -64,13 +64,15 @@ TEST(BoxCoordinates, LocalCoordinatesAndTolerance) {
   EXPECT_EQ(rst, (Point{7, 7, 7}));
 }
 
+// Corner k of the weights: the x, y, z signs of node k + 1.
+constexpr double kSigns[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
+                                 {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
+
 TEST(BoxCoordinates, WeightsAtCentreAndCornersInterpolateLinearFields) {
   std::array<double, 8> w{};
   br8shp(1, Point{0, 0, 0}, w);
   for (const double v : w) EXPECT_EQ(v, 0.125);
-  // Corner k of the weights: x, y, z signs.
-  const Point corners[] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
-                           {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
+  const auto& corners = kSigns;
   for (std::size_t k = 0; k < 8; ++k) {
     const std::array<double, 4> rst{9, corners[k][0], corners[k][1], corners[k][2]};  // from slot 2
     br8shp(2, rst, w);
@@ -343,6 +345,78 @@ TEST(DistortedBricks, BoxBricksKeepTheBoxRuleAndFlatOnesHoldByTheirBoxOnly) {
     EXPECT_EQ(scanbricks(alone, p, rst), 1);
     EXPECT_EQ(rst, boxrst);
     EXPECT_EQ(scanbricks(flat.view(), p, rst), 2);
+  }
+  // The plane's second copy raised by rounding, or by nearly nothing, gives it no body either.
+  for (const double up : {1e-16, 1e-15, 1e-10}) {
+    const RandomMesh raised{{0, 1, 1, 0, 0, 1, 1, 0}, {0, 0, 1, 1, 0, 0, 1, 1},
+                            {0, 1, 1, 0, up, 1 + up, 1 + up, up}, {1, 2, 3, 4, 5, 6, 7, 8}};
+    for (const Point& p : {Point{0.5, 0.5, 0.5}, Point{0.3, 0.6, 0.3}}) {
+      Point rst{};
+      EXPECT_EQ(brickholds(raised.view(), 1, p, rst), Holding::box) << up << ' ' << p[0];
+    }
+  }
+}
+
+// Whether the Jacobian determinant of the unit-sized brick m stays clear of 0 on a grid (by a
+// 30th of the undistorted brick's, for what lies between its points). The map is linear along
+// each axis: differences give its derivatives.
+bool onesigned(const RandomMesh& m) {
+  for (int i = 0; i < 343; ++i) {
+    Point e[3], at{i % 7 / 3.0 - 1, i / 7 % 7 / 3.0 - 1, i / 49 / 3.0 - 1};
+    const Point here = pointat(m, 1, at);
+    for (std::size_t a = 0; a < 3; ++a) {
+      at[a] += 0.5;
+      const Point there = pointat(m, 1, at);
+      at[a] -= 0.5;
+      for (std::size_t d = 0; d < 3; ++d) e[a][d] = there[d] - here[d];
+    }
+    if (e[0][0] * (e[1][1] * e[2][2] - e[1][2] * e[2][1]) + e[0][1] * (e[1][2] * e[2][0] - e[1][0] * e[2][2]) +
+            e[0][2] * (e[1][0] * e[2][1] - e[1][1] * e[2][0]) < 5e-4) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Every node of a brick whose Jacobian keeps one sign is held by its body with weight 1: a unit
+// brick with two top corners pulled far out, and random ones with corners moved by up to 0.4.
+TEST(DistortedBricks, BodiesWithOneSignedJacobiansHoldTheirNodes) {
+  std::vector<RandomMesh> bricks{
+      {{0, 1, 1, 0, 0, 2.95, 1, 0}, {0, 0, 1, 1, 0, 0, 1, 1}, {0, 0, 0, 0, 3.7, 1, 1, 1}, {1, 2, 3, 4, 5, 6, 7, 8}}};
+  ASSERT_TRUE(onesigned(bricks[0]));
+  std::mt19937_64 rng(8);
+  std::uniform_real_distribution<double> u(-0.4, 0.4);
+  for (RandomMesh m = bricks[0]; bricks.size() < 2000;) {
+    for (std::size_t i = 0; i < 24; ++i) {
+      (i < 8 ? m.x : i < 16 ? m.y : m.z)[i % 8] = (1 + kSigns[i % 8][i / 8]) / 2 + u(rng);
+    }
+    if (onesigned(m)) bricks.push_back(m);
+  }
+  for (std::size_t b = 0; b < bricks.size(); ++b) {
+    for (std::size_t k = 0; k < 8; ++k) {
+      Point rst{};
+      ASSERT_EQ(brickholds(bricks[b].view(), 1, {bricks[b].x[k], bricks[b].y[k], bricks[b].z[k]}, rst), Holding::body)
+          << "brick " << b << ", node " << k + 1;
+      std::array<double, 8> w{};
+      br8shp(1, rst, w);
+      for (std::size_t j = 0; j < 8; ++j) EXPECT_NEAR(w[j], j == k ? 1 : 0, 1e-9) << b << ' ' << k;
+    }
+  }
+}
+
+// A brick pinched to a wedge (its nodes 3 and 7 are 2 and 6) shares the collapsed edge with the
+// unit cube beside it, numbered after it: the wedge holds the edge's points by its body.
+TEST(DistortedBricks, PinchedBrickHoldsItsCollapsedEdgeBeforeAHigherNumberedNeighbour) {
+  const RandomMesh mesh{{0, 1, 0.1, 0, 1, -0.2, 2, 2, 1, 2, 2, 1},
+                        {0, 0, 1, 0.1, 0, 1.1, 0, 1, 1, 0, 1, 1},
+                        {0, 0, 0.2, 1, 1, 1.3, 0, 0, 0, 1, 1, 1},
+                        {1, 2, 2, 3, 4, 5, 5, 6, 2, 7, 8, 9, 5, 10, 11, 12}};
+  const BrickBoxIndex index(mesh.view());
+  for (const double z : {0.0, 0.1, 0.25, 0.5, 0.8, 1.0}) {
+    Point rst{};
+    ASSERT_EQ(index.find({1, 0, z}, rst), 1) << z;
+    const Point back = pointat(mesh, 1, rst);
+    for (std::size_t d = 0; d < 3; ++d) EXPECT_NEAR(back[d], (Point{1, 0, z}[d]), 1e-9) << z;
   }
 }
 
