@@ -77,8 +77,9 @@ Hint readhint() {
     h.trouble = std::string("it cannot be read (") + std::strerror(errno) + ")";
   } else if (info.st_size == 0) {
     h.trouble = "it is empty";
-  } else if (info.st_size != sizeof bytes || ::pread(fd, bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes) ||
-             loadle32(bytes) != 4 || loadle32(bytes + 8) != 4) {
+  } else if (info.st_size == sizeof bytes && ::pread(fd, bytes, sizeof bytes, 0) < 0) {
+    h.trouble = std::string("it cannot be read (") + std::strerror(errno) + ")";
+  } else if (info.st_size != sizeof bytes || loadle32(bytes) != 4 || loadle32(bytes + 8) != 4) {
     h.trouble = "it holds " + std::to_string(info.st_size) + " bytes that are not one record of an output-time index";
   } else {
     h.index = loadle32(bytes + 4);

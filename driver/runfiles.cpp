@@ -140,7 +140,9 @@ std::string seriesline(const DataSet& d, const char* idle) {
     case TecPlacement::morezones:
       return d.name + ": kept as it was, with " + count(done.placed) + " (this run would have left " +
              std::to_string(held.zones) + " in it); " + temporaries;
-    case TecPlacement::failed: return d.name + ": left as it was (it could not be written); " + temporaries;
+    case TecPlacement::failed:
+      return d.name + (fileexists(d.name) ? ": left as it was" : ": not written") + " (it could not be written); " +
+             temporaries;
     case TecPlacement::unreadable:
       return d.name + ": left as it was (it cannot be read: " + done.trouble + "); " + temporaries;
     case TecPlacement::notattempted:
