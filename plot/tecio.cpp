@@ -1090,7 +1090,7 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series) {
   }
   // Without one complete zone the data set holds nothing an earlier file should give way to;
   // only a close asked for a data set of no zone writes one.
-  if (complete == 0 && !ds.resumed && (keeptemporaries || ds.current)) {
+  if (complete == 0 && (keeptemporaries || ds.current)) {
     ds.data.release();
     if (!keeptemporaries) {
       std::remove(ds.dataname.c_str());
