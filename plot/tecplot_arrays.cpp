@@ -130,7 +130,7 @@ void writearray(std::int32_t var, std::int32_t n, std::span<const T> values, boo
   if (plot_data.tecplot_bin_mode) {
     if (tecwrite(dom.tecfilehandle, dom.zone, var, static_cast<std::int64_t>(out.size()), out.data()) != 0) {
       binaryfailure("Writing " + std::string(typetext<T>()) + " data for variable # " + std::to_string(var) +
-                             " in " + domainname(dom) + " domain.");
+                        " in " + domainname(dom) + " domain.");
     }
     return;
   }

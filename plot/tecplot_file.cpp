@@ -364,7 +364,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
       str2r8(time, t, &status);
       if (status != 0) {
         binaryfailure("Solution time is not a number: " + std::string(time) + " in " + domainname(dom) +
-                               " domain.");
+                          " domain.");
       }
       if (tecZoneSetUnsteadyOptions(dom.tecfilehandle, dom.zone, t, 1) != 0) {
         binaryfailure("Write solution time " + std::string(time) + " in " + domainname(dom) + " domain.");
@@ -422,7 +422,7 @@ void tecplotoutputtime(DOMAIN& dom, std::int32_t index) {
   if (tecZoneSetOutputIndex(dom.tecfilehandle, dom.zone, index) != 0 ||
       (zone && tecZoneSetSources(dom.tecfilehandle, dom.zone, dom.zonesources) != 0)) {
     binaryfailure("Record the output time " + outputtimeindex(index) + " in the temporary files of " +
-                           domainname(dom) + " domain.");
+                      domainname(dom) + " domain.");
   }
 }
 
