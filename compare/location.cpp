@@ -749,7 +749,9 @@ class CacheWriter {
     unit_ = UnitHandle::take();
     if (const int status = openownunit(unit_.unit(), temp_, FileForm::formatted, OpenStatus::replace); status != 0) {
       fail(status);
+      return;
     }
+    opened_ = true;
   }
 
   void line(std::string_view text) {
@@ -779,6 +781,8 @@ class CacheWriter {
     failed_ = true;
     warningmsgstat(status, withsystemreason("The observation point locations could not be kept in " + name_ + "."));
     unit_.release();
+    // Only a temporary file of our own is removed: one refused at its open may be anything.
+    if (!opened_) return;
     std::error_code ec;
     std::filesystem::remove(temp_, ec);
   }
@@ -787,6 +791,7 @@ class CacheWriter {
   std::string temp_;
   UnitHandle unit_;
   bool failed_ = false;
+  bool opened_ = false;
 };
 
 }  // namespace

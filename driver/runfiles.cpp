@@ -139,7 +139,7 @@ std::string seriesline(const DataSet& d, const char* idle) {
     case TecPlacement::unchanged: return d.name + ": " + times(done.indices) + " of the append series; " + temporaries;
     case TecPlacement::morezones:
       return d.name + ": kept as it was, with " + count(done.placed) + " (this run would have left " +
-             std::to_string(held.zones) + " in it); " + temporaries;
+             std::to_string(done.indices.size()) + " in it); " + temporaries;
     case TecPlacement::failed:
       return d.name + (fileexists(d.name) ? ": left as it was" : ": not written") + " (it could not be written); " +
              temporaries;
@@ -201,9 +201,9 @@ std::string specialline(const Special& s, bool binary) {
     return stagedline(name, *staged, "file", name + ": written by this run");
   }
   DOMAIN& dom = *s.plot.dom;
-  // Still being written: closed now, which keeps its complete zones.
+  // Still being written: closed now, which keeps its complete zones; one without any is given up.
   if (dom.tecfilehandle != nullptr && trimview(dom.tecfilename) == s.plot.base) {
-    (void)tecFileWriterClose(&dom.tecfilehandle);
+    (void)tecFileWriterCloseStopped(&dom.tecfilehandle);
     dom.tecfilehandle = nullptr;
   }
   const TecOutcome done = tecDataSetOutcome(s.plot.base.c_str());

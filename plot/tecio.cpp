@@ -1077,8 +1077,9 @@ void heldoutcome(const std::string& finalname, TecPlacement placement, const std
 // temporary files are removed, or kept for a later run to continue; a file that already holds
 // what kept temporaries hold is left alone, and so is one an earlier run wrote where this run
 // committed nothing to the data set. The file of an append `series` never gives way to one of
-// fewer zones, nor to anything where it cannot be read. The outcome is recorded either way.
-std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series) {
+// fewer zones, nor to anything where it cannot be read. A `stopped` run's close gives up a data
+// set without a complete zone even where none is under way. The outcome is recorded either way.
+std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series, bool stopped = false) {
   const std::size_t complete = ds.zones.size() - (ds.current ? 1 : 0);
   // A resumed data set that committed no zone since (a run stopped before its first flush)
   // still holds what the earlier run's "<base>.szplt" shows.
@@ -1089,8 +1090,8 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series) {
     return kTecOk;
   }
   // Without one complete zone the data set holds nothing an earlier file should give way to;
-  // only a close asked for a data set of no zone writes one.
-  if (complete == 0 && (keeptemporaries || ds.current)) {
+  // only a close asked for a data set of no zone by a run that goes on writes one.
+  if (complete == 0 && (keeptemporaries || ds.current || stopped)) {
     ds.data.release();
     if (!keeptemporaries) {
       std::remove(ds.dataname.c_str());
@@ -1124,6 +1125,7 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series) {
     if (placed.zones > static_cast<std::int64_t>(ds.zones.size())) {
       ds.data.release();
       keptoutcome(ds.finalname, TecPlacement::morezones, placed.zones, {});
+      for (const auto& z : ds.zones) outcomes()[ds.finalname].indices.push_back(z.outputindex);
       return kTecFewerZones;
     }
   }
@@ -1621,7 +1623,7 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
 }
 
 // Only an append series, or a run that stopped, keeps its temporary files at a close.
-std::int32_t closeimpl(void** fileHandle, bool keeptemporaries, bool series) {
+std::int32_t closeimpl(void** fileHandle, bool keeptemporaries, bool series, bool stopped = false) {
   if (fileHandle == nullptr) return kTecBadHandle;
   auto& open = registry().open;
   const auto it = open.find(reinterpret_cast<std::uintptr_t>(*fileHandle));
@@ -1629,7 +1631,7 @@ std::int32_t closeimpl(void** fileHandle, bool keeptemporaries, bool series) {
   const std::unique_ptr<DataSet> owned = std::move(it->second);
   open.erase(it);
   *fileHandle = nullptr;
-  return finish(*owned, keeptemporaries, series);
+  return finish(*owned, keeptemporaries, series, stopped);
 }
 
 }  // namespace
@@ -1712,6 +1714,10 @@ std::int32_t tecFileWriterClose(void** fileHandle) noexcept {
 
 std::int32_t tecFileWriterCloseKeep(void** fileHandle, bool series) noexcept {
   return guarded([&] { return closeimpl(fileHandle, true, series); });
+}
+
+std::int32_t tecFileWriterCloseStopped(void** fileHandle) noexcept {
+  return guarded([&] { return closeimpl(fileHandle, false, false, true); });
 }
 
 std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporaries) noexcept {

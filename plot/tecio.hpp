@@ -113,6 +113,11 @@ std::int32_t tecFileWriterClose(void** fileHandle) noexcept;
 // (kTecPlacedUnreadable).
 std::int32_t tecFileWriterCloseKeep(void** fileHandle, bool series = true) noexcept;
 
+// Closes the data set of a run that stopped, as tecFileWriterClose does, except that one without
+// a complete zone is given up (its temporary files removed) even where no zone was begun: a run
+// that stopped never puts a data set of no zone in an earlier one's place.
+std::int32_t tecFileWriterCloseStopped(void** fileHandle) noexcept;
+
 // Records the output-time index that zone `zone` holds, in the temporary files only (it goes to
 // disk with the next flush). Zone 0 records the index at which the data set was set up; while
 // the data set holds no zone that goes to disk at once.
@@ -179,7 +184,8 @@ enum class TecPlacement : std::int32_t {
 };
 struct TecOutcome {
   TecPlacement placement = TecPlacement::none;
-  std::vector<std::int32_t> indices;  // written or unchanged: each zone's output-time index (0 unknown)
+  std::vector<std::int32_t> indices;  // written or unchanged: each zone's output-time index (0 unknown);
+                                      // more zones: those this run would have left in it
   std::int64_t placed = -1;           // kept: the zones it holds (-1 none or unknown)
   TecFailure failure;                 // failed: why
   std::string trouble;                // unreadable: why

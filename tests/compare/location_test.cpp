@@ -3,6 +3,7 @@
 #include "compare/location.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -528,6 +529,20 @@ TEST_F(LocationCache, UnfitCacheIsSearchedAgainAndRewritten) {
   testkit::writefile(cachepath(), moved.substr(0, moved.find('\n') + 1));
   const auto [out2, err2] = locate();
   EXPECT_NE(err2.find("line 1: the weights no longer match point 1 in element 2"), std::string::npos) << err2;
+}
+
+// A cache, or its temporary file, that is no regular file is left as it is: the points are
+// located all the same.
+TEST_F(LocationCache, CacheThatIsNoRegularFileIsLeftAlone) {
+  for (const std::string& path : {cachepath().string(), cachepath().string() + ".tmp"}) {
+    SCOPED_TRACE(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const auto [out, err] = locate();
+    EXPECT_NE(err.find("it is a FIFO"), std::string::npos) << err;
+    EXPECT_EQ(plot_data.obs_el, (std::vector<std::int32_t>{1, 1, 8, -1}));
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
+    std::filesystem::remove(path);
+  }
 }
 
 // On a distorted mesh a cache of box weights is searched again; one of body weights is kept.

@@ -420,6 +420,30 @@ TEST_F(Tecio, FinalFileReplacedWholeOrWrittenThroughALink) {
   EXPECT_GT(fs::file_size(elsewhere), 0u);
 }
 
+// A stopped run's close never puts a data set of no zone in an earlier one's place, begun zone
+// or not, and leaves no temporary file either way.
+TEST_F(Tecio, StoppedCloseGivesUpADataSetWithoutACompleteZone) {
+  const std::string b = base("pm");
+  for (const int zones : {0, 1, 2}) {
+    SCOPED_TRACE(zones);
+    testkit::writefile(b + ".szplt", "an earlier data set");
+    void* h = open(b, "X");
+    for (int k = 0; k < zones; ++k) chainzone(h, {1, 2});
+    EXPECT_EQ(tecFileWriterCloseStopped(&h), kTecOk);
+    EXPECT_EQ(h, nullptr);
+    const TecOutcome done = tecDataSetOutcome(b.c_str());
+    if (zones == 0) {
+      EXPECT_EQ(done.placement, TecPlacement::notattempted);
+      EXPECT_EQ(testkit::readfile(b + ".szplt"), "an earlier data set");
+    } else {
+      EXPECT_EQ(done.placement, TecPlacement::written);
+      EXPECT_EQ(readback(b).zones.size(), static_cast<std::size_t>(zones));
+    }
+    EXPECT_FALSE(fs::exists(b + ".szplt.szhdr"));
+    EXPECT_FALSE(fs::exists(b + ".szplt.szdat"));
+  }
+}
+
 TEST_F(Tecio, DamagedTemporariesAreRefused) {
   const std::string b = base("pm");
   testkit::writefile(b + ".szplt.szhdr", "not a header");
