@@ -193,13 +193,16 @@ std::string settledataset(DataSet& d) {
   return stagedline(d.name, *stagedfile(d.name), "data set", replaced(d.name, done, staged->earlier));
 }
 
+// A file written whole through a staged name (a comparison, an ASCII special plot).
+std::string stagedfileline(const std::string& name) {
+  const std::optional<StagedFile> staged = stagedfile(name);
+  return staged ? stagedline(name, *staged, "file", name + ": written by this run")
+                : untouched(name, "this run stopped before writing it");
+}
+
 std::string specialline(const Special& s, bool binary) {
   const std::string& name = s.name;
-  if (!binary) {
-    const std::optional<StagedFile> staged = stagedfile(name);
-    if (!staged) return untouched(name, "this run stopped before writing it");
-    return stagedline(name, *staged, "file", name + ": written by this run");
-  }
+  if (!binary) return stagedfileline(name);
   DOMAIN& dom = *s.plot.dom;
   // Still being written: closed now, which keeps its complete zones; one without any is given up.
   if (dom.tecfilehandle != nullptr && trimview(dom.tecfilename) == s.plot.base) {
@@ -281,11 +284,7 @@ std::string settlerunfiles() {
   discardstagedunits();
   (void)takestagednotes();
   for (const std::string& name : plan->comparisons) {
-    lines.push_back(safely(name, [&] {
-      const std::optional<StagedFile> staged = stagedfile(name);
-      return staged ? stagedline(name, *staged, "file", name + ": written by this run")
-                    : untouched(name, "this run stopped before writing it");
-    }));
+    lines.push_back(safely(name, [&] { return stagedfileline(name); }));
   }
   for (const Special& s : plan->specials) lines.push_back(safely(s.name, [&] { return specialline(s, plan->binary); }));
   if (lines.empty()) return {};

@@ -101,9 +101,7 @@ std::string outputtimeindex(std::int32_t index) {
 }
 
 std::string outputtimetext(std::int32_t index) {
-  if (outputtimeindexfits(index)) {
-    return zeropaddedintstring(std::clamp(plot_data.outputtimeindexwidth, 1, kIndexDigits), index);
-  }
+  if (outputtimeindexfits(index)) return outputtimeindex(index);
   return std::to_string(index) + " (more digits than the " + std::to_string(plot_data.outputtimeindexwidth) +
          " of the output file suffix)";
 }

@@ -1072,6 +1072,22 @@ void heldoutcome(const std::string& finalname, TecPlacement placement, const std
   out.placed = static_cast<std::int64_t>(zones.size());
 }
 
+// The file of an append series never gives way to one of fewer zones than `zones`, nor to
+// anything where it cannot be read: kTecOk where it may be replaced, else the refusal, recorded.
+std::int32_t mayreplace(const std::string& finalname, const std::vector<ZoneRecord>& zones) {
+  const Placed placed = placedfile(linktarget(finalname));
+  if (!placed.trouble.empty()) {
+    unreadableoutcome(finalname, placed);
+    return kTecPlacedUnreadable;
+  }
+  if (placed.zones > static_cast<std::int64_t>(zones.size())) {
+    keptoutcome(finalname, TecPlacement::morezones, placed.zones, {});
+    for (const auto& z : zones) outcomes()[finalname].indices.push_back(z.outputindex);
+    return kTecFewerZones;
+  }
+  return kTecOk;
+}
+
 // Writes "<base>.szplt" from the complete zones; an incomplete last zone is dropped and
 // reported. A data set without a complete zone is given up and an earlier file stays. The
 // temporary files are removed, or kept for a later run to continue; a file that already holds
@@ -1115,19 +1131,9 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series, bool stopped
   };
   if (ds.broken || !ds.data.flush()) return fail(kTecIoError);
   if (layoutlength(ds.zones) != datalength) return fail(kTecBadTemporary);
-  if (series) {
-    const Placed placed = placedfile(linktarget(ds.finalname));
-    if (!placed.trouble.empty()) {
-      ds.data.release();
-      unreadableoutcome(ds.finalname, placed);
-      return kTecPlacedUnreadable;
-    }
-    if (placed.zones > static_cast<std::int64_t>(ds.zones.size())) {
-      ds.data.release();
-      keptoutcome(ds.finalname, TecPlacement::morezones, placed.zones, {});
-      for (const auto& z : ds.zones) outcomes()[ds.finalname].indices.push_back(z.outputindex);
-      return kTecFewerZones;
-    }
+  if (const std::int32_t refused = series ? mayreplace(ds.finalname, ds.zones) : kTecOk; refused != kTecOk) {
+    ds.data.release();
+    return refused;
   }
   // A close saves first, so that a failing assembly still leaves every complete zone
   // resumable. At the end of a run that did not close the data set the state of its last
@@ -1276,22 +1282,12 @@ std::int32_t assemble(const char* fileName, std::int32_t* written) {
   };
   if (const std::int32_t rc = readsaved(ds, st); rc != kTecOk) return fail(rc);
   if (const std::int32_t rc = ds.data.inspect(ds.dataname, st.datalength); rc != kTecOk) return fail(rc);
-  const Placed placed = placedfile(linktarget(ds.finalname));
-  if (!placed.trouble.empty()) {
-    unreadableoutcome(ds.finalname, placed);
-    return kTecPlacedUnreadable;
-  }
-  if (placed.zones > static_cast<std::int64_t>(st.zones.size())) {
-    keptoutcome(ds.finalname, TecPlacement::morezones, placed.zones, {});
-    return kTecFewerZones;
-  }
+  if (const std::int32_t refused = mayreplace(ds.finalname, st.zones); refused != kTecOk) return refused;
   adopt(ds, std::move(st));
   bool unchanged = false;
-  if (!putinplace(ds, &unchanged)) {
-    ds.data.release();
-    return fail(kTecIoError);
-  }
+  const bool placed = putinplace(ds, &unchanged);
   ds.data.release();
+  if (!placed) return fail(kTecIoError);
   heldoutcome(ds.finalname, unchanged ? TecPlacement::unchanged : TecPlacement::written, ds.zones);
   *written = unchanged ? 0 : 1;
   return kTecOk;
@@ -1622,7 +1618,8 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
   return kTecOk;
 }
 
-// Only an append series, or a run that stopped, keeps its temporary files at a close.
+// Whether the temporary files stay is the caller's: an append series, and a stopped run's data
+// sets, keep them for a later run.
 std::int32_t closeimpl(void** fileHandle, bool keeptemporaries, bool series, bool stopped = false) {
   if (fileHandle == nullptr) return kTecBadHandle;
   auto& open = registry().open;
