@@ -188,6 +188,21 @@ std::string notaregularfile(std::string_view name) {
   return S_ISLNK(own.st_mode) ? "it is a link to " + linktarget(path) + ", " + kind : std::string("it is ") + kind;
 }
 
+int openregular(const std::string& name, int flags, std::int64_t& size) {
+  const int fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat info {};
+  const bool stated = ::fstat(fd, &info) == 0;
+  if (!stated || !S_ISREG(info.st_mode)) {
+    const int error = stated ? EINVAL : errno;  // the callers check the kind first and say it
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  size = info.st_size;
+  return fd;
+}
+
 bool fileexists(std::string_view name) {
   const std::string path(trimview(name));
   struct stat st {};

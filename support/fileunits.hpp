@@ -107,6 +107,10 @@ bool nameexists(std::string_view name);
 // is a link to /dev/zero, a device", "its symbolic links form a loop"); "" where nothing of the
 // name exists, or it leads to a regular file or to nothing.
 std::string notaregularfile(std::string_view name);
+// Opens a file an earlier run left, for reading or changing it in place, and gives its size.
+// Only a regular file is opened, so that a pipe cannot hold the run waiting nor a device feed it
+// without end: -1 otherwise, with errno EINVAL where it is no regular file.
+int openregular(const std::string& name, int flags, std::int64_t& size);
 
 // Take a unit and open an existing file on it; a missing file or failing open stops the run.
 void open_ascii_file(int& unit, std::string_view name);
