@@ -47,25 +47,6 @@ struct Box {
   Point min, max;
 };
 
-Box brickbox(const BrickMesh& mesh, std::int32_t e) {
-  const std::int32_t* nodes = mesh.incidences.data() + static_cast<std::size_t>(e - 1) * 8;
-  const auto first = static_cast<std::size_t>(nodes[0] - 1);
-  Box b{{mesh.x[first], mesh.y[first], mesh.z[first]}, {mesh.x[first], mesh.y[first], mesh.z[first]}};
-  for (std::size_t k = 1; k < 8; ++k) {
-    const auto n = static_cast<std::size_t>(nodes[k] - 1);
-    const double c[3] = {mesh.x[n], mesh.y[n], mesh.z[n]};
-    for (std::size_t d = 0; d < 3; ++d) {
-      b.min[d] = std::min(b.min[d], c[d]);
-      b.max[d] = std::max(b.max[d], c[d]);
-    }
-  }
-  return b;
-}
-
-// The local coordinate signs of the eight nodes, axis by axis, in the weights' order.
-constexpr double kCorner[3][8] = {
-    {-1, 1, 1, -1, -1, 1, 1, -1}, {-1, -1, 1, 1, -1, -1, 1, 1}, {-1, -1, -1, -1, 1, 1, 1, 1}};
-
 // The node coordinates of one brick, axis by axis.
 using Nodes = std::array<std::array<double, 8>, 3>;
 
@@ -80,6 +61,28 @@ Nodes bricknodes(const BrickMesh& mesh, std::int32_t e) {
   }
   return c;
 }
+
+// The box of the nodes, the one box that the holding test and the grid both take. A node
+// replaces a bound only where it compares beyond it, in node order: a coordinate that is not a
+// number bounds the box only as the first node's, and then stays; of -0 and +0 the first stays.
+Box boxof(const Nodes& c) {
+  Box b;
+  for (std::size_t d = 0; d < 3; ++d) {
+    b.min[d] = c[d][0];
+    b.max[d] = c[d][0];
+    for (std::size_t k = 1; k < 8; ++k) {
+      b.min[d] = std::min(b.min[d], c[d][k]);
+      b.max[d] = std::max(b.max[d], c[d][k]);
+    }
+  }
+  return b;
+}
+
+Box brickbox(const BrickMesh& mesh, std::int32_t e) { return boxof(bricknodes(mesh, e)); }
+
+// The local coordinate signs of the eight nodes, axis by axis, in the weights' order.
+constexpr double kCorner[3][8] = {
+    {-1, 1, 1, -1, -1, 1, 1, -1}, {-1, -1, 1, 1, -1, -1, 1, 1}, {-1, -1, -1, -1, 1, 1, 1, 1}};
 
 // Whether the nodes sit exactly at the box corners in the weights' order: then the box
 // coordinates are the element's own, and taking them keeps results and caches of such meshes.
@@ -412,11 +415,7 @@ double dfe_interp(std::span<const double, 8> a, std::span<const double, 8> b) {
 
 Holding brickholds(const BrickMesh& mesh, std::int32_t e, const Point& point, Point& rst) {
   const Nodes c = bricknodes(mesh, e);
-  Box b{};
-  for (std::size_t d = 0; d < 3; ++d) {
-    b.min[d] = *std::min_element(c[d].begin(), c[d].end());
-    b.max[d] = *std::max_element(c[d].begin(), c[d].end());
-  }
+  const Box b = boxof(c);
   if (!localcoordinates(point.data(), b.min.data(), b.max.data(), 3, rst.data())) return Holding::none;
   for (std::size_t d = 0; d < 3; ++d) {
     if (!(b.max[d] - b.min[d] > 0.0) || !std::isfinite(b.max[d] - b.min[d])) return Holding::box;  // no volume
