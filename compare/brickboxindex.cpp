@@ -7,6 +7,7 @@
 #include <iterator>
 #include <limits>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "compare/bricksearch.hpp"
@@ -22,6 +23,8 @@ using locationdetail::brickbox;
 using locationdetail::Pick;
 using locationdetail::Point;
 
+constexpr std::string_view kGridWhat = "observation point search grid";
+
 // Elements whose boxes reach more cells than this are tested for every point instead.
 constexpr std::int64_t kMaxCellsPerElement = 512;
 constexpr std::int64_t kMaxCellsPerAxis = std::int64_t{1} << 21;
@@ -36,7 +39,7 @@ BrickBoxIndex::BrickBoxIndex(const BrickMesh& mesh) : mesh_(mesh) {
   const auto ne = static_cast<std::size_t>(std::max(mesh.ne, 0));
   std::vector<Box> reach;
   std::vector<std::uint8_t> finite;
-  checkedalloc("observation point search grid", [&] {
+  checkedalloc(kGridWhat, [&] {
     reach.resize(ne);
     finite.resize(ne);
   });
@@ -140,7 +143,7 @@ BrickBoxIndex::BrickBoxIndex(const BrickMesh& mesh) : mesh_(mesh) {
       }
     }
   } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, "observation point search grid");
+    check_alloc(kStatusNoMemory, kGridWhat);
   }
 }
 

@@ -219,15 +219,17 @@ class CacheWriter {
     std::error_code ec;
     std::filesystem::rename(temp_, name_, ec);
     if (ec) {
-      warningmsg("The observation point locations could not be kept in " + name_ + ": " + ec.message());
+      warningmsg(notkept() + ": " + ec.message());
       std::filesystem::remove(temp_, ec);
     }
   }
 
  private:
+  std::string notkept() const { return "The observation point locations could not be kept in " + name_; }
+
   void fail(int status) {
     failed_ = true;
-    warningmsgstat(status, withsystemreason("The observation point locations could not be kept in " + name_ + "."));
+    warningmsgstat(status, withsystemreason(notkept() + "."));
     unit_.release();
     // Only a temporary file of our own is removed: one refused at its open may be anything.
     if (!opened_) return;
@@ -263,8 +265,9 @@ void obs_points_shape(const DOMAIN& dom) {
   screenline("Evaluating shape functions at XYZ observation locations");
   screenline("This might take several minutes...");
   echoline(" Evaluating shape functions at XYZ observation locations");
-  allocatearray(pd.obs_el, static_cast<std::int64_t>(n), "observation data for observed heads");
-  allocatearray(pd.basisfunctions, static_cast<std::int64_t>(n), "observation data for observed heads");
+  constexpr std::string_view what = "observation data for observed heads";
+  allocatearray(pd.obs_el, static_cast<std::int64_t>(n), what);
+  allocatearray(pd.basisfunctions, static_cast<std::int64_t>(n), what);
   CacheWriter cache(name, odd.empty());
   if (n == 0) {
     cache.commit();
