@@ -1,27 +1,26 @@
+// Where a point lies in one brick: its local coordinates in the brick's box and, by inverting
+// the brick's trilinear map, in its body; the eight weights there, and the scan that tests every
+// element of a mesh in turn.
 #include "compare/location.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <filesystem>
+#include <cstddef>
+#include <cstdint>
 #include <limits>
-#include <memory>
-#include <new>
-#include <string>
-#include <system_error>
 
-#include "plot/messages.hpp"
-#include "plot/modelfiles.hpp"
-#include "support/checkedalloc.hpp"
-#include "support/errors.hpp"
-#include "support/fileunits.hpp"
-#include "support/strings.hpp"
-#include "support/textformats.hpp"
-#include "support/textview.hpp"
+#include "compare/bricksearch.hpp"
 
 namespace kelpra {
 namespace {
 
-using Point = std::array<double, 3>;
+using locationdetail::Box;
+using locationdetail::boxof;
+using locationdetail::bricknodes;
+using locationdetail::Nodes;
+using locationdetail::Pick;
+using locationdetail::Point;
 
 // The local coordinates of one point in one box; true inside.
 inline bool localcoordinates(const double* point, const double* boxmin, const double* boxmax, std::size_t ndim,
@@ -43,43 +42,9 @@ inline bool localcoordinates(const double* point, const double* boxmin, const do
   return inside;
 }
 
-struct Box {
-  Point min, max;
-};
-
-Box brickbox(const BrickMesh& mesh, std::int32_t e) {
-  const std::int32_t* nodes = mesh.incidences.data() + static_cast<std::size_t>(e - 1) * 8;
-  const auto first = static_cast<std::size_t>(nodes[0] - 1);
-  Box b{{mesh.x[first], mesh.y[first], mesh.z[first]}, {mesh.x[first], mesh.y[first], mesh.z[first]}};
-  for (std::size_t k = 1; k < 8; ++k) {
-    const auto n = static_cast<std::size_t>(nodes[k] - 1);
-    const double c[3] = {mesh.x[n], mesh.y[n], mesh.z[n]};
-    for (std::size_t d = 0; d < 3; ++d) {
-      b.min[d] = std::min(b.min[d], c[d]);
-      b.max[d] = std::max(b.max[d], c[d]);
-    }
-  }
-  return b;
-}
-
 // The local coordinate signs of the eight nodes, axis by axis, in the weights' order.
 constexpr double kCorner[3][8] = {
     {-1, 1, 1, -1, -1, 1, 1, -1}, {-1, -1, 1, 1, -1, -1, 1, 1}, {-1, -1, -1, -1, 1, 1, 1, 1}};
-
-// The node coordinates of one brick, axis by axis.
-using Nodes = std::array<std::array<double, 8>, 3>;
-
-Nodes bricknodes(const BrickMesh& mesh, std::int32_t e) {
-  const std::int32_t* nodes = mesh.incidences.data() + static_cast<std::size_t>(e - 1) * 8;
-  Nodes c;
-  for (std::size_t k = 0; k < 8; ++k) {
-    const auto n = static_cast<std::size_t>(nodes[k] - 1);
-    c[0][k] = mesh.x[n];
-    c[1][k] = mesh.y[n];
-    c[2][k] = mesh.z[n];
-  }
-  return c;
-}
 
 // Whether the nodes sit exactly at the box corners in the weights' order: then the box
 // coordinates are the element's own, and taking them keeps results and caches of such meshes.
@@ -343,36 +308,6 @@ Inversion invert(const Nodes& nodes, const Box& b, const Point& at, Point& rst) 
   return Inversion::inside;
 }
 
-// Keeps the first element that holds a point by its box, in case no body holds the point.
-class Pick {
- public:
-  // True when the search is over: element e holds the point by its body.
-  bool offer(const BrickMesh& mesh, std::int32_t e, const Point& point, Point& rst) {
-    const Holding h = brickholds(mesh, e, point, rst);
-    if (h == Holding::box && box_ < 0) {
-      box_ = e;
-      boxrst_ = rst;
-    }
-    if (h != Holding::body) return false;
-    body_ = e;
-    return true;
-  }
-  std::int32_t result(Point& rst) const {
-    if (body_ > 0) return body_;
-    if (box_ > 0) rst = boxrst_;
-    return box_;
-  }
-
- private:
-  std::int32_t body_ = -1;
-  std::int32_t box_ = -1;
-  Point boxrst_{};
-};
-
-// Elements whose boxes reach more cells than this are tested for every point instead.
-constexpr std::int64_t kMaxCellsPerElement = 512;
-constexpr std::int64_t kMaxCellsPerAxis = std::int64_t{1} << 21;
-
 }  // namespace
 
 void get_rst_from_xyz(std::int32_t kind, std::int32_t ndim, std::span<const double> point,
@@ -412,11 +347,7 @@ double dfe_interp(std::span<const double, 8> a, std::span<const double, 8> b) {
 
 Holding brickholds(const BrickMesh& mesh, std::int32_t e, const Point& point, Point& rst) {
   const Nodes c = bricknodes(mesh, e);
-  Box b{};
-  for (std::size_t d = 0; d < 3; ++d) {
-    b.min[d] = *std::min_element(c[d].begin(), c[d].end());
-    b.max[d] = *std::max_element(c[d].begin(), c[d].end());
-  }
+  const Box b = boxof(c);
   if (!localcoordinates(point.data(), b.min.data(), b.max.data(), 3, rst.data())) return Holding::none;
   for (std::size_t d = 0; d < 3; ++d) {
     if (!(b.max[d] - b.min[d] > 0.0) || !std::isfinite(b.max[d] - b.min[d])) return Holding::box;  // no volume
@@ -431,412 +362,6 @@ std::int32_t scanbricks(const BrickMesh& mesh, const Point& point, Point& rst) {
     if (pick.offer(mesh, e, point, rst)) break;
   }
   return pick.result(rst);
-}
-
-// ---------------------------------------------------------------------------------------
-// The grid. Each element is entered in every cell that its box, widened by more than the
-// tolerance and the rounding of the inside test can reach, touches; so every element that
-// holds a point is among the entries of the point's cell (or among the elements tested
-// everywhere), and testing those in ascending order finds the element the scan finds.
-
-BrickBoxIndex::BrickBoxIndex(const BrickMesh& mesh) : mesh_(mesh) {
-  const auto ne = static_cast<std::size_t>(std::max(mesh.ne, 0));
-  std::vector<Box> reach;
-  std::vector<std::uint8_t> finite;
-  checkedalloc("observation point search grid", [&] {
-    reach.resize(ne);
-    finite.resize(ne);
-  });
-  Point lo{}, hi{};
-  lo.fill(std::numeric_limits<double>::max());
-  hi.fill(std::numeric_limits<double>::lowest());
-  std::size_t nfinite = 0;
-  for (std::size_t i = 0; i < ne; ++i) {
-    Box b = brickbox(mesh, static_cast<std::int32_t>(i + 1));
-    bool ok = true;
-    for (std::size_t d = 0; d < 3; ++d) {
-      const double margin = 1.0e-4 * (b.max[d] - b.min[d]) + 1.0e-12 * (std::abs(b.min[d]) + std::abs(b.max[d]));
-      b.min[d] -= margin;
-      b.max[d] += margin;
-      ok = ok && std::isfinite(b.min[d]) && std::isfinite(b.max[d]);
-    }
-    reach[i] = b;
-    finite[i] = ok ? 1 : 0;
-    if (!ok) continue;
-    ++nfinite;
-    for (std::size_t d = 0; d < 3; ++d) {
-      lo[d] = std::min(lo[d], b.min[d]);
-      hi[d] = std::max(hi[d], b.max[d]);
-    }
-  }
-
-  // Cells about the size of a typical element on each axis, and no more than about two cells
-  // per element in all.
-  if (nfinite > 0) {
-    std::vector<double> extents(nfinite);
-    double want[3] = {1, 1, 1};
-    for (std::size_t d = 0; d < 3; ++d) {
-      const double span = hi[d] - lo[d];
-      std::size_t k = 0;
-      for (std::size_t i = 0; i < ne; ++i) {
-        if (finite[i] != 0) extents[k++] = reach[i].max[d] - reach[i].min[d];
-      }
-      auto mid = extents.begin() + static_cast<std::ptrdiff_t>(nfinite / 2);
-      std::nth_element(extents.begin(), mid, extents.end());
-      const double typical = *mid;
-      if (span > 0.0 && typical > 0.0 && std::isfinite(span / typical)) {
-        want[d] = std::clamp(std::ceil(span / typical), 1.0, static_cast<double>(kMaxCellsPerAxis));
-      }
-    }
-    const double budget = 2.0 * static_cast<double>(nfinite) + 8.0;
-    const double total = want[0] * want[1] * want[2];
-    if (total > budget) {
-      const double shrink = std::cbrt(total / budget);
-      for (double& w : want) w = std::max(1.0, std::floor(w / shrink));
-    }
-    while (want[0] * want[1] * want[2] > budget) {
-      double& widest = *std::max_element(std::begin(want), std::end(want));
-      widest = std::ceil(widest / 2.0);
-    }
-    for (std::size_t d = 0; d < 3; ++d) {
-      cells_[d] = static_cast<std::int64_t>(want[d]);
-      origin_[d] = lo[d];
-      const double span = hi[d] - lo[d];
-      scale_[d] = span > 0.0 ? want[d] / span : 0.0;
-    }
-  }
-
-  const std::int64_t ncells = cells_[0] * cells_[1] * cells_[2];
-  std::vector<std::int64_t> cursor;
-  try {
-    start_.assign(static_cast<std::size_t>(ncells) + 1, 0);
-    // Two passes over the elements: count the entries of each cell, then place them.
-    for (int pass = 0; pass < 2; ++pass) {
-      for (std::size_t i = 0; i < ne; ++i) {
-        const auto e = static_cast<std::int32_t>(i + 1);
-        std::int64_t first[3], last[3];
-        std::int64_t count = 1;
-        if (finite[i] != 0) {
-          for (std::int32_t d = 0; d < 3; ++d) {
-            first[d] = cellof(d, reach[i].min[static_cast<std::size_t>(d)]);
-            last[d] = cellof(d, reach[i].max[static_cast<std::size_t>(d)]);
-            count *= last[d] - first[d] + 1;
-          }
-        }
-        if (finite[i] == 0 || count > kMaxCellsPerElement) {
-          if (pass == 0) everywhere_.push_back(e);
-          continue;
-        }
-        for (std::int64_t c2 = first[2]; c2 <= last[2]; ++c2) {
-          for (std::int64_t c1 = first[1]; c1 <= last[1]; ++c1) {
-            for (std::int64_t c0 = first[0]; c0 <= last[0]; ++c0) {
-              const auto cell = static_cast<std::size_t>((c2 * cells_[1] + c1) * cells_[0] + c0);
-              if (pass == 0) {
-                ++start_[cell + 1];
-              } else {
-                members_[static_cast<std::size_t>(cursor[cell]++)] = e;
-              }
-            }
-          }
-        }
-      }
-      if (pass == 0) {
-        for (std::size_t c = 1; c < start_.size(); ++c) start_[c] += start_[c - 1];
-        members_.resize(static_cast<std::size_t>(start_.back()));
-        cursor.assign(start_.begin(), start_.end() - 1);
-      }
-    }
-  } catch (const std::bad_alloc&) {
-    check_alloc(kStatusNoMemory, "observation point search grid");
-  }
-}
-
-std::int64_t BrickBoxIndex::cellof(std::int32_t axis, double v) const {
-  const auto d = static_cast<std::size_t>(axis);
-  const double t = (v - origin_[d]) * scale_[d];
-  if (!(t > 0.0)) return 0;
-  const std::int64_t last = cells_[d] - 1;
-  return t >= static_cast<double>(last) ? last : static_cast<std::int64_t>(t);
-}
-
-std::int32_t BrickBoxIndex::find(const Point& point, Point& rst) const {
-  if (!std::isfinite(point[0]) || !std::isfinite(point[1]) || !std::isfinite(point[2])) {
-    return scanbricks(mesh_, point, rst);  // such a point may fall anywhere
-  }
-  if (mesh_.ne <= 0) return -1;
-  const auto cell = static_cast<std::size_t>((cellof(2, point[2]) * cells_[1] + cellof(1, point[1])) * cells_[0] +
-                                             cellof(0, point[0]));
-  const std::int32_t* a = members_.data() + start_[cell];
-  const std::int32_t* aend = members_.data() + start_[cell + 1];
-  const std::int32_t* b = everywhere_.data();
-  const std::int32_t* bend = b + everywhere_.size();
-  Pick pick;
-  while (a != aend || b != bend) {
-    const std::int32_t e = (b == bend || (a != aend && *a < *b)) ? *a++ : *b++;
-    if (pick.offer(mesh_, e, point, rst)) break;
-  }
-  return pick.result(rst);
-}
-
-// ---------------------------------------------------------------------------------------
-// The location step and its cache
-
-namespace {
-
-constexpr std::size_t kCacheLineWidth = 163;
-constexpr std::size_t kCacheFieldStart = 11;
-constexpr std::size_t kCacheFieldWidth = 19;  // a blank and G18.11
-
-std::string cachename() { return prefixtext() + "o.ObsShape.txt"; }
-
-// The pm bricks as the location needs them; a record whose arrays do not hold them stops the run.
-BrickMesh brickmesh(const DOMAIN& dom) {
-  const auto nn = static_cast<std::size_t>(std::max(dom.nn, 0));
-  const auto ne = static_cast<std::size_t>(std::max(dom.ne, 0));
-  if (dom.x.size() < nn || dom.y.size() < nn || dom.z.size() < nn || dom.incidences.size() < 8 * ne) {
-    fatalerror("The mesh of the " + domainname(dom) + " domain is incomplete: observation points cannot be located.");
-  }
-  const std::span<const std::int32_t> inc = std::span(dom.incidences).first(8 * ne);
-  for (std::size_t i = 0; i < inc.size(); ++i) {
-    if (inc[i] < 1 || static_cast<std::size_t>(inc[i]) > nn) {
-      fatalerror("Element " + std::to_string(i / 8 + 1) + " of the " + domainname(dom) + " domain refers to node " +
-                 std::to_string(inc[i]) + ", outside 1 to " + std::to_string(nn) + ".");
-    }
-  }
-  return {std::span(dom.x).first(nn), std::span(dom.y).first(nn), std::span(dom.z).first(nn), inc,
-          static_cast<std::int32_t>(ne)};
-}
-
-Point pointof(std::size_t i) { return {plot_data.xob[i], plot_data.yob[i], plot_data.zob[i]}; }
-
-std::string cacheline(std::int32_t element, const std::array<double, 8>& weights) {
-  std::string line;
-  line.reserve(kCacheLineWidth);
-  appendinteger(line, element, formatI(10));
-  line += ' ';
-  for (const double w : weights) {
-    line += ' ';
-    appendreal(line, w, formatG(18, 11));
-  }
-  return line;
-}
-
-// A field's text without the blanks around it.
-std::string_view fieldtext(std::string_view field) {
-  const std::size_t first = field.find_first_not_of(' ');
-  return first == std::string_view::npos ? std::string_view() : trimview(field.substr(first));
-}
-
-// Reads one cache line; false when it does not hold an element number and eight weights in
-// their columns.
-bool parsecacheline(std::string_view line, std::int32_t& element, std::array<double, 8>& weights) {
-  std::string text(line);
-  if (text.size() < kCacheLineWidth) text.resize(kCacheLineWidth, ' ');
-  if (text.find_first_not_of(' ', kCacheLineWidth) != std::string::npos || text[10] != ' ') return false;
-  const std::string_view view = text;
-  int status = 0;
-  const std::string_view elementfield = fieldtext(view.substr(0, 10));
-  if (elementfield.empty() || elementfield.find(' ') != std::string_view::npos) return false;
-  str2i4(elementfield, element, &status);
-  if (status != 0) return false;
-  for (std::size_t k = 0; k < 8; ++k) {
-    const std::string_view value = fieldtext(view.substr(kCacheFieldStart + k * kCacheFieldWidth, kCacheFieldWidth));
-    if (value.empty() || value.find(' ') != std::string_view::npos) return false;
-    str2r8(value, weights[k], &status);
-    if (status != 0) return false;
-  }
-  return true;
-}
-
-// Weights read back from the cache's 11 significant digits differ from fresh ones by far less.
-constexpr double kWeightSlack = 1.0e-9;
-
-// Checks one cached location against the point and the mesh; "" when it fits. A location by
-// the box alone fits only while no body holds the point, which takes a search (in the index,
-// built on first need).
-std::string checkcached(const BrickMesh& mesh, std::unique_ptr<BrickBoxIndex>& index, std::size_t i,
-                        std::int32_t element, const std::array<double, 8>& weights) {
-  const std::string where = "line " + std::to_string(i + 1);
-  if (element == -1) {
-    for (const double w : weights) {
-      if (w != -1.0) return where + " gives weights to an unlocated point";
-    }
-    return {};
-  }
-  if (element < 1 || element > mesh.ne) {
-    return where + " names element " + std::to_string(element) + ", outside 1 to " + std::to_string(mesh.ne);
-  }
-  for (const double w : weights) {
-    if (!std::isfinite(w)) return where + " holds a weight that is not a finite number";
-  }
-  Point rst{};
-  const Point point = pointof(i);
-  const Holding holding = brickholds(mesh, element, point, rst);
-  if (holding == Holding::none) {
-    return where + ": element " + std::to_string(element) + " no longer holds point " + std::to_string(i + 1);
-  }
-  std::array<double, 8> fresh{};
-  br8shp(1, rst, fresh);
-  for (std::size_t k = 0; k < 8; ++k) {
-    if (!(std::abs(fresh[k] - weights[k]) <= kWeightSlack)) {
-      return where + ": the weights no longer match point " + std::to_string(i + 1) + " in element " +
-             std::to_string(element);
-    }
-  }
-  if (holding == Holding::box) {
-    if (!index) index = std::make_unique<BrickBoxIndex>(mesh);
-    if (const std::int32_t found = index->find(point, rst); found != element) {
-      return where + ": point " + std::to_string(i + 1) + " belongs to element " + std::to_string(found) +
-             ", not to element " + std::to_string(element);
-    }
-  }
-  return {};
-}
-
-// Fills the observation set from the cache when every line fits; otherwise returns what is wrong.
-std::string readcache(const std::string& name, const BrickMesh& mesh) {
-  const std::size_t n = plot_data.xob.size();
-  std::vector<std::int32_t> elements;
-  std::vector<std::array<double, 8>> weights;
-  std::unique_ptr<BrickBoxIndex> index;
-  {
-    UnitHandle unit = UnitHandle::take();
-    if (const int status = openownunit(unit.unit(), name, FileForm::formatted, OpenStatus::old); status != 0) {
-      return "it cannot be opened (" + statustext(status) + ")";
-    }
-    std::string line;
-    for (std::size_t i = 0;; ++i) {
-      const int status = readline(unit.unit(), line);
-      if (status == kStatusEndOfFile) break;
-      if (status != 0) return "it cannot be read (" + statustext(status) + ")";
-      if (i >= n) return "it holds more lines than the " + std::to_string(n) + " observation points";
-      std::int32_t element = 0;
-      std::array<double, 8> w{};
-      if (!parsecacheline(line, element, w)) return "line " + std::to_string(i + 1) + " does not fit the layout";
-      if (std::string problem = checkcached(mesh, index, i, element, w); !problem.empty()) return problem;
-      elements.push_back(element);
-      weights.push_back(w);
-    }
-    unit.release();
-  }
-  if (elements.size() != n) {
-    return "it holds " + std::to_string(elements.size()) + " lines for " + std::to_string(n) + " observation points";
-  }
-  plot_data.obs_el = std::move(elements);
-  plot_data.basisfunctions = std::move(weights);
-  return {};
-}
-
-std::string progressline(std::size_t i, std::size_t n) {
-  std::string line;
-  appendinteger(line, static_cast<std::int64_t>(i), formatI(12));
-  line += "  of";
-  appendinteger(line, static_cast<std::int64_t>(n), formatI(12));
-  line += "  observation points";
-  return line;
-}
-
-// Writes the cache through a temporary file, so that an interrupted run never leaves a short
-// one. The locations are in memory already: a cache that cannot be written is only warned of.
-class CacheWriter {
- public:
-  // `keep` false: nothing is written (the name is taken by something that is no file).
-  CacheWriter(std::string name, bool keep) : name_(std::move(name)), temp_(name_ + ".tmp") {
-    if (!keep) {
-      failed_ = true;
-      return;
-    }
-    unit_ = UnitHandle::take();
-    if (const int status = openownunit(unit_.unit(), temp_, FileForm::formatted, OpenStatus::replace); status != 0) {
-      fail(status);
-      return;
-    }
-    opened_ = true;
-  }
-
-  void line(std::string_view text) {
-    if (failed_) return;
-    if (const int status = writeline(unit_.unit(), text); status != 0) fail(status);
-  }
-
-  void commit() {
-    if (failed_) return;
-    std::FILE* f = unitstream(unit_.unit());
-    const bool flushed = f != nullptr && std::fflush(f) == 0;
-    unit_.release();
-    if (!flushed) {
-      fail(kStatusWriteFailed);
-      return;
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp_, name_, ec);
-    if (ec) {
-      warningmsg("The observation point locations could not be kept in " + name_ + ": " + ec.message());
-      std::filesystem::remove(temp_, ec);
-    }
-  }
-
- private:
-  void fail(int status) {
-    failed_ = true;
-    warningmsgstat(status, withsystemreason("The observation point locations could not be kept in " + name_ + "."));
-    unit_.release();
-    // Only a temporary file of our own is removed: one refused at its open may be anything.
-    if (!opened_) return;
-    std::error_code ec;
-    std::filesystem::remove(temp_, ec);
-  }
-
-  std::string name_;
-  std::string temp_;
-  UnitHandle unit_;
-  bool failed_ = false;
-  bool opened_ = false;
-};
-
-}  // namespace
-
-void obs_points_shape(const DOMAIN& dom) {
-  PlotData& pd = plot_data;
-  const BrickMesh mesh = brickmesh(dom);
-  const std::size_t n = pd.xob.size();
-  const std::string name = cachename();
-  // A cache that is no regular file is neither read nor replaced: a pipe would hold the run.
-  const std::string odd = notaregularfile(name);
-  if (!odd.empty()) {
-    warningmsg("The observation point locations cannot be kept in " + name + ": " + odd +
-               ".\nThe points are located again; the file is left as it is.");
-  } else if (fileexists(name)) {
-    const std::string problem = readcache(name, mesh);
-    if (problem.empty()) return;
-    warningmsg("The observation point locations in " + name + " do not fit the observation points and the mesh: " +
-               problem + ".\nThe points are located again and the file is written anew.");
-  }
-  screenline("Evaluating shape functions at XYZ observation locations");
-  screenline("This might take several minutes...");
-  echoline(" Evaluating shape functions at XYZ observation locations");
-  allocatearray(pd.obs_el, static_cast<std::int64_t>(n), "observation data for observed heads");
-  allocatearray(pd.basisfunctions, static_cast<std::int64_t>(n), "observation data for observed heads");
-  CacheWriter cache(name, odd.empty());
-  if (n == 0) {
-    cache.commit();
-    return;
-  }
-  const BrickBoxIndex index(mesh);
-  for (std::size_t i = 0; i < n; ++i) {
-    screenline(progressline(i + 1, n));
-    Point rst{};
-    const std::int32_t e = index.find(pointof(i), rst);
-    std::array<double, 8>& w = pd.basisfunctions[i];
-    if (e > 0) {
-      br8shp(1, rst, w);
-    } else {
-      w.fill(-1.0);
-    }
-    pd.obs_el[i] = e;
-    cache.line(cacheline(e, w));
-  }
-  cache.commit();
 }
 
 }  // namespace kelpra
