@@ -22,6 +22,7 @@
 #include "driver/domaincreate.hpp"
 #include "driver/meshfiles.hpp"
 #include "driver/plotsetup.hpp"
+#include "driver/resume.hpp"
 #include "driver/runfiles.hpp"
 #include "driver/specialplots.hpp"
 #include "paraview/paraview.hpp"
