@@ -1,9 +1,11 @@
 #include "driver/runfiles.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +14,9 @@
 #include "plot/resultaccess.hpp"
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
+#include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/prefix.hpp"
 #include "support/textview.hpp"
 
 namespace kelpra {
@@ -294,5 +298,38 @@ std::string settlerunfiles() {
 }
 
 void forgetrunfiles() { plan.reset(); }
+
+void checkdatasetnames(const std::vector<DOMAIN*>& written) {
+  struct Target {
+    std::string name, file;
+    bool exists = false;
+    struct stat id {};
+  };
+  std::vector<Target> targets;
+  std::error_code error;
+  for (const DOMAIN* dom : written) {
+    Target t;
+    t.name = datasetfilename(*dom);
+    const std::string why = notaregularfile(t.name);
+    if (!why.empty()) fatalerror("The data set " + t.name + " cannot be written: " + why + ".");
+    t.file = linktarget(t.name);
+    t.exists = ::stat(t.file.c_str(), &t.id) == 0;
+    const std::string directory = filedirectory(t.file);
+    if (!t.exists && t.file != t.name && !nameexists(directory)) {
+      fatalerror("The data set " + t.name + " cannot be written: it is a link to " + t.file + ", whose directory " +
+                 directory + " does not exist.");
+    }
+    for (const Target& other : targets) {
+      const bool same = t.exists ? other.exists && t.id.st_dev == other.id.st_dev && t.id.st_ino == other.id.st_ino
+                                 : !other.exists && std::filesystem::weakly_canonical(t.file, error) ==
+                                                         std::filesystem::weakly_canonical(other.file, error);
+      if (same) {
+        fatalerror("The data sets " + other.name + " and " + t.name + " lead to one file, " + t.file +
+                   ": each would replace the other.");
+      }
+    }
+    targets.push_back(std::move(t));
+  }
+}
 
 }  // namespace kelpra
