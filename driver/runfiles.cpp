@@ -12,6 +12,7 @@
 
 #include "driver/plotsetup.hpp"
 #include "plot/resultaccess.hpp"
+#include "plot/runrecord.hpp"
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -66,7 +67,7 @@ std::string times(const std::vector<std::int32_t>& indices) {
 
 // The output times of the zones this run completed in a data set.
 std::vector<std::int32_t> completed(const DOMAIN& dom) {
-  std::vector<std::int32_t> done = dom.runindices;
+  std::vector<std::int32_t> done = runrecord(dom).indices;
   if (!done.empty() && !tecplotzonecomplete(dom)) done.pop_back();
   return done;
 }
@@ -186,8 +187,9 @@ std::string settledataset(DataSet& d) {
       return kept(d.name, staged->earlier, "data set", "this run stopped before its first output time was complete");
     }
     // A zone left unfinished is cut off, so that the data set ends with a complete zone.
-    if (!failed && done.size() != dom.runindices.size() && dom.lastzoneoffset >= 0 && std::fflush(f) == 0) {
-      if (::ftruncate(::fileno(f), dom.lastzoneoffset) != 0 || ::fseeko(f, dom.lastzoneoffset, SEEK_SET) != 0) {
+    const RunRecord& wrote = runrecord(dom);
+    if (!failed && done.size() != wrote.indices.size() && wrote.lastzoneoffset >= 0 && std::fflush(f) == 0) {
+      if (::ftruncate(::fileno(f), wrote.lastzoneoffset) != 0 || ::fseeko(f, wrote.lastzoneoffset, SEEK_SET) != 0) {
         // Given up below, like a data set without a complete output time.
         return kept(d.name, staged->earlier, "data set", "its unfinished last output time could not be cut off");
       }
@@ -244,6 +246,7 @@ std::string safely(const std::string& name, Make make) {
 
 void planrunfiles(const std::vector<DOMAIN*>& datasets, const std::vector<std::string>& comparisons,
                   const std::vector<SpecialPlot>& specials) {
+  forgetrunrecords();
   Plan p;
   p.binary = plot_data.tecplot_bin_mode;
   p.series = plot_data.tecappend;
@@ -268,11 +271,11 @@ void datasetsclosed() {
       d.finalline = seriesline(d, idle);
     } else if (plan->binary) {
       d.finalline = binaryline(d, idle);
-    } else if (dom.runindices.empty()) {
+    } else if (runrecord(dom).indices.empty()) {
       d.finalline = untouched(d.name, idle);
     } else {
       const std::optional<StagedFile> staged = stagedfile(d.name);
-      const std::string holds = replaced(d.name, dom.runindices, d.earlier);
+      const std::string holds = replaced(d.name, runrecord(dom).indices, d.earlier);
       d.finalline = staged ? stagedline(d.name, *staged, "data set", holds) : holds;
     }
   }
@@ -297,7 +300,10 @@ std::string settlerunfiles() {
   return text;
 }
 
-void forgetrunfiles() { plan.reset(); }
+void forgetrunfiles() {
+  plan.reset();
+  forgetrunrecords();
+}
 
 void checkdatasetnames(const std::vector<DOMAIN*>& written) {
   struct Target {

@@ -11,6 +11,7 @@
 #include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
 #include "plot/resultaccess.hpp"
+#include "plot/runrecord.hpp"
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -374,7 +375,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     for (auto& share : dom.varshare) share = 0;
   } else {
     // A run that stops within this zone cuts the data set back to here.
-    if (std::FILE* f = unitstream(dom.unit)) dom.lastzoneoffset = ::ftello(f);
+    if (std::FILE* f = unitstream(dom.unit)) runrecord(dom).lastzoneoffset = ::ftello(f);
     dom.zone += 1;
     // The marks of this domain's zone, each variable once, in variable-number order.
     plot_data.varloc = numberlist(dom.pendingcc);
@@ -417,7 +418,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
 
 void tecplotoutputtime(DOMAIN& dom, std::int32_t index) {
   const bool zone = dom.zone >= 1;  // else the set-up of a data set without zones
-  if (zone) dom.runindices.push_back(index);
+  if (zone) runrecord(dom).indices.push_back(index);
   if (!plot_data.tecplot_bin_mode) return;
   if (tecZoneSetOutputIndex(dom.tecfilehandle, dom.zone, index) != 0 ||
       (zone && tecZoneSetSources(dom.tecfilehandle, dom.zone, dom.zonesources) != 0)) {
