@@ -74,7 +74,7 @@ std::int32_t legacyend(const Continued& c) {
     // Each zone holds one output time from the first on: only an index equal to the zone count
     // says that the zones end there.
     why = "the append file " + name + " names output time " + outputtimeindex(a) + ", while they hold " +
-          std::to_string(c.held.zones) + (c.held.zones == 1 ? " output time" : " output times");
+          outputtimecount(c.held.zones);
   } else if (!stamp) {
     why = "the result files of output time " + outputtimeindex(a) + ", which the append file " + name +
           " names, do not exist";
@@ -135,13 +135,6 @@ std::string notrewritten(const Continued& c, std::size_t k) {
   str2r8(*stamp, t, &status);
   if (status == 0 && plot_data.tmin_trunc <= t && t <= plot_data.tmax_trunc) return {};
   return "which lies outside the time window";
-}
-
-// "output time 0003" or "output times 0003, 0004".
-std::string timelist(const std::vector<std::int32_t>& indices) {
-  std::string text = indices.size() == 1 ? "output time " : "output times ";
-  for (std::size_t k = 0; k < indices.size(); ++k) text += (k == 0 ? "" : ", ") + outputtimeindex(indices[k]);
-  return text;
 }
 
 // The zones a data set keeps when it is taken back to output time `end`: the trailing zones of
@@ -218,7 +211,8 @@ void takeback(const std::vector<Continued>& continued, std::int32_t end) {
                                             c.held.indices.end());
     const bool one = dropped.size() == 1;
     warningmsg("The data set " + c.base + ".szplt ended at output time " + outputtimeindex(c.end) +
-               ", after the other data sets: a run was stopped between their flushes.\nIts " + timelist(dropped) +
+               ", after the other data sets: a run was stopped between their flushes.\nIts " +
+               outputtimelist(dropped, false) +
                (one ? " is" : " are") + " dropped from its temporary files; this run writes " + (one ? "it" : "them") +
                " again.");
   }

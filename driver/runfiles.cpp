@@ -46,25 +46,6 @@ struct Plan {
 };
 std::optional<Plan> plan;
 
-std::string count(std::int64_t n) { return std::to_string(n) + (n == 1 ? " output time" : " output times"); }
-
-// "output time 0003", "output times 0001 to 0003, 0005": each output time the file holds, runs of
-// consecutive ones joined. Zones whose output time was not recorded are counted instead.
-std::string times(const std::vector<std::int32_t>& indices) {
-  if (indices.empty()) return "no output time";
-  std::string text;
-  for (std::size_t k = 0; k < indices.size();) {
-    if (indices[k] <= 0) return count(static_cast<std::int64_t>(indices.size()));
-    std::size_t last = k;
-    while (last + 1 < indices.size() && indices[last + 1] == indices[last] + 1) ++last;
-    if (!text.empty()) text += ", ";
-    text += outputtimetext(indices[k]);
-    if (last > k) text += " to " + outputtimetext(indices[last]);
-    k = last + 1;
-  }
-  return (indices.size() == 1 ? "output time " : "output times ") + text;
-}
-
 // The output times of the zones this run completed in a data set.
 std::vector<std::int32_t> completed(const DOMAIN& dom) {
   std::vector<std::int32_t> done = runrecord(dom).indices;
@@ -84,7 +65,8 @@ std::string kept(const std::string& name, bool earlier, const char* what, const 
 }
 
 std::string replaced(const std::string& name, const std::vector<std::int32_t>& indices, bool earlier) {
-  return name + ": " + times(indices) + " of this run" + (earlier ? " (the earlier data set is replaced)" : "");
+  return name + ": " + outputtimelist(indices) + " of this run" +
+         (earlier ? " (the earlier data set is replaced)" : "");
 }
 
 // A staged file by what became of it; `what` names the earlier file, `holds` what it holds when
@@ -136,14 +118,15 @@ std::string seriesline(const DataSet& d, const char* idle) {
                                            : std::string("they are damaged")) +
                   "), and the next append run stops on them";
   } else {
-    temporaries = "its temporary files hold " + times(held.indices) + " for the next append run";
+    temporaries = "its temporary files hold " + outputtimelist(held.indices) + " for the next append run";
   }
   switch (done.placement) {
     case TecPlacement::written:
     case TecPlacement::writtencut:
-    case TecPlacement::unchanged: return d.name + ": " + times(done.indices) + " of the append series; " + temporaries;
+    case TecPlacement::unchanged:
+      return d.name + ": " + outputtimelist(done.indices) + " of the append series; " + temporaries;
     case TecPlacement::morezones:
-      return d.name + ": kept as it was, with " + count(done.placed) + " (this run would have left " +
+      return d.name + ": kept as it was, with " + outputtimecount(done.placed) + " (this run would have left " +
              std::to_string(done.indices.size()) + " in it); " + temporaries;
     case TecPlacement::failed:
       return d.name + (fileexists(d.name) ? ": left as it was" : ": not written") + " (it could not be written); " +
@@ -157,11 +140,11 @@ std::string seriesline(const DataSet& d, const char* idle) {
   if (!held.placedtrouble.empty()) {
     return d.name + ": left as it was (it cannot be read: " + held.placedtrouble + "); " + temporaries;
   }
-  if (held.placedsame) return d.name + ": " + times(held.indices) + " of the append series; " + temporaries;
+  if (held.placedsame) return d.name + ": " + outputtimelist(held.indices) + " of the append series; " + temporaries;
   // A run stopped or killed before it put the data set together from its temporary files
   // leaves it out of step with them; the next append run writes it again.
-  return d.name + (held.placed < 0 ? ": not written" : ": " + count(held.placed) + ", left as it was") + "; " +
-         temporaries + (held.header && status == kTecOk ? ", from which it writes the data set again" : "");
+  return d.name + (held.placed < 0 ? ": not written" : ": " + outputtimecount(held.placed) + ", left as it was") +
+         "; " + temporaries + (held.header && status == kTecOk ? ", from which it writes the data set again" : "");
 }
 
 // Settles a data set still being written and says what it holds.

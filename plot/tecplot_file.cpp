@@ -161,10 +161,9 @@ void unreadablerefused(const std::string& base, const std::string& why) {
 void fewerzonesrefused(const std::string& base, std::int64_t left) {
   TecTemporaries held;
   tecTemporariesRead(base.c_str(), &held);
-  const auto times = [](std::int64_t n) { return std::to_string(n) + (n == 1 ? " output time" : " output times"); };
-  fatalerror("The data set " + base + ".szplt holds " + times(held.placed) + "; this append run would leave " +
-             std::to_string(left < 0 ? held.zones : left) + " in it.\nIt is kept as it was. Move it aside to let the "
-             "append series replace it.");
+  fatalerror("The data set " + base + ".szplt holds " + outputtimecount(held.placed) +
+             "; this append run would leave " + std::to_string(left < 0 ? held.zones : left) +
+             " in it.\nIt is kept as it was. Move it aside to let the append series replace it.");
 }
 
 std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {
