@@ -272,7 +272,7 @@ void putcontinuedinplace(Domains& d) {
     if (status != kTecOk) {
       notebinaryreason(base + ".szplt");
       fatalerror(withsystemreason("The data set " + base + ".szplt could not be put together from its temporary "
-                                  "files " + base + ".szplt.szhdr and " + base + ".szplt.szdat.") +
+                                  "files " + temporarynames(base) + ".") +
                  "\nThe temporary files are kept; the next append run tries again.");
     }
     if (written != 0) {

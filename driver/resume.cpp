@@ -35,10 +35,6 @@ struct Continued {
 const char* const kSetAside = "\nNo data set was changed. Move the temporary files (*.szplt.szhdr and .szdat) of every "
                               "data set aside to write the data sets anew.";
 
-std::string temporarynames(const std::string& base) {
-  return base + ".szplt.szhdr and " + base + ".szplt.szdat";
-}
-
 // The time stamp of output time `index` as its zone takes it (converted, trimmed); nothing
 // where no result file of the index exists.
 std::optional<std::string> stampof(std::int32_t index) {

@@ -39,6 +39,11 @@ std::array<std::string, 2> temporaryfiles(const std::string& base) {
   return {base + ".szplt.szhdr", base + ".szplt.szdat"};
 }
 
+std::string temporarynames(const std::string& base) {
+  const auto files = temporaryfiles(base);
+  return files[0] + " and " + files[1];
+}
+
 void notebinaryreason(const std::string& named) {
   const TecFailure failure = tecLastFailure();
   if (failure.error == 0) {
@@ -261,8 +266,7 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
                                                   kTecFileFull, 0, nullptr, &dom.tecfilehandle);
     if (status == kTecBadTemporary || status == kTecOtherTemporary) {
       // Those files hold the earlier runs' zones: say which they are and what to do.
-      const auto files = temporaryfiles(base);
-      appendrefused(base, "its temporary files " + files[0] + " and " + files[1] + " " +
+      appendrefused(base, "its temporary files " + temporarynames(base) + " " +
                               (status == kTecBadTemporary ? "are damaged" : "hold a data set of other variables"));
     }
     if (status != 0) notebinaryreason(base);
@@ -468,8 +472,8 @@ void tecplotfileclose(DOMAIN& dom) {
     notebinaryreason(file);
     fatalerror(withsystemreason("Tecplot close file for " + domainname(dom) + " domain: " + file +
                                 " could not be written.") +
-               (append ? "\nIts temporary files " + file + ".szhdr and " + file +
-                             ".szdat hold every output time written; the next append run puts " + file +
+               (append ? "\nIts temporary files " + temporarynames(std::string(trimview(dom.tecfilename))) +
+                             " hold every output time written; the next append run puts " + file +
                              " together from them."
                        : ""));
   }
