@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <new>
 #include <string>
 #include <vector>
@@ -22,6 +21,7 @@
 #include "driver/domaincreate.hpp"
 #include "driver/meshfiles.hpp"
 #include "driver/plotsetup.hpp"
+#include "driver/resume.hpp"
 #include "driver/runfiles.hpp"
 #include "driver/specialplots.hpp"
 #include "paraview/paraview.hpp"
@@ -272,49 +272,13 @@ void putcontinuedinplace(Domains& d) {
     if (status != kTecOk) {
       notebinaryreason(base + ".szplt");
       fatalerror(withsystemreason("The data set " + base + ".szplt could not be put together from its temporary "
-                                  "files " + base + ".szplt.szhdr and " + base + ".szplt.szdat.") +
+                                  "files " + temporarynames(base) + ".") +
                  "\nThe temporary files are kept; the next append run tries again.");
     }
     if (written != 0) {
       warningmsg("The data set " + base + ".szplt did not hold what its temporary files hold: an earlier run was "
                  "stopped while it wrote the data set.\nIt is written again from them.");
     }
-  }
-}
-
-// Every data set is written to a regular file of its own: a name that leads to a pipe, a device
-// or a directory, links that form a loop or end in a missing directory, and two data sets that
-// lead to one file stop the run before any data set is written.
-void checkdatasetnames(Domains& d) {
-  struct Target {
-    std::string name, file;
-    bool exists = false;
-    struct stat id {};
-  };
-  std::vector<Target> targets;
-  std::error_code error;
-  for (DOMAIN* dom : writtendomains(d)) {
-    Target t;
-    t.name = datasetfilename(*dom);
-    const std::string why = notaregularfile(t.name);
-    if (!why.empty()) fatalerror("The data set " + t.name + " cannot be written: " + why + ".");
-    t.file = linktarget(t.name);
-    t.exists = ::stat(t.file.c_str(), &t.id) == 0;
-    const std::string directory = filedirectory(t.file);
-    if (!t.exists && t.file != t.name && !nameexists(directory)) {
-      fatalerror("The data set " + t.name + " cannot be written: it is a link to " + t.file + ", whose directory " +
-                 directory + " does not exist.");
-    }
-    for (const Target& other : targets) {
-      const bool same = t.exists ? other.exists && t.id.st_dev == other.id.st_dev && t.id.st_ino == other.id.st_ino
-                                 : !other.exists && std::filesystem::weakly_canonical(t.file, error) ==
-                                                         std::filesystem::weakly_canonical(other.file, error);
-      if (same) {
-        fatalerror("The data sets " + other.name + " and " + t.name + " lead to one file, " + t.file +
-                   ": each would replace the other.");
-      }
-    }
-    targets.push_back(std::move(t));
   }
 }
 
@@ -476,7 +440,7 @@ void run(int argc, const char* const* argv) {
     normalexitstop("Generate " + prefixtext() + ".plot.control file and terminate...");
   }
   plot_data.pmreadonly = pmreadonlyrule(d);
-  checkdatasetnames(d);
+  checkdatasetnames(writtendomains(d));
   planrunfiles(writtendomains(d), comparisonfiles(), specialplots(d));
   // The meshes are truncated before anything is written: an append run checks the data sets it
   // continues against them.

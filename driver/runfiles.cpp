@@ -1,18 +1,23 @@
 #include "driver/runfiles.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "driver/plotsetup.hpp"
 #include "plot/resultaccess.hpp"
+#include "plot/runrecord.hpp"
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
+#include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/prefix.hpp"
 #include "support/textview.hpp"
 
 namespace kelpra {
@@ -41,28 +46,9 @@ struct Plan {
 };
 std::optional<Plan> plan;
 
-std::string count(std::int64_t n) { return std::to_string(n) + (n == 1 ? " output time" : " output times"); }
-
-// "output time 0003", "output times 0001 to 0003, 0005": each output time the file holds, runs of
-// consecutive ones joined. Zones whose output time was not recorded are counted instead.
-std::string times(const std::vector<std::int32_t>& indices) {
-  if (indices.empty()) return "no output time";
-  std::string text;
-  for (std::size_t k = 0; k < indices.size();) {
-    if (indices[k] <= 0) return count(static_cast<std::int64_t>(indices.size()));
-    std::size_t last = k;
-    while (last + 1 < indices.size() && indices[last + 1] == indices[last] + 1) ++last;
-    if (!text.empty()) text += ", ";
-    text += outputtimetext(indices[k]);
-    if (last > k) text += " to " + outputtimetext(indices[last]);
-    k = last + 1;
-  }
-  return (indices.size() == 1 ? "output time " : "output times ") + text;
-}
-
 // The output times of the zones this run completed in a data set.
 std::vector<std::int32_t> completed(const DOMAIN& dom) {
-  std::vector<std::int32_t> done = dom.runindices;
+  std::vector<std::int32_t> done = runrecord(dom).indices;
   if (!done.empty() && !tecplotzonecomplete(dom)) done.pop_back();
   return done;
 }
@@ -79,7 +65,8 @@ std::string kept(const std::string& name, bool earlier, const char* what, const 
 }
 
 std::string replaced(const std::string& name, const std::vector<std::int32_t>& indices, bool earlier) {
-  return name + ": " + times(indices) + " of this run" + (earlier ? " (the earlier data set is replaced)" : "");
+  return name + ": " + outputtimelist(indices) + " of this run" +
+         (earlier ? " (the earlier data set is replaced)" : "");
 }
 
 // A staged file by what became of it; `what` names the earlier file, `holds` what it holds when
@@ -131,14 +118,15 @@ std::string seriesline(const DataSet& d, const char* idle) {
                                            : std::string("they are damaged")) +
                   "), and the next append run stops on them";
   } else {
-    temporaries = "its temporary files hold " + times(held.indices) + " for the next append run";
+    temporaries = "its temporary files hold " + outputtimelist(held.indices) + " for the next append run";
   }
   switch (done.placement) {
     case TecPlacement::written:
     case TecPlacement::writtencut:
-    case TecPlacement::unchanged: return d.name + ": " + times(done.indices) + " of the append series; " + temporaries;
+    case TecPlacement::unchanged:
+      return d.name + ": " + outputtimelist(done.indices) + " of the append series; " + temporaries;
     case TecPlacement::morezones:
-      return d.name + ": kept as it was, with " + count(done.placed) + " (this run would have left " +
+      return d.name + ": kept as it was, with " + outputtimecount(done.placed) + " (this run would have left " +
              std::to_string(done.indices.size()) + " in it); " + temporaries;
     case TecPlacement::failed:
       return d.name + (fileexists(d.name) ? ": left as it was" : ": not written") + " (it could not be written); " +
@@ -152,11 +140,11 @@ std::string seriesline(const DataSet& d, const char* idle) {
   if (!held.placedtrouble.empty()) {
     return d.name + ": left as it was (it cannot be read: " + held.placedtrouble + "); " + temporaries;
   }
-  if (held.placedsame) return d.name + ": " + times(held.indices) + " of the append series; " + temporaries;
+  if (held.placedsame) return d.name + ": " + outputtimelist(held.indices) + " of the append series; " + temporaries;
   // A run stopped or killed before it put the data set together from its temporary files
   // leaves it out of step with them; the next append run writes it again.
-  return d.name + (held.placed < 0 ? ": not written" : ": " + count(held.placed) + ", left as it was") + "; " +
-         temporaries + (held.header && status == kTecOk ? ", from which it writes the data set again" : "");
+  return d.name + (held.placed < 0 ? ": not written" : ": " + outputtimecount(held.placed) + ", left as it was") +
+         "; " + temporaries + (held.header && status == kTecOk ? ", from which it writes the data set again" : "");
 }
 
 // Settles a data set still being written and says what it holds.
@@ -182,8 +170,9 @@ std::string settledataset(DataSet& d) {
       return kept(d.name, staged->earlier, "data set", "this run stopped before its first output time was complete");
     }
     // A zone left unfinished is cut off, so that the data set ends with a complete zone.
-    if (!failed && done.size() != dom.runindices.size() && dom.lastzoneoffset >= 0 && std::fflush(f) == 0) {
-      if (::ftruncate(::fileno(f), dom.lastzoneoffset) != 0 || ::fseeko(f, dom.lastzoneoffset, SEEK_SET) != 0) {
+    const RunRecord& wrote = runrecord(dom);
+    if (!failed && done.size() != wrote.indices.size() && wrote.lastzoneoffset >= 0 && std::fflush(f) == 0) {
+      if (::ftruncate(::fileno(f), wrote.lastzoneoffset) != 0 || ::fseeko(f, wrote.lastzoneoffset, SEEK_SET) != 0) {
         // Given up below, like a data set without a complete output time.
         return kept(d.name, staged->earlier, "data set", "its unfinished last output time could not be cut off");
       }
@@ -240,6 +229,7 @@ std::string safely(const std::string& name, Make make) {
 
 void planrunfiles(const std::vector<DOMAIN*>& datasets, const std::vector<std::string>& comparisons,
                   const std::vector<SpecialPlot>& specials) {
+  forgetrunrecords();
   Plan p;
   p.binary = plot_data.tecplot_bin_mode;
   p.series = plot_data.tecappend;
@@ -264,11 +254,11 @@ void datasetsclosed() {
       d.finalline = seriesline(d, idle);
     } else if (plan->binary) {
       d.finalline = binaryline(d, idle);
-    } else if (dom.runindices.empty()) {
+    } else if (runrecord(dom).indices.empty()) {
       d.finalline = untouched(d.name, idle);
     } else {
       const std::optional<StagedFile> staged = stagedfile(d.name);
-      const std::string holds = replaced(d.name, dom.runindices, d.earlier);
+      const std::string holds = replaced(d.name, runrecord(dom).indices, d.earlier);
       d.finalline = staged ? stagedline(d.name, *staged, "data set", holds) : holds;
     }
   }
@@ -293,6 +283,42 @@ std::string settlerunfiles() {
   return text;
 }
 
-void forgetrunfiles() { plan.reset(); }
+void forgetrunfiles() {
+  plan.reset();
+  forgetrunrecords();
+}
+
+void checkdatasetnames(const std::vector<DOMAIN*>& written) {
+  struct Target {
+    std::string name, file;
+    bool exists = false;
+    struct stat id {};
+  };
+  std::vector<Target> targets;
+  std::error_code error;
+  for (const DOMAIN* dom : written) {
+    Target t;
+    t.name = datasetfilename(*dom);
+    const std::string why = notaregularfile(t.name);
+    if (!why.empty()) fatalerror("The data set " + t.name + " cannot be written: " + why + ".");
+    t.file = linktarget(t.name);
+    t.exists = ::stat(t.file.c_str(), &t.id) == 0;
+    const std::string directory = filedirectory(t.file);
+    if (!t.exists && t.file != t.name && !nameexists(directory)) {
+      fatalerror("The data set " + t.name + " cannot be written: it is a link to " + t.file + ", whose directory " +
+                 directory + " does not exist.");
+    }
+    for (const Target& other : targets) {
+      const bool same = t.exists ? other.exists && t.id.st_dev == other.id.st_dev && t.id.st_ino == other.id.st_ino
+                                 : !other.exists && std::filesystem::weakly_canonical(t.file, error) ==
+                                                         std::filesystem::weakly_canonical(other.file, error);
+      if (same) {
+        fatalerror("The data sets " + other.name + " and " + t.name + " lead to one file, " + t.file +
+                   ": each would replace the other.");
+      }
+    }
+    targets.push_back(std::move(t));
+  }
+}
 
 }  // namespace kelpra

@@ -1,7 +1,7 @@
-// What a run that stops leaves of each file it writes. The report of a stopped run names every
-// data set, comparison, scatter and special-plot file of the run with what it now holds, after
-// settling them: a file of no use unless complete is given up and the earlier one kept, a data
-// set keeps the output times this run completed.
+// The files a run writes: the names of its data sets are checked before anything is written,
+// and the report of a run that stops names every data set, comparison, scatter and special-plot
+// file of the run with what it now holds, after settling them: a file of no use unless complete
+// is given up and the earlier one kept, a data set keeps the output times this run completed.
 #pragma once
 
 #include <string>
@@ -27,5 +27,11 @@ void datasetsclosed();
 // planrunfiles. The notes of a stopping report.
 std::string settlerunfiles();
 void forgetrunfiles();
+
+// Every data set is written to a regular file of its own: a name that leads to a pipe, a device
+// or a directory, links that form a loop or end in a missing directory, and two data sets that
+// lead to one file stop the run before any data set is written. `written`: the domains whose
+// data sets the run writes.
+void checkdatasetnames(const std::vector<DOMAIN*>& written);
 
 }  // namespace kelpra

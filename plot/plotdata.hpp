@@ -65,11 +65,6 @@ struct DOMAIN {
   std::int32_t zoneonenfile = 0;
   // The output time after which an append run continues the data set's zones (0: it is new).
   std::int32_t continuesafter = 0;
-  // What this run wrote to the data set, for a stopping report: the output-time index of each
-  // zone it began, in order (the last may be unfinished); in an ASCII data set where the last
-  // one begins in the file.
-  std::vector<std::int32_t> runindices;
-  std::int64_t lastzoneoffset = -1;
   // The result files whose values the zone being written holds.
   std::vector<std::string> zonesources;
   std::string zonetype;

@@ -106,6 +106,25 @@ std::string outputtimetext(std::int32_t index) {
          " of the output file suffix)";
 }
 
+std::string outputtimecount(std::int64_t n) {
+  return std::to_string(n) + (n == 1 ? " output time" : " output times");
+}
+
+std::string outputtimelist(const std::vector<std::int32_t>& indices, bool joinruns) {
+  if (indices.empty()) return "no output time";
+  std::string text;
+  for (std::size_t k = 0; k < indices.size();) {
+    if (indices[k] <= 0) return outputtimecount(static_cast<std::int64_t>(indices.size()));
+    std::size_t last = k;
+    while (joinruns && last + 1 < indices.size() && indices[last + 1] == indices[last] + 1) ++last;
+    if (!text.empty()) text += ", ";
+    text += outputtimetext(indices[k]);
+    if (last > k) text += " to " + outputtimetext(indices[last]);
+    k = last + 1;
+  }
+  return (indices.size() == 1 ? "output time " : "output times ") + text;
+}
+
 void findtimefile(std::string_view extension) {
   const std::string_view ext =
       extension.substr(0, std::min(extension.size(), static_cast<std::size_t>(std::max(plot_data.fextwidth, 0))));

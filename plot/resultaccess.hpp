@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelpra {
 
@@ -27,6 +28,13 @@ bool outputtimeindexfits(std::int32_t index);
 // The index as outputtimeindex writes it where it fits; otherwise the index in words, saying
 // that it does not fit. Never stops the run: for texts that a stopping report writes.
 std::string outputtimetext(std::int32_t index);
+// "1 output time", "3 output times".
+std::string outputtimecount(std::int64_t n);
+// The output times of `indices`, as reports name them: "output time 0003", "output times 0001
+// to 0003, 0005" with runs of consecutive ones joined, or with `joinruns` false each by itself
+// ("output times 0003, 0004"); "no output time" for none. A list with an index that was not
+// recorded (0 or less) is counted instead. Indices written as outputtimetext writes them.
+std::string outputtimelist(const std::vector<std::int32_t>& indices, bool joinruns = true);
 // The warning that output times from `index` on cannot be named in the index width; the run
 // then ends normally with what it has written.
 void warnindexbeyondwidth(std::int32_t index);

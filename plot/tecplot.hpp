@@ -43,6 +43,8 @@ std::string tecdt2string(std::int32_t code);
 std::string binarytext(std::string_view text);
 // The temporary files of a binary data set: its header state and its zone data.
 std::array<std::string, 2> temporaryfiles(const std::string& base);
+// Both named in a message: "<base>.szplt.szhdr and <base>.szplt.szdat".
+std::string temporarynames(const std::string& base);
 // Name of the append file of the current prefix.
 std::string tecappendfilename();
 // Whether this run continues binary data sets that earlier append runs wrote: append mode with

@@ -11,6 +11,7 @@
 #include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
 #include "plot/resultaccess.hpp"
+#include "plot/runrecord.hpp"
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -36,6 +37,11 @@ int renamenoreplace(const std::string& from, const std::string& to) {
 
 std::array<std::string, 2> temporaryfiles(const std::string& base) {
   return {base + ".szplt.szhdr", base + ".szplt.szdat"};
+}
+
+std::string temporarynames(const std::string& base) {
+  const auto files = temporaryfiles(base);
+  return files[0] + " and " + files[1];
 }
 
 void notebinaryreason(const std::string& named) {
@@ -160,10 +166,9 @@ void unreadablerefused(const std::string& base, const std::string& why) {
 void fewerzonesrefused(const std::string& base, std::int64_t left) {
   TecTemporaries held;
   tecTemporariesRead(base.c_str(), &held);
-  const auto times = [](std::int64_t n) { return std::to_string(n) + (n == 1 ? " output time" : " output times"); };
-  fatalerror("The data set " + base + ".szplt holds " + times(held.placed) + "; this append run would leave " +
-             std::to_string(left < 0 ? held.zones : left) + " in it.\nIt is kept as it was. Move it aside to let the "
-             "append series replace it.");
+  fatalerror("The data set " + base + ".szplt holds " + outputtimecount(held.placed) +
+             "; this append run would leave " + std::to_string(left < 0 ? held.zones : left) +
+             " in it.\nIt is kept as it was. Move it aside to let the append series replace it.");
 }
 
 std::int32_t zonetypecode(std::int32_t nln, std::string_view name) {
@@ -261,8 +266,7 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
                                                   kTecFileFull, 0, nullptr, &dom.tecfilehandle);
     if (status == kTecBadTemporary || status == kTecOtherTemporary) {
       // Those files hold the earlier runs' zones: say which they are and what to do.
-      const auto files = temporaryfiles(base);
-      appendrefused(base, "its temporary files " + files[0] + " and " + files[1] + " " +
+      appendrefused(base, "its temporary files " + temporarynames(base) + " " +
                               (status == kTecBadTemporary ? "are damaged" : "hold a data set of other variables"));
     }
     if (status != 0) notebinaryreason(base);
@@ -374,7 +378,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
     for (auto& share : dom.varshare) share = 0;
   } else {
     // A run that stops within this zone cuts the data set back to here.
-    if (std::FILE* f = unitstream(dom.unit)) dom.lastzoneoffset = ::ftello(f);
+    if (std::FILE* f = unitstream(dom.unit)) runrecord(dom).lastzoneoffset = ::ftello(f);
     dom.zone += 1;
     // The marks of this domain's zone, each variable once, in variable-number order.
     plot_data.varloc = numberlist(dom.pendingcc);
@@ -417,7 +421,7 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
 
 void tecplotoutputtime(DOMAIN& dom, std::int32_t index) {
   const bool zone = dom.zone >= 1;  // else the set-up of a data set without zones
-  if (zone) dom.runindices.push_back(index);
+  if (zone) runrecord(dom).indices.push_back(index);
   if (!plot_data.tecplot_bin_mode) return;
   if (tecZoneSetOutputIndex(dom.tecfilehandle, dom.zone, index) != 0 ||
       (zone && tecZoneSetSources(dom.tecfilehandle, dom.zone, dom.zonesources) != 0)) {
@@ -468,8 +472,8 @@ void tecplotfileclose(DOMAIN& dom) {
     notebinaryreason(file);
     fatalerror(withsystemreason("Tecplot close file for " + domainname(dom) + " domain: " + file +
                                 " could not be written.") +
-               (append ? "\nIts temporary files " + file + ".szhdr and " + file +
-                             ".szdat hold every output time written; the next append run puts " + file +
+               (append ? "\nIts temporary files " + temporarynames(std::string(trimview(dom.tecfilename))) +
+                             " hold every output time written; the next append run puts " + file +
                              " together from them."
                        : ""));
   }

@@ -5,6 +5,7 @@
 
 #include "arrays/arrayhelpers.hpp"
 #include "plot/messages.hpp"
+#include "plot/runrecord.hpp"
 #include "plot/tecio.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
@@ -43,8 +44,7 @@ void setmark(std::vector<T>& marks, std::int32_t number, std::int32_t nvar, T va
 
 void tecplotinit(DOMAIN& dom) {
   dom.zone = 0;
-  dom.runindices.clear();
-  dom.lastzoneoffset = -1;
+  clearrunrecord(dom);
   dom.zonesources.clear();
   dom.nvar = 0;
   dom.varlist.clear();

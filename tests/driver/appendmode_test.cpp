@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "driver/resume.hpp"
 #include "plot/plotdata.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"

@@ -63,6 +63,26 @@ TEST_F(ResultAccess, IndexTooWideForItsWidthStops) {
   }
 }
 
+TEST_F(ResultAccess, OutputTimesAreCountedInWords) {
+  EXPECT_EQ(outputtimecount(0), "0 output times");
+  EXPECT_EQ(outputtimecount(1), "1 output time");
+  EXPECT_EQ(outputtimecount(12), "12 output times");
+}
+
+TEST_F(ResultAccess, OutputTimeListJoinsRunsUnlessEachIsAsked) {
+  EXPECT_EQ(outputtimelist({}), "no output time");
+  EXPECT_EQ(outputtimelist({3}), "output time 0003");
+  EXPECT_EQ(outputtimelist({1, 2, 3, 5}), "output times 0001 to 0003, 0005");
+  EXPECT_EQ(outputtimelist({3, 4}, false), "output times 0003, 0004");
+  EXPECT_EQ(outputtimelist({7}, false), "output time 0007");
+}
+
+TEST_F(ResultAccess, OutputTimeListCountsUnrecordedAndNamesTooWideIndices) {
+  EXPECT_EQ(outputtimelist({0, 0, 0}), "3 output times");
+  EXPECT_EQ(outputtimelist({4, 0}, false), "2 output times");
+  EXPECT_EQ(outputtimelist({10000}), "output time 10000 (more digits than the 4 of the output file suffix)");
+}
+
 TEST_F(ResultAccess, RootListIsComplete) {
   const auto& roots = timefileroots();
   EXPECT_EQ(roots.front(), "conc_chem");

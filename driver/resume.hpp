@@ -1,0 +1,29 @@
+// Where an append series goes on: the output time after which each continued data set ends, as
+// its temporary files record it, and the refusals of files this run cannot continue.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "plot/tecplot.hpp"
+
+namespace kelpra {
+
+// Works out where the append series goes on from the temporary files of the data sets this run
+// writes (`written`, their meshes truncated), sets tecappendnfile (and the zone-1 index of each
+// continued data set) and writes the start messages. Temporary files that cannot be continued
+// (damaged, of another data file or mesh, of a changed time conversion, or out of step by output
+// times this run cannot write again) stop the run before anything is written. Then data sets
+// that end after the others are taken back to the earliest end, with a warning, and an append
+// file that disagrees with the temporary files is warned of.
+void resumetecplotappend(const std::vector<DOMAIN*>& written);
+
+// Before an append series is set up from the meshes alone (its first output time has no result
+// file): stops the run where a data set holds output times, since a zone of the meshes alone
+// holds none.
+void checkmeshonlyseries(const std::vector<DOMAIN*>& written);
+
+// Stops the run: the time window took none of the output times found, `first` to `last`.
+[[noreturn]] void nooutputtimeinwindow(const std::string& first, const std::string& last);
+
+}  // namespace kelpra
