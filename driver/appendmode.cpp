@@ -4,7 +4,6 @@
 #include "driver/appendmode.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,16 +37,16 @@ AppendHint readhint() {
   if (!h.trouble.empty()) return h;
   // One record of one 4-byte index: 12 bytes with the framing. Nothing more is read.
   unsigned char bytes[12] = {};
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  struct stat info {};
-  if (fd < 0 || ::fstat(fd, &info) != 0) {
+  std::int64_t size = 0;
+  const int fd = openregular(name, O_RDONLY, size);
+  if (fd < 0) {
     h.trouble = std::string("it cannot be read (") + std::strerror(errno) + ")";
-  } else if (info.st_size == 0) {
+  } else if (size == 0) {
     h.trouble = "it is empty";
-  } else if (info.st_size == sizeof bytes && ::pread(fd, bytes, sizeof bytes, 0) < 0) {
+  } else if (size == sizeof bytes && ::pread(fd, bytes, sizeof bytes, 0) < 0) {
     h.trouble = std::string("it cannot be read (") + std::strerror(errno) + ")";
-  } else if (info.st_size != sizeof bytes || loadle32(bytes) != 4 || loadle32(bytes + 8) != 4) {
-    h.trouble = "it holds " + std::to_string(info.st_size) + " bytes that are not one record of an output-time index";
+  } else if (size != sizeof bytes || loadle32(bytes) != 4 || loadle32(bytes + 8) != 4) {
+    h.trouble = "it holds " + std::to_string(size) + " bytes that are not one record of an output-time index";
   } else {
     h.index = loadle32(bytes + 4);
     // The next run starts at the stored index plus 1, which must stay a valid index.

@@ -1,3 +1,6 @@
+// The whole run: the command line, the lock on the working directory, the set-up of each domain,
+// the loop over the output times and the exit sequence that closes the data sets and writes the
+// special plots and comparisons.
 #include "driver/mainprogram.hpp"
 
 #include <fcntl.h>
@@ -264,7 +267,8 @@ void outputtimeloop(Domains& d) {
 void putcontinuedinplace(Domains& d) {
   for (DOMAIN* dom : writtendomains(d)) {
     const std::string base = plotbasename(*dom);
-    if (dom->zone > 0 || !fileexists(base + ".szplt.szhdr") || !fileexists(base + ".szplt.szdat")) continue;
+    const auto temporaries = temporaryfiles(base);
+    if (dom->zone > 0 || !fileexists(temporaries[0]) || !fileexists(temporaries[1])) continue;
     std::int32_t written = 0;
     const std::int32_t status = tecTemporariesPutInPlace(base.c_str(), &written);
     if (status == kTecFewerZones) fewerzonesrefused(base);

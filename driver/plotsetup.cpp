@@ -239,7 +239,7 @@ void runsteps(const Step (&steps)[N], DOMAIN& dom) {
 void warntemporaryfiles(const std::string& base) {
   if (plot_data.tecplot_bin_mode) {
     if (!plot_data.tecappend) setasidetemporaries(base);
-  } else if (fileexists(base + ".szplt.szhdr")) {
+  } else if (fileexists(temporaryfiles(base)[0])) {
     warningmsg("Tecplot szplt temporary files found (" + base + ".szplt.szhdr, etc.)\n"
                "Consider deleting them, otherwise data may be appended.");
   }

@@ -197,7 +197,7 @@ void takeback(const std::vector<Continued>& continued, std::int32_t end) {
   for (const Continued& c : continued) {
     if (c.end <= end || c.held.zones == 0) continue;
     if (tecTemporariesTakeBack(c.base.c_str(), end) != kTecOk) {
-      notebinaryreason(c.base + ".szplt.szhdr");
+      notebinaryreason(temporaryfiles(c.base)[0]);
       fatalerror(withsystemreason("Failed to take the temporary files " + temporarynames(c.base) +
                                   " back to output time " + outputtimeindex(end) + "."));
     }

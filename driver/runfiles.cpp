@@ -1,3 +1,5 @@
+// The files a run writes, as one record: their names checked before anything is written, and
+// each settled and described by what it now holds when the run stops.
 #include "driver/runfiles.hpp"
 
 #include <sys/stat.h>
