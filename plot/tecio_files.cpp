@@ -7,6 +7,11 @@
 
 namespace kelpra::tecio {
 
+void Bytes::raw(const void* data, std::size_t n) {
+  const char* p = static_cast<const char*>(data);
+  bytes_.insert(bytes_.end(), p, p + n);
+}
+
 TecFailure& lastfailure() {
   static TecFailure failure;
   return failure;

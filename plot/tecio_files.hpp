@@ -35,10 +35,9 @@ bool failed(const std::string& file);
 // The bytes of a data-file section or a saved state, built up in the machine's byte order.
 class Bytes {
  public:
-  void raw(const void* data, std::size_t n) {
-    const char* p = static_cast<const char*>(data);
-    bytes_.insert(bytes_.end(), p, p + n);
-  }
+  // Out of line: inlined into a caller, GCC 12 at -O3 sees an overflow in the vector's insert
+  // that cannot happen.
+  void raw(const void* data, std::size_t n);
   void i32(std::int32_t v) { raw(&v, sizeof v); }
   void i64(std::int64_t v) { raw(&v, sizeof v); }
   void u64(std::uint64_t v) { raw(&v, sizeof v); }
