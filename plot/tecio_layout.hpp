@@ -24,6 +24,8 @@ constexpr std::int64_t kMaxCount = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t kAlign = 64;
 constexpr std::int64_t kAlignFrom = 64 << 10;
 
+// The state of a data set that the layout is written from: each zone, the slot of each of its
+// variables, the zone whose data is being written, the auxiliary items and the data set itself.
 struct VarSlot {
   std::int32_t type = kTecFloat;
   bool cellcentred = false;
