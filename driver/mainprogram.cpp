@@ -444,8 +444,9 @@ void run(int argc, const char* const* argv) {
     normalexitstop("Generate " + prefixtext() + ".plot.control file and terminate...");
   }
   plot_data.pmreadonly = pmreadonlyrule(d);
-  checkdatasetnames(writtendomains(d));
-  planrunfiles(writtendomains(d), comparisonfiles(), specialplots(d));
+  const std::vector<DOMAIN*> written = writtendomains(d);
+  checkdatasetnames(written);
+  planrunfiles(written, comparisonfiles(), specialplots(d));
   // The meshes are truncated before anything is written: an append run checks the data sets it
   // continues against them.
   for (DOMAIN* dom : d.plotted()) truncatemesh(*dom, d.pmcopy);

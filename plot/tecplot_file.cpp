@@ -451,7 +451,8 @@ void tecplotfileclose(DOMAIN& dom) {
     checkfilewrite(status, std::string(trimview(dom.tecfilename)) + ".dat");
     return;
   }
-  const std::string file = std::string(trimview(dom.tecfilename)) + ".szplt";
+  const std::string base(trimview(dom.tecfilename));
+  const std::string file = base + ".szplt";
   const bool append = plot_data.tecappend;
   // An append run keeps the temporary files for the next one, but still puts the data set
   // together now, so that a failure is reported while the run can say so.
@@ -472,7 +473,7 @@ void tecplotfileclose(DOMAIN& dom) {
     notebinaryreason(file);
     fatalerror(withsystemreason("Tecplot close file for " + domainname(dom) + " domain: " + file +
                                 " could not be written.") +
-               (append ? "\nIts temporary files " + temporarynames(std::string(trimview(dom.tecfilename))) +
+               (append ? "\nIts temporary files " + temporarynames(base) +
                              " hold every output time written; the next append run puts " + file +
                              " together from them."
                        : ""));
