@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -132,6 +133,51 @@ std::string resultfilefault(std::string_view fname, const ResultFileShape& shape
     if (*closing != *length) {
       return record + " begins with the length word " + grouped(bytes) + " and ends with " +
              grouped(static_cast<long long>(*closing)) + ".";
+    }
+    at = end;
+  }
+  return {};
+}
+
+std::string resultfilenotwhole(std::string_view fname) {
+  const std::filesystem::path path{std::string(trimview(fname))};
+  std::error_code error;
+  const std::filesystem::file_status kind = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(kind)) return "It does not exist.";
+  if (!std::filesystem::is_regular_file(kind)) return "It is not a regular file.";
+  const std::uint64_t size = std::filesystem::file_size(path, error);
+  ByteWalk walk(path);
+  if (error || !walk.good()) return "It cannot be opened.";
+  // The header decides what the file must hold; resultfilefault then walks the records.
+  std::string header(kBinHeaderLength, ' ');
+  ResultFileShape shape;
+  if (size >= kHeaderRecordBytes && walk.read(kRecordLengthBytes, header.data(), header.size()) &&
+      isnewerfileformat(header)) {
+    const auto count = [&](std::size_t at, std::size_t width) {
+      std::uint64_t n = 0;
+      const std::string_view field = trimview(std::string_view(header).substr(at, width));
+      const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), n);
+      return ec == std::errc() && end == field.data() + field.size() ? n : 0;
+    };
+    shape.typecode = std::string_view(header).substr(65, 3);
+    shape.valuesize = typesize(shape.typecode);
+    shape.components = count(68, 2);
+    shape.count = count(70, 10);
+    if (shape.valuesize == 0 || shape.components == 0 || shape.count == 0) {
+      return "Its header names no values: its value type, component count or value count is not one that can be read.";
+    }
+  }
+  if (std::string fault = resultfilefault(fname, shape); !fault.empty()) return fault;
+  if (shape.components > 0) return {};
+  // A legacy header: every record to the end of the file must be whole.
+  for (std::uint64_t at = kHeaderRecordBytes; at < size;) {
+    const std::optional<std::int32_t> length = walk.word(at);
+    if (!length || *length < 0 || size - at < kFraming + static_cast<std::uint64_t>(*length)) {
+      return "The file ends inside the record that begins at byte " + grouped(at) + ".";
+    }
+    const std::uint64_t end = at + kFraming + static_cast<std::uint64_t>(*length);
+    if (walk.word(end - kRecordLengthBytes) != length) {
+      return "The record that begins at byte " + grouped(at) + " does not end with its length word.";
     }
     at = end;
   }

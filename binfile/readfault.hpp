@@ -27,6 +27,11 @@ struct ResultFileShape {
 // be walked again (not a regular file) or shows no such fault.
 std::string resultfilefault(std::string_view fname, const ResultFileShape& shape);
 
+// Why the result file cannot be read whole, in one sentence; empty where it can: it is a
+// regular file, its header is that of a result file and every value record its header names
+// (a legacy header names none: every record up to the end of the file) is there, whole.
+std::string resultfilenotwhole(std::string_view fname);
+
 // Stops the run through input_error_stat with `message`, followed by the line of
 // resultfilefault where there is one.
 [[noreturn]] void resultreadfailed(int status, std::string_view message, std::string_view fname,

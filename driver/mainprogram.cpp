@@ -224,7 +224,9 @@ void outputtimeloop(Domains& d) {
       checkwindowtooktimes(started, skipped);
       if (plot_data.nfile == plot_data.nfilestart) {
         if (plot_data.tecappend) checkmeshonlyseries(writtendomains(d));
+        plot_data.frommeshes = true;
         setupall(d);
+        plot_data.frommeshes = false;
       }
       return;
     }

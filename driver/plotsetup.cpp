@@ -338,6 +338,16 @@ const std::string& firsttitle() {
   return plot_data.title.empty() ? none : plot_data.title.front();
 }
 
+bool meshvariablesonly(const std::vector<std::string>& names) {
+  // The names registercoordinates, zoneinit, registernodenumbers, registerlayering and
+  // registeraperture give.
+  static constexpr std::string_view kMeshVariables[] = {
+      "X", "Y", "Z", "Zone", "3DNode#", "Layer Number", "Column Number", "Thickness", "Aperture"};
+  return std::all_of(names.begin(), names.end(), [](const std::string& name) {
+    return std::find(std::begin(kMeshVariables), std::end(kMeshVariables), name) != std::end(kMeshVariables);
+  });
+}
+
 std::string plotbasename(const DOMAIN& dom) {
   return prefixtext() + "o." + std::string(nameof(dom));
 }

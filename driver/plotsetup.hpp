@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "plot/plotdata.hpp"
 
@@ -36,6 +37,11 @@ void flushrule(DOMAIN& dom);
 std::string plotbasename(const DOMAIN& dom);
 // The file of the domain's data set: its base name and ".dat", or ".szplt" in binary mode.
 std::string datasetfilename(const DOMAIN& dom);
+
+// Whether every variable named is one the meshes give (coordinates, element zones, node, layer
+// and column numbers, thicknesses, apertures): a data set set up from the meshes alone holds
+// no other.
+bool meshvariablesonly(const std::vector<std::string>& names);
 
 // The title every data set is opened with: the first title line, or none.
 const std::string& firsttitle();

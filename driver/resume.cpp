@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <limits>
 #include <optional>
 #include <string>
 
+#include "binfile/readfault.hpp"
 #include "driver/appendhint.hpp"
 #include "driver/plotsetup.hpp"
 #include "plot/messages.hpp"
@@ -30,7 +32,11 @@ struct Continued {
   TecTemporaries held;
   std::int32_t end = 0;  // the output time of its last zone (or the one before its set-up)
   bool placed = false;   // `end` counts; a data set new to the series sets no end
+  bool anew = false;     // its zones hold the meshes alone: it is written anew, as one new to the series
 };
+
+// The data sets this run writes anew because their zones hold the meshes alone.
+std::vector<std::string> anewbases;
 
 const char* const kSetAside = "\nNo data set was changed. Move the temporary files (*.szplt.szhdr and .szdat) of every "
                               "data set aside to write the data sets anew.";
@@ -86,16 +92,29 @@ std::int32_t legacyend(const Continued& c) {
              kSetAside);
 }
 
+// Whether zone `k` was set up from the meshes alone, before its output time had result files:
+// it holds no output time. Earlier versions did not record it; their zones hold the meshes
+// alone only where the data set holds no variable of a result file.
+bool meshesonly(const TecTemporaries& h, std::size_t k) {
+  if (h.origins[k] != TecZoneOrigin::unknown) return h.origins[k] == TecZoneOrigin::meshes;
+  return meshvariablesonly(h.names);
+}
+
+bool allmeshesonly(const TecTemporaries& h) {
+  for (std::size_t k = 0; k < h.origins.size(); ++k) {
+    if (!meshesonly(h, k)) return false;
+  }
+  return true;
+}
+
 // Where the result files of a data set's last output time still exist, they must give the
 // solution time its zone was written with: else the time conversion changed, or the results
-// were rewritten, and the zones that follow would not fit the earlier ones.
+// were rewritten, and the zones that follow would not fit the earlier ones. A zone of the
+// meshes alone has no time to compare; any other has its output time's, that of the first
+// result file found for it, whether or not its own domain had one.
 void checklasttime(const Continued& c) {
-  // A zone set up from the meshes alone, before its output time had result files, has no time:
-  // it holds the values of no result file. Earlier versions did not record that; such a zone
-  // is the only one of its data set, at time 0.
   const TecTemporaries& h = c.held;
-  const bool meshonly = h.sourced.back() != 0 ? h.sources.back().empty() : h.zones == 1 && h.lasttime == 0.0;
-  if (!h.lasttimed || meshonly) return;
+  if (!h.lasttimed || meshesonly(h, h.origins.size() - 1)) return;
   const std::optional<std::string> stamp = stampof(c.end);
   if (!stamp || sametime(*stamp, c.held.lasttime)) return;
   const std::string end = outputtimeindex(c.end);
@@ -108,17 +127,24 @@ void checklasttime(const Continued& c) {
 }
 
 // Why this run cannot write zone `k` of a data set again ("" where it can): each result file
-// whose values the zone holds must exist (zones of earlier versions, which did not record them,
-// need one of their own domain's), and under a time window its time must lie in the window.
+// whose values the zone holds must be there and read whole, since the zone is its only copy
+// once dropped (zones of earlier versions, which did not record them, need one of their own
+// domain's), and under a time window its time must lie in the window.
 std::string notrewritten(const Continued& c, std::size_t k) {
   const std::int32_t index = c.held.indices[k];
-  const std::optional<std::string> stamp = stampof(index);
-  if (!stamp) return "whose result files are gone";
   if (c.held.sourced[k] != 0) {
     for (const std::string& file : c.held.sources[k]) {
       if (!fileexists(file)) return "whose result file " + file + " is gone";
+      if (std::string why = resultfilenotwhole(file); !why.empty()) {
+        why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+        if (why.back() == '.') why.pop_back();
+        return "whose result file " + file + " cannot be read whole: " + why;
+      }
     }
-  } else {
+  }
+  const std::optional<std::string> stamp = stampof(index);
+  if (!stamp) return "whose result files are gone";
+  if (c.held.sourced[k] == 0) {
     const std::string& name = c.dom->name;
     if (!domaintimefileexists(name, "." + outputtimeindex(index)) &&
         !(c.dom->coupling != 1 && domaintimefileexists("pm", "." + outputtimeindex(index)))) {
@@ -134,8 +160,9 @@ std::string notrewritten(const Continued& c, std::size_t k) {
 }
 
 // The zones a data set keeps when it is taken back to output time `end`: the trailing zones of
-// later output times go.
+// later output times go, and every zone of one written anew.
 std::size_t keptzones(const Continued& c, std::int32_t end) {
+  if (c.anew) return 0;
   std::size_t kept = c.held.indices.size();
   while (kept > 0 && c.held.indices[kept - 1] > end) --kept;
   return kept;
@@ -146,7 +173,7 @@ std::size_t keptzones(const Continued& c, std::int32_t end) {
 void checktakeback(const std::vector<Continued>& continued, std::int32_t end) {
   std::string lost;
   for (const Continued& c : continued) {
-    if (c.end <= end) continue;
+    if (c.end <= end) continue;  // also one written anew: its zones hold no output time
     const std::vector<std::int32_t>& indices = c.held.indices;
     const std::size_t kept = keptzones(c, end);
     for (std::size_t k = kept; k < indices.size(); ++k) {
@@ -195,6 +222,16 @@ void checkmeshes(const std::vector<Continued>& continued, std::int32_t end) {
 // One without zones has nothing to drop: its set-up is recorded anew as this run sets it up.
 void takeback(const std::vector<Continued>& continued, std::int32_t end) {
   for (const Continued& c : continued) {
+    if (c.anew) {
+      // Its zones hold the meshes alone: none is lost. Without zones it is set up anew at the
+      // series' next output time, whatever its variables.
+      if (tecTemporariesTakeBack(c.base.c_str(), end, true) != kTecOk) {
+        notebinaryreason(temporaryfiles(c.base)[0]);
+        fatalerror(withsystemreason("Failed to empty the temporary files " + temporarynames(c.base) +
+                                    ", whose zones hold the meshes alone, to write the data set anew."));
+      }
+      continue;
+    }
     if (c.end <= end || c.held.zones == 0) continue;
     if (tecTemporariesTakeBack(c.base.c_str(), end) != kTecOk) {
       notebinaryreason(temporaryfiles(c.base)[0]);
@@ -227,6 +264,7 @@ void startmessages() {
 
 void resumetecplotappend(const std::vector<DOMAIN*>& written) {
   PlotData& pd = plot_data;
+  anewbases.clear();
   // A data set that cannot be read would be replaced at the end without knowing what it holds.
   for (DOMAIN* dom : written) {
     const std::string base = plotbasename(*dom);
@@ -285,6 +323,12 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
       // again, not replaced; otherwise it is continued like a data set new to the series.
       c.placed = (h.indexed && h.setupindex > 0) || h.placed > 0;
       c.end = h.indexed && h.setupindex > 0 ? h.setupindex - 1 : 0;
+    } else if (allmeshesonly(h)) {
+      // Set up from the meshes alone, it holds no output time: it is written anew from the
+      // series' next output time, as a data set new to the series.
+      c.anew = true;
+      c.dom->zoneonenfile = 0;
+      anewbases.push_back(c.base);
     } else {
       c.placed = true;
       c.end = h.indexed && h.indices.back() > 0 ? h.indices.back() : legacyend(c);
@@ -312,12 +356,15 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
 }
 
 void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {
-  // The series begins at this output time, so no data set keeps a zone of earlier ones.
+  // The series begins at this output time, so no data set keeps a zone of earlier ones. One
+  // that holds the meshes alone, as its temporary files record or its variables show, holds
+  // no output time to lose.
   for (DOMAIN* dom : written) {
     const std::string base = plotbasename(*dom);
+    if (std::find(anewbases.begin(), anewbases.end(), base) != anewbases.end()) continue;
     TecTemporaries held;
     tecTemporariesRead(base.c_str(), &held);
-    if (held.placed > 0) fewerzonesrefused(base, 0);  // a zone of the mesh alone holds no output time
+    if (held.placed > 0 && !meshvariablesonly(held.placednames)) fewerzonesrefused(base, 0);
   }
 }
 

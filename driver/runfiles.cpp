@@ -39,11 +39,16 @@ struct Special {
   bool earlier = false;
 };
 
+struct Comparison {
+  std::string name;
+  bool earlier = false;  // a file of the name existed when the run began
+};
+
 struct Plan {
   bool binary = false;
   bool series = false;  // an append series: the data sets keep their temporary files
   std::vector<DataSet> datasets;
-  std::vector<std::string> comparisons;
+  std::vector<Comparison> comparisons;
   std::vector<Special> specials;
 };
 std::optional<Plan> plan;
@@ -55,9 +60,9 @@ std::vector<std::int32_t> completed(const DOMAIN& dom) {
   return done;
 }
 
-// A file this run has not written to.
-std::string untouched(const std::string& name, const char* why) {
-  return name + (fileexists(name) ? ": left as an earlier run wrote it (" : ": not written (") + why + ")";
+// A file this run has not written to; `earlier`: one existed when the run began.
+std::string untouched(const std::string& name, bool earlier, const char* why) {
+  return name + (earlier ? ": left as an earlier run wrote it (" : ": not written (") + why + ")";
 }
 
 // A file this run gave up or failed to write: the earlier one, where there was one, stays.
@@ -99,7 +104,7 @@ std::string binaryline(const DataSet& d, const char* idle) {
     case TecPlacement::unreadable: return kept(d.name, d.earlier, "data set", "it could not be written");
     case TecPlacement::none: break;
   }
-  return untouched(d.name, idle);
+  return untouched(d.name, d.earlier, idle);
 }
 
 // An append series' data set by what its close or put-in-place did, and by its temporary files,
@@ -108,7 +113,7 @@ std::string seriesline(const DataSet& d, const char* idle) {
   TecTemporaries held;
   const std::int32_t status = tecTemporariesRead(d.base.c_str(), &held);
   const TecOutcome done = tecDataSetOutcome(d.base.c_str());
-  if (!held.header && done.placement == TecPlacement::none) return untouched(d.name, idle);
+  if (!held.header && done.placement == TecPlacement::none) return untouched(d.name, d.earlier, idle);
   std::string temporaries;
   if (!held.header) {
     temporaries = "it has no temporary files for the next append run";
@@ -131,7 +136,7 @@ std::string seriesline(const DataSet& d, const char* idle) {
       return d.name + ": kept as it was, with " + outputtimecount(done.placed) + " (this run would have left " +
              std::to_string(done.indices.size()) + " in it); " + temporaries;
     case TecPlacement::failed:
-      return d.name + (fileexists(d.name) ? ": left as it was" : ": not written") + " (it could not be written); " +
+      return d.name + (d.earlier ? ": left as it was" : ": not written") + " (it could not be written); " +
              temporaries;
     case TecPlacement::unreadable:
       return d.name + ": left as it was (it cannot be read: " + done.trouble + "); " + temporaries;
@@ -161,7 +166,7 @@ std::string settledataset(DataSet& d) {
     return plan->series ? seriesline(d, idle) : binaryline(d, idle);
   }
   const std::optional<StagedFile> staged = stagedfile(d.name);
-  if (!staged) return untouched(d.name, "this run stopped before writing to it");
+  if (!staged) return untouched(d.name, d.earlier, "this run stopped before writing to it");
   const std::vector<std::int32_t> done = completed(dom);
   std::FILE* f = unitstream(dom.unit);
   if (staged->outcome == StagedOutcome::open && f != nullptr) {
@@ -185,15 +190,15 @@ std::string settledataset(DataSet& d) {
 }
 
 // A file written whole through a staged name (a comparison, an ASCII special plot).
-std::string stagedfileline(const std::string& name) {
+std::string stagedfileline(const std::string& name, bool earlier) {
   const std::optional<StagedFile> staged = stagedfile(name);
   return staged ? stagedline(name, *staged, "file", name + ": written by this run")
-                : untouched(name, "this run stopped before writing it");
+                : untouched(name, earlier, "this run stopped before writing it");
 }
 
 std::string specialline(const Special& s, bool binary) {
   const std::string& name = s.name;
-  if (!binary) return stagedfileline(name);
+  if (!binary) return stagedfileline(name, s.earlier);
   DOMAIN& dom = *s.plot.dom;
   // Still being written: closed now, which keeps its complete zones; one without any is given up.
   if (dom.tecfilehandle != nullptr && trimview(dom.tecfilename) == s.plot.base) {
@@ -213,7 +218,7 @@ std::string specialline(const Special& s, bool binary) {
     case TecPlacement::unreadable: return kept(name, s.earlier, "file", "it could not be written");
     case TecPlacement::none: break;
   }
-  return untouched(name, "this run stopped before writing it");
+  return untouched(name, s.earlier, "this run stopped before writing it");
 }
 
 // A line that cannot be made (memory ran out, a stop inside it) says so rather than losing the
@@ -239,7 +244,7 @@ void planrunfiles(const std::vector<DOMAIN*>& datasets, const std::vector<std::s
     const std::string name = datasetfilename(*dom);
     p.datasets.push_back({dom, name, plotbasename(*dom), fileexists(name), {}});
   }
-  p.comparisons = comparisons;
+  for (const std::string& name : comparisons) p.comparisons.push_back({name, fileexists(name)});
   for (const SpecialPlot& s : specials) {
     const std::string name = s.base + (p.binary ? ".szplt" : ".dat");
     p.specials.push_back({s, name, fileexists(name)});
@@ -257,7 +262,7 @@ void datasetsclosed() {
     } else if (plan->binary) {
       d.finalline = binaryline(d, idle);
     } else if (runrecord(dom).indices.empty()) {
-      d.finalline = untouched(d.name, idle);
+      d.finalline = untouched(d.name, d.earlier, idle);
     } else {
       const std::optional<StagedFile> staged = stagedfile(d.name);
       const std::string holds = replaced(d.name, runrecord(dom).indices, d.earlier);
@@ -275,8 +280,8 @@ std::string settlerunfiles() {
   // What is still being written is of no use unfinished: the earlier files stay.
   discardstagedunits();
   (void)takestagednotes();
-  for (const std::string& name : plan->comparisons) {
-    lines.push_back(safely(name, [&] { return stagedfileline(name); }));
+  for (const Comparison& c : plan->comparisons) {
+    lines.push_back(safely(c.name, [&] { return stagedfileline(c.name, c.earlier); }));
   }
   for (const Special& s : plan->specials) lines.push_back(safely(s.name, [&] { return specialline(s, plan->binary); }));
   if (lines.empty()) return {};

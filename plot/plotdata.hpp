@@ -157,6 +157,8 @@ struct PlotData {
   std::string nfs;
   std::string timestamp;
   std::string lasttimestamp;
+  // The output time being written has no result file: its data sets are set up from the meshes.
+  bool frommeshes = false;
   std::string time_fname;
   bool time_file_found = false;
   bool pmreadonly = false;

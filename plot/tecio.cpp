@@ -239,10 +239,13 @@ std::int32_t setoutputindex(void* fileHandle, std::int32_t zone, std::int32_t in
   return savestate(*ds, ds->data.end()) ? kTecOk : kTecIoError;
 }
 
-std::int32_t setsources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files) {
+std::int32_t setsources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files,
+                        TecZoneOrigin origin) {
   DataSet* ds = lookup(fileHandle);
   if (ds == nullptr) return kTecBadHandle;
-  if (zone < 1 || static_cast<std::size_t>(zone) > ds->zones.size()) return kTecBadArgument;
+  if (zone < 1 || static_cast<std::size_t>(zone) > ds->zones.size() || origin == TecZoneOrigin::unknown) {
+    return kTecBadArgument;
+  }
   for (const auto& file : files) {
     std::string text = file;
     if (text.empty() || !plaintext(text, true)) return kTecBadArgument;
@@ -250,6 +253,7 @@ std::int32_t setsources(void* fileHandle, std::int32_t zone, const std::vector<s
   auto& z = ds->zones[static_cast<std::size_t>(zone) - 1];
   z.sources = files;
   z.sourced = true;
+  z.origin = origin;
   return kTecOk;
 }
 
@@ -283,18 +287,22 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
     if (!readwhole(ds->headername, content)) return kTecIoError;
     SavedState st;
     if (!parsestate(content, st)) return kTecBadTemporary;
-    // Starting afresh would throw away the zones the files hold.
-    if (st.names != ds->names || st.filetype != ds->filetype) return kTecOtherTemporary;
-    const std::int32_t rc = ds->data.resume(ds->dataname, st.datalength);
-    if (rc != kTecOk) return rc;
-    ds->aux = std::move(st.aux);
-    ds->zones = std::move(st.zones);
-    ds->setupindex = st.setupindex;
-    // The header already describes the data file: it is written again at the next flush, so
-    // that one written by an earlier version stays as it was until then.
-    ds->savedstate = std::move(content);
-    ds->resumed = true;
-    resumed = true;
+    // Starting afresh would throw away the zones the files hold; files of no zone hold nothing
+    // (a data set of the meshes alone, taken back to be written anew with its output times).
+    const bool other = st.names != ds->names || st.filetype != ds->filetype;
+    if (other && !st.zones.empty()) return kTecOtherTemporary;
+    ds->setupindex = st.setupindex;  // where the series set it up stays recorded meanwhile
+    if (!other) {
+      const std::int32_t rc = ds->data.resume(ds->dataname, st.datalength);
+      if (rc != kTecOk) return rc;
+      ds->aux = std::move(st.aux);
+      ds->zones = std::move(st.zones);
+      // The header already describes the data file: it is written again at the next flush, so
+      // that one written by an earlier version stays as it was until then.
+      ds->savedstate = std::move(content);
+      ds->resumed = true;
+      resumed = true;
+    }
   } else if (ec) {
     return kTecIoError;
   }
@@ -632,16 +640,17 @@ std::int32_t tecTemporariesPutInPlace(const char* fileName, std::int32_t* writte
   return guarded([&] { return assemble(fileName, written); });
 }
 
-std::int32_t tecTemporariesTakeBack(const char* fileName, std::int32_t lastindex) noexcept {
-  return guarded([&] { return takeback(fileName, lastindex); });
+std::int32_t tecTemporariesTakeBack(const char* fileName, std::int32_t lastindex, bool every) noexcept {
+  return guarded([&] { return takeback(fileName, lastindex, every); });
 }
 
 std::int32_t tecZoneSetOutputIndex(void* fileHandle, std::int32_t zone, std::int32_t index) noexcept {
   return guarded([&] { return setoutputindex(fileHandle, zone, index); });
 }
 
-std::int32_t tecZoneSetSources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files) noexcept {
-  return guarded([&] { return setsources(fileHandle, zone, files); });
+std::int32_t tecZoneSetSources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files,
+                               TecZoneOrigin origin) noexcept {
+  return guarded([&] { return setsources(fileHandle, zone, files, origin); });
 }
 
 TecOutcome tecDataSetOutcome(const char* fileName) noexcept {
@@ -651,6 +660,21 @@ TecOutcome tecDataSetOutcome(const char* fileName) noexcept {
     if (fileName == nullptr || !namefiles(fileName, named)) return {};
     const auto it = outcomes().find(named.finalname);
     return it == outcomes().end() ? TecOutcome{} : it->second;
+  } catch (...) {
+    return {};
+  }
+}
+
+std::vector<std::string> tecDataSetsWritten() noexcept {
+  try {
+    std::lock_guard<std::mutex> hold(registry().lock);
+    std::vector<std::string> written;
+    for (const auto& [name, outcome] : outcomes()) {
+      if (outcome.placement == TecPlacement::written || outcome.placement == TecPlacement::writtencut) {
+        written.push_back(name);
+      }
+    }
+    return written;
   } catch (...) {
     return {};
   }

@@ -123,10 +123,19 @@ std::int32_t tecFileWriterCloseStopped(void** fileHandle) noexcept;
 // the data set holds no zone that goes to disk at once.
 std::int32_t tecZoneSetOutputIndex(void* fileHandle, std::int32_t zone, std::int32_t index) noexcept;
 
-// Records the result files whose values zone `zone` holds (none for a zone of the meshes
-// alone), in the temporary files only: a later run that drops the zone to write it again must
-// find each of them.
-std::int32_t tecZoneSetSources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files) noexcept;
+// Where a zone's values come from, as its temporary files record it. Earlier versions did not
+// record it: their zones are `unknown`.
+enum class TecZoneOrigin : std::int8_t {
+  unknown = 0,
+  results = 1,  // set up or appended at an output time that had result files
+  meshes = 2,   // set up from the meshes alone: its output time had no result file
+};
+
+// Records the result files whose values zone `zone` holds and where its values come from, in
+// the temporary files only: a later run that drops the zone to write it again must find each
+// of those files, and a zone of the meshes alone holds no output time.
+std::int32_t tecZoneSetSources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files,
+                               TecZoneOrigin origin) noexcept;
 
 // What the temporary files of the data set named like tecFileWriterOpen hold.
 struct TecTemporaries {
@@ -145,8 +154,11 @@ struct TecTemporaries {
   // versions did not record them).
   std::vector<char> sourced;
   std::vector<std::vector<std::string>> sources;
+  std::vector<TecZoneOrigin> origins;  // per zone
+  std::vector<std::string> names;      // the variables of the data set they hold
   std::int64_t placed = -1;  // zones "<base>.szplt" holds; -1 where there is none or it cannot be read
   std::string placedtrouble;  // why "<base>.szplt" cannot be read, where it exists ("" otherwise)
+  std::vector<std::string> placednames;  // the variables "<base>.szplt" holds, where it could be read
   bool placedsame = false;    // "<base>.szplt" holds just what the temporary files hold
 };
 // kTecBadTemporary where the header file is damaged or the data file shorter than it says,
@@ -159,10 +171,10 @@ std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporarie
 // `written` tells whether it was written. kTecFewerZones where "<base>.szplt" holds more zones.
 std::int32_t tecTemporariesPutInPlace(const char* fileName, std::int32_t* written) noexcept;
 
-// Drops the zones whose output-time index lies after `lastindex` from the temporary files: the
-// header is rewritten, then the data file cut. Without zones left, the data set counts as set up
-// at `lastindex` + 1.
-std::int32_t tecTemporariesTakeBack(const char* fileName, std::int32_t lastindex) noexcept;
+// Drops the zones whose output-time index lies after `lastindex` (`every` zone, where the data
+// set is written anew) from the temporary files: the header is rewritten, then the data file
+// cut. Without zones left, the data set counts as set up at `lastindex` + 1.
+std::int32_t tecTemporariesTakeBack(const char* fileName, std::int32_t lastindex, bool every = false) noexcept;
 
 // The system error (errno) of the last failing file operation and the file concerned.
 struct TecFailure {
@@ -192,5 +204,8 @@ struct TecOutcome {
 };
 // The outcome recorded for the data set named like tecFileWriterOpen.
 TecOutcome tecDataSetOutcome(const char* fileName) noexcept;
+// The files this process has written ("<base>.szplt"), in name order: every data set whose
+// close or put-in-place replaced or made its file.
+std::vector<std::string> tecDataSetsWritten() noexcept;
 
 }  // namespace kelpra

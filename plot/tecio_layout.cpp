@@ -43,13 +43,15 @@ class FileHead {
     pos_ += sizeof v;
     return true;
   }
-  // A text: 32-bit characters up to a zero. A text longer than any this layer writes is not
-  // read to its end, so that a damaged file is not scanned whole.
-  bool text() {
+  // A text: 32-bit characters up to a zero, kept in `out` where given (as the bytes this layer
+  // writes them from). A text longer than any this layer writes is not read to its end, so
+  // that a damaged file is not scanned whole.
+  bool text(std::string* out = nullptr) {
     std::int32_t c = 0;
     for (int n = 0; n < (1 << 16); ++n) {
       if (!get(c)) return false;
       if (c == 0) return true;
+      if (out != nullptr) out->push_back(static_cast<char>(c));
     }
     return false;
   }
@@ -80,16 +82,18 @@ class FileHead {
   int error_ = 0;
 };
 
-// The zones of a header as buildheader writes it; -1 where it is not such a header.
-std::int64_t countzones(FileHead& in) {
+// The zones of a header as buildheader writes it, and its variables; -1 where it is not such a
+// header.
+std::int64_t countzones(FileHead& in, std::vector<std::string>& names) {
   char magic[8] = {};
   std::int32_t word = 0, nvar = 0;
   if (!in.get(magic) || std::memcmp(magic, "#!TDV112", sizeof magic) != 0 || !in.get(word) || !in.get(word) ||
       !in.text() || !in.get(nvar) || nvar < 0) {
     return -1;
   }
+  names.assign(static_cast<std::size_t>(std::min(nvar, 1 << 16)), {});
   for (std::int32_t v = 0; v < nvar; ++v) {
-    if (!in.text()) return -1;
+    if (static_cast<std::size_t>(v) >= names.size() || !in.text(&names[static_cast<std::size_t>(v)])) return -1;
   }
   std::int64_t zones = 0;
   while (true) {
@@ -285,8 +289,9 @@ Placed placedfile(const std::string& file) {
     return p;
   }
   FileHead in(fd, size);
-  p.zones = countzones(in);
+  p.zones = countzones(in, p.names);
   if (p.zones < 0) {
+    p.names.clear();
     p.failure = {in.error(), file};
     p.trouble = in.error() != 0 ? std::strerror(in.error()) : "it is not a data set of the layout this program writes";
   }

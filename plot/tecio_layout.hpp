@@ -49,6 +49,7 @@ struct ZoneRecord {
   bool checked = false;
   bool sourced = false;              // `sources` are recorded
   std::vector<std::string> sources;  // the result files whose values it holds
+  TecZoneOrigin origin = TecZoneOrigin::unknown;
 
   std::int64_t valuecount(std::size_t v) const { return vars[v].cellcentred ? cells : nodes; }
 };
@@ -132,6 +133,7 @@ bool padto(DataStream& data, std::int32_t& pad);
 // be read says why: it must not pass for one of no zones, which anything may replace.
 struct Placed {
   std::int64_t zones = -1;
+  std::vector<std::string> names;  // its variables, where it could be read
   std::string trouble;
   TecFailure failure;
 };

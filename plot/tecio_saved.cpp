@@ -17,12 +17,12 @@
 namespace kelpra::tecio {
 namespace {
 
-// The saved header state: version 3 records each zone's output-time index, fingerprint and
-// the result files it holds the values of; version 2, written by earlier versions, no result
-// files; version 1 none of them.
-constexpr char kSavedMagic[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '3'};
-constexpr char kSavedMagicV2[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '2'};
-constexpr char kSavedMagicV1[8] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D', '1'};
+// The saved header state: version 4 records each zone's output-time index, fingerprint, the
+// result files it holds the values of and whether it was set up from the meshes alone. Earlier
+// versions wrote the others: version 3 all but the last, version 2 neither of the last two,
+// version 1 none of them.
+constexpr char kSavedMagic[7] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D'};
+constexpr char kSavedVersion = '4';
 // A zone's fingerprint covers this many bytes at its start and at its end.
 constexpr std::int64_t kCheckBytes = 4096;
 
@@ -72,6 +72,7 @@ std::int32_t comparechecks(const std::vector<ZoneRecord>& zones, int fd, const s
 Bytes statebytes(const SavedState& st) {
   Bytes b;
   b.raw(kSavedMagic, sizeof kSavedMagic);
+  b.raw(&kSavedVersion, 1);
   b.i64(st.datalength);
   b.i32(st.setupindex);
   b.str(st.title);
@@ -101,6 +102,7 @@ Bytes statebytes(const SavedState& st) {
       b.i64(static_cast<std::int64_t>(z.sources.size()));
       for (const auto& file : z.sources) b.str(file);
     }
+    b.i32(static_cast<std::int32_t>(z.origin));
     for (const auto& v : z.vars) {
       b.i32(v.type);
       b.i32((v.cellcentred ? 1 : 0) | (v.passive ? 2 : 0));
@@ -209,16 +211,21 @@ bool plaintext(std::string& text, bool strict) {
 }
 
 bool parsestate(std::string_view content, SavedState& st) {
-  if (content.size() < sizeof kSavedMagic + sizeof(std::uint64_t)) return false;
-  const bool sourced = std::memcmp(content.data(), kSavedMagic, sizeof kSavedMagic) == 0;
-  st.indexed = sourced || std::memcmp(content.data(), kSavedMagicV2, sizeof kSavedMagicV2) == 0;
-  if (!st.indexed && std::memcmp(content.data(), kSavedMagicV1, sizeof kSavedMagicV1) != 0) return false;
+  constexpr std::size_t kHead = sizeof kSavedMagic + 1;
+  if (content.size() < kHead + sizeof(std::uint64_t)) return false;
+  const char version = content[sizeof kSavedMagic];
+  if (std::memcmp(content.data(), kSavedMagic, sizeof kSavedMagic) != 0 || version < '1' || version > kSavedVersion) {
+    return false;
+  }
+  st.indexed = version >= '2';
+  const bool sourced = version >= '3';
+  const bool origins = version >= '4';
   const std::size_t body = content.size() - sizeof(std::uint64_t);
   std::uint64_t stored = 0;
   std::memcpy(&stored, content.data() + body, sizeof stored);
   if (stored != checksum(content.data(), body)) return false;
 
-  Cursor in(content.substr(sizeof kSavedMagic, body - sizeof kSavedMagic));
+  Cursor in(content.substr(kHead, body - kHead));
   const auto text = [&](std::string& s) { return in.str(s) && plaintext(s, st.indexed); };
   std::int64_t n = 0;
   if (!in.get(st.datalength) || st.datalength < 0) return false;
@@ -256,6 +263,11 @@ bool parsestate(std::string_view content, SavedState& st) {
         if (!text(file) || file.empty()) return false;
       }
     }
+    std::int32_t origin = 0;
+    if (origins && (!in.get(origin) || origin < 0 || origin > static_cast<std::int32_t>(TecZoneOrigin::meshes))) {
+      return false;
+    }
+    zr.origin = static_cast<TecZoneOrigin>(origin);
     if (nodesperelement(zr.type) == 0 || zr.nodes < 0 || zr.nodes > kMaxCount || zr.cells < 0 ||
         zr.cells > kMaxCount || zr.strand < 0 || zr.connshare < 0 || static_cast<std::size_t>(zr.connshare) > z ||
         zr.connpad < 0 || zr.connpad >= kAlign) {
@@ -357,6 +369,7 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   const Placed placed = placedfile(linktarget(ds.finalname));
   out->placed = placed.zones;
   out->placedtrouble = placed.trouble;
+  out->placednames = placed.names;
   out->header = nameexists(ds.headername);
   out->data = nameexists(ds.dataname);
   if (!out->header) return kTecOk;
@@ -365,10 +378,12 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   out->zones = static_cast<std::int32_t>(st.zones.size());
   out->indexed = st.indexed;
   out->setupindex = st.setupindex;
+  out->names = st.names;
   for (const auto& z : st.zones) {
     out->indices.push_back(z.outputindex);
     out->sourced.push_back(z.sourced ? 1 : 0);
     out->sources.push_back(z.sources);
+    out->origins.push_back(z.origin);
   }
   if (!st.zones.empty()) {
     const ZoneRecord& first = st.zones.front();
@@ -411,7 +426,7 @@ std::int32_t assemble(const char* fileName, std::int32_t* written) {
   return kTecOk;
 }
 
-std::int32_t takeback(const char* fileName, std::int32_t lastindex) {
+std::int32_t takeback(const char* fileName, std::int32_t lastindex, bool every) {
   DataSet ds;
   if (fileName == nullptr || !namefiles(fileName, ds) || lastindex < 0) return kTecBadArgument;
   SavedState st;
@@ -423,7 +438,7 @@ std::int32_t takeback(const char* fileName, std::int32_t lastindex) {
     ::close(fd);
     return kTecBadTemporary;
   }
-  while (!st.zones.empty() && st.zones.back().outputindex > lastindex) st.zones.pop_back();
+  while (!st.zones.empty() && (every || st.zones.back().outputindex > lastindex)) st.zones.pop_back();
   if (st.zones.empty()) st.setupindex = lastindex + 1;
   st.datalength = layoutlength(st.zones);
   // The header goes first: a run stopped before the cut leaves a data file longer than its

@@ -58,6 +58,6 @@ std::int32_t mayreplace(const std::string& finalname, const std::vector<ZoneReco
 // The calls on the temporary files a data set left, named by its base name.
 std::int32_t readtemporaries(const char* fileName, TecTemporaries* out);
 std::int32_t assemble(const char* fileName, std::int32_t* written);
-std::int32_t takeback(const char* fileName, std::int32_t lastindex);
+std::int32_t takeback(const char* fileName, std::int32_t lastindex, bool every);
 
 }  // namespace kelpra::tecio

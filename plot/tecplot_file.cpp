@@ -158,9 +158,14 @@ void appendrefused(const std::string& base, const std::string& why) {
 }
 
 void unreadablerefused(const std::string& base, const std::string& why) {
-  fatalerror("The data set " + base + ".szplt cannot be read: " + why + ".\nIt is kept as it was, and so is every "
-             "other data set: an append run would replace it without knowing which output times it alone holds. "
-             "Make it readable, or move it aside to let the append series write it anew.");
+  // Found at a close, other data sets of the run may already be written: the text says which.
+  std::string others;
+  for (const std::string& file : tecDataSetsWritten()) others += (others.empty() ? "" : ", ") + file;
+  fatalerror("The data set " + base + ".szplt cannot be read: " + why + ".\nIt is kept as it was" +
+             (others.empty() ? ", and so is every other data set" : "") +
+             ": an append run would replace it without knowing which output times it alone holds." +
+             (others.empty() ? "" : " This run has already written " + others + ".") +
+             " Make it readable, or move it aside to let the append series write it anew.");
 }
 
 void fewerzonesrefused(const std::string& base, std::int64_t left) {
@@ -424,7 +429,8 @@ void tecplotoutputtime(DOMAIN& dom, std::int32_t index) {
   if (zone) runrecord(dom).indices.push_back(index);
   if (!plot_data.tecplot_bin_mode) return;
   if (tecZoneSetOutputIndex(dom.tecfilehandle, dom.zone, index) != 0 ||
-      (zone && tecZoneSetSources(dom.tecfilehandle, dom.zone, dom.zonesources) != 0)) {
+      (zone && tecZoneSetSources(dom.tecfilehandle, dom.zone, dom.zonesources,
+                                 plot_data.frommeshes ? TecZoneOrigin::meshes : TecZoneOrigin::results) != 0)) {
     binaryfailure("Record the output time " + outputtimeindex(index) + " in the temporary files of " +
                       domainname(dom) + " domain.");
   }

@@ -112,15 +112,40 @@ std::vector<double> timesof(const Model& model, const std::string& name) {
   return times;
 }
 
-// The temporary files of both data sets rewritten in the layout of earlier versions.
-void toearlierversion(const Model& model) {
+// The temporary files of both data sets rewritten as `change` says.
+template <class Change>
+void rewriteheaders(const Model& model, Change change) {
   for (const char* name : {"abco.pm.szplt.szhdr", "abco.olf.szplt.szhdr"}) {
     testkit::SavedHeader header;
     ASSERT_TRUE(testkit::readsavedheader(model.dir / name, header));
-    header.indexed = false;
-    header.title = "E2E\tmodel";  // stored as it came
+    change(header);
     testkit::writesavedheader(model.dir / name, header);
   }
+}
+
+// The temporary files of both data sets rewritten in the layout of earlier versions.
+void toearlierversion(const Model& model) {
+  rewriteheaders(model, [](testkit::SavedHeader& header) {
+    header.indexed = false;
+    header.title = "E2E\tmodel";  // stored as it came
+  });
+}
+
+// Every file of the series and its results removed: the model as it was before its first run.
+void removeseries(const Model& m) {
+  for (const auto& entry : fs::directory_iterator(m.dir.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("abco.pm.") || name.starts_with("abco.olf.") || name.starts_with("abco.head_") ||
+        name == "abco.tec_append") {
+      fs::remove(entry.path());
+    }
+  }
+}
+
+// An append series begun from the meshes alone: its first run found no result file.
+void meshesonlyseries(const Series& m) {
+  removeseries(m);
+  EXPECT_EQ(m.run().exitstatus, 0);
 }
 
 // The zones record their output times: time stamps that repeat or go back, a changed time
@@ -220,6 +245,26 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
          writefile(m.dir / "abco.tec_append", appendrecord(2));
        },
        {1, 2, 3}, "Its output time 0003 is dropped from its temporary files; this run writes it again."},
+      {"a series begun from the meshes alone, its first output time's files arrived since",
+       [](const Series& m) {
+         meshesonlyseries(m);
+         m.heads(1, 1.0);
+         m.heads(2, 2.0);
+       },
+       {1, 2},
+       "The append file abco.tec_append names output time 0001 as the last one written, but the temporary files of "
+       "the data sets hold no output time.\nThe run goes by the temporary files: it writes the data sets from the "
+       "first output time."},
+      {"a series begun from the meshes alone by an earlier version, still without results once",
+       [](const Series& m) {
+         meshesonlyseries(m);
+         rewriteheaders(m, [](testkit::SavedHeader& header) { header.origins = false; });
+         EXPECT_EQ(m.run().exitstatus, 0);
+         EXPECT_EQ(readdataset(m.dir / "abco.pm.szplt").zones.size(), 1U);
+         m.heads(1, 1.0);
+         m.heads(2, 2.0);
+       },
+       {1, 2}, ""},
       {"a title holding a tab",
        [](const Series& m) {
          m.writer.gen({"E2E\tmodel"});
@@ -281,20 +326,64 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          writefile(m.dir / "abco.tec_append", appendrecord(3));
        },
        "and the append file abco.tec_append names output time 0003, while they hold 2 output times."},
-      {"a series begun from the meshes alone, its first output time's files arrived since",
+      {"pm a flush ahead of olf, its own result file of that output time cut short",
        [](const Series& m) {
-         for (const auto& entry : fs::directory_iterator(m.dir.path())) {
-           const std::string name = entry.path().filename().string();
-           if (name.starts_with("abco.pm.") || name.starts_with("abco.olf.") || name.starts_with("abco.head_") ||
-               name == "abco.tec_append") {
-             fs::remove(entry.path());
-           }
-         }
+         const std::string olf = m.file("abco.olf.szplt.szhdr");
+         m.heads(3, 3.0);
          EXPECT_EQ(m.run().exitstatus, 0);
+         writefile(m.dir / "abco.olf.szplt.szhdr", olf);
+         fs::resize_file(m.dir / "abco.head_pm.0003", fs::file_size(m.dir / "abco.head_pm.0003") / 2);
+       },
+       "  abco.pm.szplt: output time 0003, whose result file abco.head_pm.0003 cannot be read whole: the file ends "
+       "after 156 of 312 bytes\nNo data set was changed."},
+      {"a common-node olf a flush ahead of pm, the pm result file it took values from gone",
+       [](const Series& m) {
+         m.writer.olf(m.pm, testkit::SurfaceOptions{.multinode = false});
+         removeseries(m);
          m.heads(1, 1.0);
          m.heads(2, 2.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         const std::string pm = m.file("abco.pm.szplt.szhdr");
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         writefile(m.dir / "abco.pm.szplt.szhdr", pm);
+         fs::remove(m.dir / "abco.head_pm.0003");
        },
-       "its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat hold a data set of other variables."},
+       "  abco.olf.szplt: output time 0003, whose result file abco.head_pm.0003 is gone\nNo data set was changed."},
+      {"a zone without result files of its own, the time conversion changed since",
+       [](const Series& m) {
+         m.control(std::string(kAppendControl) + "write pm domain file\nend\n");
+         m.heads(3, 3.0, false, true);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.heads(4, 4.0);
+         m.control(std::string(kAppendControl) + "write pm domain file\nend\n" +
+                   "simulation time unit conversion factor\n10 1\n");
+       },
+       "end at output time 0003, whose zone has the solution time 3, but the result files of output time 0003 now "
+       "give the time 13."},
+      {"an earlier version's series of one zone at time 0, the time conversion changed since",
+       [](const Series& m) {
+         removeseries(m);
+         m.heads(1, 0.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         rewriteheaders(m, [](testkit::SavedHeader& header) { header.sourced = false; });
+         m.heads(2, 2.0);
+         m.control(std::string(kAppendControl) + std::string(kDomainBlocks) +
+                   "simulation time unit conversion factor\n10 1\n");
+       },
+       "end at output time 0001, whose zone has the solution time 0, but the result files of output time 0001 now "
+       "give the time 10."},
+      {"a data set whose read fails", [](const Series& m) { m.heads(3, 3.0); },
+       "The data set abco.pm.szplt cannot be read: Input/output error.\nIt is kept as it was, and so is every other "
+       "data set",
+       {"-P", "abco.pm.szplt", "-e", "inject=pread64:error=EIO"}},
+      {"a damaged data set",
+       [](const Series& m) {
+         writefile(m.dir / "abco.olf.szplt", "#!TDV112 and then nothing of a data set");
+         m.heads(3, 3.0);
+       },
+       "The data set abco.olf.szplt cannot be read: it is not a data set of the layout this program writes.\nIt is "
+       "kept as it was, and so is every other data set"},
       {"scratch_plot that is a FIFO",
        [](const Series& m) {
          fs::remove(m.dir / "scratch_plot");
@@ -304,6 +393,9 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
       {"scratch_plot that cannot be read", [](const Series&) {},
        "Error reading abc.plot.control file\nReason: scratch_plot: Input/output error",
        {"-P", "scratch_plot", "-e", "inject=read:error=EIO"}, true},
+      {"scratch_plot that cannot be rewound", [](const Series&) {},
+       "Error reading abc.plot.control file\nReason: scratch_plot: Input/output error",
+       {"-P", "scratch_plot", "-e", "inject=lseek:error=EIO"}, true},
       {"the time conversion factor doubled",
        [](const Series& m) {
          m.control(std::string(kAppendControl) + std::string(kDomainBlocks) +
@@ -371,8 +463,8 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          fs::remove(m.dir / "abco.head_pm.0001");
          fs::remove(m.dir / "abco.head_olf.0001");
        },
-       "this run would drop what it cannot write again:\n  abco.pm.szplt: output time 0001, whose result files are "
-       "gone\nNo data set was changed. Put the result files"},
+       "this run would drop what it cannot write again:\n  abco.pm.szplt: output time 0001, whose result file "
+       "abco.head_pm.0001 is gone\nNo data set was changed. Put the result files"},
       {"nothing new, and a data set without its temporary files",
        [](const Series& m) {
          fs::remove(m.dir / "abco.olf.szplt.szhdr");

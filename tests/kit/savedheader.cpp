@@ -36,8 +36,9 @@ bool readsavedheader(const std::filesystem::path& path, SavedHeader& h) {
   const std::string bytes = readfile(path);
   if (bytes.size() < 16 || bytes.compare(0, 7, "KLPSZHD") != 0) return false;
   h = {};
-  h.indexed = bytes[7] == '2' || bytes[7] == '3';
-  h.sourced = bytes[7] == '3';
+  h.indexed = bytes[7] >= '2' && bytes[7] <= '4';
+  h.sourced = bytes[7] >= '3' && bytes[7] <= '4';
+  h.origins = bytes[7] == '4';
   ByteInput in(std::string_view(bytes).substr(8, bytes.size() - 16));
   std::int32_t filetype = 0;
   std::int64_t nvar = 0, naux = 0, nzones = 0;
@@ -75,13 +76,16 @@ bool readsavedheader(const std::filesystem::path& path, SavedHeader& h) {
         }
       }
     }
+    z.origin = 0;
+    if (h.origins && !in.get(z.origin)) return false;
     if (!in.take(16 * static_cast<std::size_t>(nvar), z.vars)) return false;
   }
   return in.left() == 0;
 }
 
 void writesavedheader(const std::filesystem::path& path, const SavedHeader& h) {
-  std::string out = !h.indexed ? "KLPSZHD1" : h.sourced ? "KLPSZHD3" : "KLPSZHD2";
+  const bool origins = h.indexed && h.sourced && h.origins;
+  std::string out = !h.indexed ? "KLPSZHD1" : !h.sourced ? "KLPSZHD2" : origins ? "KLPSZHD4" : "KLPSZHD3";
   put(out, h.datalength);
   if (h.indexed) put(out, h.setupindex);
   put(out, static_cast<std::int64_t>(h.title.size()));
@@ -96,6 +100,7 @@ void writesavedheader(const std::filesystem::path& path, const SavedHeader& h) {
       put(out, z.check);
     }
     if (h.indexed && h.sourced) out += z.sources.empty() ? std::string(4, '\0') : z.sources;
+    if (origins) put(out, z.origin);
     out += z.vars;
   }
   put(out, checksum(out));

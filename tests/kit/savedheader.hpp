@@ -14,6 +14,7 @@ namespace kelpra::testkit {
 struct SavedHeader {
   bool indexed = true;  // false: the layout of earlier versions, without output-time indices
   bool sourced = true;  // false: the layout of earlier versions, without each zone's result files
+  bool origins = true;  // false: the layout of earlier versions, without where each zone comes from
   std::int64_t datalength = 0;
   std::int32_t setupindex = 0;
   std::string title;
@@ -24,6 +25,7 @@ struct SavedHeader {
     std::int32_t outputindex = 0;
     std::uint64_t check = 0;
     std::string sources;  // whether they are recorded, their count and names, as they stand
+    std::int32_t origin = 1;  // 0 unknown, 1 result files, 2 the meshes alone
     std::string vars;
   };
   std::vector<Zone> zones;
