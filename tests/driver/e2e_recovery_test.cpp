@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/driver/e2e_kit.hpp"
+#include "plot/tecio.hpp"
 #include "tests/kit/savedheader.hpp"
 
 namespace kelpra {
@@ -191,6 +192,18 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
       {"temporary files of an earlier version, the append file agreeing",
        [](const Series& m) {
          toearlierversion(m);
+         m.heads(3, 3.0);
+       },
+       {1, 2, 3}, ""},
+      {"temporary files of the second layout",
+       [](const Series& m) {
+         rewriteheaders(m, [](testkit::SavedHeader& header) { header.sourced = false; });
+         m.heads(3, 3.0);
+       },
+       {1, 2, 3}, ""},
+      {"temporary files of the third layout",
+       [](const Series& m) {
+         rewriteheaders(m, [](testkit::SavedHeader& header) { header.origins = false; });
          m.heads(3, 3.0);
        },
        {1, 2, 3}, ""},
@@ -473,7 +486,12 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        "its temporary files abco.olf.szplt.szhdr and abco.olf.szplt.szdat are missing."},
       {"nothing new, and olf set up after its last zone",
        [](const Series& m) { testkit::setupwithoutzones(m.dir / "abco.olf.szplt.szhdr", 3); },
-       "The data set abco.olf.szplt holds 2 output times; this append run would leave 0 in it.\nIt is kept"},
+       "The data set abco.olf.szplt holds 2 output times; this append run would leave 0 in it.\nIt is kept as it "
+       "was. Move it aside to let the append series replace it.\n\nWhat the files of this run now hold:\n"
+       "abco.pm.szplt: output times 0001 to 0002 of the append series; its temporary files hold output times 0001 "
+       "to 0002 for the next append run\n"
+       "abco.olf.szplt: kept as it was, with 2 output times (this run would have left 0 in it); its temporary files "
+       "hold no output time for the next append run"},
       {"a new series whose first output time has no result file",
        [](const Series& m) {
          for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
@@ -537,6 +555,35 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
       EXPECT_TRUE(after.contains(name) && after.at(name) == content) << name;
     }
   }
+}
+
+// A data set found unreadable at its close, after the start-up read it whole: the refusal names
+// the data sets the run had already written, and each report line what its file holds.
+TEST(E2eRecovery, RefusalAtACloseSaysWhatTheRunHadWritten) {
+  Series model;
+  model.heads(3, 3.0);
+  model.heads(4, 4.0);
+  const std::string pm4 = model.file("abco.head_pm.0004");
+  fs::remove(model.dir / "abco.head_pm.0004");
+  // The run waits at pm's result file of output time 0004 while the olf data set is damaged.
+  HeldRun held(model, model.dir / "abco.head_pm.0004");
+  ASSERT_TRUE(held.waiting());
+  writefile(model.dir / "abco.olf.szplt", "damaged");
+  EXPECT_EQ(held.finish(pm4), 1);
+  const std::string eco = model.file("abco.kelpra.eco");
+  const std::string why = "it is not a data set of the layout this program writes";
+  EXPECT_TRUE(has(eco, "The data set abco.olf.szplt cannot be read: " + why +
+                           ".\nIt is kept as it was: an append run would replace it without knowing which output "
+                           "times it alone holds. This run has already written abco.pm.szplt. Make it readable"))
+      << eco;
+  EXPECT_TRUE(has(eco, "What the files of this run now hold:\n"
+                       "abco.pm.szplt: output times 0001 to 0004 of the append series; its temporary files hold "
+                       "output times 0001 to 0004 for the next append run\n"
+                       "abco.olf.szplt: left as it was (it cannot be read: " + why +
+                           "); its temporary files hold output times 0001 to 0004 for the next append run\n"))
+      << eco;
+  EXPECT_EQ(model.file("abco.olf.szplt"), "damaged");
+  EXPECT_EQ(readdataset(model.dir / "abco.pm.szplt").zones.size(), 4U);
 }
 
 // An append data set that cannot be put together ends the run with exit status 1 and keeps its
@@ -685,6 +732,24 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "abco.pm.szplt: output times 0001 to 0002 of this run (the earlier data set is replaced)\n"
        "abco.olf.szplt: output times 0001 to 0002 of this run (the earlier data set is replaced)",
        {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}},
+      {"append series stopped where the data sets hold more output times than the series", series, 4, 0, true,
+       "abco.pm.szplt: kept as it was, with 4 output times (this run would have left 3 in it); its temporary files "
+       "hold output times 0001 to 0003 for the next append run\n"
+       "abco.olf.szplt: kept as it was, with 4 output times (this run would have left 3 in it); its temporary files "
+       "hold output times 0001 to 0003 for the next append run",
+       {{"abco.pm.szplt", 4}, {"abco.olf.szplt", 4}}, "", false,
+       [](const Model& m) {
+         for (const char* base : {"abco.pm", "abco.olf"}) {
+           ASSERT_EQ(tecTemporariesTakeBack((m.dir / base).c_str(), 2), kTecOk);
+         }
+         writefile(m.dir / "abco.head_pm.0004", "garbage that is no result file");
+       }},
+      {"append series whose first close fails, no earlier data set", series, 0, 0, false,
+       "abco.pm.szplt: not written (it could not be written); its temporary files hold output time 0001 for the "
+       "next append run\n"
+       "abco.olf.szplt: output time 0001 of the append series; its temporary files hold output time 0001 for the "
+       "next append run",
+       {{"abco.olf.szplt", 1}}, "abco.pm.szplt.new", false, [](const Model& m) { m.heads(1, 1); }},
       {"binary: a write fails", "tecplot binary mode\nend\n" + std::string(kDomainBlocks), 2, 48000, false,
        "abco.pm.szplt: the earlier data set, kept (it could not be written)\n"
        "abco.olf.szplt: output time 0001 of this run (the earlier data set is replaced)",
@@ -761,7 +826,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     }
     // A file kept from the earlier run keeps its bytes, and no temporary file is left.
     for (const auto& [name, bytes] : before) {
-      if (has(c.held, name + ": the earlier") || has(c.held, name + ": left as")) {
+      if (has(c.held, name + ": the earlier") || has(c.held, name + ": left as") || has(c.held, name + ": kept as")) {
         EXPECT_TRUE(model.file(name) == bytes) << name;
       }
     }

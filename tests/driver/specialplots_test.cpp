@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "driver/domaincreate.hpp"
+#include "driver/runfiles.hpp"
+#include "plot/tecio.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "tests/kit/cleanplotrun.hpp"
@@ -143,6 +145,37 @@ class SpecialPlots : public testkit::CleanPlotRun {
   testkit::ModelWriter model{dir.path()};
   DOMAIN pm, pmcopy, olf;
 };
+
+// A binary special plot still being written when the run stops keeps its complete zones, and the
+// report says how many; one whose zones are all complete was written by the run.
+TEST_F(SpecialPlots, StoppedBinaryPlotSaysWhatItKeeps) {
+  plot_data.tecplot_bin_mode = true;
+  const std::string base = model.prefix() + "o.pm_Isopach";
+  for (const bool cut : {true, false}) {
+    SCOPED_TRACE(cut);
+    DOMAIN plot;
+    planrunfiles({}, {}, {SpecialPlot{base, &plot}});
+    plot.tecfilename = base;
+    ASSERT_EQ(tecFileWriterOpen(base.c_str(), "t", "X", kTecFormatSzplt, kTecFileFull, 0, nullptr,
+                                &plot.tecfilehandle),
+              kTecOk);
+    const float x[2] = {0, 1};
+    const std::int32_t nodes[2] = {1, 2};
+    for (int z = 1; z <= 2; ++z) {
+      std::int32_t zone = 0;
+      ASSERT_EQ(tecZoneCreateFE(plot.tecfilehandle, "Isopach", kTecFeLineSeg, 2, 1, nullptr, nullptr, nullptr, nullptr,
+                                0, 0, 0, &zone),
+                kTecOk);
+      if (cut && z == 2) break;
+      ASSERT_EQ(tecZoneVarWriteFloatValues(plot.tecfilehandle, zone, 1, 0, 2, x), kTecOk);
+      ASSERT_EQ(tecZoneNodeMapWrite32(plot.tecfilehandle, zone, 0, 1, 2, nodes), kTecOk);
+    }
+    const std::string report = settlerunfiles();
+    forgetrunfiles();
+    EXPECT_EQ(report, "What the files of this run now hold:\n" + base + ".szplt: " +
+                          (cut ? "its first 1 zone (this run stopped while writing it)" : "written by this run"));
+  }
+}
 
 TEST_F(SpecialPlots, IsopachTimeTextsHaveTheDigitsOfTheLargestZone) {
   create(13);  // twelve element layers, zones 1 to 12

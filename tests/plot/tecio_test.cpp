@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/kit/process.hpp"
+#include "tests/kit/savedheader.hpp"
 #include "tests/kit/tecplot_reader.hpp"
 
 namespace kelpra {
@@ -455,6 +456,59 @@ TEST_F(Tecio, DamagedTemporariesAreRefused) {
   ASSERT_EQ(flushedrun(b), 0);
   fs::resize_file(b + ".szplt.szdat", 8);  // shorter than the flushed data
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X", 1, 0, 0, nullptr, &h), kTecBadTemporary);
+}
+
+// A zone's result files and origin, as the third and fourth layouts record them, read back;
+// counts, names and values they cannot hold are refused as damage.
+TEST_F(Tecio, RecordedResultFilesAndOriginsAreReadOrRefused) {
+  const auto files = [](std::int64_t count, const std::vector<std::string>& names) {
+    std::string bytes;
+    appendword(bytes, 1);  // recorded
+    bytes.append(reinterpret_cast<const char*>(&count), sizeof count);
+    for (const std::string& name : names) {
+      const auto n = static_cast<std::int64_t>(name.size());
+      bytes.append(reinterpret_cast<const char*>(&n), sizeof n);
+      bytes += name;
+    }
+    return bytes;
+  };
+  struct Case {
+    const char* what;
+    std::string sources;
+    std::int32_t origin;
+    char version;  // the layout, '3' or '4'
+    std::int32_t status;
+  };
+  const Case cases[] = {
+      {"two files, of the meshes alone", files(2, {"a.0001", "b.0001"}), 2, '4', kTecOk},
+      {"two files, third layout", files(2, {"a.0001", "b.0001"}), 0, '3', kTecOk},
+      {"a count beyond the header", files(1000, {"a.0001"}), 1, '4', kTecBadTemporary},
+      {"a count beyond the header, third layout", files(1000, {"a.0001"}), 0, '3', kTecBadTemporary},
+      {"a negative count", files(-1, {}), 1, '4', kTecBadTemporary},
+      {"an empty name", files(1, {""}), 1, '4', kTecBadTemporary},
+      {"an empty name, third layout", files(1, {""}), 0, '3', kTecBadTemporary},
+      {"a name holding a control character", files(1, {"a\n0001"}), 1, '4', kTecBadTemporary},
+      {"an origin of no kind", files(0, {}), 3, '4', kTecBadTemporary},
+      {"an origin of none recorded", files(0, {}), -1, '4', kTecBadTemporary},
+  };
+  const std::string b = base("pm");
+  ASSERT_EQ(flushedrun(b), 0);
+  testkit::SavedHeader header;
+  ASSERT_TRUE(testkit::readsavedheader(b + ".szplt.szhdr", header));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testkit::SavedHeader forged = header;
+    forged.origins = c.version != '3';
+    forged.zones[0].sources = c.sources;
+    forged.zones[0].origin = c.origin;
+    testkit::writesavedheader(b + ".szplt.szhdr", forged);
+    TecTemporaries held;
+    ASSERT_EQ(tecTemporariesRead(b.c_str(), &held), c.status);
+    if (c.status != kTecOk) continue;
+    EXPECT_EQ(held.sources, (std::vector<std::vector<std::string>>{{"a.0001", "b.0001"}}));
+    EXPECT_EQ(held.origins, (std::vector<TecZoneOrigin>{static_cast<TecZoneOrigin>(c.origin)}));
+    EXPECT_EQ(held.names, (std::vector<std::string>{"X"}));
+  }
 }
 
 TEST_F(Tecio, HandlesMustBeOpenAndUnique) {
