@@ -4,6 +4,7 @@
 
 #include "binfile/readers.hpp"
 #include "driver/meshnumbering.hpp"
+#include "driver/resume.hpp"
 #include "driver/truncation.hpp"
 #include "paraview/paraview.hpp"
 #include "plot/modelfiles.hpp"
@@ -235,10 +236,15 @@ void runsteps(const Step (&steps)[N], DOMAIN& dom) {
 }
 
 // Left-over TecIO temporary files of the data set: a binary run that does not continue it moves
-// them aside; an ASCII run leaves them for a later append run.
+// them aside, an append run empties them where they hold the meshes alone; an ASCII run leaves
+// them for a later append run.
 void warntemporaryfiles(const std::string& base) {
   if (plot_data.tecplot_bin_mode) {
-    if (!plot_data.tecappend) setasidetemporaries(base);
+    if (plot_data.tecappend) {
+      emptymeshesonly(base);
+    } else {
+      setasidetemporaries(base);
+    }
   } else if (fileexists(temporaryfiles(base)[0])) {
     warningmsg("Tecplot szplt temporary files found (" + base + ".szplt.szhdr, etc.)\n"
                "Consider deleting them, otherwise data may be appended.");

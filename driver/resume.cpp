@@ -222,17 +222,7 @@ void checkmeshes(const std::vector<Continued>& continued, std::int32_t end) {
 // One without zones has nothing to drop: its set-up is recorded anew as this run sets it up.
 void takeback(const std::vector<Continued>& continued, std::int32_t end) {
   for (const Continued& c : continued) {
-    if (c.anew) {
-      // Its zones hold the meshes alone: none is lost. Without zones it is set up anew at the
-      // series' next output time, whatever its variables.
-      if (tecTemporariesTakeBack(c.base.c_str(), end, true) != kTecOk) {
-        notebinaryreason(temporaryfiles(c.base)[0]);
-        fatalerror(withsystemreason("Failed to empty the temporary files " + temporarynames(c.base) +
-                                    ", whose zones hold the meshes alone, to write the data set anew."));
-      }
-      continue;
-    }
-    if (c.end <= end || c.held.zones == 0) continue;
+    if (c.anew || c.end <= end || c.held.zones == 0) continue;
     if (tecTemporariesTakeBack(c.base.c_str(), end) != kTecOk) {
       notebinaryreason(temporaryfiles(c.base)[0]);
       fatalerror(withsystemreason("Failed to take the temporary files " + temporarynames(c.base) +
@@ -365,6 +355,17 @@ void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {
     TecTemporaries held;
     tecTemporariesRead(base.c_str(), &held);
     if (held.placed > 0 && !meshvariablesonly(held.placednames)) fewerzonesrefused(base, 0);
+  }
+}
+
+void emptymeshesonly(const std::string& base) {
+  if (std::find(anewbases.begin(), anewbases.end(), base) == anewbases.end()) return;
+  // Its zones hold the meshes alone: none is lost. Without zones it counts as set up at this
+  // output time until its first flush, and the open takes it whatever its variables.
+  if (tecTemporariesTakeBack(base.c_str(), plot_data.nfile - 1, true) != kTecOk) {
+    notebinaryreason(temporaryfiles(base)[0]);
+    fatalerror(withsystemreason("Failed to empty the temporary files " + temporarynames(base) +
+                                ", whose zones hold the meshes alone, to write the data set anew."));
   }
 }
 

@@ -23,6 +23,11 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written);
 // holds none.
 void checkmeshonlyseries(const std::vector<DOMAIN*>& written);
 
+// Before the data set of `base` is set up at the current output time: where the series holds
+// only zones of the meshes alone in its temporary files, they are emptied, so that it is
+// written anew from this output time whatever its variables.
+void emptymeshesonly(const std::string& base);
+
 // Stops the run: the time window took none of the output times found, `first` to `last`.
 [[noreturn]] void nooutputtimeinwindow(const std::string& first, const std::string& last);
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -71,9 +72,17 @@ std::string kept(const std::string& name, bool earlier, const char* what, const 
          ")";
 }
 
-std::string replaced(const std::string& name, const std::vector<std::int32_t>& indices, bool earlier) {
-  return name + ": " + outputtimelist(indices) + " of this run" +
-         (earlier ? " (the earlier data set is replaced)" : "");
+// What zones hold: their output times, or none where every zone was set up from the meshes
+// alone (their output time had no result file).
+std::string zonelist(const std::vector<std::int32_t>& indices, const std::vector<TecZoneOrigin>& origins) {
+  const bool meshes = !origins.empty() && std::all_of(origins.begin(), origins.end(), [](TecZoneOrigin o) {
+    return o == TecZoneOrigin::meshes;
+  });
+  return meshes ? "the meshes alone (no output time)" : outputtimelist(indices);
+}
+
+std::string replaced(const std::string& name, const std::string& held, bool earlier) {
+  return name + ": " + held + " of this run" + (earlier ? " (the earlier data set is replaced)" : "");
 }
 
 // A staged file by what became of it; `what` names the earlier file, `holds` what it holds when
@@ -96,7 +105,7 @@ std::string binaryline(const DataSet& d, const char* idle) {
   switch (done.placement) {
     case TecPlacement::written:
     case TecPlacement::writtencut:
-    case TecPlacement::unchanged: return replaced(d.name, done.indices, d.earlier);
+    case TecPlacement::unchanged: return replaced(d.name, zonelist(done.indices, done.origins), d.earlier);
     case TecPlacement::notattempted:
       return kept(d.name, d.earlier, "data set", "this run stopped before its first output time was complete");
     case TecPlacement::failed:
@@ -125,13 +134,13 @@ std::string seriesline(const DataSet& d, const char* idle) {
                                            : std::string("they are damaged")) +
                   "), and the next append run stops on them";
   } else {
-    temporaries = "its temporary files hold " + outputtimelist(held.indices) + " for the next append run";
+    temporaries = "its temporary files hold " + zonelist(held.indices, held.origins) + " for the next append run";
   }
   switch (done.placement) {
     case TecPlacement::written:
     case TecPlacement::writtencut:
     case TecPlacement::unchanged:
-      return d.name + ": " + outputtimelist(done.indices) + " of the append series; " + temporaries;
+      return d.name + ": " + zonelist(done.indices, done.origins) + " of the append series; " + temporaries;
     case TecPlacement::morezones:
       return d.name + ": kept as it was, with " + outputtimecount(done.placed) + " (this run would have left " +
              std::to_string(done.indices.size()) + " in it); " + temporaries;
@@ -147,7 +156,9 @@ std::string seriesline(const DataSet& d, const char* idle) {
   if (!held.placedtrouble.empty()) {
     return d.name + ": left as it was (it cannot be read: " + held.placedtrouble + "); " + temporaries;
   }
-  if (held.placedsame) return d.name + ": " + outputtimelist(held.indices) + " of the append series; " + temporaries;
+  if (held.placedsame) {
+    return d.name + ": " + zonelist(held.indices, held.origins) + " of the append series; " + temporaries;
+  }
   // A run stopped or killed before it put the data set together from its temporary files
   // leaves it out of step with them; the next append run writes it again.
   return d.name + (held.placed < 0 ? ": not written" : ": " + outputtimecount(held.placed) + ", left as it was") +
@@ -186,7 +197,8 @@ std::string settledataset(DataSet& d) {
     }
     (void)closeunit(dom.unit);
   }
-  return stagedline(d.name, *stagedfile(d.name), "data set", replaced(d.name, done, staged->earlier));
+  return stagedline(d.name, *stagedfile(d.name), "data set",
+                    replaced(d.name, zonelist(done, runrecord(dom).origins), staged->earlier));
 }
 
 // A file written whole through a staged name (a comparison, an ASCII special plot).
@@ -265,7 +277,7 @@ void datasetsclosed() {
       d.finalline = untouched(d.name, d.earlier, idle);
     } else {
       const std::optional<StagedFile> staged = stagedfile(d.name);
-      const std::string holds = replaced(d.name, runrecord(dom).indices, d.earlier);
+      const std::string holds = replaced(d.name, zonelist(runrecord(dom).indices, runrecord(dom).origins), d.earlier);
       d.finalline = staged ? stagedline(d.name, *staged, "data set", holds) : holds;
     }
   }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "plot/tecio.hpp"
+
 namespace kelpra {
 
 struct DOMAIN;
@@ -13,6 +15,8 @@ struct DOMAIN;
 struct RunRecord {
   // The output-time index of each zone this run began, in order (the last may be unfinished).
   std::vector<std::int32_t> indices;
+  // Where the values of each of those zones come from (the meshes alone, or result files).
+  std::vector<TecZoneOrigin> origins;
   // In an ASCII data set, where the last zone begins in the file (-1: none begun).
   std::int64_t lastzoneoffset = -1;
 };

@@ -198,6 +198,7 @@ struct TecOutcome {
   TecPlacement placement = TecPlacement::none;
   std::vector<std::int32_t> indices;  // written or unchanged: each zone's output-time index (0 unknown);
                                       // more zones: those this run would have left in it
+  std::vector<TecZoneOrigin> origins;  // where the values of each of those zones come from
   std::int64_t placed = -1;           // kept: the zones it holds (-1 none or unknown)
   TecFailure failure;                 // failed: why
   std::string trouble;                // unreadable: why

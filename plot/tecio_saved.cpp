@@ -343,7 +343,10 @@ void heldoutcome(const std::string& finalname, TecPlacement placement, const std
   TecOutcome& out = outcomes()[finalname];
   out = {};
   out.placement = placement;
-  for (const auto& z : zones) out.indices.push_back(z.outputindex);
+  for (const auto& z : zones) {
+    out.indices.push_back(z.outputindex);
+    out.origins.push_back(z.origin);
+  }
   out.placed = static_cast<std::int64_t>(zones.size());
 }
 
@@ -355,7 +358,10 @@ std::int32_t mayreplace(const std::string& finalname, const std::vector<ZoneReco
   }
   if (placed.zones > static_cast<std::int64_t>(zones.size())) {
     keptoutcome(finalname, TecPlacement::morezones, placed.zones, {});
-    for (const auto& z : zones) outcomes()[finalname].indices.push_back(z.outputindex);
+    for (const auto& z : zones) {
+      outcomes()[finalname].indices.push_back(z.outputindex);
+      outcomes()[finalname].origins.push_back(z.origin);
+    }
     return kTecFewerZones;
   }
   return kTecOk;

@@ -426,11 +426,14 @@ void tecplotwritezonefe(std::string_view zonetitle, std::int32_t nodes, std::int
 
 void tecplotoutputtime(DOMAIN& dom, std::int32_t index) {
   const bool zone = dom.zone >= 1;  // else the set-up of a data set without zones
-  if (zone) runrecord(dom).indices.push_back(index);
+  const TecZoneOrigin origin = plot_data.frommeshes ? TecZoneOrigin::meshes : TecZoneOrigin::results;
+  if (zone) {
+    runrecord(dom).indices.push_back(index);
+    runrecord(dom).origins.push_back(origin);
+  }
   if (!plot_data.tecplot_bin_mode) return;
   if (tecZoneSetOutputIndex(dom.tecfilehandle, dom.zone, index) != 0 ||
-      (zone && tecZoneSetSources(dom.tecfilehandle, dom.zone, dom.zonesources,
-                                 plot_data.frommeshes ? TecZoneOrigin::meshes : TecZoneOrigin::results) != 0)) {
+      (zone && tecZoneSetSources(dom.tecfilehandle, dom.zone, dom.zonesources, origin) != 0)) {
     binaryfailure("Record the output time " + outputtimeindex(index) + " in the temporary files of " +
                       domainname(dom) + " domain.");
   }

@@ -390,6 +390,13 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        "The data set abco.pm.szplt cannot be read: Input/output error.\nIt is kept as it was, and so is every other "
        "data set",
        {"-P", "abco.pm.szplt", "-e", "inject=pread64:error=EIO"}},
+      {"a series of the meshes alone whose olf data set is damaged",
+       [](const Series& m) {
+         meshesonlyseries(m);
+         writefile(m.dir / "abco.olf.szplt", "damaged");
+       },
+       "abco.pm.szplt: the meshes alone (no output time) of the append series; its temporary files hold the meshes "
+       "alone (no output time) for the next append run\n"},
       {"a damaged data set",
        [](const Series& m) {
          writefile(m.dir / "abco.olf.szplt", "#!TDV112 and then nothing of a data set");
