@@ -313,9 +313,10 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
       // again, not replaced; otherwise it is continued like a data set new to the series.
       c.placed = (h.indexed && h.setupindex > 0) || h.placed > 0;
       c.end = h.indexed && h.setupindex > 0 ? h.setupindex - 1 : 0;
-    } else if (allmeshesonly(h)) {
+    } else if (allmeshesonly(h) && (h.placed < 0 || h.placedsame)) {
       // Set up from the meshes alone, it holds no output time: it is written anew from the
-      // series' next output time, as a data set new to the series.
+      // series' next output time, as a data set new to the series. (One whose data set holds
+      // something else is continued, and refused as it is set up where its variables differ.)
       c.anew = true;
       c.dom->zoneonenfile = 0;
       anewbases.push_back(c.base);
@@ -354,7 +355,9 @@ void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {
     if (std::find(anewbases.begin(), anewbases.end(), base) != anewbases.end()) continue;
     TecTemporaries held;
     tecTemporariesRead(base.c_str(), &held);
-    if (held.placed > 0 && !meshvariablesonly(held.placednames)) fewerzonesrefused(base, 0);
+    // Temporary files that hold just what it holds describe it, and do not hold the meshes
+    // alone (it would be written anew); otherwise its variables tell.
+    if (held.placed > 0 && (held.placedsame || !meshvariablesonly(held.placednames))) fewerzonesrefused(base, 0);
   }
 }
 
