@@ -348,16 +348,16 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
 
 void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {
   // The series begins at this output time, so no data set keeps a zone of earlier ones. One
-  // that holds the meshes alone, as its temporary files record or its variables show, holds
-  // no output time to lose.
+  // written anew holds the meshes alone, as its temporary files record; temporary files that
+  // describe any other data set end after an output time, so the run does not begin the
+  // series here. One without such temporary files holds no output time where its variables
+  // are the meshes' own.
   for (DOMAIN* dom : written) {
     const std::string base = plotbasename(*dom);
     if (std::find(anewbases.begin(), anewbases.end(), base) != anewbases.end()) continue;
     TecTemporaries held;
     tecTemporariesRead(base.c_str(), &held);
-    // Temporary files that hold just what it holds describe it, and do not hold the meshes
-    // alone (it would be written anew); otherwise its variables tell.
-    if (held.placed > 0 && (held.placedsame || !meshvariablesonly(held.placednames))) fewerzonesrefused(base, 0);
+    if (held.placed > 0 && !meshvariablesonly(held.placednames)) fewerzonesrefused(base, 0);
   }
 }
 

@@ -291,12 +291,12 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
     // (a data set of the meshes alone, taken back to be written anew with its output times).
     const bool other = st.names != ds->names || st.filetype != ds->filetype;
     if (other && !st.zones.empty()) return kTecOtherTemporary;
-    ds->setupindex = st.setupindex;  // where the series set it up stays recorded meanwhile
     if (!other) {
       const std::int32_t rc = ds->data.resume(ds->dataname, st.datalength);
       if (rc != kTecOk) return rc;
       ds->aux = std::move(st.aux);
       ds->zones = std::move(st.zones);
+      ds->setupindex = st.setupindex;
       // The header already describes the data file: it is written again at the next flush, so
       // that one written by an earlier version stays as it was until then.
       ds->savedstate = std::move(content);

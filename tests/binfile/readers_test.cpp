@@ -1,4 +1,5 @@
 #include "binfile/readers.hpp"
+#include "binfile/readfault.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -330,6 +331,35 @@ TEST_F(Readers, FailedReadSaysWhatTheFileHolds) {
     EXPECT_TRUE(contains(err, message + "\nError detail: ")) << err;
     testing_only::reseterrorstate();
   }
+}
+
+// Whether a result file reads whole: the records its header names (a legacy header: every
+// record to the end) are there and framed; otherwise one sentence says what is wrong.
+TEST_F(Readers, WholeFileOrWhatIsWrongWithIt) {
+  const std::string header = framedrecord(resultheader("1 h", "R08", 2, 3));
+  const std::string values = framedrecord(le_values(V{1, 2, 3}));
+  const std::string legacy = framedrecord(resultheader("1 v", "", 0, 0, Layout::legacy));
+  const struct {
+    std::string bytes;
+    std::string why;
+  } cases[] = {
+      {header + values + values, ""},
+      {header + values + values.substr(0, 20), "The file ends after 140 of 152 bytes."},
+      {header + values, "The file ends after 120 of 152 bytes."},
+      {framedrecord(resultheader("1 h", "R08", 0, 3)), "Its header names no values: its value type, component count or "
+                                                        "value count is not one that can be read."},
+      {legacy + values + values, ""},
+      {legacy + values + values.substr(0, 20), "The file ends inside the record that begins at byte 120."},
+      {legacy + values + framedrecord(le_values(V{1, 2, 3}), 24, 16),
+       "The record that begins at byte 120 does not end with its length word."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    writebytes("f", c.bytes);
+    EXPECT_EQ(resultfilenotwhole(path("f")), c.why);
+  }
+  EXPECT_EQ(resultfilenotwhole(path("none")), "It does not exist.");
+  EXPECT_EQ(resultfilenotwhole(path("")), "It is not a regular file.");
 }
 
 TEST_F(Readers, CountingValues) {

@@ -278,6 +278,15 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
          m.heads(2, 2.0);
        },
        {1, 2}, ""},
+      {"data sets of the meshes alone without their temporary files, still no result file",
+       [](const Series& m) {
+         meshesonlyseries(m);
+         for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
+                                  "abco.olf.szplt.szdat"}) {
+           fs::remove(m.dir / name);
+         }
+       },
+       {0}, ""},
       {"a title holding a tab",
        [](const Series& m) {
          m.writer.gen({"E2E\tmodel"});
@@ -397,6 +406,15 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        },
        "abco.pm.szplt: the meshes alone (no output time) of the append series; its temporary files hold the meshes "
        "alone (no output time) for the next append run\n"},
+      {"a series of the meshes alone whose pm data set was replaced by another",
+       [](const Series& m) {
+         meshesonlyseries(m);
+         const Series other;
+         replacewith(m, "abco.pm.szplt", other.dir / "abco.pm.szplt");
+         m.heads(1, 1.0);
+         m.heads(2, 2.0);
+       },
+       "its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat hold a data set of other variables."},
       {"a damaged data set",
        [](const Series& m) {
          writefile(m.dir / "abco.olf.szplt", "#!TDV112 and then nothing of a data set");
@@ -780,6 +798,17 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "abco.olf.szplt: output times 0001 to 0002 of the append series; its temporary files hold output times 0001 "
        "to 0002 for the next append run",
        {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}},
+      {"ASCII stopped before its comparison, none written before", "end\nwrite pm domain file\n" + comparison + "end\n",
+       0, 0, true,
+       "abco.pm.dat: output times 0001 to 0002 of this run\n"
+       "abco.compare_heads.dat: not written (this run stopped before writing it)\n"
+       "abco.compare_heads_scatter.dat: not written (this run stopped before writing it)",
+       {{"abco.pm.dat", 2}}, "", false,
+       [](const Model& m) {
+         m.heads(1, 1);
+         m.heads(2, 2);
+         writefile(m.dir / "abco.head_pm.0003", "garbage that is no result file");
+       }},
       // The limit stops the scatter file's last write, at its close.
       {"the scatter file's close fails", "end\nwrite pm domain file\n" + comparison + "end\n", 1, -1, false,
        "abco.pm.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)\n"
