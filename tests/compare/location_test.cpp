@@ -531,6 +531,29 @@ TEST_F(LocationCache, UnfitCacheIsSearchedAgainAndRewritten) {
   EXPECT_NE(err2.find("line 1: the weights no longer match point 1 in element 2"), std::string::npos) << err2;
 }
 
+// A point cached in no element is kept there only while no element holds it: moved into the
+// mesh, it is located again and the cache rewritten.
+TEST_F(LocationCache, UnlocatedPointIsKeptOnlyWhileNoElementHoldsIt) {
+  locate();
+  const std::string good = cache();
+  points({{0.5, 0.5, 0.5}, {1, 1, 1}, {1.5, 1.25, 1.5}, {-5, 0.5, 0.5}});
+  const auto [out, err] = locate();
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(plot_data.obs_el, (std::vector<std::int32_t>{1, 1, 8, -1}));
+  EXPECT_EQ(cache(), good);
+
+  points({{0.5, 0.5, 0.5}, {1, 1, 1}, {1.5, 1.25, 1.5}, {0.5, 0.5, 0.5}});
+  const auto [movedout, movederr] = locate();
+  EXPECT_NE(movederr.find("do not fit the observation points and the mesh: line 4: point 4 now lies in element 1.\n"
+                          "The points are located again"),
+            std::string::npos)
+      << movederr;
+  EXPECT_NE(movedout.find("4  of           4  observation points"), std::string::npos);
+  EXPECT_EQ(plot_data.obs_el, (std::vector<std::int32_t>{1, 1, 8, 1}));
+  EXPECT_EQ(cache(), good.substr(0, good.rfind('\n', good.size() - 2) + 1) + good.substr(0, good.find('\n') + 1));
+}
+
 // A cache, or its temporary file, that is no regular file is left as it is: the points are
 // located all the same.
 TEST_F(LocationCache, CacheThatIsNoRegularFileIsLeftAlone) {
