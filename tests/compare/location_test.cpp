@@ -474,6 +474,34 @@ TEST(DistortedBricks, WedgeHoldsItsCollapsedEdgeBeforeAHigherNumberedBrick) {
   }
 }
 
+// Where no body holds a point, the lowest-numbered element whose box holds it wins, by the scan
+// and by the grid: of two bricks sheared apart on x and on y, above a corner of their common
+// base, in either order, and with a brick that has a node at infinity (tested everywhere).
+TEST(DistortedBricks, LowestNumberedBoxHolderWinsWhereNoBodyHoldsThePoint) {
+  const double inf = std::numeric_limits<double>::infinity();
+  // Nodes 1 to 4 the base, 5 to 8 its top shifted by 1 on x, 9 to 12 on y, 13 a node at infinity.
+  const RandomMesh nodes{{0, 1, 1, 0, 1, 2, 2, 1, 0, 1, 1, 0, inf},
+                         {0, 0, 1, 1, 0, 0, 1, 1, 1, 1, 2, 2, 0},
+                         {0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1},
+                         {}};
+  const std::vector<std::int32_t> shearx{1, 2, 3, 4, 5, 6, 7, 8}, sheary{1, 2, 3, 4, 9, 10, 11, 12},
+      far{1, 2, 3, 4, 5, 13, 7, 8};
+  const Point p{0.2, 0.5, 0.9};
+  for (const auto& order :
+       {std::pair{shearx, sheary}, std::pair{sheary, shearx}, std::pair{far, shearx}, std::pair{shearx, far}}) {
+    RandomMesh mesh = nodes;
+    mesh.incidences = order.first;
+    mesh.incidences.insert(mesh.incidences.end(), order.second.begin(), order.second.end());
+    Point first{}, second{}, scanned{}, indexed{};
+    ASSERT_EQ(brickholds(mesh.view(), 1, p, first), Holding::box);
+    ASSERT_EQ(brickholds(mesh.view(), 2, p, second), Holding::box);
+    EXPECT_EQ(scanbricks(mesh.view(), p, scanned), 1);
+    EXPECT_EQ(scanned, first);
+    EXPECT_EQ(BrickBoxIndex(mesh.view()).find(p, indexed), 1);
+    EXPECT_EQ(indexed, first);
+  }
+}
+
 // ---- The location cache ------------------------------------------------------------------------
 
 class LocationCache : public comparetest::CompareRun {
