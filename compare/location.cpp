@@ -116,6 +116,8 @@ constexpr double kJacobianRounding = 1.0e-13;
 // A brick whose volume is this small a fraction of its box's has no body to invert: its map
 // folds or flattens, and rounding alone would decide where its points lie.
 constexpr double kFlatVolume = 1.0e-8;
+// The damping of the least-squares step at a singular place, against the trace of j^T j.
+constexpr double kLeastSquaresDamping = 1.0e-12;
 constexpr int kMaxNewtonSteps = 40;
 constexpr double kNewtonStepDone = 1.0e-13;
 // A residual this small a fraction of the element's size is rounding: the point is placed, and
@@ -130,7 +132,8 @@ constexpr double kNewtonFarOut = 1.0e6;
 // A solution must place the point to this fraction of the element's size.
 constexpr double kResidualSlack = 1.0e-10;
 
-double determinant(const double (*j)[3]) {
+// Inline, as solve: Newton's loop keeps them.
+inline double determinant(const double (*j)[3]) {
   return j[0][0] * (j[1][1] * j[2][2] - j[1][2] * j[2][1]) - j[0][1] * (j[1][0] * j[2][2] - j[1][2] * j[2][0]) +
          j[0][2] * (j[1][0] * j[2][1] - j[1][1] * j[2][0]);
 }
@@ -145,6 +148,38 @@ bool invertible(const double (*j)[3], double det, double rounding) {
 }
 
 double squared(const double* f) { return f[0] * f[0] + f[1] * f[1] + f[2] * f[2]; }
+
+// The step that solves j dr = -f, by Cramer's rule (column i of j replaced by -f).
+inline void solve(const double (*j)[3], double det, const double* f, double* dr) {
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::size_t i1 = (i + 1) % 3, i2 = (i + 2) % 3;
+    dr[i] = -(f[0] * (j[1][i1] * j[2][i2] - j[1][i2] * j[2][i1]) - f[1] * (j[0][i1] * j[2][i2] - j[0][i2] * j[2][i1]) +
+              f[2] * (j[0][i1] * j[1][i2] - j[0][i2] * j[1][i1])) /
+            det;
+  }
+}
+
+// A singular place (a collapsed edge or face, or a fold) has no Newton step; the least-squares
+// step there moves along the directions the map keeps and hardly along those it drops. From
+// the corners of a face collapsed to an edge it alone reaches the edge's points, where Newton's
+// method from elsewhere may end at a root outside. False when there is nothing to step along.
+// Out of the way of the regular steps.
+[[gnu::cold]] bool leastsquares(const double (*j)[3], const double* f, double* dr) {
+  double a[3][3], g[3];
+  double trace = 0.0;
+  for (std::size_t p = 0; p < 3; ++p) {
+    g[p] = j[0][p] * f[0] + j[1][p] * f[1] + j[2][p] * f[2];
+    for (std::size_t q = 0; q < 3; ++q) a[p][q] = j[0][p] * j[0][q] + j[1][p] * j[1][q] + j[2][p] * j[2][q];
+    trace += a[p][p];
+  }
+  const double damping = kLeastSquaresDamping * trace;
+  if (!(damping > 0.0) || !std::isfinite(damping)) return false;
+  for (std::size_t p = 0; p < 3; ++p) a[p][p] += damping;
+  const double det = determinant(a);
+  if (!(det > 0.0) || !std::isfinite(det)) return false;
+  solve(a, det, g, dr);
+  return std::isfinite(dr[0]) && std::isfinite(dr[1]) && std::isfinite(dr[2]);
+}
 
 // Whether the brick's volume is too small against its box's for its body to hold anything.
 // The volume is the exact integral of the Jacobian determinant over the reference cube; the
@@ -179,17 +214,11 @@ bool newton(const Trilinear& map, const Target& target, double* r) {
   double norm = squared(f);
   for (int step = 0; step < kMaxNewtonSteps && norm > target.done * target.done; ++step) {
     const double det = determinant(j);
-    // A singular place (a collapsed edge, or a fold): no step to take, the residual decides.
-    // On a collapsed edge any step would only slide along the edge's preimage.
-    if (!invertible(j, det, target.rounding)) break;
-    // The step solves j dr = -f, by Cramer's rule (column i of j replaced by -f).
     double dr[3];
-    for (std::size_t i = 0; i < 3; ++i) {
-      const std::size_t i1 = (i + 1) % 3, i2 = (i + 2) % 3;
-      dr[i] = -(f[0] * (j[1][i1] * j[2][i2] - j[1][i2] * j[2][i1]) -
-                f[1] * (j[0][i1] * j[2][i2] - j[0][i2] * j[2][i1]) +
-                f[2] * (j[0][i1] * j[1][i2] - j[0][i2] * j[1][i1])) /
-              det;
+    if (invertible(j, det, target.rounding)) {
+      solve(j, det, f, dr);
+    } else if (!leastsquares(j, f, dr)) {
+      break;  // nothing to step along: the residual decides
     }
     double lambda = 1.0, next[3], fnext[3], jnext[3][3], normnext = 0.0;
     bool lower = false;
@@ -273,6 +302,14 @@ bool beyondhull(const Nodes& c, const Point& p, const double* r, double slack) {
   return false;
 }
 
+// Whether node k sits where an earlier node of the brick does.
+bool repeated(const Nodes& c, std::size_t k) {
+  for (std::size_t q = 0; q < k; ++q) {
+    if (c[0][q] == c[0][k] && c[1][q] == c[1][k] && c[2][q] == c[2][k]) return true;
+  }
+  return false;
+}
+
 enum class Inversion { inside, outside, degenerate };
 
 // The local coordinates of the point in the brick: Newton's method from the centre, and where
@@ -300,6 +337,9 @@ Inversion invert(const Nodes& nodes, const Box& b, const Point& at, Point& rst) 
     if (beyondhull(c, point, r, target.slack)) return Inversion::outside;
     for (std::size_t k = 0;; ++k) {
       if (k == 8) return Inversion::outside;
+      // A corner at an earlier one's node (a collapsed edge) is passed over: from the earlier one
+      // the least-squares steps already reach the collapsed edge's points.
+      if (repeated(c, k)) continue;
       for (std::size_t d = 0; d < 3; ++d) r[d] = kCorner[d][k];
       if (newton(map, target, r)) break;
     }

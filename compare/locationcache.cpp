@@ -99,15 +99,26 @@ bool parsecacheline(std::string_view line, std::int32_t& element, std::array<dou
 // Weights read back from the cache's 11 significant digits differ from fresh ones by far less.
 constexpr double kWeightSlack = 1.0e-9;
 
+// The element the point belongs to, by a search in the index, built on first need.
+std::int32_t search(const BrickMesh& mesh, std::unique_ptr<BrickBoxIndex>& index, const Point& point) {
+  if (!index) index = std::make_unique<BrickBoxIndex>(mesh);
+  Point rst{};
+  return index->find(point, rst);
+}
+
 // Checks one cached location against the point and the mesh; "" when it fits. A location by
-// the box alone fits only while no body holds the point, which takes a search (in the index,
-// built on first need).
+// the box alone fits only while no body holds the point, and a point in no element only while
+// no element holds it: both take a search.
 std::string checkcached(const BrickMesh& mesh, std::unique_ptr<BrickBoxIndex>& index, std::size_t i,
                         std::int32_t element, const std::array<double, 8>& weights) {
   const std::string where = "line " + std::to_string(i + 1);
   if (element == -1) {
     for (const double w : weights) {
       if (w != -1.0) return where + " gives weights to an unlocated point";
+    }
+    // The point may have been moved into the mesh since, or the mesh under it.
+    if (const std::int32_t found = search(mesh, index, pointof(i)); found > 0) {
+      return where + ": point " + std::to_string(i + 1) + " now lies in element " + std::to_string(found);
     }
     return {};
   }
@@ -132,8 +143,7 @@ std::string checkcached(const BrickMesh& mesh, std::unique_ptr<BrickBoxIndex>& i
     }
   }
   if (holding == Holding::box) {
-    if (!index) index = std::make_unique<BrickBoxIndex>(mesh);
-    if (const std::int32_t found = index->find(point, rst); found != element) {
+    if (const std::int32_t found = search(mesh, index, point); found != element) {
       return where + ": point " + std::to_string(i + 1) + " belongs to element " + std::to_string(found) +
              ", not to element " + std::to_string(element);
     }
