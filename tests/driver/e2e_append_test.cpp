@@ -162,7 +162,7 @@ TEST(E2eAppend, RunsSayWhatTheyDo) {
       {"continued", "", 1, true,
        {"Continuing tecplot file abco.pm after output time 0002\n",
         "Continuing tecplot file abco.olf after output time 0002\n", "Time 0003"},
-       {"Creating tecplot file", "No more data to append"}},
+       {"Creating tecplot file", "No more data to append", "after the other data sets"}},
       {"nothing new", "", 0, true, {"No more data to append"}, {"No new output time"}},
       {"nothing new, olf's data set gone", "", 0, true,
        {"No more data to append",
@@ -180,6 +180,11 @@ TEST(E2eAppend, RunsSayWhatTheyDo) {
         "A result file of output time 0003 does not exist:\n  abco.head_pm.0003\nIts variables take the values of "
         "output time 0001 (abco.head_pm.0001) in the zone of output time 0003."},
        {"No more data to append"}},
+      {"a pm result file missing, the window beginning at a stored output time's time",
+       "truncate time domain\n2 10\n", 1, false,
+       {"Warning: file not found -> appending at time index 0002",
+        "Its variables take the values of output time 0002 (abco.head_pm.0002) in the zone of output time 0003."},
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -198,6 +203,22 @@ TEST(E2eAppend, RunsSayWhatTheyDo) {
     const std::string text = r.out + r.err;
     for (const std::string& s : c.said) EXPECT_TRUE(has(text, s)) << s << "\n" << text;
     for (const std::string& s : c.unsaid) EXPECT_FALSE(has(text, s)) << s << "\n" << text;
+  }
+}
+
+// The special plots of an append run are written whole each time: no temporary files of theirs
+// are kept for a next run.
+TEST(E2eAppend, SpecialPlotsAreWrittenWhole) {
+  Model model;
+  model.heads(1, 1.0);
+  model.control(std::string(kAppendControl) + std::string(kDomainBlocks) +
+                "plot pm zone isopach structure\nplot pm depth below ground surface\n");
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(model.run().exitstatus, 0);
+    for (const char* name : {"abco.pm_Isopach.szplt", "abco.pm_DepthToSurf.szplt"}) {
+      EXPECT_TRUE(model.exists(name)) << name;
+      EXPECT_FALSE(model.exists(std::string(name) + ".szhdr")) << name;
+    }
   }
 }
 
@@ -246,6 +267,14 @@ TEST(E2eIndexWidth, LastIndexOfTheWidthEndsTheRunNormally) {
   }
   model.heads(9999, 6.0);
   testkit::writefile(model.dir / "abco.tec_append", appendrecord(9998));
+  // A window that passes over the last output time the width holds leaves the series as it is.
+  const std::string pm = model.file("abco.pm.szplt");
+  model.control("tecplot binary mode\ntecplot binary append\ntruncate time domain\n100 200\nend\n" +
+                std::string(kDomainBlocks));
+  const ProcessResult passed = model.run();
+  EXPECT_EQ(passed.exitstatus, 0) << passed.err;
+  EXPECT_TRUE(model.file("abco.pm.szplt") == pm);
+  model.control(std::string(kAppendControl) + std::string(kDomainBlocks));
   const ProcessResult r = model.run();
   EXPECT_EQ(r.exitstatus, 0) << r.err;
   EXPECT_TRUE(has(r.out, "Starting at time index 9999\n"));
@@ -289,9 +318,13 @@ TEST(E2eAppendStops, KillBetweenFlushesLosesNoTime) {
   held.kill();
   fs::remove(pipe);
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(2));
+  // The run ends inside a flush interval, after output time 5: its close flushes it, and the
+  // append file names it.
   model.heads(4, 4.0);
+  model.heads(5, 5.0);
   EXPECT_EQ(model.run().exitstatus, 0);
-  expecttimesonce(model, 4);
+  expecttimesonce(model, 5);
+  EXPECT_EQ(model.file("abco.tec_append"), appendrecord(5));
 }
 
 // A run without append mode after a killed one writes every time once, not after the zones

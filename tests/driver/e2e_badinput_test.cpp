@@ -106,6 +106,16 @@ TEST(E2eBadInput, TruncatedAppendFile) {
                          "of an output-time index.\nNo data set has temporary files to continue"))
       << r.err;
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(1));
+  // Once the temporary files are gone, the output time it names is left from that series.
+  for (const char* base : {"abco.pm.szplt", "abco.olf.szplt"}) {
+    fs::remove(model.dir / (std::string(base) + ".szhdr"));
+    fs::remove(model.dir / (std::string(base) + ".szdat"));
+  }
+  const ProcessResult again = model.run();
+  EXPECT_EQ(again.exitstatus, 0) << again.err;
+  EXPECT_TRUE(has(again.err, "The append file abco.tec_append names output time 0001 as the last one written, but no "
+                             "data set has temporary files to continue."))
+      << again.err;
 }
 
 // Additional commands inside a domain block, the conversion's values included, are not

@@ -76,6 +76,12 @@ TEST(E2eRecovery, AppendRunContinuesWhatItsTemporaryFilesHold) {
          fs::remove(m.dir / "abco.head_pm.0004");
        },
        ""},
+      {"the first flush of a new series reached pm only, the append file gone",
+       [](const Series& m) {
+         testkit::setupwithoutzones(m.dir / "abco.olf.szplt.szhdr", 1);
+         fs::remove(m.dir / "abco.tec_append");
+       },
+       ""},
       {"an append file naming an output time whose files are gone",
        [](const Series& m) { writefile(m.dir / "abco.tec_append", appendrecord(7)); },
        "The append file abco.tec_append names output time 0007 as the last one written, but the temporary files of "
@@ -149,6 +155,14 @@ void meshesonlyseries(const Series& m) {
   EXPECT_EQ(m.run().exitstatus, 0);
 }
 
+// Output time 0003, whose result files the caller laid down, is written to both data sets; then
+// the header of `behind` is put back: a run stopped between their flushes left the other ahead.
+void flushahead(const Series& m, const std::string& behind) {
+  const std::string header = m.file(behind + ".szplt.szhdr");
+  EXPECT_EQ(m.run().exitstatus, 0);
+  writefile(m.dir / (behind + ".szplt.szhdr"), header);
+}
+
 // The zones record their output times: time stamps that repeat or go back, a changed time
 // conversion with the results gone, a stale or unreadable append file and temporary files out
 // of step all end with each output time once in every data set.
@@ -158,6 +172,7 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
     void (*between)(const Series&);
     std::vector<double> times;
     const char* warning;
+    std::vector<double> olftimes = {};  // where they differ from pm's
   };
   const Case cases[] = {
       {"two output times share a time stamp, the append file missing",
@@ -278,15 +293,102 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
          m.heads(2, 2.0);
        },
        {1, 2}, ""},
-      {"data sets of the meshes alone without their temporary files, still no result file",
+      {"pm a flush ahead of olf in a zone without pm result files",
+       [](const Series& m) {
+         m.heads(3, 3.0, false, true);
+         flushahead(m, "abco.olf");
+       },
+       {1, 2, 3}, "Its output time 0003 is dropped from its temporary files; this run writes it again."},
+      {"pm a flush ahead of olf, the time window just that output time",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         flushahead(m, "abco.olf");
+         m.control("tecplot binary mode\ntecplot binary append\ntruncate time domain\n3 3\nend\n" +
+                   std::string(kDomainBlocks));
+       },
+       {1, 2, 3}, "Its output time 0003 is dropped from its temporary files; this run writes it again."},
+      {"olf a flush ahead of pm, the pm result file of that output time gone",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         flushahead(m, "abco.pm");
+         fs::remove(m.dir / "abco.head_pm.0003");
+       },
+       {1, 2, 3}, "The data set abco.olf.szplt ended at output time 0003, after the other data sets"},
+      {"pm a flush ahead of olf, its result file of that output time with bytes after its last record",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         flushahead(m, "abco.olf");
+         writefile(m.dir / "abco.head_pm.0003", m.file("abco.head_pm.0003") + "tail");
+       },
+       {1, 2, 3}, "Its output time 0003 is dropped from its temporary files; this run writes it again."},
+      {"pm a flush ahead of olf, the result files of that output time of the earlier layout",
+       [](const Series& m) {
+         const auto legacy = testkit::Layout::legacy;
+         testkit::writeresult_r8(m.writer.resultpath("head", "pm", 3), "3 heads", m.pmheads(3), legacy);
+         testkit::writeresult_r8(m.writer.resultpath("head", "olf", 3), "3 heads", m.olfheads(3), legacy);
+         flushahead(m, "abco.olf");
+       },
+       {1, 2, 3}, "Its output time 0003 is dropped from its temporary files; this run writes it again."},
+      {"a series of the meshes alone, frac's aperture among them, its temporary files gone before a run still "
+       "without results",
+       [](const Series& m) {
+         m.writer.frac(m.pm, true, 36);  // its nodes numbered after olf's
+         m.control(std::string(kAppendControl) + std::string(kDomainBlocks) + "write frac domain file\nend\n");
+         meshesonlyseries(m);
+         for (const auto& entry : fs::directory_iterator(m.dir.path())) {
+           if (entry.path().extension() == ".szhdr" || entry.path().extension() == ".szdat") fs::remove(entry.path());
+         }
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.heads(1, 1.0);
+         m.heads(2, 2.0);
+       },
+       {1, 2}, ""},
+      {"pm of the meshes alone beside olf's output times, its mesh changed since",
        [](const Series& m) {
          meshesonlyseries(m);
-         for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
-                                  "abco.olf.szplt.szdat"}) {
-           fs::remove(m.dir / name);
-         }
+         m.heads(1, 1.0);
+         m.heads(2, 2.0);
+         m.control(std::string(kAppendControl) + "write olf domain file\nend\n");
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.appendrun();
+         m.writer.pm(2, 2, 3, testkit::ElementKind::prisms);
+         m.heads(3, 3.0);
        },
-       {0}, ""},
+       {3}, "Creating tecplot file abco.pm\n", {1, 2, 3}},
+      {"pm's set-up killed before it recorded its output time, its data set gone",
+       [](const Series& m) {
+         testkit::setupwithoutzones(m.dir / "abco.pm.szplt.szhdr", 0);
+         fs::remove(m.dir / "abco.pm.szplt");
+         fs::remove(m.dir / "abco.pm.szplt.szdat");
+         m.heads(3, 3.0);
+       },
+       {3}, "", {1, 2, 3}},
+      {"a series of one zone of an earlier version, a pm result file missing since",
+       [](const Series& m) {
+         removeseries(m);
+         m.heads(1, 1.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         toearlierversion(m);
+         m.heads(2, 2.0);
+         m.heads(3, 3.0, false, true);
+       },
+       {1, 2, 3}, "repeat the values of output time 0001 (zone 1) in zone 3 of the pm data set."},
+      {"pm new to the series a flush after olf's end, taken back to no zone",
+       [](const Series& m) {
+         removeseries(m);
+         m.heads(1, 1.0);
+         m.control(std::string(kAppendControl) + "write olf domain file\nend\n");
+         EXPECT_EQ(m.run().exitstatus, 0);
+         const std::string olf = m.file("abco.olf.szplt.szhdr");
+         m.heads(2, 2.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.appendrun();
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         writefile(m.dir / "abco.olf.szplt.szhdr", olf);
+         m.heads(4, 4.0, false, true);
+       },
+       {2, 3, 4}, "repeat the values of output time 0002 (zone 1) in zone 3 of the pm data set.", {1, 2, 3, 4}},
       {"a title holding a tab",
        [](const Series& m) {
          m.writer.gen({"E2E\tmodel"});
@@ -302,12 +404,13 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
     c.between(model);
     const ProcessResult r = model.run();
     EXPECT_EQ(r.exitstatus, 0) << r.err;
-    EXPECT_TRUE(has(r.err, c.warning)) << r.err;
+    EXPECT_TRUE(has(r.out + r.err, c.warning)) << r.out << r.err;
     EXPECT_EQ(timesof(model, "abco.pm.szplt"), c.times);
-    EXPECT_EQ(timesof(model, "abco.olf.szplt"), c.times);
+    const std::vector<double>& olftimes = c.olftimes.empty() ? c.times : c.olftimes;
+    EXPECT_EQ(timesof(model, "abco.olf.szplt"), olftimes);
     // An append file that is no plain file is warned of and left alone.
     if (fs::is_regular_file(fs::symlink_status(model.dir / "abco.tec_append"))) {
-      EXPECT_EQ(model.file("abco.tec_append"), appendrecord(static_cast<std::int32_t>(c.times.size())));
+      EXPECT_EQ(model.file("abco.tec_append"), appendrecord(static_cast<std::int32_t>(olftimes.size())));
     }
   }
 }
@@ -395,6 +498,58 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        },
        "end at output time 0001, whose zone has the solution time 0, but the result files of output time 0001 now "
        "give the time 10."},
+      {"temporary files of an earlier version and a stale append file naming an output time before their last",
+       [](const Series& m) {
+         m.heads(3, 2.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         toearlierversion(m);
+         writefile(m.dir / "abco.tec_append", appendrecord(2));
+       },
+       "and the append file abco.tec_append names output time 0002, while they hold 3 output times."},
+      {"zones of the second layout, olf a flush ahead of pm, its own result file of that output time gone",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         flushahead(m, "abco.pm");
+         rewriteheaders(m, [](testkit::SavedHeader& header) { header.sourced = false; });
+         fs::remove(m.dir / "abco.head_olf.0003");
+       },
+       "  abco.olf.szplt: output time 0003, whose result files of the olf domain are gone\nNo data set was changed."},
+      {"pm a flush ahead of olf, its own result file of that output time cut after its header",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         flushahead(m, "abco.olf");
+         fs::resize_file(m.dir / "abco.head_pm.0003", 88);
+       },
+       "whose result file abco.head_pm.0003 cannot be read whole: the file ends after 88 of 312 bytes\n"},
+      {"pm a flush ahead of olf, its own result file of that output time naming no value type",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         flushahead(m, "abco.olf");
+         std::string bytes = m.file("abco.head_pm.0003");
+         bytes.replace(4 + 65, 3, "X08");
+         writefile(m.dir / "abco.head_pm.0003", bytes);
+       },
+       "whose result file abco.head_pm.0003 cannot be read whole: its header names no values"},
+      {"pm a flush ahead of olf, frac's set-up killed before it recorded its output time",
+       [](const Series& m) {
+         m.writer.frac(m.pm, true, 36);  // its nodes numbered after olf's
+         m.control(std::string(kAppendControl) + std::string(kDomainBlocks) + "write frac domain file\nend\n");
+         m.heads(3, 3.0);
+         flushahead(m, "abco.olf");
+         testkit::setupwithoutzones(m.dir / "abco.frac.szplt.szhdr", 0);
+         fs::remove(m.dir / "abco.frac.szplt");
+         fs::remove(m.dir / "abco.frac.szplt.szdat");
+         fs::remove(m.dir / "abco.head_pm.0003");
+       },
+       "end at different output times:\n  abco.pm.szplt.szhdr and abco.pm.szplt.szdat: 0003\n"
+       "  abco.olf.szplt.szhdr and abco.olf.szplt.szdat: 0002\nTo bring"},
+      {"nothing new, and a pm mesh of prisms on the nodes of the series",
+       [](const Series& m) { m.writer.pm(2, 2, 3, testkit::ElementKind::prisms); },
+       "hold a zone 1 that is a FEBRICK zone of 27 nodes and 8 elements, but the pm mesh of this run makes a "
+       "FEBRICK zone of 27 nodes and 16 elements."},
+      {"nothing new, and olf's data set unreadable once it is put together", [](const Series&) {},
+       "The data set abco.olf.szplt cannot be read: Permission denied.\nIt is kept as it was",
+       {"-P", "abco.olf.szplt", "-e", "inject=openat:error=EACCES:when=5+"}},
       {"a data set whose read fails", [](const Series& m) { m.heads(3, 3.0); },
        "The data set abco.pm.szplt cannot be read: Input/output error.\nIt is kept as it was, and so is every other "
        "data set",
@@ -453,6 +608,13 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          replacewith(m, "abco.olf.szplt.szdat", other.dir / "abco.olf.szplt.szdat");
        },
        "its data file abco.olf.szplt.szdat is not the one written with abco.olf.szplt.szhdr"},
+      {"a data file from another model, as the report's line of its data set says",
+       [](const Series& m) {
+         const Series other(3);
+         replacewith(m, "abco.olf.szplt.szdat", other.dir / "abco.olf.szplt.szdat");
+       },
+       "\nabco.olf.szplt: 2 output times, left as it was; its temporary files cannot be read (their data file is not "
+       "the one written with their header), and the next append run stops on them"},
       {"nothing new, and temporary files from another model",
        [](const Series& m) {
          const Series other(3);

@@ -311,9 +311,14 @@ TEST(E2eTimeWindow, SkipsTimesOutsideTheClosedWindow) {
 }
 
 // A window that takes no output time is an error that leaves the earlier data sets as they
-// were; an append run that continues its data sets and finds nothing new ends quietly.
+// were; an append run that continues its data sets and finds nothing new ends quietly. Where
+// there is no output time at all, the window passes over none: the meshes are written.
 TEST(E2eTimeWindow, NoTimeInsideTheWindowWritesNoDataSet) {
   Model model;
+  model.control(std::string("truncate time domain\n100 200\nend\n") + std::string(kDomainBlocks));
+  const ProcessResult meshes = model.run();
+  EXPECT_EQ(meshes.exitstatus, 0) << meshes.err;
+  EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 1U);
   model.heads(1, 1.0);
   model.heads(2, 2.0);
   model.control("end\n" + std::string(kDomainBlocks));
