@@ -271,6 +271,7 @@ void putcontinuedinplace(Domains& d) {
     const std::string base = plotbasename(*dom);
     const auto temporaries = temporaryfiles(base);
     if (dom->zone > 0 || !fileexists(temporaries[0]) || !fileexists(temporaries[1])) continue;
+    checkputinplace(base);
     std::int32_t written = 0;
     const std::int32_t status = tecTemporariesPutInPlace(base.c_str(), &written);
     if (status == kTecFewerZones) fewerzonesrefused(base);

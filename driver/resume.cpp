@@ -361,6 +361,12 @@ void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {
   }
 }
 
+void checkputinplace(const std::string& base) {
+  TecTemporaries held;
+  if (tecTemporariesRead(base.c_str(), &held) != kTecOk || held.zones == 0 || held.placed <= 0) return;
+  if (allmeshesonly(held) && !meshvariablesonly(held.placednames)) fewerzonesrefused(base, 0);
+}
+
 void emptymeshesonly(const std::string& base) {
   if (std::find(anewbases.begin(), anewbases.end(), base) == anewbases.end()) return;
   // Its zones hold the meshes alone: none is lost. Without zones it counts as set up at this

@@ -28,6 +28,11 @@ void checkmeshonlyseries(const std::vector<DOMAIN*>& written);
 // written anew from this output time whatever its variables.
 void emptymeshesonly(const std::string& base);
 
+// Before the data set of `base` is put together from its temporary files: stops the run where
+// they hold the meshes alone and the data set in place holds output times (it was written
+// since, by a run without append mode).
+void checkputinplace(const std::string& base);
+
 // Stops the run: the time window took none of the output times found, `first` to `last`.
 [[noreturn]] void nooutputtimeinwindow(const std::string& first, const std::string& last);
 

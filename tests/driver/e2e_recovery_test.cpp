@@ -355,6 +355,16 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
          m.heads(3, 3.0);
        },
        {3}, "Creating tecplot file abco.pm\n", {1, 2, 3}},
+      {"pm of the meshes alone beside olf's output times, nothing new",
+       [](const Series& m) {
+         meshesonlyseries(m);
+         m.heads(1, 1.0);
+         m.heads(2, 2.0);
+         m.control(std::string(kAppendControl) + "write olf domain file\nend\n");
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.appendrun();
+       },
+       {0}, "No more data to append\n", {1, 2}},
       {"pm's set-up killed before it recorded its output time, its data set gone",
        [](const Series& m) {
          testkit::setupwithoutzones(m.dir / "abco.pm.szplt.szhdr", 0);
@@ -570,6 +580,21 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          m.heads(2, 2.0);
        },
        "its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat hold a data set of other variables."},
+      {"temporary files of the meshes alone renamed back over data sets written since without append mode",
+       [](const Series& m) {
+         meshesonlyseries(m);
+         const std::vector<std::string> pairs = {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
+                                                 "abco.olf.szplt.szdat"};
+         for (const std::string& name : pairs) fs::copy_file(m.dir / name, m.dir / ("kept" + name));
+         m.heads(1, 1.0);
+         m.binaryrun();
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (const std::string& name : pairs) fs::rename(m.dir / ("kept" + name), m.dir / name);
+         fs::remove(m.dir / "abco.head_pm.0001");
+         fs::remove(m.dir / "abco.head_olf.0001");
+         m.appendrun();
+       },
+       "The data set abco.pm.szplt holds 1 output time; this append run would leave 0 in it."},
       {"a damaged data set",
        [](const Series& m) {
          writefile(m.dir / "abco.olf.szplt", "#!TDV112 and then nothing of a data set");
