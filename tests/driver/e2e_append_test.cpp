@@ -2,6 +2,7 @@
 // says what it does and writes every output time once, also after a run stopped or killed
 // midway; a run that cannot continue a data set changes none.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -53,6 +54,8 @@ TEST_F(E2eAppendMode, EachRunStartsAfterTheStoredIndex) {
 }
 
 TEST_F(E2eAppendMode, NothingNewLeavesEverythingAsItWas) {
+  struct stat before {};
+  ::stat((model.dir / "abco.pm.szplt").c_str(), &before);
   const ProcessResult run3 = model.run();
   EXPECT_EQ(run3.exitstatus, 0) << run3.err;
   EXPECT_TRUE(has(run3.out,
@@ -60,6 +63,10 @@ TEST_F(E2eAppendMode, NothingNewLeavesEverythingAsItWas) {
                   "No more data to append\n\n" + kNormalExit));
   EXPECT_FALSE(has(run3.out, "Creating tecplot file"));
   EXPECT_EQ(model.file("abco.tec_append"), appendrecord(4));
+  // The data set already holds what its temporary files hold: it is not written again.
+  struct stat after {};
+  ::stat((model.dir / "abco.pm.szplt").c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino);
 }
 
 TEST_F(E2eAppendMode, DataSetHoldsEveryTimeOnce) {
@@ -118,21 +125,30 @@ TEST_F(E2eAppendMode, RunWithoutAppendMovesTheLeftOversAsideAndStartsAfresh) {
   EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr.old3"));
 }
 
-// A pair set aside takes one suffix that neither of its files holds: a lone header set aside
-// before makes both files of the next pair ".old2".
+// A pair set aside takes one suffix that neither of its files holds, and so does a lone file: a
+// lone data file set aside before makes both files of the next pair ".old2", and a lone header
+// after them ".old3". A special plot's temporary files are set aside as well, a link to nothing
+// among them.
 TEST(E2eAppend, SetAsidePairSharesOneSuffix) {
   Model model;
   model.heads(1, 1.0);
-  model.control("tecplot binary mode\nend\n" + std::string(kDomainBlocks));
-  writefile(model.dir / "abco.pm.szplt.szhdr", "lone header");
+  model.control("tecplot binary mode\nend\n" + std::string(kDomainBlocks) + "plot pm depth below ground surface\n");
+  writefile(model.dir / "abco.pm.szplt.szdat", "lone data");
+  writefile(model.dir / "abco.pm_DepthToSurf.szplt.szdat", "plot zones");
+  fs::create_symlink("gone", model.dir / "abco.pm_DepthToSurf.szplt.szhdr");
   ASSERT_EQ(model.run().exitstatus, 0);
-  EXPECT_EQ(model.file("abco.pm.szplt.szhdr.old"), "lone header");
+  EXPECT_EQ(model.file("abco.pm.szplt.szdat.old"), "lone data");
+  EXPECT_EQ(model.file("abco.pm_DepthToSurf.szplt.szdat.old"), "plot zones");
+  EXPECT_TRUE(fs::is_symlink(model.dir / "abco.pm_DepthToSurf.szplt.szhdr.old"));
   writefile(model.dir / "abco.pm.szplt.szhdr", "header");
   writefile(model.dir / "abco.pm.szplt.szdat", "zones");
   ASSERT_EQ(model.run().exitstatus, 0);
   EXPECT_EQ(model.file("abco.pm.szplt.szhdr.old2"), "header");
   EXPECT_EQ(model.file("abco.pm.szplt.szdat.old2"), "zones");
-  EXPECT_FALSE(model.exists("abco.pm.szplt.szdat.old"));
+  writefile(model.dir / "abco.pm.szplt.szhdr", "lone header");
+  ASSERT_EQ(model.run().exitstatus, 0);
+  EXPECT_EQ(model.file("abco.pm.szplt.szhdr.old3"), "lone header");
+  EXPECT_FALSE(model.exists("abco.pm.szplt.szhdr.old"));
 }
 
 TEST(E2eAppend, AppendWithoutBinaryModeIsIgnored) {

@@ -399,6 +399,9 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
          m.heads(4, 4.0, false, true);
        },
        {2, 3, 4}, "repeat the values of output time 0002 (zone 1) in zone 3 of the pm data set.", {1, 2, 3, 4}},
+      {"a data set with bytes added after its end, nothing new",
+       [](const Series& m) { writefile(m.dir / "abco.olf.szplt", m.file("abco.olf.szplt") + "more"); },
+       {1, 2}, "The data set abco.olf.szplt did not hold what its temporary files hold"},
       {"a title holding a tab",
        [](const Series& m) {
          m.writer.gen({"E2E\tmodel"});
@@ -657,6 +660,24 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          testkit::writesavedheader(m.dir / "abco.pm.szplt.szhdr", header);
        },
        "abco.pm.szplt.szhdr and abco.pm.szplt.szdat are damaged."},
+      {"every header changed after its checksum was taken: no data set says where the series goes on",
+       [](const Series& m) {
+         for (const char* name : {"abco.pm.szplt.szhdr", "abco.olf.szplt.szhdr"}) {
+           std::string bytes = m.file(name);
+           bytes[28] ^= 0x20;  // the title's first letter in the other case
+           writefile(m.dir / name, bytes);
+         }
+       },
+       "abco.pm.szplt.szhdr and abco.pm.szplt.szdat are damaged.\nMove abco.pm.szplt"},
+      {"headers with bytes after their last zone",
+       [](const Series& m) {
+         rewriteheaders(m, [](testkit::SavedHeader& header) { header.zones.back().vars += std::string(4, '\0'); });
+       },
+       "abco.pm.szplt.szhdr and abco.pm.szplt.szdat are damaged."},
+      {"temporary files of a run without append mode that cannot be moved aside",
+       [](const Series& m) { m.binaryrun(); },
+       "Failed to move the temporary file abco.pm.szplt.szhdr of an earlier run aside to abco.pm.szplt.szhdr.old.",
+       {"-P", "abco.pm.szplt.szhdr", "-e", "inject=renameat2:error=EIO"}},
       {"a header that is a FIFO",
        [](const Series& m) {
          fs::remove(m.dir / "abco.pm.szplt.szhdr");
@@ -865,6 +886,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     bool large = false;        // a model of larger data sets, for the file-size limit
     void (*stage)(const Model&) = nullptr;  // in place of the next output time's result files
     std::vector<std::string> inject = {};  // faults the second run is started under
+    std::string said = {};                 // a line of the error report
   };
   const std::string comparison = "compare heads 3d domain\n-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\n";
   const std::string binary = "tecplot binary mode\nend\n" + std::string(kDomainBlocks);
@@ -956,6 +978,43 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
          }
          writefile(m.dir / "abco.head_pm.0004", "garbage that is no result file");
        }},
+      {"append series refused at its close where the data sets hold more output times", series, 4, 0, false,
+       "abco.pm.szplt: kept as it was, with 4 output times (this run would have left 3 in it); its temporary files "
+       "hold output times 0001 to 0003 for the next append run\n"
+       "abco.olf.szplt: kept as it was, with 4 output times (this run would have left 3 in it); its temporary files "
+       "hold output times 0001 to 0003 for the next append run",
+       {{"abco.pm.szplt", 4}, {"abco.olf.szplt", 4}}, "", false,
+       [](const Model& m) {
+         for (const char* base : {"abco.pm", "abco.olf"}) {
+           ASSERT_EQ(tecTemporariesTakeBack((m.dir / base).c_str(), 2), kTecOk);
+         }
+         for (const char* name : {"abco.head_pm.0004", "abco.head_olf.0004"}) fs::remove(m.dir / name);
+       },
+       {}, "The data set abco.pm.szplt holds 4 output times; this append run would leave 3 in it.\nIt is kept"},
+      {"binary: a header write fails, over one a killed run left", binary, 2, 0, false,
+       "abco.pm.szplt: output time 0001 of this run (the earlier data set is replaced)\n"
+       "abco.olf.szplt: left as an earlier run wrote it (this run stopped before writing to it)",
+       {{"abco.pm.szplt", 1}, {"abco.olf.szplt", 2}}, "", false,
+       [](const Model& m) {
+         m.heads(3, 3);
+         writefile(m.dir / "abco.olf.szplt.szhdr.new", "left by a killed run");
+       },
+       {"-P", "abco.olf.szplt.szhdr.new", "-e", "inject=pwrite64:error=ENOSPC"}},
+      {"binary: a header cannot take its name", binary, 2, 0, false,
+       "abco.pm.szplt: left as an earlier run wrote it (this run stopped before writing to it)\n"
+       "abco.olf.szplt: left as an earlier run wrote it (this run stopped before writing to it)",
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, "", false, nullptr,
+       {"-P", "abco.pm.szplt.szhdr.new", "-e", "inject=rename:error=EIO"},
+       "Failed to open file: abco.pm\nReason: abco.pm.szplt.szhdr: Input/output error\n"},
+      {"binary: a data set's write fails, over one a killed run left", binary, 2, 0, false,
+       "abco.pm.szplt: the earlier data set, kept (it could not be written)\n"
+       "abco.olf.szplt: output times 0001 to 0003 of this run (the earlier data set is replaced)",
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 3}}, "", false,
+       [](const Model& m) {
+         m.heads(3, 3);
+         writefile(m.dir / "abco.pm.szplt.new", "left by a killed run");
+       },
+       {"-P", "abco.pm.szplt.new", "-e", "inject=pwrite64:error=ENOSPC"}},
       {"append series whose first close fails, no earlier data set", series, 0, 0, false,
        "abco.pm.szplt: not written (it could not be written); its temporary files hold output time 0001 for the "
        "next append run\n"
@@ -1042,12 +1101,13 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
       r = !c.inject.empty() ? model.runinjected(c.inject) : model.run();
     }
     EXPECT_EQ(filesheld(expectstopped(model, r, c.input ? kInput : kFatal)), c.held) << r.err;
+    EXPECT_TRUE(has(r.err, c.said)) << r.err;
     for (const auto& [name, zones] : c.zones) {
       EXPECT_EQ(name.ends_with(".dat") ? model.dat(name).zones.size() : readdataset(model.dir / name).zones.size(),
                 zones)
           << name;
     }
-    // A file kept from the earlier run keeps its bytes, and no temporary file is left.
+    // A file kept from the earlier run keeps its bytes, and no temporary or half-written file is left.
     for (const auto& [name, bytes] : before) {
       if (has(c.held, name + ": the earlier") || has(c.held, name + ": left as") || has(c.held, name + ": kept as")) {
         EXPECT_TRUE(model.file(name) == bytes) << name;
@@ -1060,7 +1120,8 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
       }
     }
     for (const auto& entry : fs::directory_iterator(model.dir.path())) {
-      EXPECT_FALSE(entry.path().filename().string().ends_with(".tmp")) << entry.path();
+      const std::string name = entry.path().filename().string();
+      EXPECT_FALSE(name.ends_with(".tmp") || (name.ends_with(".new") && name != c.blocker)) << entry.path();
     }
     if (!c.blocker.empty()) fs::remove_all(model.dir / c.blocker);
   }

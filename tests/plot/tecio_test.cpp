@@ -344,8 +344,8 @@ TEST_F(Tecio, DataSetLeftOpenIsReadableAfterTheRunAndStillResumes) {
 }
 
 // Each zone records its output time in the temporary files; taking a data set back drops the
-// zones of later output times and cuts the data file, and a data set left without zones counts
-// as set up after the last output time kept.
+// zones of later output times (every zone, for one written anew) and cuts the data file, and a
+// data set left without zones counts as set up after the last output time kept.
 TEST_F(Tecio, TemporariesRecordOutputTimesAndAreTakenBack) {
   const std::string b = base("pm");
   ASSERT_EQ(inchild([&] {
@@ -375,6 +375,10 @@ TEST_F(Tecio, TemporariesRecordOutputTimesAndAreTakenBack) {
   ASSERT_EQ(tecTemporariesRead(b.c_str(), &held), kTecOk);
   EXPECT_EQ(held.indices, (std::vector<std::int32_t>{3, 4}));
   EXPECT_LT(fs::file_size(b + ".szplt.szdat"), length);
+  ASSERT_EQ(tecTemporariesTakeBack(b.c_str(), 4, true), kTecOk);  // every zone, whatever its output time
+  ASSERT_EQ(tecTemporariesRead(b.c_str(), &held), kTecOk);
+  EXPECT_TRUE(held.indices.empty());
+  EXPECT_EQ(held.setupindex, 5);
   ASSERT_EQ(tecTemporariesTakeBack(b.c_str(), 1), kTecOk);
   ASSERT_EQ(tecTemporariesRead(b.c_str(), &held), kTecOk);
   EXPECT_TRUE(held.indices.empty());
@@ -454,12 +458,13 @@ TEST_F(Tecio, DamagedTemporariesAreRefused) {
 
   fs::remove(b + ".szplt.szhdr");
   ASSERT_EQ(flushedrun(b), 0);
-  fs::resize_file(b + ".szplt.szdat", 8);  // shorter than the flushed data
+  fs::resize_file(b + ".szplt.szdat", 8);  // shorter than the flushed data: neither taken back nor continued
+  EXPECT_EQ(tecTemporariesTakeBack(b.c_str(), 0), kTecBadTemporary);
   EXPECT_EQ(tecFileWriterOpen(b.c_str(), "T", "X", 1, 0, 0, nullptr, &h), kTecBadTemporary);
 }
 
 // A zone's result files and origin, as the third and fourth layouts record them, read back;
-// counts, names and values they cannot hold are refused as damage.
+// counts, names and values they cannot hold, and a negative output time, are refused as damage.
 TEST_F(Tecio, RecordedResultFilesAndOriginsAreReadOrRefused) {
   const auto files = [](std::int64_t count, const std::vector<std::string>& names) {
     std::string bytes;
@@ -478,6 +483,7 @@ TEST_F(Tecio, RecordedResultFilesAndOriginsAreReadOrRefused) {
     std::int32_t origin;
     char version;  // the layout, '3' or '4'
     std::int32_t status;
+    std::int32_t index = 0;  // the zone's output time
   };
   const Case cases[] = {
       {"two files, of the meshes alone", files(2, {"a.0001", "b.0001"}), 2, '4', kTecOk},
@@ -490,6 +496,7 @@ TEST_F(Tecio, RecordedResultFilesAndOriginsAreReadOrRefused) {
       {"a name holding a control character", files(1, {"a\n0001"}), 1, '4', kTecBadTemporary},
       {"an origin of no kind", files(0, {}), 3, '4', kTecBadTemporary},
       {"an origin of none recorded", files(0, {}), -1, '4', kTecBadTemporary},
+      {"a negative output time", files(0, {}), 1, '4', kTecBadTemporary, -1},
   };
   const std::string b = base("pm");
   ASSERT_EQ(flushedrun(b), 0);
@@ -501,6 +508,7 @@ TEST_F(Tecio, RecordedResultFilesAndOriginsAreReadOrRefused) {
     forged.origins = c.version != '3';
     forged.zones[0].sources = c.sources;
     forged.zones[0].origin = c.origin;
+    forged.zones[0].outputindex = c.index;
     testkit::writesavedheader(b + ".szplt.szhdr", forged);
     TecTemporaries held;
     ASSERT_EQ(tecTemporariesRead(b.c_str(), &held), c.status);
