@@ -321,8 +321,9 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
       c.dom->zoneonenfile = 0;
       anewbases.push_back(c.base);
     } else {
+      // Zones of the meshes alone hold no output time: the series has not gone past one.
       c.placed = true;
-      c.end = h.indexed && h.indices.back() > 0 ? h.indices.back() : legacyend(c);
+      c.end = allmeshesonly(h) ? 0 : h.indexed && h.indices.back() > 0 ? h.indices.back() : legacyend(c);
       checklasttime(c);
       const std::int32_t first = h.indices.front();
       c.dom->zoneonenfile = first > 0 ? first : (h.zones == 1 ? c.end : -1);  // -1: not recorded

@@ -143,18 +143,29 @@ class Cursor {
 
 // Whether `file` already holds the data set: the same header and the same length. The header
 // holds every zone's time and the creation date of the run that opened the data set, so a file
-// written from other zones or by another run differs in it.
-bool holds(const std::string& file, const Bytes& header, std::int64_t length) {
+// written from other zones or by another run differs in it. A file that cannot be read is
+// neither: what it holds is not known (errno tells why).
+enum class Holds { same, other, unreadable };
+Holds holds(const std::string& file, const Bytes& header, std::int64_t length) {
   // Only a regular file is read, and not through a link: opening a pipe would wait for a writer.
   std::int64_t size = 0;
   const int fd = openregular(file, O_RDONLY | O_NOFOLLOW, size);
-  if (fd < 0) return false;
-  bool same = size == length;
-  std::vector<char> start(same ? header.size() : 0);
-  same = same && ::pread(fd, start.data(), start.size(), 0) == static_cast<ssize_t>(start.size()) &&
-         std::memcmp(start.data(), header.data(), start.size()) == 0;
+  if (fd < 0) return errno == ENOENT ? Holds::other : Holds::unreadable;
+  Holds held = size == length ? Holds::same : Holds::other;
+  std::vector<char> start(held == Holds::same ? header.size() : 0);
+  if (held == Holds::same) {
+    const ssize_t n = ::pread(fd, start.data(), start.size(), 0);
+    if (n != static_cast<ssize_t>(start.size())) {
+      if (n >= 0) errno = EIO;  // cut short meanwhile
+      held = Holds::unreadable;
+    } else if (std::memcmp(start.data(), header.data(), start.size()) != 0) {
+      held = Holds::other;
+    }
+  }
+  const int error = errno;
   ::close(fd);
-  return same;
+  errno = error;
+  return held;
 }
 
 // Records that a file which cannot be read was kept, and why.
@@ -307,7 +318,7 @@ bool putinplace(const DataSet& ds, bool* unchanged) {
   // A link is followed: its target is replaced and the link stays.
   const std::string file = linktarget(ds.finalname);
   if (unchanged != nullptr) {
-    *unchanged = holds(file, header, finallength(ds));
+    *unchanged = holds(file, header, finallength(ds)) == Holds::same;
     if (*unchanged) return true;
   }
   // A regular file is replaced by a complete successor, so that a run stopped meanwhile leaves
@@ -404,7 +415,12 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   if (const std::int32_t rc = comparechecks(st.zones, ds.data.fd(), ds.dataname); rc != kTecOk) return rc;
   if (placed.zones == static_cast<std::int64_t>(st.zones.size())) {
     adopt(ds, std::move(st));
-    out->placedsame = holds(linktarget(ds.finalname), buildheader(ds), finallength(ds));
+    // One that could be read a moment ago and no longer can is as unreadable as one that never could.
+    switch (holds(linktarget(ds.finalname), buildheader(ds), finallength(ds))) {
+      case Holds::same: out->placedsame = true; break;
+      case Holds::other: break;
+      case Holds::unreadable: out->placedtrouble = std::strerror(errno); break;
+    }
   }
   return kTecOk;
 }

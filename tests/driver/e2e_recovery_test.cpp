@@ -582,7 +582,13 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          m.heads(1, 1.0);
          m.heads(2, 2.0);
        },
-       "its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat hold a data set of other variables."},
+       "its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat hold a data set of other variables.\nMove "
+       "abco.pm.szplt"},
+      {"a data set that fails at its second read, after its zones were counted",
+       [](const Series& m) { m.heads(3, 3.0); },
+       "The data set abco.olf.szplt cannot be read: Input/output error.\nIt is kept as it was, and so is every other "
+       "data set",
+       {"-P", "abco.olf.szplt", "-e", "inject=pread64:error=EIO:when=2"}},
       {"temporary files of the meshes alone renamed back over data sets written since without append mode",
        [](const Series& m) {
          meshesonlyseries(m);
