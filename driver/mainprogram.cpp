@@ -140,13 +140,16 @@ bool pmreadonlyrule(Domains& d) {
 
 // The last processed index the append file does not hold yet.
 std::int32_t unrecorded = 0;
+// This run has converted an output time (set up or appended a zone of one).
+bool converted = false;
 
 // The data sets are flushed once every domain holds the index's zone, and the append file
 // names an index only once the data sets hold it on disk: a run stopped between flushes then
 // starts the next one at the first index whose zones were lost, not after it.
 void recordappend(Domains& d) {
   for (DOMAIN* dom : d.plotted()) flushrule(*dom);
-  if (!plot_data.tecappend) return;
+  // Data sets of the meshes alone hold no output time: the series has not begun.
+  if (!plot_data.tecappend || plot_data.frommeshes) return;
   if (flushdue()) {
     writetecplotappend(plot_data.nfile);
     unrecorded = 0;
@@ -193,8 +196,19 @@ void warnnonewtimeinwindow(const Skipped& skipped) {
              " outside it.\nThe data sets are left as they are.");
 }
 
+// The conversion ends at the first output time without a result file; where the next one has
+// them, the output times from there on are not converted, which is worth a word.
+void warnlaterresults() {
+  const std::int32_t next = plot_data.nfile + 1;
+  if (!outputtimeexists(next)) return;
+  warningmsg("Output time " + plot_data.nfs + " has no result file, but output time " + outputtimeindex(next) +
+             " has: the conversion ends at output time " + plot_data.nfs + ", and output time " +
+             outputtimeindex(next) + " and those after it are not converted.");
+}
+
 void outputtimeloop(Domains& d) {
   unrecorded = 0;
+  converted = false;
   plot_data.nfilestart = plot_data.tecappendnfile;
   plot_data.nfile = plot_data.tecappendnfile;
   bool started = false;
@@ -213,6 +227,7 @@ void outputtimeloop(Domains& d) {
     const std::string time(trimview(plot_data.timestamp));
     if (!found) {
       echothenscreen("Warning: No output file found with extension: " + plot_data.nfs);
+      warnlaterresults();
       if (plot_data.tecappend && plot_data.tecappendnfile > 1) {
         if (plot_data.nfile == plot_data.nfilestart || (plot_data.truncate_time_domain && !started)) {
           echothenscreen("No more data to append");
@@ -223,7 +238,7 @@ void outputtimeloop(Domains& d) {
       }
       checkwindowtooktimes(started, skipped);
       if (plot_data.nfile == plot_data.nfilestart) {
-        if (plot_data.tecappend) checkmeshonlyseries(writtendomains(d));
+        checknoresult(writtendomains(d));
         plot_data.frommeshes = true;
         setupall(d);
         plot_data.frommeshes = false;
@@ -251,6 +266,7 @@ void outputtimeloop(Domains& d) {
         plot_data.nfilestart = plot_data.nfile;
       }
     }
+    converted = true;
     if (plot_data.nfile == plot_data.nfilestart) {
       setupall(d);
       both("");
@@ -271,7 +287,6 @@ void putcontinuedinplace(Domains& d) {
     const std::string base = plotbasename(*dom);
     const auto temporaries = temporaryfiles(base);
     if (dom->zone > 0 || !fileexists(temporaries[0]) || !fileexists(temporaries[1])) continue;
-    checkputinplace(base);
     std::int32_t written = 0;
     const std::int32_t status = tecTemporariesPutInPlace(base.c_str(), &written);
     if (status == kTecFewerZones) fewerzonesrefused(base);
@@ -319,6 +334,13 @@ void exitsequence(Domains& d) {
   warnnodataset(d);
   // The closes flushed every data set.
   if (plot_data.tecappend && unrecorded > 0) writetecplotappend(unrecorded);
+  // An append run that converted nothing has no heads to compare: the earlier comparisons stand.
+  if (plot_data.tecappend && !converted && !comparisonfiles().empty()) {
+    warningmsg("No comparison is written: no output time was converted in this run; the comparison files of earlier "
+               "runs are left as they are.");
+    plot_data.compare_heads_3d_domain = plot_data.compare_gwtable_elev = plot_data.compare_deth2gwtable =
+        plot_data.compare_surface_water_depth = false;
+  }
   plot_data.tecappend = false;
   if (plot_data.compare_heads_3d_domain) {
     read_obs_heads_xyz(d.pm);

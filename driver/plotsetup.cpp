@@ -228,6 +228,15 @@ void notesources(DOMAIN& dom, const DOMAIN& pmcopy) {
   }
 }
 
+// What the set-up found: the result files its zone holds, and those it looked for and did not
+// find (in a common-node domain also the porous medium's, whose quantities it takes over).
+void notesetup(DOMAIN& dom, const DOMAIN& pmcopy) {
+  notesources(dom, pmcopy);
+  dom.setupnotfound = takefilesnotfound();
+  if (dom.coupling == 1 || &dom == &pmcopy) return;
+  dom.setupnotfound.insert(dom.setupnotfound.end(), pmcopy.setupnotfound.begin(), pmcopy.setupnotfound.end());
+}
+
 template <std::size_t N>
 void runsteps(const Step (&steps)[N], DOMAIN& dom) {
   for (const Step& step : steps) {
@@ -262,6 +271,7 @@ void creating(const DOMAIN& dom, const std::string& base) {
 
 // Writes zone 1: the header, every zone array and the element connectivity.
 void writefirstzone(DOMAIN& dom, const DOMAIN& pmcopy, const std::string& base) {
+  if (plot_data.tecappend) checkkeptvariables(dom, base);
   tecplotfileopen(base, firsttitle(), dom.nvar, dom.varlist, dom);
   tecplotoutputtime(dom, plot_data.nfile);
   tecplotvarunitswrite(dom);
@@ -377,6 +387,7 @@ void truncatemesh(DOMAIN& dom, DOMAIN& pmcopy) {
 
 void init(DOMAIN& dom, DOMAIN& pmcopy) {
   (void)takeresultfilesread();  // only what this domain's handlers read counts for its zone
+  (void)takefilesnotfound();
   if (dom.exists && dom.writefile) {
     truncationmessages(dom);
     if (dom.coupling != 1) {
@@ -422,7 +433,7 @@ void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   if (!is(dom, "pm") && !plot_data.olf_wall) registernodenumbers(dom, false);
   if (is(dom, "pm")) registerlayering(dom);
   runsteps(kInitSteps, dom);
-  notesources(dom, pmcopy);
+  notesetup(dom, pmcopy);
   if (readonly) return;
   writefirstzone(dom, pmcopy, base);
 }
@@ -485,7 +496,7 @@ void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   runsteps(kCommonInitSteps, dom);
   commonconcinit(dom, pmcopy);
   if (is(dom, "frac") && dom.writeaperture) registeraperture(dom);
-  notesources(dom, pmcopy);
+  notesetup(dom, pmcopy);
   writefirstzone(dom, pmcopy, base);
 }
 

@@ -347,25 +347,45 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written) {
   startmessages();
 }
 
-void checkmeshonlyseries(const std::vector<DOMAIN*>& written) {
-  // The series begins at this output time, so no data set keeps a zone of earlier ones. One
-  // written anew holds the meshes alone, as its temporary files record; temporary files that
-  // describe any other data set end after an output time, so the run does not begin the
-  // series here. One without such temporary files holds no output time where its variables
-  // are the meshes' own.
-  for (DOMAIN* dom : written) {
-    const std::string base = plotbasename(*dom);
-    if (std::find(anewbases.begin(), anewbases.end(), base) != anewbases.end()) continue;
-    TecTemporaries held;
-    tecTemporariesRead(base.c_str(), &held);
-    if (held.placed > 0 && !meshvariablesonly(held.placednames)) fewerzonesrefused(base, 0);
-  }
+bool writtenanew(const std::string& base) {
+  return std::find(anewbases.begin(), anewbases.end(), base) != anewbases.end();
 }
 
-void checkputinplace(const std::string& base) {
+void checkkeptvariables(const DOMAIN& dom, const std::string& base) {
+  if (!plot_data.tecplot_bin_mode || dom.continuesafter > 0) return;
   TecTemporaries held;
-  if (tecTemporariesRead(base.c_str(), &held) != kTecOk || held.zones == 0 || held.placed <= 0) return;
-  if (allmeshesonly(held) && !meshvariablesonly(held.placednames)) fewerzonesrefused(base, 0);
+  (void)tecTemporariesRead(base.c_str(), &held);
+  if (held.placed <= 0) return;  // none, or unreadable: refused at start-up
+  // The names as the binary list joins them: by commas, one that holds a comma quoted.
+  std::vector<std::string> names;
+  for (std::string_view list = dom.varlist; !list.empty();) {
+    const bool quoted = list.front() == '"';
+    const std::size_t end = quoted ? list.find('"', 1) : list.find(',');
+    names.emplace_back(list.substr(quoted ? 1 : 0, end == std::string_view::npos ? list.npos : end - (quoted ? 1 : 0)));
+    list.remove_prefix(std::min(list.size(), end == std::string_view::npos ? list.size() : end + (quoted ? 2 : 1)));
+  }
+  std::vector<std::string> lost;
+  for (const std::string& name : held.placednames) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) lost.push_back(name);
+  }
+  if (lost.empty()) return;
+  // The files whose quantities those variables are, where the handlers name them.
+  std::string missing;
+  for (const NotFound& miss : dom.setupnotfound) {
+    const bool gives = std::any_of(miss.variables.begin(), miss.variables.end(), [&](const std::string& v) {
+      return std::find(lost.begin(), lost.end(), v) != lost.end();
+    });
+    if (gives) missing += "\n  " + miss.file;
+  }
+  std::string list;
+  for (const std::string& name : lost) list += (list.empty() ? "" : ", ") + name;
+  fatalerror("The data set " + base + ".szplt holds variables that this append run, which writes it anew, would "
+             "leave out of it: " + list + ".\n" +
+             (missing.empty() ? std::string("This run does not write them.")
+                              : "A quantity is written only where its result file exists at the first output time, " +
+                                    outputtimeindex(plot_data.nfile) + ", and these are not there (the others of "
+                                    "those variables are taken from them):" + missing) +
+             "\nIt is kept as it was. Move it aside to let the append series write it anew without them.");
 }
 
 void emptymeshesonly(const std::string& base) {

@@ -18,20 +18,18 @@ namespace kelpra {
 // file that disagrees with the temporary files is warned of.
 void resumetecplotappend(const std::vector<DOMAIN*>& written);
 
-// Before an append series is set up from the meshes alone (its first output time has no result
-// file): stops the run where a data set holds output times, since a zone of the meshes alone
-// holds none.
-void checkmeshonlyseries(const std::vector<DOMAIN*>& written);
+// Whether this run writes the data set of `base` anew because its zones hold the meshes alone.
+bool writtenanew(const std::string& base);
+
+// Before the data set of `dom` is set up, where the append series writes it anew: stops the run
+// where the data set in place holds a variable this run does not write (its result file is
+// missing at the first output time), since that data set would give way to one without it.
+void checkkeptvariables(const DOMAIN& dom, const std::string& base);
 
 // Before the data set of `base` is set up at the current output time: where the series holds
 // only zones of the meshes alone in its temporary files, they are emptied, so that it is
 // written anew from this output time whatever its variables.
 void emptymeshesonly(const std::string& base);
-
-// Before the data set of `base` is put together from its temporary files: stops the run where
-// they hold the meshes alone and the data set in place holds output times (it was written
-// since, by a run without append mode).
-void checkputinplace(const std::string& base);
 
 // Stops the run: the time window took none of the output times found, `first` to `last`.
 [[noreturn]] void nooutputtimeinwindow(const std::string& first, const std::string& last);

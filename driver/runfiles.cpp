@@ -2,6 +2,7 @@
 // each settled and described by what it now holds when the run stops.
 #include "driver/runfiles.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "driver/plotsetup.hpp"
+#include "driver/resume.hpp"
 #include "plot/resultaccess.hpp"
 #include "plot/runrecord.hpp"
 #include "plot/tecio.hpp"
@@ -244,7 +246,54 @@ std::string safely(const std::string& name, Make make) {
   }
 }
 
+// The variables of an ASCII data set, from its VARIABLES line near its start; false where it
+// cannot be read or holds no such line.
+bool datvariables(const std::string& name, std::vector<std::string>& names) {
+  std::int64_t size = 0;
+  const int fd = openregular(name, O_RDONLY, size);
+  if (fd < 0) return false;
+  std::string head(static_cast<std::size_t>(std::min<std::int64_t>(size, 64 << 10)), '\0');
+  const ssize_t n = ::pread(fd, head.data(), head.size(), 0);
+  ::close(fd);
+  if (n != static_cast<ssize_t>(head.size())) return false;
+  const std::size_t at = head.starts_with("VARIABLES = ") ? 0 : head.find("\nVARIABLES = ");
+  if (at == std::string::npos) return false;
+  const std::size_t from = head.find('=', at) + 1;
+  const std::string line = head.substr(from, head.find('\n', from) - from);
+  for (std::size_t open = line.find('"'); open != std::string::npos; open = line.find('"', open + 1)) {
+    const std::size_t close = line.find('"', open + 1);
+    if (close == std::string::npos) return false;
+    names.push_back(line.substr(open + 1, close - open - 1));
+    open = close;
+  }
+  return !names.empty();
+}
+
 }  // namespace
+
+void checknoresult(const std::vector<DOMAIN*>& written) {
+  std::string holding;
+  for (const DOMAIN* dom : written) {
+    const std::string name = datasetfilename(*dom);
+    if (!fileexists(name)) continue;
+    bool holds = true;  // unless it shows it holds none: what cannot be read may hold any
+    if (plot_data.tecplot_bin_mode) {
+      const std::string base = plotbasename(*dom);
+      if (plot_data.tecappend && writtenanew(base)) continue;
+      TecTemporaries held;
+      (void)tecTemporariesRead(base.c_str(), &held);
+      holds = !held.placedtrouble.empty() || (held.placed > 0 && !meshvariablesonly(held.placednames));
+    } else {
+      std::vector<std::string> names;
+      holds = !datvariables(name, names) || !meshvariablesonly(names);
+    }
+    if (holds) holding += (holding.empty() ? "" : ", ") + name;
+  }
+  if (holding.empty()) return;
+  input_error("No result file of output time " + outputtimeindex(plot_data.nfile) +
+              " was found: this run has no output time to convert.\nNo data set was written; those of earlier runs "
+              "are left as they are (" + holding + ", which data sets of the meshes alone would replace).");
+}
 
 void planrunfiles(const std::vector<DOMAIN*>& datasets, const std::vector<std::string>& comparisons,
                   const std::vector<SpecialPlot>& specials) {

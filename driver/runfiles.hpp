@@ -28,6 +28,11 @@ void datasetsclosed();
 std::string settlerunfiles();
 void forgetrunfiles();
 
+// Before the data sets are set up from the meshes alone (the first output time has no result
+// file): stops the run, writing nothing, where a data set it would write (`written`) holds
+// output times, or cannot be read to tell.
+void checknoresult(const std::vector<DOMAIN*>& written);
+
 // Every data set is written to a regular file of its own: a name that leads to a pipe, a device
 // or a directory, links that form a loop or end in a missing directory, and two data sets that
 // lead to one file stop the run before any data set is written. `written`: the domains whose

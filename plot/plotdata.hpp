@@ -23,6 +23,13 @@ using R4Vec = std::vector<float>;
 using I4Vec = std::vector<std::int32_t>;
 using Mask = std::vector<std::uint8_t>;  // one logical per node or element, 1 = true
 
+// A result file the set-up of a data set looked for and did not find, with the variables it
+// would have given (none named where its handler does not say).
+struct NotFound {
+  std::string file;
+  std::vector<std::string> variables;
+};
+
 struct DOMAIN;
 
 // How the values of one registered variable go into a zone: the driver writes a domain's zone
@@ -67,6 +74,10 @@ struct DOMAIN {
   std::int32_t continuesafter = 0;
   // The result files whose values the zone being written holds.
   std::vector<std::string> zonesources;
+  // The result files of the data set's first output time that its handlers (and, for a domain on
+  // the porous-medium nodes, the porous medium's) looked for and did not find, each with the
+  // variables it would have given where the handler names them.
+  std::vector<NotFound> setupnotfound;
   std::string zonetype;
   std::int32_t nvar = 0;
   std::int32_t ncc = 0;

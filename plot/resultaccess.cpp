@@ -125,9 +125,32 @@ std::string outputtimelist(const std::vector<std::int32_t>& indices, bool joinru
   return (indices.size() == 1 ? "output time " : "output times ") + text;
 }
 
+namespace {
+
+// The first time-file root with a file for the extension, as findtimefile searches; "" for none.
+std::string firsttimefile(std::string_view ext) {
+  const std::string_view prefix = trimview(plot_data.prefix);
+  for (const std::string_view root : timefileroots()) {
+    std::string name = candidate(root, prefix, ext);
+    if (!name.empty() && fileexists(name)) return name;
+  }
+  return {};
+}
+
+std::string_view extensionof(std::string_view extension) {
+  return extension.substr(0, std::min(extension.size(), static_cast<std::size_t>(std::max(plot_data.fextwidth, 0))));
+}
+
+}  // namespace
+
+bool outputtimeexists(std::int32_t index) {
+  if (index < 1 || !outputtimeindexfits(index)) return false;
+  const std::string extension = "." + outputtimeindex(index);
+  return !firsttimefile(extensionof(extension)).empty();
+}
+
 void findtimefile(std::string_view extension) {
-  const std::string_view ext =
-      extension.substr(0, std::min(extension.size(), static_cast<std::size_t>(std::max(plot_data.fextwidth, 0))));
+  const std::string_view ext = extensionof(extension);
   if (plot_data.time_file_found) {
     const std::string_view last = trimview(plot_data.time_fname);
     const std::size_t dot = last.rfind('.');
@@ -142,14 +165,9 @@ void findtimefile(std::string_view extension) {
     }
   }
   plot_data.time_file_found = false;
-  const std::string_view prefix = trimview(plot_data.prefix);
-  for (const std::string_view root : timefileroots()) {
-    std::string name = candidate(root, prefix, ext);
-    if (!name.empty() && fileexists(name)) {
-      plot_data.time_fname = std::move(name);
-      plot_data.time_file_found = true;
-      return;
-    }
+  if (std::string name = firsttimefile(ext); !name.empty()) {
+    plot_data.time_fname = std::move(name);
+    plot_data.time_file_found = true;
   }
 }
 

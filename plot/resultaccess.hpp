@@ -25,6 +25,9 @@ bool domaintimefileexists(std::string_view domain, std::string_view extension);
 std::string outputtimeindex(std::int32_t index);
 // Whether the index can be written in the output-time index width.
 bool outputtimeindexfits(std::int32_t index);
+// Whether a result file of output time `index` exists (any of the time-file roots), without
+// touching the time stamp of the output time being converted.
+bool outputtimeexists(std::int32_t index);
 // The index as outputtimeindex writes it where it fits; otherwise the index in words, saying
 // that it does not fit. Never stops the run: for texts that a stopping report writes.
 std::string outputtimetext(std::int32_t index);

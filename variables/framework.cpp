@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "plot/messages.hpp"
 #include "plot/modelfiles.hpp"
@@ -67,18 +69,48 @@ void addcolumnarray(DOMAIN& dom, std::int32_t var, std::string_view label, DynAr
                               }});
 }
 
+// The result files the handlers looked for at the first output time and did not find.
+std::vector<NotFound>& notfound() {
+  static std::vector<NotFound> files;
+  return files;
+}
+
+// A quantity without its file at the first output time is left out of the whole data set; where
+// the next output time has the file, that is worth a word.
+void noteleftout(const std::string& name, std::span<const std::string_view> variables) {
+  if (plot_data.nfile != plot_data.nfilestart) return;  // a later output time's file: shared
+  notfound().push_back({name, std::vector<std::string>(variables.begin(), variables.end())});
+  const auto dot = name.rfind('.');
+  const std::int32_t next = plot_data.nfile + 1;
+  if (dot == std::string::npos || !outputtimeindexfits(next)) return;
+  const std::string later = name.substr(0, dot + 1) + outputtimeindex(next);
+  if (!fileexists(later)) return;
+  warningmsg("A result file of output time " + name.substr(dot + 1) + ", the first this run converts, does not "
+             "exist:\n  " + name + "\nwhile that of output time " + outputtimeindex(next) + " does (" + later +
+             "). Its variables are left out of the whole data set: a quantity is written only where its file exists "
+             "at the first output time.");
+}
+
 }  // namespace
 
-void checkfileinit(std::string& filename, bool& exists) {
+std::vector<NotFound> takefilesnotfound() { return std::exchange(notfound(), {}); }
+
+void checkfileinit(std::string& filename, bool& exists, std::span<const std::string_view> variables) {
   exists = fileexists(filename);
-  if (exists || !plot_data.tecappend) return;
+  if (exists) return;
   const std::string name(trimview(filename));
   const auto dot = name.rfind('.');
-  if (dot == std::string::npos) return;
+  if (!plot_data.tecappend || dot == std::string::npos) {
+    noteleftout(name, variables);
+    return;
+  }
   const std::string index = outputtimeindex(plot_data.tecappendnfile0);
   filename = name.substr(0, dot + 1) + index;
   exists = fileexists(filename);
-  if (!exists) return;
+  if (!exists) {
+    noteleftout(name, variables);
+    return;
+  }
   echothenscreen("Warning: file not found -> appending at time index " + index);
   // The zone would otherwise hold another output time's values without a word.
   const std::string missing = name.substr(dot + 1);

@@ -23,8 +23,14 @@ namespace kelpra {
 // ---- Framework -------------------------------------------------------------------------------
 
 // Tests whether `filename` exists; in binary append mode a missing file is replaced by the
-// file of the appended data set's first output time.
-void checkfileinit(std::string& filename, bool& exists);
+// file of the appended data set's first output time. A file missing at the first output time
+// is recorded with the `variables` it would give, and warned of where the next output time has
+// it: its quantity is left out of the whole data set.
+void checkfileinit(std::string& filename, bool& exists, std::span<const std::string_view> variables = {});
+
+// The result files that checkfileinit looked for at the first output time and did not find,
+// since the last call.
+std::vector<NotFound> takefilesnotfound();
 
 // The file of quantity root R ("o.head_") for the domain at the current output time:
 // prefix, R, domain name, ".", output-time index. Also stored in plot_data.filename.

@@ -101,7 +101,9 @@ bool quantityfirstfile(const Quantity& q, DOMAIN& dom) {
   if (q.filename == FileName::firstindex) {
     avail = fileexists(plot_data.filename);
   } else {
-    checkfileinit(plot_data.filename, avail);
+    std::vector<std::string_view> names;
+    for (const QuantityMember& m : membersof(q)) names.push_back(m.name);
+    checkfileinit(plot_data.filename, avail, names);
   }
   return avail;
 }

@@ -153,6 +153,7 @@ void removeseries(const Model& m) {
 void meshesonlyseries(const Series& m) {
   removeseries(m);
   EXPECT_EQ(m.run().exitstatus, 0);
+  EXPECT_FALSE(m.exists("abco.tec_append"));  // the series has not begun
 }
 
 // Output time 0003, whose result files the caller laid down, is written to both data sets; then
@@ -279,10 +280,7 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
          m.heads(1, 1.0);
          m.heads(2, 2.0);
        },
-       {1, 2},
-       "The append file abco.tec_append names output time 0001 as the last one written, but the temporary files of "
-       "the data sets hold no output time.\nThe run goes by the temporary files: it writes the data sets from the "
-       "first output time."},
+       {1, 2}, "Creating tecplot file abco.pm\n"},
       {"a series begun from the meshes alone by an earlier version, still without results once",
        [](const Series& m) {
          meshesonlyseries(m);
@@ -603,7 +601,10 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          fs::remove(m.dir / "abco.head_olf.0001");
          m.appendrun();
        },
-       "The data set abco.pm.szplt holds 1 output time; this append run would leave 0 in it."},
+       "No result file of output time 0001 was found: this run has no output time to convert.\nNo data set was written; "
+       "those of earlier runs are left as they are (abco.pm.szplt, abco.olf.szplt, which data sets of the meshes alone "
+       "would replace).",
+       {}, true},
       {"a damaged data set",
        [](const Series& m) {
          writefile(m.dir / "abco.olf.szplt", "#!TDV112 and then nothing of a data set");
@@ -738,7 +739,10 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
            fs::remove(m.dir / name);
          }
        },
-       "The data set abco.pm.szplt holds 2 output times; this append run would leave 0 in it."},
+       "No result file of output time 0001 was found: this run has no output time to convert.\nNo data set was "
+       "written; those of earlier runs are left as they are (abco.pm.szplt, abco.olf.szplt, which data sets of the "
+       "meshes alone would replace).",
+       {}, true},
       {"two data sets that lead to one file yet to be written, through a directory link",
        [](const Series& m) {
          fs::create_directory(m.dir / "real");
@@ -823,6 +827,106 @@ TEST(E2eRecovery, RefusalAtACloseSaysWhatTheRunHadWritten) {
       << eco;
   EXPECT_EQ(model.file("abco.olf.szplt"), "damaged");
   EXPECT_EQ(readdataset(model.dir / "abco.pm.szplt").zones.size(), 4U);
+}
+
+// A run that finds less than it was asked to convert says so: with no result file at its first
+// output time it replaces no data set that holds output times, it never writes a data set anew
+// without a variable the earlier one holds, and the quantities and output times it leaves out,
+// and the comparisons it does not write, are named.
+TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
+  struct Case {
+    const char* name;
+    void (*stage)(const Series&);
+    int status;
+    const char* said;
+    const char* unsaid = nullptr;
+  };
+  const Case cases[] = {
+      {"ASCII data sets, their results moved away",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (int i = 1; i <= 2; ++i) {
+           for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, i));
+         }
+       },
+       1,
+       "No result file of output time 0001 was found: this run has no output time to convert.\nNo data set was "
+       "written; those of earlier runs are left as they are (abco.pm.dat, abco.olf.dat, which data sets of the meshes "
+       "alone would replace)."},
+      {"an append series, \"append\" misspelt, its results deleted after conversion",
+       [](const Series& m) {
+         m.control("tecplot binary mode\ntecplot binary apend\nend\n" + std::string(kDomainBlocks));
+         for (int i = 1; i <= 2; ++i) {
+           for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, i));
+         }
+       },
+       1, "No result file of output time 0001 was found", "moved aside"},
+      {"an append series without temporary files, pm's heads of the first output time deleted",
+       [](const Series& m) {
+         for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
+                                  "abco.olf.szplt.szdat", "abco.tec_append", "abco.head_pm.0001"}) {
+           fs::remove(m.dir / name);
+         }
+       },
+       1,
+       "The data set abco.pm.szplt holds variables that this append run, which writes it anew, would leave out of it: "
+       "Head, Pressure Head, Depth2GWT, Depth2GWT2D.\nA quantity is written only where its result file exists at the "
+       "first output time, 0001, and these are not there (the others of those variables are taken from them):\n  "
+       "abco.head_pm.0001\nIt is kept as it was."},
+      {"a quantity's result file missing at the first output time only",
+       [](const Series& m) {
+         removeseries(m);
+         m.heads(1, 1.0, false, true);
+         m.heads(2, 2.0);
+         m.control("end\n" + std::string(kDomainBlocks));
+       },
+       0,
+       "A result file of output time 0001, the first this run converts, does not exist:\n  abco.head_pm.0001\nwhile "
+       "that of output time 0002 does (abco.head_pm.0002). Its variables are left out of the whole data set"},
+      {"an output time missing between others",
+       [](const Series& m) {
+         for (int i = 4; i <= 6; ++i) m.heads(i, i);
+       },
+       0,
+       "Output time 0003 has no result file, but output time 0004 has: the conversion ends at output time 0003, and "
+       "output time 0004 and those after it are not converted."},
+      {"an append run with nothing new, a comparison added",
+       [](const Series& m) {
+         writefile(m.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 3\n");
+         m.control(std::string(kAppendControl) + "write pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n"
+                   "-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n");
+       },
+       0,
+       "No comparison is written: no output time was converted in this run; the comparison files of earlier runs are "
+       "left as they are.",
+       "holds no heads"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Series model;
+    c.stage(model);
+    std::map<std::string, std::string> before;
+    for (const auto& entry : fs::directory_iterator(model.dir.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.starts_with("abco.pm") || name.starts_with("abco.olf")) before[name] = model.file(name);
+    }
+    const ProcessResult r = model.run();
+    EXPECT_EQ(r.exitstatus, c.status) << r.err;
+    EXPECT_TRUE(has(r.err, c.said)) << r.err;
+    if (c.unsaid != nullptr) {
+      EXPECT_FALSE(has(r.out + r.err, c.unsaid)) << r.out << r.err;
+    }
+    EXPECT_FALSE(model.exists("abco.compare_heads.dat"));
+    if (c.status == 0) continue;
+    // A run that stops changes none of the data sets and their temporary files.
+    std::map<std::string, std::string> after;
+    for (const auto& entry : fs::directory_iterator(model.dir.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.starts_with("abco.pm") || name.starts_with("abco.olf")) after[name] = model.file(name);
+    }
+    EXPECT_TRUE(after == before);
+  }
 }
 
 // An append data set that cannot be put together ends the run with exit status 1 and keeps its
