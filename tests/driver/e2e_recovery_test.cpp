@@ -400,6 +400,15 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
       {"a data set with bytes added after its end, nothing new",
        [](const Series& m) { writefile(m.dir / "abco.olf.szplt", m.file("abco.olf.szplt") + "more"); },
        {1, 2}, "The data set abco.olf.szplt did not hold what its temporary files hold"},
+      {"a series of the meshes alone with the depth below ground surface, still without results once",
+       [](const Series& m) {
+         m.control(std::string(kAppendControl) + std::string(kDomainBlocks) + "plot pm depth below ground surface\n");
+         meshesonlyseries(m);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.heads(1, 1.0);
+         m.heads(2, 2.0);
+       },
+       {1, 2}, ""},
       {"a title holding a tab",
        [](const Series& m) {
          m.writer.gen({"E2E\tmodel"});
@@ -840,6 +849,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
     int status;
     const char* said;
     const char* unsaid = nullptr;
+    bool compared = false;  // the comparison file is written
   };
   const Case cases[] = {
       {"ASCII data sets, their results moved away",
@@ -901,6 +911,22 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        "No comparison is written: no output time was converted in this run; the comparison files of earlier runs are "
        "left as they are.",
        "holds no heads"},
+      {"an append run with a new output time, a comparison added",
+       [](const Series& m) {
+         writefile(m.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 3\n");
+         m.control(std::string(kAppendControl) + "write pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n"
+                   "-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n");
+         m.heads(3, 3.0);
+       },
+       0, "", "No comparison is written", true},
+      {"a quantity read at every output time missing at a later one",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         for (const int i : {1, 2, 4}) m.writer.result_r8("max_depth", "olf", i, "1 depth", std::vector<double>(9, 0.5));
+         m.heads(3, 3.0);
+         m.heads(4, 4.0);
+       },
+       0, "A result file of output time 0003 does not exist:\n  abco.max_depth_olf.0003", "the first this run converts"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -917,7 +943,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
     if (c.unsaid != nullptr) {
       EXPECT_FALSE(has(r.out + r.err, c.unsaid)) << r.out << r.err;
     }
-    EXPECT_FALSE(model.exists("abco.compare_heads.dat"));
+    EXPECT_EQ(model.exists("abco.compare_heads.dat"), c.compared);
     if (c.status == 0) continue;
     // A run that stops changes none of the data sets and their temporary files.
     std::map<std::string, std::string> after;
