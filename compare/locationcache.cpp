@@ -22,6 +22,7 @@
 #include "support/checkedalloc.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/interrupt.hpp"
 #include "support/strings.hpp"
 #include "support/textformats.hpp"
 #include "support/textview.hpp"
@@ -211,6 +212,15 @@ class CacheWriter {
     }
     opened_ = true;
   }
+  // A run stopped while it located the points leaves no part of a cache behind.
+  ~CacheWriter() {
+    if (!opened_ || committed_) return;
+    unit_.release();
+    std::error_code ec;
+    std::filesystem::remove(temp_, ec);
+  }
+  CacheWriter(const CacheWriter&) = delete;
+  CacheWriter& operator=(const CacheWriter&) = delete;
 
   void line(std::string_view text) {
     if (failed_) return;
@@ -218,6 +228,7 @@ class CacheWriter {
   }
 
   void commit() {
+    committed_ = true;
     if (failed_) return;
     std::FILE* f = unitstream(unit_.unit());
     const bool flushed = f != nullptr && std::fflush(f) == 0;
@@ -252,6 +263,7 @@ class CacheWriter {
   UnitHandle unit_;
   bool failed_ = false;
   bool opened_ = false;
+  bool committed_ = false;
 };
 
 }  // namespace
@@ -285,6 +297,7 @@ void obs_points_shape(const DOMAIN& dom) {
   }
   const BrickBoxIndex index(mesh);
   for (std::size_t i = 0; i < n; ++i) {
+    checkstop();
     screenline(progressline(i + 1, n));
     Point rst{};
     const std::int32_t e = index.find(pointof(i), rst);

@@ -37,6 +37,7 @@
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/interrupt.hpp"
 #include "support/prefix.hpp"
 #include "support/strings.hpp"
 #include "support/textview.hpp"
@@ -214,6 +215,7 @@ void outputtimeloop(Domains& d) {
   bool started = false;
   Skipped skipped;
   while (true) {
+    checkstop();
     // An index the width cannot hold would name the file of another output time: the loop
     // ends there, as at a missing file, and the data sets written so far are closed normally.
     if (!outputtimeindexfits(plot_data.nfile)) {
@@ -342,6 +344,7 @@ void exitsequence(Domains& d) {
         plot_data.compare_surface_water_depth = false;
   }
   plot_data.tecappend = false;
+  checkstop();
   if (plot_data.compare_heads_3d_domain) {
     read_obs_heads_xyz(d.pm);
     compare_heads_output(d.pm);
@@ -359,7 +362,9 @@ void exitsequence(Domains& d) {
     compare_heads_output(d.olf);
   }
   if (plot_data.paraview_bclocationout) addition_paraview_bclocationout();
+  checkstop();
   if (plot_data.plot_zone_isopach) plot_pmzone_isopach_structure(d.olf, d.pm);
+  checkstop();
   if (plot_data.plot_depthgrndsurf) plot_pmdepth_grndsurf(d.olf, d.pm);
   normalexitstop();
 }
@@ -499,16 +504,33 @@ void readcommandline(int argc, const char* const* argv) {
   }
 }
 
+namespace {
+
+// A run that was sent a stop signal ends by it, so that a shell or a batch system sees that it
+// was interrupted, also where it had no point left to stop at.
+int endbysignal(int status) {
+  if (const int sig = notedstopsignal(); sig != 0) {
+    std::fflush(stdout);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+  }
+  return status;
+}
+
+}  // namespace
+
 int kelpramain(int argc, const char* const* argv) {
   // Line by line, so that messages and reports keep their order in a shared log.
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
   // A file-size limit then fails the write ("File too large"), which is reported like a full
   // disk, instead of killing the run with its data sets half written.
   std::signal(SIGXFSZ, SIG_IGN);
+  // Ctrl-C, kill and a closed terminal stop the run as an error does, at its next check.
+  catchstopsignals();
   try {
     try {
       run(argc, argv);
-      return 0;
+      return endbysignal(0);
     } catch (const std::bad_alloc&) {
       // Memory exhaustion outside the checked allocations still ends in a report, not an abort.
       check_alloc(kStatusNoMemory, "KELPRA work space");
@@ -517,7 +539,7 @@ int kelpramain(int argc, const char* const* argv) {
     }
   } catch (const RunStopped& stop) {
     std::fflush(stdout);
-    return stop.exitstatus;
+    return endbysignal(stop.exitstatus);
   }
   return 1;
 }

@@ -12,6 +12,7 @@
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/interrupt.hpp"
 #include "support/textview.hpp"
 #include "support/units.hpp"
 #include "variables/handlers.hpp"
@@ -240,6 +241,7 @@ void notesetup(DOMAIN& dom, const DOMAIN& pmcopy) {
 template <std::size_t N>
 void runsteps(const Step (&steps)[N], DOMAIN& dom) {
   for (const Step& step : steps) {
+    checkstop();  // between result files
     if (indomains(dom, step.domains) && step.when(dom)) step.run(dom);
   }
 }
@@ -249,6 +251,7 @@ void runsteps(const Step (&steps)[N], DOMAIN& dom) {
 // them for a later append run.
 void warntemporaryfiles(const std::string& base) {
   if (plot_data.tecplot_bin_mode) {
+    removehalfwritten(base);
     if (plot_data.tecappend) {
       emptymeshesonly(base);
     } else {

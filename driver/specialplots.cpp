@@ -6,6 +6,7 @@
 #include "plot/modelfiles.hpp"
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
+#include "support/interrupt.hpp"
 #include "support/numutils.hpp"
 #include "support/textview.hpp"
 #include "variables/handlers.hpp"
@@ -137,6 +138,7 @@ void plot_pmzone_isopach_structure(DOMAIN& olf, DOMAIN& pm) {
                          "isopach thickness (cell centred)", olf);
   tecplotwriteconnectivity(olf.elemmask, olf);
   for (std::int32_t zone = 2; zone <= zmax; ++zone) {
+    checkstop();
     compute(zone);
     tecplotvarlocccadd(olf.zonevar, olf);
     tecplotvarshareadd(olf.xvar, 1, olf);

@@ -297,6 +297,7 @@ std::int32_t openimpl(const char* fileName, const char* dataSetTitle, const char
       ds->aux = std::move(st.aux);
       ds->zones = std::move(st.zones);
       ds->setupindex = st.setupindex;
+      ds->series = st.series != 0;
       // The header already describes the data file: it is written again at the next flush, so
       // that one written by an earlier version stays as it was until then.
       ds->savedstate = std::move(content);
@@ -646,6 +647,15 @@ std::int32_t tecTemporariesTakeBack(const char* fileName, std::int32_t lastindex
 
 std::int32_t tecZoneSetOutputIndex(void* fileHandle, std::int32_t zone, std::int32_t index) noexcept {
   return guarded([&] { return setoutputindex(fileHandle, zone, index); });
+}
+
+std::int32_t tecDataSetSetSeries(void* fileHandle, bool series) noexcept {
+  return guarded([&] {
+    DataSet* ds = lookup(fileHandle);
+    if (ds == nullptr) return kTecBadHandle;
+    ds->series = series;
+    return kTecOk;
+  });
 }
 
 std::int32_t tecZoneSetSources(void* fileHandle, std::int32_t zone, const std::vector<std::string>& files,

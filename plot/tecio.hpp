@@ -131,6 +131,10 @@ enum class TecZoneOrigin : std::int8_t {
   meshes = 2,   // set up from the meshes alone: its output time had no result file
 };
 
+// Records whether the data set's temporary files belong to an append series (the default), kept
+// for the next append run, or to a run without append mode; it goes to disk with the next save.
+std::int32_t tecDataSetSetSeries(void* fileHandle, bool series) noexcept;
+
 // Records the result files whose values zone `zone` holds and where its values come from, in
 // the temporary files only: a later run that drops the zone to write it again must find each
 // of those files, and a zone of the meshes alone holds no output time.
@@ -146,6 +150,7 @@ struct TecTemporaries {
   bool lasttimed = false; // the last zone has a solution time (one set up from a mesh alone has none)
   bool indexed = false;   // the output-time indices are recorded (earlier versions did not)
   std::int32_t setupindex = 0;        // the index at which the data set was set up, 0 unknown
+  std::int32_t series = -1;  // 1 they belong to an append series, 0 to a run without append mode, -1 not recorded
   std::vector<std::int32_t> indices;  // per zone, the output-time index it holds, 0 unknown
   std::int32_t zonetype = 0;          // zone 1's type, node count and element count
   std::int64_t nodes = 0;

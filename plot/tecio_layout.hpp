@@ -98,6 +98,7 @@ struct DataSet {
   bool resumed = false;  // continues the temporary files of an earlier run
   bool flushed = false;  // a flush has committed zones since the open
   std::int32_t setupindex = 0;  // the output-time index at which the data set was set up
+  bool series = true;  // its temporary files belong to an append series (kept for the next append run)
 
   std::size_t nvar() const { return names.size(); }
   void breakoff() {

@@ -17,10 +17,10 @@
 namespace kelpra::tecio {
 namespace {
 
-// The saved header state: version 4 records each zone's output-time index, fingerprint, the
-// result files it holds the values of and whether it was set up from the meshes alone. Earlier
-// versions wrote the others: version 3 all but the last, version 2 neither of the last two,
-// version 1 none of them.
+// The saved header state: version 4 records whether the temporary files belong to an append
+// series, and each zone's output-time index, fingerprint, the result files it holds the values
+// of and whether it was set up from the meshes alone. Earlier versions wrote less: version 3 no
+// series and no zone origins, version 2 no result files either, version 1 none of them.
 constexpr char kSavedMagic[7] = {'K', 'L', 'P', 'S', 'Z', 'H', 'D'};
 constexpr char kSavedVersion = '4';
 // A zone's fingerprint covers this many bytes at its start and at its end.
@@ -75,6 +75,7 @@ Bytes statebytes(const SavedState& st) {
   b.raw(&kSavedVersion, 1);
   b.i64(st.datalength);
   b.i32(st.setupindex);
+  b.i32(st.series);
   b.str(st.title);
   b.i32(st.filetype);
   b.i64(static_cast<std::int64_t>(st.names.size()));
@@ -198,6 +199,7 @@ bool savestate(DataSet& ds, std::int64_t datalength) {
   SavedState st;
   st.datalength = datalength;
   st.setupindex = ds.setupindex;
+  st.series = ds.series ? 1 : 0;
   st.title = ds.title;
   st.filetype = ds.filetype;
   st.names = ds.names;
@@ -241,6 +243,7 @@ bool parsestate(std::string_view content, SavedState& st) {
   std::int64_t n = 0;
   if (!in.get(st.datalength) || st.datalength < 0) return false;
   if (st.indexed && (!in.get(st.setupindex) || st.setupindex < 0)) return false;
+  if (origins && (!in.get(st.series) || st.series < -1 || st.series > 1)) return false;  // -1: not recorded
   if (!text(st.title) || !in.get(st.filetype)) return false;
   if (!in.count(n, sizeof(std::int64_t)) || n == 0) return false;
   st.names.resize(static_cast<std::size_t>(n));
@@ -395,6 +398,7 @@ std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {
   out->zones = static_cast<std::int32_t>(st.zones.size());
   out->indexed = st.indexed;
   out->setupindex = st.setupindex;
+  out->series = st.series;
   out->names = st.names;
   for (const auto& z : st.zones) {
     out->indices.push_back(z.outputindex);

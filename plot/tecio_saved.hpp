@@ -19,6 +19,7 @@ struct SavedState {
   bool indexed = false;  // version 2: output-time indices and fingerprints recorded
   std::int64_t datalength = 0;
   std::int32_t setupindex = 0;
+  std::int32_t series = -1;  // 1 of an append series, 0 of a run without append mode, -1 not recorded
   std::string title;
   std::int32_t filetype = 0;
   std::vector<std::string> names;

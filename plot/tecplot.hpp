@@ -50,10 +50,13 @@ std::string tecappendfilename();
 // Whether this run continues binary data sets that earlier append runs wrote: append mode with
 // an output time already recorded.
 bool continuesdataset();
-// A data set that is not continued is written afresh: temporary files an earlier run left
-// (an append run, a stopped or killed run) are renamed with ".old" added (".old2", ".old3", ...
-// where an earlier pair holds that name), with a warning.
+// A data set that is not continued is written afresh: temporary files an earlier run left are
+// deleted where they say they are of a run without append mode, and renamed with ".old" added
+// (".old2", ".old3", ... where an earlier pair holds that name) otherwise, with a warning.
 void setasidetemporaries(const std::string& base);
+// Before a binary data set is written: deletes the "<base>.szplt.new" a run stopped while it
+// put the data set in place left (beside a link's target), with a warning.
+void removehalfwritten(const std::string& base);
 // Warns that a data set new to an append series, of which nothing exists, is started anew at
 // the current output time; `nothingnew`: by the next run, since this one has none to write.
 void checkcontinuedtemporaries(const std::string& base, bool nothingnew = false);

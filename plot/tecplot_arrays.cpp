@@ -17,6 +17,7 @@
 #include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
+#include "support/interrupt.hpp"
 #include "support/textview.hpp"
 
 namespace kelpra {
@@ -121,6 +122,7 @@ void checkarray(std::int32_t var, std::size_t count, DOMAIN& dom) {
 template <class T>
 void writearray(std::int32_t var, std::int32_t n, std::span<const T> values, bool truncate, const Mask& mask,
                 std::string_view label, DOMAIN& dom) {
+  checkstop();  // between arrays: a stop asked for comes within the time of one
   if (!plot_data.tecplot_bin_mode) {
     const std::string line = "# " + std::string(trimview(label));
     checkfilewrite(writeline(dom.unit, line), unitfilename(dom.unit));

@@ -215,8 +215,41 @@ std::string tecappendfilename() { return prefixtext() + "o.tec_append"; }
 
 bool continuesdataset() { return plot_data.tecappend && plot_data.tecappendnfile > 1; }
 
+// Temporary files that a run without append mode left hold nothing a series needs: they are
+// deleted, the data file first, so that a run stopped in between leaves a header that still
+// says so. Those of an append series, or that do not say, are moved aside.
+bool deletedtemporaries(const std::string& base, const std::array<std::string, 2>& files) {
+  TecTemporaries held;
+  if (!fileexists(files[0]) || !notaregularfile(files[0]).empty()) return false;
+  if (tecTemporariesRead(base.c_str(), &held) == kTecIoError || !held.header || held.series != 0) return false;
+  for (const std::string& file : {files[1], files[0]}) {
+    if (std::remove(file.c_str()) != 0 && errno != ENOENT) {
+      notesystemerror(errno, file);
+      fatalerror(withsystemreason("Failed to delete the temporary file " + file + " of an earlier run.", file));
+    }
+  }
+  warningmsg("Tecplot szplt temporary files found (" + files[0] + ", etc.), left by a run without append mode.\n"
+             "They are deleted; the data set is written anew.");
+  return true;
+}
+
+void removehalfwritten(const std::string& base) {
+  // Beside a link's target, where the put-in-place writes it.
+  const std::string name = base + ".szplt";
+  const std::string half = linktarget(name) + ".new";
+  if (!fileexists(half) || !notaregularfile(half).empty()) return;
+  if (std::remove(half.c_str()) != 0) {
+    notesystemerror(errno, half);
+    fatalerror(withsystemreason("Failed to delete " + half + ", left by a run stopped while it wrote " + name + ".",
+                                half));
+  }
+  warningmsg("The file " + half + ", left half written by a run stopped while it wrote " + name +
+             ", is deleted; " + name + " is the complete earlier data set.");
+}
+
 void setasidetemporaries(const std::string& base) {
   const auto files = temporaryfiles(base);
+  if (deletedtemporaries(base, files)) return;
   std::vector<std::string> moved;
   for (const std::string& file : files) {
     if (nameexists(file)) moved.push_back(file);
@@ -267,8 +300,10 @@ void tecplotfileopen(std::string_view basename, std::string_view title, std::int
     const std::string names = binarytext(varlist);
     // An append run has checked every data set's temporary files before it began.
     if (!plot_data.tecappend) setasidetemporaries(base);
-    const std::int32_t status = tecFileWriterOpen(base.c_str(), titletext.c_str(), names.c_str(), kTecFormatSzplt,
-                                                  kTecFileFull, 0, nullptr, &dom.tecfilehandle);
+    std::int32_t status = tecFileWriterOpen(base.c_str(), titletext.c_str(), names.c_str(), kTecFormatSzplt,
+                                            kTecFileFull, 0, nullptr, &dom.tecfilehandle);
+    // Temporary files of a run without append mode hold nothing the next run goes on with.
+    if (status == 0) status = tecDataSetSetSeries(dom.tecfilehandle, plot_data.tecappend);
     if (status == kTecBadTemporary || status == kTecOtherTemporary) {
       // Those files hold the earlier runs' zones: say which they are and what to do.
       appendrefused(base, "its temporary files " + temporarynames(base) + " " +

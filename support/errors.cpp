@@ -76,7 +76,7 @@ void writeboxes(std::string_view headline, std::string_view body) {
 
 // Writes the first stopping report of the run, closes the pool's files, then unwinds.
 // The throw happens outside the lock: an exception must not leave a critical region.
-[[noreturn]] void stopreport(std::string_view headline, std::string_view body) {
+[[noreturn]] void stopreport(std::string_view headline, std::string_view body, RunStopped stop = {}) {
   if (errorreported.load()) throw RunStopped{};
 #pragma omp critical(tnqerror)
   {
@@ -97,7 +97,7 @@ void writeboxes(std::string_view headline, std::string_view body) {
       freeunitall();
     }
   }
-  throw RunStopped{};
+  throw stop;
 }
 
 // Appends the lines that explain a status: "Error detail: " (only for codes with a text)
@@ -143,6 +143,10 @@ int errorloggingfileunit() { return ierrlogunit; }
 bool errorwasreported() { return errorreported.load(); }
 
 void fatalerror(std::string_view message) { stopreport(kFatalHeadline, trimview(message)); }
+
+void signalstop(int sig, std::string_view message) {
+  stopreport(kFatalHeadline, trimview(message), RunStopped{128 + sig, sig});
+}
 
 void input_error(std::string_view message) { stopreport(kInputHeadline, trimview(message)); }
 

@@ -13,12 +13,15 @@ namespace kelpra {
 // std::exception so that no generic handler swallows it on the way to main.
 struct RunStopped {
   int exitstatus = 1;
+  int signal = 0;  // a signal that asked for the stop: the process then ends by it
 };
 
 void seterrorloggingfileunit(int unit);
 int errorloggingfileunit();
 
 [[noreturn]] void fatalerror(std::string_view message);
+// The stopping report of a run that signal `sig` asked to stop; RunStopped carries the signal.
+[[noreturn]] void signalstop(int sig, std::string_view message);
 [[noreturn]] void input_error(std::string_view message);
 void warningmsg(std::string_view message);
 void check_alloc(int status, std::string_view what);

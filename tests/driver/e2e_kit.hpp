@@ -209,13 +209,22 @@ class Model {
   // "abco.pm.szplt", "-e", "inject=openat:error=EACCES"}: names as the program opens them, in the
   // model directory.
   ProcessResult runinjected(const std::vector<std::string>& inject) const {
+    ProcessResult r = traced(inject);
+    expectclean(r);
+    return r;
+  }
+  // The same for a run sent a signal ("inject=openat:signal=SIGINT"): it may end by that signal.
+  ProcessResult runsignalled(const std::vector<std::string>& inject) const {
+    ProcessResult r = traced(inject);
+    EXPECT_FALSE(has(r.err, "Sanitizer") || has(r.err, "runtime error")) << r.err;
+    return r;
+  }
+  ProcessResult traced(const std::vector<std::string>& inject) const {
     // The leak checker of a sanitizer build cannot run under a tracer.
     std::vector<std::string> args = {"-f", "-qq", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0"};
     args.insert(args.end(), inject.begin(), inject.end());
     args.push_back(testkit::builtprogram("driver/kelpra").string());
-    ProcessResult r = testkit::runprocess("/usr/bin/strace", args, dir.path());
-    expectclean(r);
-    return r;
+    return testkit::runprocess("/usr/bin/strace", args, dir.path());
   }
   std::string file(const std::string& name) const { return readfile(dir / name); }
   bool exists(const std::string& name) const { return fs::exists(dir / name); }

@@ -955,6 +955,74 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
   }
 }
 
+// A run stopped by Ctrl-C, kill or a closed terminal stops as at an error: it keeps every output
+// time it completed, leaves no staging file, says so in a report that names the signal, and
+// ends by that signal. The next run deletes what a run without append mode left, and a half
+// written data set a killed run left.
+TEST(E2eRecovery, RunsStoppedBySignalsStopAsAtAnError) {
+  struct Case {
+    const char* name;
+    const char* control;
+    const char* signal;
+    int status;
+    const char* said;
+    const char* next;  // said by the next, complete run
+  };
+  const std::string blocks(kDomainBlocks);
+  const Case cases[] = {
+      {"ASCII, Ctrl-C", "end\n", "SIGINT", 130,
+       "The run was stopped by SIGINT (an interrupt, Ctrl-C).\n\nWhat the files of this run now hold:\n"
+       "abco.pm.dat: output times 0001 to 0002 of this run\nabco.olf.dat: output times 0001 to 0002 of this run\n",
+       "Creating tecplot file abco.pm"},
+      {"binary, kill", "tecplot binary mode\nend\n", "SIGTERM", 143,
+       "The run was stopped by SIGTERM (a request to end, from kill or a batch system's time limit).\n\nWhat the "
+       "files of this run now hold:\nabco.pm.szplt: output times 0001 to 0002 of this run\n",
+       "Tecplot szplt temporary files found (abco.pm.szplt.szhdr, etc.), left by a run without append mode.\nThey are "
+       "deleted; the data set is written anew."},
+      {"an append series, its terminal closed", "tecplot binary mode\ntecplot binary append\nend\n", "SIGHUP", 129,
+       "The run was stopped by SIGHUP (its terminal was closed).\n\nWhat the files of this run now hold:\n"
+       "abco.pm.szplt: output times 0001 to 0002 of the append series; its temporary files hold output times 0001 to "
+       "0002 for the next append run\n",
+       "Continuing tecplot file abco.pm after output time 0002"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Model model;
+    for (int i = 1; i <= 3; ++i) model.heads(i, i);
+    model.control(c.control + blocks);
+    // The signal comes as the run opens pm's result file of output time 0003.
+    const ProcessResult r =
+        model.runsignalled({"-P", "abco.head_pm.0003", "-e", std::string("inject=openat:signal=") + c.signal});
+    EXPECT_EQ(r.exitstatus, c.status) << r.err;
+    EXPECT_TRUE(has(r.err, c.said)) << r.err;
+    EXPECT_TRUE(has(model.file("abco.kelpra.eco"), c.said));
+    for (const auto& entry : fs::directory_iterator(model.dir.path())) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_FALSE(name.ends_with(".tmp") || name.ends_with(".new")) << name;
+    }
+    const bool binary = has(c.control, "binary");
+    for (const char* name : {"abco.pm", "abco.olf"}) {
+      const std::string file = std::string(name) + (binary ? ".szplt" : ".dat");
+      EXPECT_EQ(binary ? readdataset(model.dir / file).zones.size() : model.dat(file).zones.size(), 2U) << file;
+    }
+    // A half written data set a killed run left is deleted by the next run that writes it.
+    if (binary) writefile(model.dir / "abco.olf.szplt.new", "half written");
+    const ProcessResult next = model.run();
+    EXPECT_EQ(next.exitstatus, 0) << next.err;
+    EXPECT_TRUE(has(next.out + next.err, c.next)) << next.out << next.err;
+    if (binary) {
+      EXPECT_TRUE(has(next.err, "The file abco.olf.szplt.new, left half written by a run stopped while it wrote "
+                                "abco.olf.szplt, is deleted"))
+          << next.err;
+      expecttimesonce(model, 3);
+    }
+    for (const auto& entry : fs::directory_iterator(model.dir.path())) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_FALSE(name.find(".old") != std::string::npos || name.ends_with(".new")) << name;
+    }
+  }
+}
+
 // An append data set that cannot be put together ends the run with exit status 1 and keeps its
 // temporary files; the next append run, with nothing new, puts it together from them.
 TEST(E2eRecovery, AppendDataSetThatCannotBePutTogether) {

@@ -42,7 +42,8 @@ bool readsavedheader(const std::filesystem::path& path, SavedHeader& h) {
   ByteInput in(std::string_view(bytes).substr(8, bytes.size() - 16));
   std::int32_t filetype = 0;
   std::int64_t nvar = 0, naux = 0, nzones = 0;
-  if (!in.get(h.datalength) || (h.indexed && !in.get(h.setupindex)) || !str(in, h.title, false) ||
+  if (!in.get(h.datalength) || (h.indexed && !in.get(h.setupindex)) || (h.origins && !in.get(h.series)) ||
+      !str(in, h.title, false) ||
       !in.get(filetype) || !in.get(nvar)) {
     return false;
   }
@@ -88,6 +89,7 @@ void writesavedheader(const std::filesystem::path& path, const SavedHeader& h) {
   std::string out = !h.indexed ? "KLPSZHD1" : !h.sourced ? "KLPSZHD2" : origins ? "KLPSZHD4" : "KLPSZHD3";
   put(out, h.datalength);
   if (h.indexed) put(out, h.setupindex);
+  if (origins) put(out, h.series);
   put(out, static_cast<std::int64_t>(h.title.size()));
   out += h.title;
   out += h.variables;

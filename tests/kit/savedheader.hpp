@@ -17,6 +17,7 @@ struct SavedHeader {
   bool origins = true;  // false: the layout of earlier versions, without where each zone comes from
   std::int64_t datalength = 0;
   std::int32_t setupindex = 0;
+  std::int32_t series = 1;  // the fourth layout: 1 of an append series, 0 of a run without append mode
   std::string title;
   std::string variables;  // file type, variable names and auxiliary data, as they stand
   struct Zone {

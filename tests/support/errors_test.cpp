@@ -1,9 +1,14 @@
 // Report boxes checked on a real process: exact text, both destinations, exit status.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 
 #include "support/errors.hpp"
+#include "support/interrupt.hpp"
 #include "support/warnings.hpp"
 #include "tests/kit/process.hpp"
 
@@ -242,6 +247,39 @@ TEST(StatusText, TableAndUnknownCodes) {
   EXPECT_EQ(statustext(603), "Number of open files allowed by OS exceeded");
   EXPECT_EQ(statustext(0), "");
   EXPECT_EQ(statustext(151), "");
+}
+
+// A stop signal is only noted: the run stops at its next check, and the stop carries the
+// signal. A signal while the run stops, or a second one, ends the process at once by it.
+TEST(StopSignals, FirstStopsAtTheNextCheckAnotherEndsAtOnce) {
+  const auto child = [](int second, bool check) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 2);
+      catchstopsignals();
+      ::raise(SIGTERM);
+      if (check) {
+        try {
+          checkstop();
+          _exit(3);  // the check must stop the run
+        } catch (const RunStopped& stop) {
+          if (stop.signal != SIGTERM || stop.exitstatus != 128 + SIGTERM) _exit(4);
+        }
+      }
+      ::raise(second);
+      _exit(5);  // not reached
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+  };
+  for (const bool check : {false, true}) {
+    SCOPED_TRACE(check);
+    const int status = child(SIGINT, check);
+    EXPECT_TRUE(WIFSIGNALED(status)) << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
+  }
 }
 
 }  // namespace
