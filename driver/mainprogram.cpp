@@ -454,6 +454,9 @@ void run(int argc, const char* const* argv) {
     lock(directory, "the directory " + directory + ", where the prefix points");
   });
   setstopnotes(settlerunfiles);
+  // From here on Ctrl-C, kill and a closed terminal stop the run as an error does, at its next
+  // point to stop; at the prefix prompt before, nothing is written yet and they end it at once.
+  catchstopsignals();
   const std::string echoname = prefixtext() + "o.kelpra.eco";
   plot_data.ieco = getunit();
   checkfileopen(openownunit(plot_data.ieco, echoname, FileForm::formatted, OpenStatus::replace), echoname);
@@ -525,8 +528,6 @@ int kelpramain(int argc, const char* const* argv) {
   // A file-size limit then fails the write ("File too large"), which is reported like a full
   // disk, instead of killing the run with its data sets half written.
   std::signal(SIGXFSZ, SIG_IGN);
-  // Ctrl-C, kill and a closed terminal stop the run as an error does, at its next check.
-  catchstopsignals();
   try {
     try {
       run(argc, argv);
