@@ -39,7 +39,13 @@ void catchstopsignals() {
   sigemptyset(&action.sa_mask);
   // Calls under way go on: the run stops at its own next check, not inside a read or write.
   action.sa_flags = SA_RESTART;
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal ignored when the run began stays so: nohup ignores SIGHUP, and a shell script
+    // ignores Ctrl-C for the runs it starts in the background.
+    struct sigaction before {};
+    if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    ::sigaction(sig, &action, nullptr);
+  }
 }
 
 void checkstop() {

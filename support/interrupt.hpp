@@ -7,7 +7,7 @@
 
 namespace kelpra {
 
-// Installs the handlers of the three signals.
+// Installs the handlers of the three signals, but for those ignored when the run began.
 void catchstopsignals();
 // A point where the run can stop: where a signal was noted, the stopping report is written and
 // the run unwinds (RunStopped carries the signal). Reads one atomic flag otherwise.

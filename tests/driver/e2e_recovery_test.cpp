@@ -993,6 +993,8 @@ TEST(E2eRecovery, RunsStoppedBySignalsStopAsAtAnError) {
     // The signal comes as the run opens pm's result file of output time 0003.
     const ProcessResult r =
         model.runsignalled({"-P", "abco.head_pm.0003", "-e", std::string("inject=openat:signal=") + c.signal});
+    // Ended by the signal itself (strace ends the same way), not by an exit with its status.
+    EXPECT_TRUE(r.signalled);
     EXPECT_EQ(r.exitstatus, c.status) << r.err;
     EXPECT_TRUE(has(r.err, c.said)) << r.err;
     EXPECT_TRUE(has(model.file("abco.kelpra.eco"), c.said));
@@ -1019,6 +1021,60 @@ TEST(E2eRecovery, RunsStoppedBySignalsStopAsAtAnError) {
     for (const auto& entry : fs::directory_iterator(model.dir.path())) {
       const std::string name = entry.path().filename().string();
       EXPECT_FALSE(name.find(".old") != std::string::npos || name.ends_with(".new")) << name;
+    }
+  }
+}
+
+// After the data sets are closed the run stops at its next point to stop: before the
+// comparisons, while it locates the observation points (no part of the location cache is left)
+// and between the zones of the isopach plot. A signal after the last point to stop lets the run
+// end complete, by that signal.
+TEST(E2eRecovery, SignalsAfterTheDataSetsStopTheRunAtItsNextPoint) {
+  struct Case {
+    const char* name;
+    const char* control;
+    const char* at;    // the file at whose opening or renaming the signal comes
+    const char* call;
+    const char* gone;  // a file the run must not have written ("" none)
+    const char* notsaid = "";  // nor begun, by its screen line
+  };
+  const std::string comparison =
+      "write pm domain file\ncompare heads 3d domain\n-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\nend\n";
+  const std::string plots = "plot pm zone isopach structure\nplot pm depth below ground surface\n";
+  const Case cases[] = {
+      {"before the comparisons", "comparison", "abco.pm.dat.tmp", "rename", "abco.compare_heads.dat",
+       "Evaluating shape functions"},
+      {"locating the observation points", "comparison", "abco.ObsShape.txt.tmp", "openat", "abco.ObsShape.txt"},
+      {"between the zones of the isopach plot", "plots", "abco.pm_Isopach.dat.tmp", "openat", "abco.pm_Isopach.dat"},
+      {"between the arrays of the last plot", "plots", "abco.pm_DepthToSurf.dat.tmp", "openat",
+       "abco.pm_DepthToSurf.dat"},
+      {"after the last point to stop", "plots", "abco.pm_DepthToSurf.dat.tmp", "rename", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Model model{2, 1, 5};
+    LayeredMesh mesh = testkit::layeredmesh(2, 1, 5, testkit::ElementKind::bricks);
+    mesh.zones = {1, 1, 2, 1, 1, 1, 2, 12};
+    model.rewritepm(mesh);
+    for (int i = 1; i <= 2; ++i) model.heads(i, i);
+    writefile(model.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 1.75\n");
+    const bool compared = std::string(c.control) == "comparison";
+    model.control("end\n" + (compared ? comparison : std::string(kDomainBlocks) + plots));
+    const ProcessResult r = model.runsignalled(
+        {"-P", c.at, "-e", std::string("inject=") + c.call + ":signal=SIGINT"});
+    EXPECT_TRUE(r.signalled);
+    EXPECT_EQ(r.exitstatus, 130) << r.err;
+    const bool stopped = *c.gone != 0;
+    EXPECT_EQ(has(r.err, "The run was stopped by SIGINT (an interrupt, Ctrl-C)."), stopped) << r.err;
+    if (stopped) {
+      EXPECT_FALSE(model.exists(c.gone));
+      EXPECT_FALSE(*c.notsaid != 0 && has(r.out, c.notsaid)) << r.out;
+    } else {
+      EXPECT_TRUE(has(r.out, "Normal exit")) << r.out;
+    }
+    EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 2U);
+    for (const auto& entry : fs::directory_iterator(model.dir.path())) {
+      EXPECT_FALSE(entry.path().filename().string().ends_with(".tmp")) << entry.path();
     }
   }
 }

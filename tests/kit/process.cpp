@@ -29,6 +29,8 @@ ProcessResult runprocess(const fs::path& program, const std::vector<std::string>
     dup2(errpipe[1], 2);
     for (int fd : {inpipe[0], inpipe[1], outpipe[0], outpipe[1], errpipe[0], errpipe[1]}) close(fd);
     if (!workdir.empty() && chdir(workdir.c_str()) != 0) _exit(126);
+    // As from a terminal, also where the suite was started in the background of a script.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, SIG_DFL);
     std::vector<char*> argv;
     std::string prog = program.string();
     argv.push_back(prog.data());
@@ -92,6 +94,7 @@ ProcessResult runprocess(const fs::path& program, const std::vector<std::string>
   int status = 0;
   waitpid(pid, &status, 0);
   result.exitstatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.signalled = WIFSIGNALED(status);
   return result;
 }
 

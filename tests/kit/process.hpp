@@ -10,6 +10,7 @@ namespace kelpra::testkit {
 
 struct ProcessResult {
   int exitstatus = -1;  // exit status, or 128 + signal number when killed by a signal
+  bool signalled = false;  // ended by a signal, not by an exit
   std::string out;
   std::string err;
 };

@@ -249,34 +249,56 @@ TEST(StatusText, TableAndUnknownCodes) {
   EXPECT_EQ(statustext(151), "");
 }
 
+// A stop signal ignored when the run began stays ignored (nohup, a script's background run).
+TEST(StopSignals, IgnoredOnesStayIgnored) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    ::signal(SIGHUP, SIG_IGN);
+    catchstopsignals();
+    ::raise(SIGHUP);
+    try {
+      checkstop();
+    } catch (const RunStopped&) {
+      _exit(3);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 // A stop signal is only noted: the run stops at its next check, and the stop carries the
-// signal. A signal while the run stops, or a second one, ends the process at once by it.
+// signal. A second one, or one while an error report stops the run, ends the process at once.
 TEST(StopSignals, FirstStopsAtTheNextCheckAnotherEndsAtOnce) {
-  const auto child = [](int second, bool check) {
+  enum Before { signalled, checked, errorreport };
+  const auto child = [](Before before) {
     const pid_t pid = fork();
     if (pid == 0) {
       const int null = ::open("/dev/null", O_WRONLY);
       ::dup2(null, 2);
+      ::dup2(null, 1);
       catchstopsignals();
-      ::raise(SIGTERM);
-      if (check) {
-        try {
+      try {
+        if (before == errorreport) fatalerror("a fault");
+        ::raise(SIGTERM);
+        if (before == checked) {
           checkstop();
           _exit(3);  // the check must stop the run
-        } catch (const RunStopped& stop) {
-          if (stop.signal != SIGTERM || stop.exitstatus != 128 + SIGTERM) _exit(4);
         }
+      } catch (const RunStopped& stop) {
+        if (before == checked && (stop.signal != SIGTERM || stop.exitstatus != 128 + SIGTERM)) _exit(4);
       }
-      ::raise(second);
+      ::raise(SIGINT);
       _exit(5);  // not reached
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
   };
-  for (const bool check : {false, true}) {
-    SCOPED_TRACE(check);
-    const int status = child(SIGINT, check);
+  for (const Before before : {signalled, checked, errorreport}) {
+    SCOPED_TRACE(before);
+    const int status = child(before);
     EXPECT_TRUE(WIFSIGNALED(status)) << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     EXPECT_EQ(WTERMSIG(status), SIGINT);
   }
