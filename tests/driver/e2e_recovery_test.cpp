@@ -864,6 +864,25 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        "No result file of output time 0001 was found: this run has no output time to convert.\nNo data set was "
        "written; those of earlier runs are left as they are (abco.pm.dat, abco.olf.dat, which data sets of the meshes "
        "alone would replace)."},
+      {"ASCII data sets, one of them no data set at all, their results moved away",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         writefile(m.dir / "abco.olf.dat", "not a data set\n");
+         for (int i = 1; i <= 2; ++i) {
+           for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, i));
+         }
+       },
+       1, "(abco.pm.dat, abco.olf.dat, which data sets of the meshes alone would replace)"},
+      {"binary data sets, one of them no data set at all, their results moved away",
+       [](const Series& m) {
+         m.control("tecplot binary mode\nend\n" + std::string(kDomainBlocks));
+         writefile(m.dir / "abco.olf.szplt", "not a data set\n");
+         for (int i = 1; i <= 2; ++i) {
+           for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, i));
+         }
+       },
+       1, "(abco.pm.szplt, abco.olf.szplt, which data sets of the meshes alone would replace)"},
       {"an append series, \"append\" misspelt, its results deleted after conversion",
        [](const Series& m) {
          m.control("tecplot binary mode\ntecplot binary apend\nend\n" + std::string(kDomainBlocks));
@@ -884,6 +903,23 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        "Head, Pressure Head, Depth2GWT, Depth2GWT2D.\nA quantity is written only where its result file exists at the "
        "first output time, 0001, and these are not there (the others of those variables are taken from them):\n  "
        "abco.head_pm.0001\nIt is kept as it was."},
+      {"a common-node olf written anew without temporary files, pm's heads of the first output time deleted",
+       [](const Series& m) {
+         m.writer.olf(m.pm, testkit::SurfaceOptions{.multinode = false});
+         removeseries(m);
+         m.heads(1, 1.0);
+         m.heads(2, 2.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
+                                  "abco.olf.szplt.szdat", "abco.tec_append", "abco.head_pm.0001"}) {
+           fs::remove(m.dir / name);
+         }
+         m.control(std::string(kAppendControl) + "write olf domain file\nend\n");
+       },
+       1,
+       "The data set abco.olf.szplt holds variables that this append run, which writes it anew, would leave out of it: "
+       "Head, Pressure Head.\nA quantity is written only where its result file exists at the first output time, 0001, "
+       "and these are not there (the others of those variables are taken from them):\n  abco.head_pm.0001\n"},
       {"a quantity's result file missing at the first output time only",
        [](const Series& m) {
          removeseries(m);
@@ -1007,15 +1043,22 @@ TEST(E2eRecovery, RunsStoppedBySignalsStopAsAtAnError) {
       const std::string file = std::string(name) + (binary ? ".szplt" : ".dat");
       EXPECT_EQ(binary ? readdataset(model.dir / file).zones.size() : model.dat(file).zones.size(), 2U) << file;
     }
-    // A half written data set a killed run left is deleted by the next run that writes it.
-    if (binary) writefile(model.dir / "abco.olf.szplt.new", "half written");
+    // A half written data set a killed run left is deleted by the next run that writes it: beside
+    // the link's target, where the data set's name is a link.
+    if (binary) {
+      fs::create_directory(model.dir / "kept");
+      fs::rename(model.dir / "abco.olf.szplt", model.dir / "kept/abco.olf.szplt");
+      fs::create_symlink("kept/abco.olf.szplt", model.dir / "abco.olf.szplt");
+      writefile(model.dir / "kept/abco.olf.szplt.new", "half written");
+    }
     const ProcessResult next = model.run();
     EXPECT_EQ(next.exitstatus, 0) << next.err;
     EXPECT_TRUE(has(next.out + next.err, c.next)) << next.out << next.err;
     if (binary) {
-      EXPECT_TRUE(has(next.err, "The file abco.olf.szplt.new, left half written by a run stopped while it wrote "
+      EXPECT_TRUE(has(next.err, "The file kept/abco.olf.szplt.new, left half written by a run stopped while it wrote "
                                 "abco.olf.szplt, is deleted"))
           << next.err;
+      EXPECT_FALSE(model.exists("kept/abco.olf.szplt.new"));
       expecttimesonce(model, 3);
     }
     for (const auto& entry : fs::directory_iterator(model.dir.path())) {
