@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "driver/plotsetup.hpp"
@@ -269,6 +270,33 @@ bool datvariables(const std::string& name, std::vector<std::string>& names) {
   return !names.empty();
 }
 
+// Whether an ASCII data set holds more than one zone (one of the meshes alone holds one); true
+// where it cannot be read to tell.
+bool severalzones(const std::string& name) {
+  std::int64_t size = 0;
+  const int fd = openregular(name, O_RDONLY, size);
+  if (fd < 0) return true;
+  constexpr std::string_view mark = "\nZONE ";
+  std::string block(std::size_t{1} << 20, '\0');
+  std::string text;
+  int zones = 0;
+  bool failed = false;
+  for (std::int64_t at = 0; at < size && zones < 2;) {
+    const ssize_t n = ::pread(fd, block.data(), block.size(), at);
+    if (n <= 0) {
+      failed = true;
+      break;
+    }
+    at += n;
+    // The tail kept from the block before holds no whole mark, so none is counted twice.
+    text.append(block, 0, static_cast<std::size_t>(n));
+    for (std::size_t p = text.find(mark); p != std::string::npos; p = text.find(mark, p + 1)) ++zones;
+    text.erase(0, text.size() - std::min(text.size(), mark.size() - 1));
+  }
+  ::close(fd);
+  return failed || zones >= 2;
+}
+
 }  // namespace
 
 void checknoresult(const std::vector<DOMAIN*>& written) {
@@ -282,10 +310,13 @@ void checknoresult(const std::vector<DOMAIN*>& written) {
       if (plot_data.tecappend && writtenanew(base)) continue;
       TecTemporaries held;
       (void)tecTemporariesRead(base.c_str(), &held);
-      holds = !held.placedtrouble.empty() || (held.placed > 0 && !meshvariablesonly(held.placednames));
+      // A data set of the meshes alone has one zone; more hold output times whatever their variables
+      // (a time-varying "Zone", say).
+      holds = !held.placedtrouble.empty() || held.placed > 1 ||
+              (held.placed > 0 && !meshvariablesonly(held.placednames));
     } else {
       std::vector<std::string> names;
-      holds = !datvariables(name, names) || !meshvariablesonly(names);
+      holds = !datvariables(name, names) || !meshvariablesonly(names) || severalzones(name);
     }
     if (holds) holding += (holding.empty() ? "" : ", ") + name;
   }

@@ -838,6 +838,17 @@ TEST(E2eRecovery, RefusalAtACloseSaysWhatTheRunHadWritten) {
   EXPECT_EQ(readdataset(model.dir / "abco.pm.szplt").zones.size(), 4U);
 }
 
+// Data sets of output times 0001 and 0002, pm's without a quantity of its own (only olf has
+// result files), whose result files are then moved away.
+void meshvariablesonly(const Series& m, const std::string& global) {
+  removeseries(m);
+  m.heads(1, 1.0, false, true);
+  m.heads(2, 2.0, false, true);
+  m.control(global + std::string(kDomainBlocks));
+  EXPECT_EQ(m.run().exitstatus, 0);
+  for (int i = 1; i <= 2; ++i) fs::remove(m.writer.resultpath("head", "olf", i));
+}
+
 // A run that finds less than it was asked to convert says so: with no result file at its first
 // output time it replaces no data set that holds output times, it never writes a data set anew
 // without a variable the earlier one holds, and the quantities and output times it leaves out,
@@ -883,6 +894,19 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          }
        },
        1, "(abco.pm.szplt, abco.olf.szplt, which data sets of the meshes alone would replace)"},
+      {"ASCII data sets, pm's of the meshes' variables alone but of two output times, their results moved away",
+       [](const Series& m) { meshvariablesonly(m, "end\n"); }, 1,
+       "(abco.pm.dat, abco.olf.dat, which data sets of the meshes alone would replace)"},
+      {"binary data sets, pm's of the meshes' variables alone but of two output times, their results moved away",
+       [](const Series& m) { meshvariablesonly(m, "tecplot binary mode\nend\n"); }, 1,
+       "(abco.pm.szplt, abco.olf.szplt, which data sets of the meshes alone would replace)"},
+      {"ASCII data sets of the meshes alone, still without result files",
+       [](const Series& m) {
+         removeseries(m);
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+       },
+       0, "", "No result file of output time 0001 was found"},
       {"an append series, \"append\" misspelt, its results deleted after conversion",
        [](const Series& m) {
          m.control("tecplot binary mode\ntecplot binary apend\nend\n" + std::string(kDomainBlocks));

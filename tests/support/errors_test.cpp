@@ -268,6 +268,28 @@ TEST(StopSignals, IgnoredOnesStayIgnored) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
+// A closing terminal's two SIGHUPs (the kernel's and the shell's) are one request to stop.
+TEST(StopSignals, AHangUpTwiceIsOneRequest) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 2);
+    ::dup2(null, 1);
+    catchstopsignals();
+    ::raise(SIGHUP);
+    ::raise(SIGHUP);
+    try {
+      checkstop();
+    } catch (const RunStopped& stop) {
+      _exit(stop.signal == SIGHUP ? 0 : 4);
+    }
+    _exit(3);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 // A stop signal is only noted: the run stops at its next check, and the stop carries the
 // signal. A second one, or one while an error report stops the run, ends the process at once.
 TEST(StopSignals, FirstStopsAtTheNextCheckAnotherEndsAtOnce) {
