@@ -249,45 +249,35 @@ TEST(StatusText, TableAndUnknownCodes) {
   EXPECT_EQ(statustext(151), "");
 }
 
-// A stop signal ignored when the run began stays ignored (nohup, a script's background run).
-TEST(StopSignals, IgnoredOnesStayIgnored) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    ::signal(SIGHUP, SIG_IGN);
-    catchstopsignals();
-    ::raise(SIGHUP);
-    try {
-      checkstop();
-    } catch (const RunStopped&) {
-      _exit(3);
+// A stop signal ignored when the run began stays ignored (nohup, a script's background run), and
+// a closing terminal's two SIGHUPs (the kernel's and the shell's) are one request to stop.
+TEST(StopSignals, IgnoredOnesStayIgnoredAndAHangUpTwiceIsOneRequest) {
+  struct Case {
+    bool ignored;  // SIGHUP ignored when the run began
+    int sent;      // SIGHUPs sent
+    int status;    // 1: the check does not stop the run, 2: it stops it by SIGHUP
+  };
+  for (const Case c : {Case{true, 1, 1}, Case{false, 2, 2}}) {
+    SCOPED_TRACE(c.sent);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 2);
+      ::dup2(null, 1);
+      if (c.ignored) ::signal(SIGHUP, SIG_IGN);
+      catchstopsignals();
+      for (int i = 0; i < c.sent; ++i) ::raise(SIGHUP);
+      try {
+        checkstop();
+      } catch (const RunStopped& stop) {
+        _exit(stop.signal == SIGHUP ? 2 : 4);
+      }
+      _exit(1);
     }
-    _exit(0);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status;
   }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-}
-
-// A closing terminal's two SIGHUPs (the kernel's and the shell's) are one request to stop.
-TEST(StopSignals, AHangUpTwiceIsOneRequest) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 2);
-    ::dup2(null, 1);
-    catchstopsignals();
-    ::raise(SIGHUP);
-    ::raise(SIGHUP);
-    try {
-      checkstop();
-    } catch (const RunStopped& stop) {
-      _exit(stop.signal == SIGHUP ? 0 : 4);
-    }
-    _exit(3);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // A stop signal is only noted: the run stops at its next check, and the stop carries the
