@@ -17,6 +17,7 @@
 #include "plot/plotdata.hpp"
 #include "plot/resultaccess.hpp"
 #include "plot/tecio.hpp"
+#include "plot/tecplot.hpp"
 #include "support/errors.hpp"
 #include "support/fileunits.hpp"
 #include "support/strings.hpp"
@@ -356,14 +357,9 @@ void checkkeptvariables(const DOMAIN& dom, const std::string& base) {
   TecTemporaries held;
   (void)tecTemporariesRead(base.c_str(), &held);
   if (held.placed <= 0) return;  // none, or unreadable: refused at start-up
-  // The names as the binary list joins them: by commas, one that holds a comma quoted.
+  // The names as the open will take them; a list it refuses is reported there.
   std::vector<std::string> names;
-  for (std::string_view list = dom.varlist; !list.empty();) {
-    const bool quoted = list.front() == '"';
-    const std::size_t end = quoted ? list.find('"', 1) : list.find(',');
-    names.emplace_back(list.substr(quoted ? 1 : 0, end == std::string_view::npos ? list.npos : end - (quoted ? 1 : 0)));
-    list.remove_prefix(std::min(list.size(), end == std::string_view::npos ? list.size() : end + (quoted ? 2 : 1)));
-  }
+  if (!splitnames(binarytext(dom.varlist), names)) return;
   std::vector<std::string> lost;
   for (const std::string& name : held.placednames) {
     if (std::find(names.begin(), names.end(), name) == names.end()) lost.push_back(name);

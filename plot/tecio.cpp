@@ -29,16 +29,7 @@
 #include "support/fileunits.hpp"
 
 namespace kelpra {
-namespace {
 
-using namespace tecio;
-namespace fs = std::filesystem;
-
-// Values are taken in slices of this size, so that each is still in the cache when it is
-// written after its min/max pass; smaller slices cost more in calls than they save.
-constexpr std::size_t kSliceBytes = std::size_t{4} << 20;
-
-// Names are joined by commas; a name that holds a comma itself comes between double quotes.
 bool splitnames(std::string_view list, std::vector<std::string>& names) {
   names.clear();
   while (true) {
@@ -59,6 +50,16 @@ bool splitnames(std::string_view list, std::vector<std::string>& names) {
     list.remove_prefix(1);  // the comma
   }
 }
+
+namespace {
+
+using namespace tecio;
+namespace fs = std::filesystem;
+
+// Values are taken in slices of this size, so that each is still in the cache when it is
+// written after its min/max pass; smaller slices cost more in calls than they save.
+constexpr std::size_t kSliceBytes = std::size_t{4} << 20;
+
 
 // Widens [lo, hi] by the values; not-a-number values are left out. Four chains of short
 // vectors, each held in registers of its own, keep the pass as fast as the memory that feeds it.

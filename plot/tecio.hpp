@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelpra {
@@ -171,6 +172,10 @@ struct TecTemporaries {
 // fingerprint of each zone's first and last few kilobytes). Either file must be a regular file;
 // a header of no zones needs no data file. The header refuses texts with control characters.
 std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporaries) noexcept;
+
+// The names of a variable list as the open takes them: joined by commas, a name that holds a
+// comma itself between double quotes; false where the list is malformed or a name is empty.
+bool splitnames(std::string_view list, std::vector<std::string>& names);
 
 // Writes "<base>.szplt" from the temporary files where it does not already hold what they hold;
 // `written` tells whether it was written. kTecFewerZones where "<base>.szplt" holds more zones.

@@ -150,6 +150,14 @@ void removeseries(const Model& m) {
 }
 
 // An append series begun from the meshes alone: its first run found no result file.
+// Removes the temporary files of both data sets and the files named.
+void removetemporaries(const Model& m, std::initializer_list<const char*> more) {
+  for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr", "abco.olf.szplt.szdat"}) {
+    fs::remove(m.dir / name);
+  }
+  for (const char* name : more) fs::remove(m.dir / name);
+}
+
 void meshesonlyseries(const Series& m) {
   removeseries(m);
   EXPECT_EQ(m.run().exitstatus, 0);
@@ -743,10 +751,7 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        "hold no output time for the next append run"},
       {"a new series whose first output time has no result file",
        [](const Series& m) {
-         for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
-                                  "abco.olf.szplt.szdat", "abco.head_pm.0001", "abco.head_olf.0001"}) {
-           fs::remove(m.dir / name);
-         }
+         removetemporaries(m, {"abco.head_pm.0001", "abco.head_olf.0001"});
        },
        "No result file of output time 0001 was found: this run has no output time to convert.\nNo data set was "
        "written; those of earlier runs are left as they are (abco.pm.szplt, abco.olf.szplt, which data sets of the "
@@ -917,10 +922,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        1, "No result file of output time 0001 was found", "moved aside"},
       {"an append series without temporary files, pm's heads of the first output time deleted",
        [](const Series& m) {
-         for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
-                                  "abco.olf.szplt.szdat", "abco.tec_append", "abco.head_pm.0001"}) {
-           fs::remove(m.dir / name);
-         }
+         removetemporaries(m, {"abco.tec_append", "abco.head_pm.0001"});
        },
        1,
        "The data set abco.pm.szplt holds variables that this append run, which writes it anew, would leave out of it: "
@@ -934,10 +936,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          m.heads(1, 1.0);
          m.heads(2, 2.0);
          EXPECT_EQ(m.run().exitstatus, 0);
-         for (const char* name : {"abco.pm.szplt.szhdr", "abco.pm.szplt.szdat", "abco.olf.szplt.szhdr",
-                                  "abco.olf.szplt.szdat", "abco.tec_append", "abco.head_pm.0001"}) {
-           fs::remove(m.dir / name);
-         }
+         removetemporaries(m, {"abco.tec_append", "abco.head_pm.0001"});
          m.control(std::string(kAppendControl) + "write olf domain file\nend\n");
        },
        1,
