@@ -159,10 +159,15 @@ void recordappend(Domains& d) {
   }
 }
 
+// Every domain's variables are known before any data set is touched: a data set that would lose
+// some stops the run with all of them as they were.
 void setupall(Domains& d) {
   for (DOMAIN* dom : d.plotted()) checkcontinueddataset(*dom);
-  init(d.pm, d.pmcopy);
-  for (DOMAIN* dom : d.others()) init(*dom, d.pmcopy);
+  initvariables(d.pm, d.pmcopy);
+  for (DOMAIN* dom : d.others()) initvariables(*dom, d.pmcopy);
+  checkkeptvariables(writtendomains(d));
+  initzone(d.pm, d.pmcopy);
+  for (DOMAIN* dom : d.others()) initzone(*dom, d.pmcopy);
   recordappend(d);
 }
 

@@ -274,7 +274,6 @@ void creating(const DOMAIN& dom, const std::string& base) {
 
 // Writes zone 1: the header, every zone array and the element connectivity.
 void writefirstzone(DOMAIN& dom, const DOMAIN& pmcopy, const std::string& base) {
-  if (plot_data.tecappend) checkkeptvariables(dom, base);
   tecplotfileopen(base, firsttitle(), dom.nvar, dom.varlist, dom);
   tecplotoutputtime(dom, plot_data.nfile);
   tecplotvarunitswrite(dom);
@@ -389,6 +388,11 @@ void truncatemesh(DOMAIN& dom, DOMAIN& pmcopy) {
 }
 
 void init(DOMAIN& dom, DOMAIN& pmcopy) {
+  initvariables(dom, pmcopy);
+  initzone(dom, pmcopy);
+}
+
+void initvariables(DOMAIN& dom, DOMAIN& pmcopy) {
   (void)takeresultfilesread();  // only what this domain's handlers read counts for its zone
   (void)takefilesnotfound();
   if (dom.exists && dom.writefile) {
@@ -397,12 +401,19 @@ void init(DOMAIN& dom, DOMAIN& pmcopy) {
       initcommontecplot(dom, pmcopy);
     } else {
       initmultitecplot(dom, pmcopy);
-      if (plot_data.paraview_mode) multiparaview(dom);
     }
   } else if (dom.exists && readonlypm(dom)) {
     truncationmessages(dom);
     initmultitecplot(dom, pmcopy);
   }
+}
+
+void initzone(DOMAIN& dom, const DOMAIN& pmcopy) {
+  if (!dom.exists || !dom.writefile) return;
+  const std::string base = plotbasename(dom);
+  warntemporaryfiles(base);
+  writefirstzone(dom, pmcopy, base);
+  if (dom.coupling == 1 && plot_data.paraview_mode) multiparaview(dom);
 }
 
 void append(DOMAIN& dom, DOMAIN& pmcopy) {
@@ -426,7 +437,6 @@ void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   if (readonly) {
     write_string("pm data read for common node output");
   } else {
-    warntemporaryfiles(base);
     creating(dom, base);
   }
   tecplotinit(dom);
@@ -437,8 +447,6 @@ void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   if (is(dom, "pm")) registerlayering(dom);
   runsteps(kInitSteps, dom);
   notesetup(dom, pmcopy);
-  if (readonly) return;
-  writefirstzone(dom, pmcopy, base);
 }
 
 void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
@@ -452,7 +460,6 @@ void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
 
 void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   const std::string base = plotbasename(dom);
-  warntemporaryfiles(base);
   write_rule();
   creating(dom, base);
   tecplotinit(dom);
@@ -500,7 +507,6 @@ void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   commonconcinit(dom, pmcopy);
   if (is(dom, "frac") && dom.writeaperture) registeraperture(dom);
   notesetup(dom, pmcopy);
-  writefirstzone(dom, pmcopy, base);
 }
 
 void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {

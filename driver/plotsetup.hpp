@@ -14,12 +14,19 @@ namespace kelpra {
 // output time: a continued data set is checked against the truncated mesh before any data set
 // changes. init writes its messages.
 void truncatemesh(DOMAIN& dom, DOMAIN& pmcopy);
+// The set-up at the first accepted output time, in two steps: initvariables registers the
+// variables and reads the output time's result files, writing no file; initzone then writes
+// the data set's zone 1. A run takes the first step for every domain before the second, so
+// that what the data sets would lack is known before any of them changes. init takes both.
 void init(DOMAIN& dom, DOMAIN& pmcopy);
+void initvariables(DOMAIN& dom, DOMAIN& pmcopy);
+void initzone(DOMAIN& dom, const DOMAIN& pmcopy);
 // Before any data set of a run that continues earlier append runs is opened: warns of a data
 // set new to the series; `nothingnew` where the run has no new output time to start it with.
 void checkcontinueddataset(const DOMAIN& dom, bool nothingnew = false);
 void append(DOMAIN& dom, DOMAIN& pmcopy);
 
+// The variables and first reads of a domain's set-up (initvariables' part); nothing is written.
 void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy);
 void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy);
 void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy);

@@ -352,38 +352,6 @@ bool writtenanew(const std::string& base) {
   return std::find(anewbases.begin(), anewbases.end(), base) != anewbases.end();
 }
 
-void checkkeptvariables(const DOMAIN& dom, const std::string& base) {
-  if (!plot_data.tecplot_bin_mode || dom.continuesafter > 0) return;
-  TecTemporaries held;
-  (void)tecTemporariesRead(base.c_str(), &held);
-  if (held.placed <= 0) return;  // none, or unreadable: refused at start-up
-  // The names as the open will take them; a list it refuses is reported there.
-  std::vector<std::string> names;
-  if (!splitnames(binarytext(dom.varlist), names)) return;
-  std::vector<std::string> lost;
-  for (const std::string& name : held.placednames) {
-    if (std::find(names.begin(), names.end(), name) == names.end()) lost.push_back(name);
-  }
-  if (lost.empty()) return;
-  // The files whose quantities those variables are, where the handlers name them.
-  std::string missing;
-  for (const NotFound& miss : dom.setupnotfound) {
-    const bool gives = std::any_of(miss.variables.begin(), miss.variables.end(), [&](const std::string& v) {
-      return std::find(lost.begin(), lost.end(), v) != lost.end();
-    });
-    if (gives) missing += "\n  " + miss.file;
-  }
-  std::string list;
-  for (const std::string& name : lost) list += (list.empty() ? "" : ", ") + name;
-  fatalerror("The data set " + base + ".szplt holds variables that this append run, which writes it anew, would "
-             "leave out of it: " + list + ".\n" +
-             (missing.empty() ? std::string("This run does not write them.")
-                              : "A quantity is written only where its result file exists at the first output time, " +
-                                    outputtimeindex(plot_data.nfile) + ", and these are not there (the others of "
-                                    "those variables are taken from them):" + missing) +
-             "\nIt is kept as it was. Move it aside to let the append series write it anew without them.");
-}
-
 void emptymeshesonly(const std::string& base) {
   if (std::find(anewbases.begin(), anewbases.end(), base) == anewbases.end()) return;
   // Its zones hold the meshes alone: none is lost. Without zones it counts as set up at this

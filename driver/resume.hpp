@@ -21,11 +21,6 @@ void resumetecplotappend(const std::vector<DOMAIN*>& written);
 // Whether this run writes the data set of `base` anew because its zones hold the meshes alone.
 bool writtenanew(const std::string& base);
 
-// Before the data set of `dom` is set up, where the append series writes it anew: stops the run
-// where the data set in place holds a variable this run does not write (its result file is
-// missing at the first output time), since that data set would give way to one without it.
-void checkkeptvariables(const DOMAIN& dom, const std::string& base);
-
 // Before the data set of `base` is set up at the current output time: where the series holds
 // only zones of the meshes alone in its temporary files, they are emptied, so that it is
 // written anew from this output time whatever its variables.

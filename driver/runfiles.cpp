@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -247,27 +248,114 @@ std::string safely(const std::string& name, Make make) {
   }
 }
 
-// The variables of an ASCII data set, from its VARIABLES line near its start; false where it
-// cannot be read or holds no such line.
-bool datvariables(const std::string& name, std::vector<std::string>& names) {
+// How the variables of an earlier data set were read.
+enum class Held {
+  absent,      // there is no such file
+  read,        // they are known
+  unreadable,  // it holds nothing that tells them: it counts as holding every variable
+  failed,      // a read of it failed; errno says why
+};
+
+// The variables of an ASCII data set, from its VARIABLES line near its start.
+Held datvariables(const std::string& name, std::vector<std::string>& names) {
   std::int64_t size = 0;
   const int fd = openregular(name, O_RDONLY, size);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == ENOENT ? Held::absent : errno == EINVAL ? Held::unreadable : Held::failed;
   std::string head(static_cast<std::size_t>(std::min<std::int64_t>(size, 64 << 10)), '\0');
   const ssize_t n = ::pread(fd, head.data(), head.size(), 0);
+  const int error = n < 0 ? errno : EIO;  // a file that shrank while it was read fails as well
   ::close(fd);
-  if (n != static_cast<ssize_t>(head.size())) return false;
+  if (n != static_cast<ssize_t>(head.size())) {
+    errno = error;
+    return Held::failed;
+  }
   const std::size_t at = head.starts_with("VARIABLES = ") ? 0 : head.find("\nVARIABLES = ");
-  if (at == std::string::npos) return false;
+  if (at == std::string::npos) return Held::unreadable;
   const std::size_t from = head.find('=', at) + 1;
   const std::string line = head.substr(from, head.find('\n', from) - from);
   for (std::size_t open = line.find('"'); open != std::string::npos; open = line.find('"', open + 1)) {
     const std::size_t close = line.find('"', open + 1);
-    if (close == std::string::npos) return false;
+    if (close == std::string::npos) return Held::unreadable;
     names.push_back(line.substr(open + 1, close - open - 1));
     open = close;
   }
-  return !names.empty();
+  return names.empty() ? Held::unreadable : Held::read;
+}
+
+// The variables of the data set a run writes, as it stands before the run.
+Held heldvariables(const DOMAIN& dom, std::vector<std::string>& names) {
+  if (!plot_data.tecplot_bin_mode) return datvariables(datasetfilename(dom), names);
+  bool exists = false;
+  const std::int32_t status = tecDataSetVariables(plotbasename(dom).c_str(), &exists, &names);
+  if (status == kTecIoError) {
+    errno = tecLastFailure().error;
+    return Held::failed;
+  }
+  return !exists ? Held::absent : status == kTecOk ? Held::read : Held::unreadable;
+}
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Why a data set of `dom` that is to be written anew must stay as it is ("" where nothing stops
+// it): it holds variables that this run leaves out because their result files are missing at
+// the first output time. A data set that cannot be read to tell counts as holding them all.
+std::string keptvariables(const DOMAIN& dom) {
+  std::vector<std::string> registered;
+  (void)splitnames(binarytext(dom.varlist), registered);
+  std::vector<std::string> wanting;  // what the missing result files would have given
+  for (const NotFound& miss : dom.setupnotfound) {
+    for (const std::string& v : miss.variables) {
+      if (!contains(registered, v) && !contains(wanting, v)) wanting.push_back(v);
+    }
+  }
+  if (wanting.empty()) return {};
+  const std::string name = datasetfilename(dom);
+  const bool series = plot_data.tecappend;
+  const std::string run = series ? "this append run" : "this run";
+  const std::string first = outputtimeindex(plot_data.nfile);
+  std::vector<std::string> held;
+  const Held read = heldvariables(dom, held);
+  if (read == Held::absent) return {};
+  if (read == Held::failed) {
+    notesystemerror(errno, name);
+    fatalerror(withsystemreason("The data set " + name + " could not be read to tell which variables it holds; " +
+                                    run + ", which writes it anew, would leave out the variables of result files "
+                                    "missing at the first output time, " + first + ".",
+                                name) +
+               "\nNo data set was written.");
+  }
+  std::vector<std::string> lost;
+  for (const std::string& v : read == Held::read ? held : wanting) {
+    if (contains(wanting, v)) lost.push_back(v);
+  }
+  if (lost.empty()) return {};
+  std::string files, firstmissing;
+  std::size_t missing = 0;
+  for (const NotFound& miss : dom.setupnotfound) {
+    const bool gives = std::any_of(miss.variables.begin(), miss.variables.end(),
+                                   [&](const std::string& v) { return contains(lost, v); });
+    if (!gives) continue;
+    files += "\n  " + miss.file;
+    if (missing++ == 0) firstmissing = miss.file;
+  }
+  std::string list;
+  for (const std::string& v : lost) list += (list.empty() ? "" : ", ") + v;
+  const std::string why =
+      read == Held::read
+          ? "The data set " + name + " holds variables that " + run + ", which writes it anew, would leave out of it: " +
+                list + ".\nA quantity is written only where its result file exists at the first output time, " +
+                first + ", and these are not there (the others of those variables are taken from them):" + files
+          : "The data set " + name + " cannot be read to tell which variables it holds (" +
+                (plot_data.tecplot_bin_mode ? "it is not a data set of the layout this program writes"
+                                            : "it holds no VARIABLES line") +
+                "), so it may hold some that " + run + ", which writes it anew, would leave out: " +
+                std::to_string(missing) + (missing == 1 ? " result file" : " result files") +
+                " of the first output time, " + first + ", " + (missing == 1 ? "is" : "are") + " missing (" +
+                firstmissing + (missing == 1 ? ")." : ", etc.).");
+  return why + "\nIt is kept as it was. Move it aside to " + (series ? "let the append series " : "") +
+         "write it anew without them.";
 }
 
 // Whether an ASCII data set holds more than one zone (one of the meshes alone holds one); true
@@ -316,14 +404,25 @@ void checknoresult(const std::vector<DOMAIN*>& written) {
               (held.placed > 0 && !meshvariablesonly(held.placednames));
     } else {
       std::vector<std::string> names;
-      holds = !datvariables(name, names) || !meshvariablesonly(names) || severalzones(name);
+      holds = datvariables(name, names) != Held::read || !meshvariablesonly(names) || severalzones(name);
     }
     if (holds) holding += (holding.empty() ? "" : ", ") + name;
   }
   if (holding.empty()) return;
   input_error("No result file of output time " + outputtimeindex(plot_data.nfile) +
               " was found: this run has no output time to convert.\nNo data set was written; those of earlier runs "
-              "are left as they are (" + holding + ", which data sets of the meshes alone would replace).");
+              "are left as they are (" + holding + ", which data sets of the meshes alone would replace).\nTo write "
+              "the data sets of the meshes alone, move " + holding + " aside.");
+}
+
+void checkkeptvariables(const std::vector<DOMAIN*>& written) {
+  std::string refused;
+  for (const DOMAIN* dom : written) {
+    // A data set an append series continues keeps its variables.
+    if (plot_data.tecappend && dom->continuesafter > 0) continue;
+    if (const std::string why = keptvariables(*dom); !why.empty()) refused += (refused.empty() ? "" : "\n") + why;
+  }
+  if (!refused.empty()) fatalerror(refused);
 }
 
 void planrunfiles(const std::vector<DOMAIN*>& datasets, const std::vector<std::string>& comparisons,

@@ -33,6 +33,13 @@ void forgetrunfiles();
 // output times, or cannot be read to tell.
 void checknoresult(const std::vector<DOMAIN*>& written);
 
+// Once every domain's variables are registered at the first output time and before any data
+// set is written: stops the run, writing nothing, where a data set it writes anew (`written`)
+// holds a variable that it would lack because that quantity's result file is missing at the
+// first output time, or cannot be read to tell. A variable the control file no longer asks for
+// is not missing.
+void checkkeptvariables(const std::vector<DOMAIN*>& written);
+
 // Every data set is written to a regular file of its own: a name that leads to a pipe, a device
 // or a directory, links that form a loop or end in a missing directory, and two data sets that
 // lead to one file stop the run before any data set is written. `written`: the domains whose

@@ -638,6 +638,22 @@ std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporarie
   return guarded([&] { return readtemporaries(fileName, temporaries); });
 }
 
+std::int32_t tecDataSetVariables(const char* fileName, bool* exists, std::vector<std::string>* names) noexcept {
+  return guarded([&] {
+    DataSet named;
+    if (exists == nullptr || names == nullptr || fileName == nullptr || !namefiles(fileName, named)) {
+      return kTecBadArgument;
+    }
+    Placed placed = placedfile(linktarget(named.finalname));
+    *exists = placed.zones >= 0 || !placed.trouble.empty();
+    *names = std::move(placed.names);
+    if (placed.trouble.empty()) return kTecOk;
+    if (placed.failure.error == 0) return kTecPlacedUnreadable;
+    lastfailure() = placed.failure;
+    return kTecIoError;
+  });
+}
+
 std::int32_t tecTemporariesPutInPlace(const char* fileName, std::int32_t* written) noexcept {
   return guarded([&] { return assemble(fileName, written); });
 }

@@ -173,6 +173,11 @@ struct TecTemporaries {
 // a header of no zones needs no data file. The header refuses texts with control characters.
 std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporaries) noexcept;
 
+// The variables "<base>.szplt" holds, read from the file alone (`exists` false where there is
+// none): kTecPlacedUnreadable where it is no data set of the layout this program writes,
+// kTecIoError where a read of it failed (tecLastFailure says why).
+std::int32_t tecDataSetVariables(const char* fileName, bool* exists, std::vector<std::string>* names) noexcept;
+
 // The names of a variable list as the open takes them: joined by commas, a name that holds a
 // comma itself between double quotes; false where the list is malformed or a name is empty.
 bool splitnames(std::string_view list, std::vector<std::string>& names);

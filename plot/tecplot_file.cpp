@@ -269,8 +269,10 @@ void setasidetemporaries(const std::string& base) {
     // The first file goes back, so that a pair is never split over two suffixes.
     for (std::size_t i = 0; i < done; ++i) (void)renamenoreplace(moved[i] + suffix, moved[i]);
     if (error != EEXIST) {
-      fatalerror("Failed to move the temporary file " + moved[done] + " of an earlier run aside to " + moved[done] +
-                 suffix + ".");
+      notesystemerror(error, moved[done]);
+      fatalerror(withsystemreason("Failed to move the temporary file " + moved[done] + " of an earlier run aside to " +
+                                      moved[done] + suffix + ".",
+                                  moved[done]));
     }
   }
   if (moved.size() == 1) {

@@ -16,8 +16,9 @@ static_assert(std::atomic<int>::is_always_lock_free, "the handler may only touch
 extern "C" void onstopsignal(int sig) {
   int first = 0;
   const bool repeat = !noted.compare_exchange_strong(first, sig);
-  // A closing terminal sends SIGHUP twice (from the kernel and from the shell): one request.
-  if (repeat && first == SIGHUP && sig == SIGHUP && !errorwasreported()) return;
+  // A closing terminal sends SIGHUP twice (from the kernel and from the shell): one request,
+  // also where the second comes while the stop it asked for is being reported.
+  if (repeat && first == SIGHUP && sig == SIGHUP) return;
   // A second signal, or one while a report is being written: the user wants the run ended now.
   if (repeat || errorwasreported()) {
     ::signal(sig, SIG_DFL);

@@ -1,5 +1,7 @@
 // Heads, and what follows from them: pressure heads below ground, water depths on the surface.
 #include <cmath>
+#include <string_view>
+#include <vector>
 
 #include "support/textview.hpp"
 #include "variables/handlers.hpp"
@@ -48,7 +50,16 @@ void derive(DOMAIN& dom, bool topofound) {
 }  // namespace
 
 void headinit(DOMAIN& dom) {
-  quantityinit(rows::head, dom);
+  // What is computed from the heads goes with them where their file is missing.
+  std::vector<std::string_view> derived;
+  if (surfacedomain(dom)) {
+    derived = {"Depth", "LogDepth"};
+  } else {
+    if (dom.writepresshead) derived.push_back("Pressure Head");
+    if (dom.writedepth2gwt) derived.push_back("Depth2GWT");
+    if (dom.writedepth2gwt2d) derived.push_back("Depth2GWT2D");
+  }
+  quantityinit(rows::head, dom, derived);
   if (!dom.headavail) return;
   if (!surfacedomain(dom)) {
     if (!dom.writepresshead) return;

@@ -95,7 +95,7 @@ const std::string& filenameof(const Quantity& q, const DOMAIN& dom, bool first) 
 
 }  // namespace
 
-bool quantityfirstfile(const Quantity& q, DOMAIN& dom) {
+bool quantityfirstfile(const Quantity& q, DOMAIN& dom, std::span<const std::string_view> derived) {
   bool& avail = dom.*q.avail;
   filenameof(q, dom, true);
   if (q.filename == FileName::firstindex) {
@@ -103,6 +103,7 @@ bool quantityfirstfile(const Quantity& q, DOMAIN& dom) {
   } else {
     std::vector<std::string_view> names;
     for (const QuantityMember& m : membersof(q)) names.push_back(m.name);
+    names.insert(names.end(), derived.begin(), derived.end());
     checkfileinit(plot_data.filename, avail, names);
   }
   return avail;
@@ -131,8 +132,8 @@ void quantitysetup(const Quantity& q, DOMAIN& dom, const std::string& fname) {
   }
 }
 
-void quantityinit(const Quantity& q, DOMAIN& dom) {
-  if (!quantityfirstfile(q, dom)) return;
+void quantityinit(const Quantity& q, DOMAIN& dom, std::span<const std::string_view> derived) {
+  if (!quantityfirstfile(q, dom, derived)) return;
   const std::string fname = plot_data.filename;
   quantitysetup(q, dom, fname);
 }

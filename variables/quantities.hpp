@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -48,14 +49,15 @@ struct Quantity {
   FileName filename = FileName::domain;
 };
 
-// The first-time handler: looks for the file, sizes, reads and registers the arrays.
-void quantityinit(const Quantity& q, DOMAIN& dom);
+// The first-time handler: looks for the file, sizes, reads and registers the arrays. `derived`:
+// the variables computed from the quantity, left out with it where its file is missing.
+void quantityinit(const Quantity& q, DOMAIN& dom, std::span<const std::string_view> derived = {});
 // The later-time handler: reads this time's file, or shares the variables with zone 1.
 void quantityread(const Quantity& q, DOMAIN& dom);
 
 // The parts of the two, for handlers that decide more than one file at once.
 // Looks for the first file into the availability flag; its name stays in plot_data.filename.
-bool quantityfirstfile(const Quantity& q, DOMAIN& dom);
+bool quantityfirstfile(const Quantity& q, DOMAIN& dom, std::span<const std::string_view> derived = {});
 // Sizes the arrays, registers the variables and reads the named file into them.
 void quantitysetup(const Quantity& q, DOMAIN& dom, const std::string& fname);
 // Reads this time's file without testing for it (a missing file stops the run).

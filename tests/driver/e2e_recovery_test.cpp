@@ -698,9 +698,15 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          rewriteheaders(m, [](testkit::SavedHeader& header) { header.zones.back().vars += std::string(4, '\0'); });
        },
        "abco.pm.szplt.szhdr and abco.pm.szplt.szdat are damaged."},
+      {"an append series written anew without temporary files, whose data set fails to be read in the check of "
+       "its variables",
+       [](const Series& m) { removetemporaries(m, {"abco.tec_append", "abco.head_pm.0001"}); },
+       "The data set abco.pm.szplt could not be read to tell which variables it holds; this append run",
+       {"-P", "abco.pm.szplt", "-e", "inject=pread64:error=EIO:when=3"}},
       {"temporary files of a run without append mode that cannot be moved aside",
        [](const Series& m) { m.binaryrun(); },
-       "Failed to move the temporary file abco.pm.szplt.szhdr of an earlier run aside to abco.pm.szplt.szhdr.old.",
+       "Failed to move the temporary file abco.pm.szplt.szhdr of an earlier run aside to abco.pm.szplt.szhdr.old.\n"
+       "Reason: Input/output error",
        {"-P", "abco.pm.szplt.szhdr", "-e", "inject=renameat2:error=EIO"}},
       {"a header that is a FIFO",
        [](const Series& m) {
@@ -879,7 +885,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        1,
        "No result file of output time 0001 was found: this run has no output time to convert.\nNo data set was "
        "written; those of earlier runs are left as they are (abco.pm.dat, abco.olf.dat, which data sets of the meshes "
-       "alone would replace)."},
+       "alone would replace).\nTo write the data sets of the meshes alone, move abco.pm.dat, abco.olf.dat aside."},
       {"ASCII data sets, one of them no data set at all, their results moved away",
        [](const Series& m) {
          m.control("end\n" + std::string(kDomainBlocks));
@@ -943,6 +949,37 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        "The data set abco.olf.szplt holds variables that this append run, which writes it anew, would leave out of it: "
        "Head, Pressure Head.\nA quantity is written only where its result file exists at the first output time, 0001, "
        "and these are not there (the others of those variables are taken from them):\n  abco.head_pm.0001\n"},
+      {"ASCII data sets written again after pm's result files were deleted",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (int i = 1; i <= 2; ++i) fs::remove(m.writer.resultpath("head", "pm", i));
+       },
+       1,
+       "The data set abco.pm.dat holds variables that this run, which writes it anew, would leave out of it: Head, "
+       "Pressure Head, Depth2GWT, Depth2GWT2D.\nA quantity is written only where its result file exists at the first "
+       "output time, 0001, and these are not there (the others of those variables are taken from them):\n  "
+       "abco.head_pm.0001\nIt is kept as it was. Move it aside to write it anew without them."},
+      {"binary data sets written again after pm's result files were deleted",
+       [](const Series& m) {
+         m.binaryrun();
+         for (int i = 1; i <= 2; ++i) fs::remove(m.writer.resultpath("head", "pm", i));
+       },
+       1, "The data set abco.pm.szplt holds variables that this run, which writes it anew, would leave out of it: Head"},
+      {"ASCII data sets written again without pm's heads, which the control file no longer asks for",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (int i = 1; i <= 2; ++i) fs::remove(m.writer.resultpath("head", "pm", i));
+         m.control("end\nwrite pm domain file\nno pm heads\nend\nwrite olf domain file\nend\n");
+       },
+       0, "", "would leave out of it"},
+      {"an ASCII data set that is no data set, a quantity's result files missing",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         writefile(m.dir / "abco.olf.dat", "not a data set\n");
+       },
+       1, "The data set abco.olf.dat cannot be read to tell which variables it holds (it holds no VARIABLES line)"},
       {"a quantity's result file missing at the first output time only",
        [](const Series& m) {
          removeseries(m);
@@ -1381,6 +1418,12 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
          m.heads(2, 2);
          writefile(m.dir / "abco.head_pm.0003", "garbage that is no result file");
        }},
+      {"ASCII stopped before its comparison, one written before", "end\nwrite pm domain file\n" + comparison + "end\n",
+       2, 0, true,
+       "abco.pm.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)\n"
+       "abco.compare_heads.dat: left as an earlier run wrote it (this run stopped before writing it)\n"
+       "abco.compare_heads_scatter.dat: left as an earlier run wrote it (this run stopped before writing it)",
+       {{"abco.pm.dat", 2}}},
       // The limit stops the scatter file's last write, at its close.
       {"the scatter file's close fails", "end\nwrite pm domain file\n" + comparison + "end\n", 1, -1, false,
        "abco.pm.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)\n"
@@ -1463,7 +1506,8 @@ TEST(E2eRecovery, LinkedDataSetsStayLinks) {
     model.control((binary ? "tecplot binary mode\nend\n" : "end\n") + std::string(kDomainBlocks));
     const std::string name = binary ? "abco.pm.szplt" : "abco.pm.dat";
     fs::create_directory(model.dir / "disk");
-    writefile(model.dir / "disk" / "pm", "earlier");
+    ASSERT_EQ(model.run().exitstatus, 0);
+    fs::rename(model.dir / name, model.dir / "disk" / "pm");
     fs::create_symlink("disk/pm", model.dir / name);
     struct stat before {};
     ::stat((model.dir / "disk" / "pm").c_str(), &before);

@@ -256,8 +256,9 @@ TEST(StopSignals, IgnoredOnesStayIgnoredAndAHangUpTwiceIsOneRequest) {
     bool ignored;  // SIGHUP ignored when the run began
     int sent;      // SIGHUPs sent
     int status;    // 1: the check does not stop the run, 2: it stops it by SIGHUP
+    bool again = false;  // one more while the stop is reported
   };
-  for (const Case c : {Case{true, 1, 1}, Case{false, 2, 2}}) {
+  for (const Case c : {Case{true, 1, 1}, Case{false, 2, 2}, Case{false, 1, 2, true}}) {
     SCOPED_TRACE(c.sent);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -270,6 +271,7 @@ TEST(StopSignals, IgnoredOnesStayIgnoredAndAHangUpTwiceIsOneRequest) {
       try {
         checkstop();
       } catch (const RunStopped& stop) {
+        if (c.again) ::raise(SIGHUP);
         _exit(stop.signal == SIGHUP ? 2 : 4);
       }
       _exit(1);
