@@ -291,17 +291,31 @@ void compare_deth2gwtable_output(DOMAIN& pm) {
   comparewatertable(pm, kDepth, false);
 }
 
+namespace {
+
+// The comparisons in the order the run writes them, by the setting that switches each on.
+const std::pair<bool PlotData::*, const Layout*> kComparisons[] = {
+    {&PlotData::compare_heads_3d_domain, &kHeads},
+    {&PlotData::compare_gwtable_elev, &kElevation},
+    {&PlotData::compare_deth2gwtable, &kDepth},
+    {&PlotData::compare_surface_water_depth, &kSurfaceDepth}};
+
+}  // namespace
+
+std::array<std::string, 2> comparisonpair(bool PlotData::*setting) {
+  for (const auto& [on, layout] : kComparisons) {
+    if (on == setting) {
+      return {prefixtext() + std::string(layout->comparison), prefixtext() + std::string(layout->scatter)};
+    }
+  }
+  return {};
+}
+
 std::vector<std::string> comparisonfiles() {
-  const PlotData& pd = plot_data;
-  const std::pair<bool, const Layout*> comparisons[] = {{pd.compare_heads_3d_domain, &kHeads},
-                                                        {pd.compare_gwtable_elev, &kElevation},
-                                                        {pd.compare_deth2gwtable, &kDepth},
-                                                        {pd.compare_surface_water_depth, &kSurfaceDepth}};
   std::vector<std::string> files;
-  for (const auto& [on, layout] : comparisons) {
-    if (!on) continue;
-    files.push_back(prefixtext() + std::string(layout->comparison));
-    files.push_back(prefixtext() + std::string(layout->scatter));
+  for (const auto& [on, layout] : kComparisons) {
+    if (!(plot_data.*on)) continue;
+    for (std::string& file : comparisonpair(on)) files.push_back(std::move(file));
   }
   return files;
 }

@@ -4,6 +4,9 @@
 // file (coordinates, both values and their difference), then releases the set.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +34,17 @@ void compare_deth2gwtable_output(DOMAIN& pm);
 // The comparison and scatter files of the comparisons the run settings switch on, in the order
 // the run writes them.
 std::vector<std::string> comparisonfiles();
+// The comparison and scatter files of the comparison that `setting` switches on.
+std::array<std::string, 2> comparisonpair(bool PlotData::*setting);
+
+// The output time each comparison file holds, by file name, as the runs that wrote them
+// recorded it in the prefix followed by "o.compare_times" (a line "<output time> <file>" each).
+using ComparedTimes = std::map<std::string, std::int32_t>;
+std::string comparedtimesname();
+// What the record holds; nothing where it does not exist or cannot be read.
+ComparedTimes readcomparedtimes();
+// Replaces the record as a whole; a status code (0 on success, the reason noted).
+int writecomparedtimes(const ComparedTimes& held);
 
 // Releases the observation set.
 void releaseobservations();

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -141,8 +142,9 @@ bool pmreadonlyrule(Domains& d) {
 
 // The last processed index the append file does not hold yet.
 std::int32_t unrecorded = 0;
-// This run has converted an output time (set up or appended a zone of one).
+// This run has converted an output time (set up or appended a zone of one), the last one so.
 bool converted = false;
+std::int32_t lastconverted = 0;
 
 // The data sets are flushed once every domain holds the index's zone, and the append file
 // names an index only once the data sets hold it on disk: a run stopped between flushes then
@@ -215,6 +217,7 @@ void warnlaterresults() {
 void outputtimeloop(Domains& d) {
   unrecorded = 0;
   converted = false;
+  lastconverted = 0;
   plot_data.nfilestart = plot_data.tecappendnfile;
   plot_data.nfile = plot_data.tecappendnfile;
   bool started = false;
@@ -274,6 +277,7 @@ void outputtimeloop(Domains& d) {
       }
     }
     converted = true;
+    lastconverted = plot_data.nfile;
     if (plot_data.nfile == plot_data.nfilestart) {
       setupall(d);
       both("");
@@ -332,6 +336,129 @@ void warnnodataset(Domains& d) {
              "... \"end\"; the model's domains are " + domains + ".");
 }
 
+// The comparisons in the order the run writes them: the setting that switches each on, the
+// domain it compares, the reader of its observations and its writer.
+struct ComparisonStep {
+  bool PlotData::*on;
+  DOMAIN Domains::*dom;
+  void (*read)(DOMAIN&);
+  void (*write)(DOMAIN&);
+};
+const ComparisonStep kComparisonSteps[] = {
+    {&PlotData::compare_heads_3d_domain, &Domains::pm, read_obs_heads_xyz, compare_heads_output},
+    {&PlotData::compare_gwtable_elev, &Domains::pm, read_obs_heads_xy, compare_gwtable_elevation_output},
+    {&PlotData::compare_deth2gwtable, &Domains::pm, read_d2gwt_heads, compare_deth2gwtable_output},
+    {&PlotData::compare_surface_water_depth, &Domains::olf, read_obs_heads_xy, compare_heads_output},
+};
+
+// The result file whose values a domain's comparison takes at output time `index`: its heads,
+// those of the porous medium in a common-node domain.
+std::string comparedfile(const DOMAIN& dom, std::int32_t index) {
+  return prefixtext() + "o.head_" + (dom.coupling != 1 ? "pm" : std::string(trimview(dom.name))) + "." +
+         outputtimeindex(index);
+}
+
+// An append run that converted no output time writes the comparisons whose files do not hold
+// the series' last output time (by the record, not by the files), from that output time's
+// result files read as a conversion reads them; the others are switched off. Returns the
+// output time compared, 0 for none.
+std::int32_t catchupcomparisons(Domains& d, const ComparedTimes& record) {
+  const std::int32_t last = plot_data.tecappendnfile - 1;
+  std::string behind, gone;  // what the files of the comparisons not written hold, and why
+  bool any = false;
+  for (const ComparisonStep& step : kComparisonSteps) {
+    if (!(plot_data.*step.on)) continue;
+    std::string held;
+    for (const std::string& file : comparisonpair(step.on)) {
+      const auto it = record.find(file);
+      if (fileexists(file) && it != record.end() && it->second == last) continue;
+      held += "\n  " + file + ": " +
+              (!fileexists(file)        ? std::string("not written")
+               : it == record.end()     ? std::string("no output time recorded")
+                                        : "output time " + outputtimeindex(it->second));
+    }
+    if (last > 0 && !held.empty()) {
+      const std::string file = comparedfile(d.*step.dom, last);
+      if (fileexists(file)) {
+        any = true;
+        continue;
+      }
+      if (gone.empty()) gone = file;
+      behind += held;
+    }
+    plot_data.*step.on = false;
+  }
+  if (!gone.empty()) {
+    warningmsg("No comparison is written of output time " + outputtimeindex(last) + ", the last of the series, "
+               "which this run did not convert: its result file " + gone + " is gone. The comparison files hold:" +
+               behind + "\nThey are left as they are.");
+  }
+  if (!any) {
+    if (gone.empty()) {
+      warningmsg("No comparison is written: no output time was converted in this run; the comparison files of "
+                 "earlier runs are left as they are.");
+    }
+    return 0;
+  }
+  plot_data.nfile = plot_data.nfilestart = last;
+  plot_data.nfs = outputtimeindex(last);
+  bool found = false;
+  gettimestamp("." + plot_data.nfs, found);
+  plot_data.lasttimestamp = plot_data.timestamp;
+  both("");
+  both("Output time " + plot_data.nfs + ", the last of the series, is read for the comparisons, whose files do not "
+       "hold it");
+  bool pm = false, olf = false;
+  for (const ComparisonStep& step : kComparisonSteps) {
+    if (!(plot_data.*step.on)) continue;
+    DOMAIN& dom = d.*step.dom;
+    (&dom == &d.pm ? pm : olf) = true;
+    pm = pm || dom.coupling != 1;  // a common-node domain takes the porous medium's values
+  }
+  if (pm) readforcomparisons(d.pm, d.pmcopy);
+  if (olf) readforcomparisons(d.olf, d.pmcopy);
+  return last;
+}
+
+// Writes the comparisons switched on, of output time `index`, and records it for each file
+// written. A file is struck from the record before it is replaced, so that a run stopped on the
+// way never leaves one that the record says holds an output time it does not.
+void writecomparisons(Domains& d, std::int32_t index, ComparedTimes record) {
+  const std::vector<std::string> files = comparisonfiles();
+  if (files.empty()) return;
+  const std::string name = comparedtimesname();
+  bool struck = false;
+  for (const std::string& file : files) struck = record.erase(file) > 0 || struck;
+  if (struck) {
+    if (const int status = writecomparedtimes(record); status != 0) {
+      fatalerrorstat(status, withsystemreason("Failed to write " + name + ", the record of the output time each "
+                                              "comparison file holds, before the comparison files are replaced.",
+                                              name));
+    }
+  }
+  checkstop();
+  for (const ComparisonStep& step : kComparisonSteps) {
+    if (!(plot_data.*step.on)) continue;
+    step.read(d.*step.dom);
+    step.write(d.*step.dom);
+  }
+  bool placed = false;
+  for (const std::string& file : files) {
+    const std::optional<StagedFile> staged = stagedfile(file);
+    if (!staged || staged->outcome != StagedOutcome::placed || index < 1) continue;
+    record[file] = index;
+    placed = true;
+  }
+  if (!placed) return;
+  if (const int status = writecomparedtimes(record); status != 0) {
+    (void)takestagednotes();
+    warningmsgstat(status, withsystemreason("Failed to write " + name + ", the record of the output time each "
+                                            "comparison file holds: it does not record that the comparison files "
+                                            "of this run hold output time " + outputtimeindex(index) + ".",
+                                            name));
+  }
+}
+
 void exitsequence(Domains& d) {
   both("");
   for (DOMAIN* dom : d.plotted()) tecplotfileclose(*dom);
@@ -341,30 +468,14 @@ void exitsequence(Domains& d) {
   warnnodataset(d);
   // The closes flushed every data set.
   if (plot_data.tecappend && unrecorded > 0) writetecplotappend(unrecorded);
-  // An append run that converted nothing has no heads to compare: the earlier comparisons stand.
-  if (plot_data.tecappend && !converted && !comparisonfiles().empty()) {
-    warningmsg("No comparison is written: no output time was converted in this run; the comparison files of earlier "
-               "runs are left as they are.");
-    plot_data.compare_heads_3d_domain = plot_data.compare_gwtable_elev = plot_data.compare_deth2gwtable =
-        plot_data.compare_surface_water_depth = false;
-  }
+  const bool series = plot_data.tecappend;
   plot_data.tecappend = false;
-  checkstop();
-  if (plot_data.compare_heads_3d_domain) {
-    read_obs_heads_xyz(d.pm);
-    compare_heads_output(d.pm);
-  }
-  if (plot_data.compare_gwtable_elev) {
-    read_obs_heads_xy(d.pm);
-    compare_gwtable_elevation_output(d.pm);
-  }
-  if (plot_data.compare_deth2gwtable) {
-    read_d2gwt_heads(d.pm);
-    compare_deth2gwtable_output(d.pm);
-  }
-  if (plot_data.compare_surface_water_depth) {
-    read_obs_heads_xy(d.olf);
-    compare_heads_output(d.olf);
+  std::int32_t compared = lastconverted;
+  if (!comparisonfiles().empty()) {
+    const ComparedTimes record = readcomparedtimes();
+    if (series && !converted) compared = catchupcomparisons(d, record);
+    checkstop();
+    writecomparisons(d, compared, record);
   }
   if (plot_data.paraview_bclocationout) addition_paraview_bclocationout();
   checkstop();

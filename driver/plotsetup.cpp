@@ -408,6 +408,16 @@ void initvariables(DOMAIN& dom, DOMAIN& pmcopy) {
   }
 }
 
+void readforcomparisons(DOMAIN& dom, DOMAIN& pmcopy) {
+  (void)takeresultfilesread();
+  (void)takefilesnotfound();
+  if (dom.coupling != 1) {
+    initcommontecplot(dom, pmcopy, true);
+  } else {
+    initmultitecplot(dom, pmcopy, true);
+  }
+}
+
 void initzone(DOMAIN& dom, const DOMAIN& pmcopy) {
   if (!dom.exists || !dom.writefile) return;
   const std::string base = plotbasename(dom);
@@ -430,11 +440,12 @@ void append(DOMAIN& dom, DOMAIN& pmcopy) {
   }
 }
 
-void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
-  const bool readonly = readonlypm(dom);
+void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy, bool comparing) {
   const std::string base = plotbasename(dom);
   write_rule();
-  if (readonly) {
+  if (comparing) {
+    write_string(std::string(nameof(dom)) + " data read for the comparisons");
+  } else if (readonlypm(dom)) {
     write_string("pm data read for common node output");
   } else {
     creating(dom, base);
@@ -458,10 +469,14 @@ void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
   writelaterzone(dom, pmcopy);
 }
 
-void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy) {
+void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy, bool comparing) {
   const std::string base = plotbasename(dom);
   write_rule();
-  creating(dom, base);
+  if (comparing) {
+    write_string(std::string(nameof(dom)) + " data read for the comparisons");
+  } else {
+    creating(dom, base);
+  }
   tecplotinit(dom);
   dom.zonearrays.clear();
   registercoordinates(dom, Source::pmcopy);

@@ -26,10 +26,15 @@ void initzone(DOMAIN& dom, const DOMAIN& pmcopy);
 void checkcontinueddataset(const DOMAIN& dom, bool nothingnew = false);
 void append(DOMAIN& dom, DOMAIN& pmcopy);
 
+// Reads the current output time's result files into the domain as its set-up does, writing no
+// data set: the comparisons of an append run that converted no output time compare them.
+void readforcomparisons(DOMAIN& dom, DOMAIN& pmcopy);
+
 // The variables and first reads of a domain's set-up (initvariables' part); nothing is written.
-void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy);
+// `comparing`: read for the comparisons alone.
+void initmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy, bool comparing = false);
 void appendmultitecplot(DOMAIN& dom, const DOMAIN& pmcopy);
-void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy);
+void initcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy, bool comparing = false);
 void appendcommontecplot(DOMAIN& dom, const DOMAIN& pmcopy);
 
 // Whether the binary data sets are flushed at the current output-time index ("tecplot binary
