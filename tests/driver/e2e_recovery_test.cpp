@@ -448,6 +448,13 @@ void replacewith(const Series& m, const char* name, const fs::path& other) {
   fs::copy_file(other, m.dir / name);
 }
 
+// The append series goes on with a comparison of pm's heads.
+void comparing(const Series& m) {
+  writefile(m.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 3\n");
+  m.control(std::string(kAppendControl) + "write pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n"
+            "-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n");
+}
+
 // What a run would not continue stops it with exit status 1 before any file of the series
 // changes: each regular file keeps its bytes, each link its target.
 TEST(E2eRecovery, RefusalsChangeNoFile) {
@@ -703,6 +710,24 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        [](const Series& m) { removetemporaries(m, {"abco.tec_append", "abco.head_pm.0001"}); },
        "The data set abco.pm.szplt could not be read to tell which variables it holds; this append run",
        {"-P", "abco.pm.szplt", "-e", "inject=pread64:error=EIO:when=3"}},
+      {"an ASCII data set that fails to be read in the check of its variables",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+       },
+       "The data set abco.pm.dat could not be read to tell which variables it holds",
+       {"-P", "abco.pm.dat", "-e", "inject=pread64:error=EIO"}},
+      {"comparison files to be replaced, whose record cannot be changed",
+       [](const Series& m) {
+         comparing(m);
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.control("end\nwrite pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\n"
+                   "-1.0E+20 1.0E+20\nend\n");
+       },
+       "Failed to write abco.compare_times, the record of the output time each comparison file holds, before the "
+       "comparison files are replaced.\nReason: abco.compare_times.tmp: Permission denied",
+       {"-P", "abco.compare_times.tmp", "-e", "inject=openat:error=EACCES"}},
       {"temporary files of a run without append mode that cannot be moved aside",
        [](const Series& m) { m.binaryrun(); },
        "Failed to move the temporary file abco.pm.szplt.szhdr of an earlier run aside to abco.pm.szplt.szhdr.old.\n"
@@ -860,13 +885,6 @@ void meshvariablesonly(const Series& m, const std::string& global) {
   for (int i = 1; i <= 2; ++i) fs::remove(m.writer.resultpath("head", "olf", i));
 }
 
-// The append series goes on with a comparison of pm's heads.
-void comparing(const Series& m) {
-  writefile(m.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 3\n");
-  m.control(std::string(kAppendControl) + "write pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n"
-            "-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n");
-}
-
 // A run that finds less than it was asked to convert says so: with no result file at its first
 // output time it replaces no data set that holds output times, it never writes a data set anew
 // without a variable the earlier one holds, and the quantities and output times it leaves out,
@@ -987,6 +1005,12 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          writefile(m.dir / "abco.olf.dat", "not a data set\n");
        },
        1, "The data set abco.olf.dat cannot be read to tell which variables it holds (it holds no VARIABLES line)"},
+      {"a binary data set that is no data set, a quantity's result files missing",
+       [](const Series& m) {
+         m.binaryrun();
+         writefile(m.dir / "abco.olf.szplt", "not a data set\n");
+       },
+       1, "The data set abco.olf.szplt cannot be read to tell which variables it holds"},
       {"a quantity's result file missing at the first output time only",
        [](const Series& m) {
          removeseries(m);
