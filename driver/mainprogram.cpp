@@ -411,9 +411,7 @@ std::int32_t catchupcomparisons(Domains& d, const ComparedTimes& record) {
   bool pm = false, olf = false;
   for (const ComparisonStep& step : kComparisonSteps) {
     if (!(plot_data.*step.on)) continue;
-    DOMAIN& dom = d.*step.dom;
-    (&dom == &d.pm ? pm : olf) = true;
-    pm = pm || dom.coupling != 1;  // a common-node domain takes the porous medium's values
+    (step.dom == &Domains::pm ? pm : olf) = true;
   }
   if (pm) readforcomparisons(d.pm, d.pmcopy);
   if (olf) readforcomparisons(d.olf, d.pmcopy);

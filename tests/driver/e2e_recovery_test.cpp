@@ -1042,6 +1042,14 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        "No comparison is written: no output time was converted in this run; the comparison files of earlier runs are "
        "left as they are.",
        "read for the comparisons", true},
+      {"an append run with nothing new, a comparison file deleted",
+       [](const Series& m) {
+         comparing(m);
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         fs::remove(m.dir / "abco.compare_heads.dat");
+       },
+       0, "Output time 0003, the last of the series, is read for the comparisons", "No comparison is written", true},
       {"an append run with nothing new, its comparisons an output time behind",
        [](const Series& m) {
          comparing(m);
