@@ -772,6 +772,29 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          fs::create_symlink("abco.pm.dat", m.dir / "abco.olf.dat");
        },
        "The data set abco.pm.dat cannot be written: its symbolic links form a loop."},
+      {"a data set's staging name taken by a directory that holds a file",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         fs::create_directories(m.dir / "abco.olf.szplt.new" / "x");
+       },
+       "abco.olf.szplt.new, the name under which this run writes abco.olf.szplt until it is complete, is a directory "
+       "that cannot be removed.\nReason: "},
+      {"a data set's staging name taken by a link that cannot be removed",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         fs::create_symlink("target", m.dir / "abco.pm.szplt.new");
+       },
+       "abco.pm.szplt.new, the name under which this run writes abco.pm.szplt until it is complete, is a symbolic "
+       "link to target that cannot be removed.\nReason: Operation not permitted",
+       {"-P", "abco.pm.szplt.new", "-e", "inject=unlink:error=EPERM"}},
+      {"an ASCII data set's staging name, a second name of another file, that stays after its removal",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         writefile(m.dir / "abco.kept", "another file");
+         fs::create_hard_link(m.dir / "abco.kept", m.dir / "abco.pm.dat.tmp");
+       },
+       "Failed to open file: abco.pm.dat.tmp\nReason: File exists",
+       {"-P", "abco.pm.dat.tmp", "-e", "inject=unlink:retval=0"}},
       {"an ASCII data set linked into a directory that does not exist",
        [](const Series& m) {
          m.control("end\n" + std::string(kDomainBlocks));
@@ -1470,6 +1493,59 @@ TEST(E2eRecovery, LinkedDataSetsStayLinks) {
     EXPECT_FALSE(model.exists(name + ".tmp"));
     EXPECT_FALSE(model.exists(name + ".new"));
     EXPECT_FALSE(fs::exists(model.dir / "disk" / "pm.tmp"));
+  }
+}
+
+// Whatever stands at a name under which a run writes a file until it is complete (a link, one to
+// nothing as well, a pipe, an empty directory) is removed with a warning before the run writes
+// anything, and the file is created anew there: nothing is written through it, also where the
+// removal is undone (another process puts the link back) before the file is created.
+TEST(E2eRecovery, StagingNamesAreNeverFollowed) {
+  enum class Kind { link, fifo, directory };
+  struct Case {
+    const char* name;
+    std::string control;
+    const char* staging;
+    Kind kind;
+    const char* file;  // a regular file of the run once it is done
+  };
+  const std::string ascii = "end\n" + std::string(kDomainBlocks);
+  const std::string binary = "tecplot binary mode\n" + ascii;
+  const std::string series = std::string(kAppendControl) + std::string(kDomainBlocks);
+  const std::string compared = "end\nwrite pm domain file\ncompare heads 3d domain\n-1.0E+20  1.0E+20\n"
+                               "-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\nend\n";
+  const Case cases[] = {
+      {"a binary data set's, a link to nothing", binary, "abco.pm.szplt.new", Kind::link, "abco.pm.szplt"},
+      {"an ASCII data set's, a link", ascii, "abco.pm.dat.tmp", Kind::link, "abco.pm.dat"},
+      {"an ASCII data set's, a pipe", ascii, "abco.pm.dat.tmp", Kind::fifo, "abco.pm.dat"},
+      {"a comparison's, a link", compared, "abco.compare_heads.dat.tmp", Kind::link, "abco.compare_heads.dat"},
+      {"the location cache's, a link", compared, "abco.ObsShape.txt.tmp", Kind::link, "abco.ObsShape.txt"},
+      {"a saved state's in an append run, a link", series, "abco.pm.szplt.szhdr.new", Kind::link,
+       "abco.pm.szplt.szhdr"},
+      {"the append file's, a link", series, "abco.tec_append.tmp", Kind::link, "abco.tec_append"},
+      {"a special plot's saved state, an empty directory", binary + "plot pm zone isopach structure\n",
+       "abco.pm_Isopach.szplt.szhdr.new", Kind::directory, "abco.pm_Isopach.szplt"},
+  };
+  for (const bool undone : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (undone ? ", put back once removed" : ""));
+      Model model;
+      const TempDir outside;
+      model.heads(1, 1.0);
+      writefile(model.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 1.75\n");
+      model.control(c.control);
+      const fs::path staging = model.dir / c.staging;
+      if (c.kind == Kind::link) fs::create_symlink(outside / "target", staging);
+      if (c.kind == Kind::fifo) ::mkfifo(staging.c_str(), 0600);
+      if (c.kind == Kind::directory) fs::create_directory(staging);
+      const ProcessResult r =
+          undone ? model.runinjected({"-P", c.staging, "-e", "inject=unlink:retval=0:when=1"}) : model.run();
+      EXPECT_EQ(r.exitstatus, 0) << r.err;
+      EXPECT_TRUE(has(r.err, std::string(c.staging) + ", the name under which this run writes ")) << r.err;
+      EXPECT_FALSE(fs::exists(outside / "target"));
+      EXPECT_FALSE(fs::exists(fs::symlink_status(staging)));
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(model.dir / c.file)));
+    }
   }
 }
 
