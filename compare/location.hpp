@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "plot/plotdata.hpp"
@@ -80,5 +81,7 @@ class BrickBoxIndex {
 // model's location cache (the prefix followed by "o.ObsShape.txt") when it still fits the
 // points and the mesh; otherwise locates the points in the domain's bricks and writes the cache.
 void obs_points_shape(const DOMAIN& dom);
+// The location cache, written under its name followed by ".tmp" until it is complete.
+std::string locationcachename();
 
 }  // namespace kelpra

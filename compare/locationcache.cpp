@@ -36,8 +36,6 @@ constexpr std::size_t kCacheLineWidth = 163;
 constexpr std::size_t kCacheFieldStart = 11;
 constexpr std::size_t kCacheFieldWidth = 19;  // a blank and G18.11
 
-std::string cachename() { return prefixtext() + "o.ObsShape.txt"; }
-
 // The pm bricks as the location needs them; a record whose arrays do not hold them stops the run.
 BrickMesh brickmesh(const DOMAIN& dom) {
   const auto nn = static_cast<std::size_t>(std::max(dom.nn, 0));
@@ -206,7 +204,7 @@ class CacheWriter {
       return;
     }
     unit_ = UnitHandle::take();
-    if (const int status = openownunit(unit_.unit(), temp_, FileForm::formatted, OpenStatus::replace); status != 0) {
+    if (const int status = openunit(unit_.unit(), temp_, FileForm::formatted, OpenStatus::fresh); status != 0) {
       fail(status);
       return;
     }
@@ -268,11 +266,13 @@ class CacheWriter {
 
 }  // namespace
 
+std::string locationcachename() { return prefixtext() + "o.ObsShape.txt"; }
+
 void obs_points_shape(const DOMAIN& dom) {
   PlotData& pd = plot_data;
   const BrickMesh mesh = brickmesh(dom);
   const std::size_t n = pd.xob.size();
-  const std::string name = cachename();
+  const std::string name = locationcachename();
   // A cache that is no regular file is neither read nor replaced: a pipe would hold the run.
   const std::string odd = notaregularfile(name);
   if (!odd.empty()) {

@@ -594,6 +594,7 @@ void run(int argc, const char* const* argv) {
   const std::vector<DOMAIN*> written = writtendomains(d);
   checkdatasetnames(written);
   planrunfiles(written, comparisonfiles(), specialplots(d));
+  clearstagingnames();
   // The meshes are truncated before anything is written: an append run checks the data sets it
   // continues against them.
   for (DOMAIN* dom : d.plotted()) truncatemesh(*dom, d.pmcopy);

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compare/location.hpp"
 #include "driver/plotsetup.hpp"
 #include "driver/resume.hpp"
 #include "plot/resultaccess.hpp"
@@ -385,7 +386,38 @@ bool severalzones(const std::string& name) {
   return failed || zones >= 2;
 }
 
+// A name under which the run writes a file until it is complete, and that file.
+struct Staging {
+  std::string name, file;
+};
+
+// The staging names of the planned run, one entry for each way it writes a file whole.
+std::vector<Staging> stagingnames() {
+  std::vector<Staging> names;
+  // A binary data set is put together beside its link's target; its saved state is replaced
+  // whole through a name of its own.
+  const auto dataset = [&](const std::string& base, const std::string& name) {
+    if (!plan->binary) {
+      names.push_back({stagedname(name), name});
+      return;
+    }
+    names.push_back({linktarget(base + ".szplt") + ".new", name});
+    names.push_back({base + ".szplt.szhdr.new", base + ".szplt.szhdr"});
+  };
+  for (const DataSet& d : plan->datasets) dataset(d.base, d.name);
+  for (const Special& s : plan->specials) dataset(s.plot.base, s.name);
+  for (const Comparison& c : plan->comparisons) names.push_back({stagedname(c.name), c.name});
+  if (plot_data.compare_heads_3d_domain) names.push_back({locationcachename() + ".tmp", locationcachename()});
+  if (plan->series) names.push_back({stagedname(tecappendfilename()), tecappendfilename()});
+  return names;
+}
+
 }  // namespace
+
+void clearstagingnames() {
+  if (!plan) return;
+  for (const Staging& s : stagingnames()) clearstagingname(s.name, s.file);
+}
 
 void checknoresult(const std::vector<DOMAIN*>& written) {
   std::string holding;

@@ -21,6 +21,9 @@ struct SpecialPlot {
 // until forgetrunfiles.
 void planrunfiles(const std::vector<DOMAIN*>& datasets, const std::vector<std::string>& comparisons,
                   const std::vector<SpecialPlot>& specials);
+// Clears every name under which the planned run writes a file until it is complete, before it
+// writes anything (clearstagingname): nothing that stands there is followed or written through.
+void clearstagingnames();
 // The data sets are closed: what each holds is taken now, before their records are reused.
 void datasetsclosed();
 // Settles the files of the run and says what each holds, one line per file; "" before

@@ -99,8 +99,7 @@ bool readwhole(const std::string& name, std::string& content) {
 
 bool replacefile(const std::string& name, const Bytes& content) {
   const std::string fresh = name + ".new";
-  // Not held waiting where a pipe has taken the name.
-  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  const int fd = createfresh(fresh, O_WRONLY);
   if (fd < 0) return failed(fresh);
   bool ok = writeall(fd, content.data(), content.size(), 0) || failed(fresh);
   ok = (::close(fd) == 0 || failed(fresh)) && ok;

@@ -329,7 +329,8 @@ bool putinplace(const DataSet& ds, bool* unchanged) {
   struct stat info {};
   const bool replace = ::lstat(file.c_str(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode);
   const std::string target = replace ? file + ".new" : file;
-  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  const int out = replace ? createfresh(target, O_WRONLY)
+                          : ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
   if (out < 0) return failed(target);
   bool ok = (writeall(out, header.data(), header.size(), 0) &&
              copydata(ds.zones, ds.data.fd(), out, static_cast<std::int64_t>(header.size()))) ||

@@ -237,19 +237,21 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
     case OpenStatus::append:
       fp = std::fopen(path.c_str(), "ab");
       break;
+    case OpenStatus::fresh: {
+      const int fd = createfresh(path, O_RDWR);
+      fp = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
+      if (fd >= 0 && fp == nullptr) ::close(fd);
+      break;
+    }
     case OpenStatus::staged: {
       target = linktarget(path);
-      // The file replaced must be a regular file or none, and the temporary name no pipe or
-      // link: the run would wait on a pipe, and the rename would put it in the file's place.
-      const std::string staging = target + ".tmp";
-      for (const std::string& file : {path, staging}) {
-        struct stat st {};
-        if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-          notesystemerror(EINVAL, file, notaregularfile(file));
-          return kStatusOpenFailed;
-        }
+      // The file replaced must be a regular file or none: the run would wait on a pipe.
+      struct stat st {};
+      if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        notesystemerror(EINVAL, path, notaregularfile(path));
+        return kStatusOpenFailed;
       }
-      const int fd = ::open(staging.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+      const int fd = createfresh(target + ".tmp", O_RDWR);
       fp = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
       if (fd >= 0 && fp == nullptr) ::close(fd);
       break;
@@ -281,6 +283,33 @@ int openownunit(int unit, std::string_view name, FileForm form, OpenStatus statu
     return kStatusOpenFailed;
   }
   return openunit(unit, path, form, status);
+}
+
+int createfresh(const std::string& name, int flags) {
+  // A directory is not unlinked: the call fails (EISDIR), and so does the creation.
+  if (::unlink(name.c_str()) != 0 && errno != ENOENT) return -1;
+  return ::open(name.c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+}
+
+void clearstagingname(const std::string& staging, const std::string& file) {
+  struct stat st {};
+  if (::lstat(staging.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return;
+  const std::string lead = staging + ", the name under which this run writes " + file + " until it is complete, is ";
+  const bool directory = S_ISDIR(st.st_mode);
+  const std::string kind = S_ISLNK(st.st_mode)                          ? "a symbolic link to " + linktarget(staging)
+                           : directory                                  ? "a directory"
+                           : S_ISFIFO(st.st_mode)                       ? "a FIFO"
+                           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                           : S_ISSOCK(st.st_mode)                       ? "a socket"
+                                                                        : "no regular file";
+  // Only the name goes: a link's target is left alone, and a directory is never emptied.
+  if ((directory ? ::rmdir(staging.c_str()) : ::unlink(staging.c_str())) != 0) {
+    notesystemerror(errno, staging);
+    fatalerror(withsystemreason(lead + kind + " that cannot be removed.", staging) +
+               "\nNo file was written; remove it to go on.");
+  }
+  warningmsg(lead + (directory ? "an empty directory" : kind) + (S_ISLNK(st.st_mode) ? ": the link is" : ": it is") +
+             " removed, and " + file + " is written under a new file of that name.");
 }
 
 std::string linktarget(std::string_view name) {

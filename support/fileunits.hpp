@@ -39,6 +39,7 @@ enum class OpenStatus {
   staged,   // written as "<name>.tmp" and renamed to the name when closed, so that an earlier
             // file of the name stays whole until then, also where the run is killed; a file
             // to which a write failed is removed at the close and the earlier one kept
+  fresh,    // created anew (see createfresh); read and write
 };
 
 // The file a name stands for: the end of its chain of symbolic links, else the name itself.
@@ -46,6 +47,16 @@ std::string linktarget(std::string_view name);
 // The name a staged file is written under until it is closed: beside the file the name stands
 // for, so that a symbolic link stays a link.
 std::string stagedname(std::string_view name);
+// Creates `name` anew, for a file written under a staging name until it is complete: whatever
+// stands at the name is unlinked (a link itself, never its target), then the file is created
+// with O_EXCL and O_NOFOLLOW, so that nothing is ever opened through an existing name. `flags`
+// add the access mode. Returns the descriptor, or -1 with errno.
+int createfresh(const std::string& name, int flags);
+// Before the run writes anything: what is no regular file at `staging`, the name under which
+// the run writes `file` until it is complete, is removed with a warning (a directory only when
+// empty); where it cannot be removed the run stops, naming it. A regular leftover stays for
+// createfresh to replace.
+void clearstagingname(const std::string& staging, const std::string& file);
 // Closes every open staged file as closeunit does and returns what a stopping report should
 // say of the staged files that did not take their names since the last call ("" for none).
 std::string closestagedunits();

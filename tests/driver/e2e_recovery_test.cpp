@@ -59,14 +59,12 @@ TEST(E2eRecovery, AppendRunContinuesWhatItsTemporaryFilesHold) {
        kStoredTwo.c_str()},
       {"an append run that could not write the index",
        [](const Series& m) {
-         fs::create_directory(m.dir / "abco.tec_append.tmp");
-         const ProcessResult r = m.run();
+         const ProcessResult r = m.runinjected({"-P", "abco.tec_append.tmp", "-e", "inject=openat:error=EISDIR"});
          EXPECT_EQ(r.exitstatus, 0);
          const std::string warning = "Failed to write the last output-time index 0003 to the append file: "
                                      "abco.tec_append\nReason: abco.tec_append.tmp: Is a directory\n";
          EXPECT_TRUE(has(r.err, warning)) << r.err;
          EXPECT_TRUE(has(m.file("abco.kelpra.eco"), warning));
-         fs::remove(m.dir / "abco.tec_append.tmp");
        },
        kStoredTwo.c_str()},
       {"an append run killed while it waits for time 4",
@@ -805,12 +803,29 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
          fs::create_symlink("abco.pm.dat", m.dir / "abco.olf.dat");
        },
        "The data set abco.pm.dat cannot be written: its symbolic links form a loop."},
-      {"an ASCII data set whose temporary name a pipe has taken",
+      {"a data set's staging name taken by a directory that holds a file",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         fs::create_directories(m.dir / "abco.olf.szplt.new" / "x");
+       },
+       "abco.olf.szplt.new, the name under which this run writes abco.olf.szplt until it is complete, is a directory "
+       "that cannot be removed.\nReason: "},
+      {"a data set's staging name taken by a link that cannot be removed",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         fs::create_symlink("target", m.dir / "abco.pm.szplt.new");
+       },
+       "abco.pm.szplt.new, the name under which this run writes abco.pm.szplt until it is complete, is a symbolic "
+       "link to target that cannot be removed.\nReason: Operation not permitted",
+       {"-P", "abco.pm.szplt.new", "-e", "inject=unlink:error=EPERM"}},
+      {"an ASCII data set's staging name, a second name of another file, that stays after its removal",
        [](const Series& m) {
          m.control("end\n" + std::string(kDomainBlocks));
-         ::mkfifo((m.dir / "abco.pm.dat.tmp").c_str(), 0600);
+         writefile(m.dir / "abco.kept", "another file");
+         fs::create_hard_link(m.dir / "abco.kept", m.dir / "abco.pm.dat.tmp");
        },
-       "Failed to open file: abco.pm.dat.tmp\nReason: it is a FIFO"},
+       "Failed to open file: abco.pm.dat.tmp\nReason: File exists",
+       {"-P", "abco.pm.dat.tmp", "-e", "inject=unlink:retval=0"}},
       {"an ASCII data set linked into a directory that does not exist",
        [](const Series& m) {
          m.control("end\n" + std::string(kDomainBlocks));
@@ -1255,23 +1270,23 @@ TEST(E2eRecovery, SignalsAfterTheDataSetsStopTheRunAtItsNextPoint) {
 // temporary files; the next append run, with nothing new, puts it together from them.
 TEST(E2eRecovery, AppendDataSetThatCannotBePutTogether) {
   Series model;
-  fs::create_directory(model.dir / "abco.pm.szplt.new");
   model.heads(3, 3.0);
-  const std::string report = expectstopped(model, model.run(), kFatal);
+  const std::string report =
+      expectstopped(model, model.runinjected({"-P", "abco.pm.szplt.new", "-e", "inject=openat:error=EISDIR"}), kFatal);
   EXPECT_TRUE(has(report, "Tecplot close file for pm domain: abco.pm.szplt could not be written.\n"
                           "Reason: abco.pm.szplt.new: Is a directory\n"
                           "Its temporary files abco.pm.szplt.szhdr and abco.pm.szplt.szdat hold every output time "
                           "written; the next append run puts abco.pm.szplt together from them."))
       << report;
-  // A pipe in the way is no reason to wait.
-  fs::remove(model.dir / "abco.pm.szplt.new");
+  // A pipe in the way is no reason to wait: it is removed before anything is written.
   ::mkfifo((model.dir / "abco.pm.szplt.new").c_str(), 0600);
-  EXPECT_TRUE(has(expectstopped(model, model.run(), kFatal), "Reason: abco.pm.szplt.new: No such device or address"));
-  fs::remove(model.dir / "abco.pm.szplt.new");
   const std::string olf = model.file("abco.olf.szplt");
   const ProcessResult r = model.run();
   EXPECT_EQ(r.exitstatus, 0) << r.err;
   EXPECT_TRUE(has(r.out, "No more data to append\n"));
+  EXPECT_TRUE(has(r.err, "abco.pm.szplt.new, the name under which this run writes abco.pm.szplt until it is complete, "
+                         "is a FIFO: it is removed"))
+      << r.err;
   EXPECT_TRUE(has(r.err, "The data set abco.pm.szplt did not hold what its temporary files hold"));
   EXPECT_FALSE(has(r.err, "abco.olf.szplt did not hold"));
   EXPECT_TRUE(model.file("abco.olf.szplt") == olf);
@@ -1314,7 +1329,6 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     bool input;    // the second run stops with an input error (unstaged: it finds output time 0003 of pm damaged)
     std::string held;
     std::vector<std::pair<std::string, std::size_t>> zones;  // data sets and their zones after it
-    std::string blocker = {};  // a directory in the way of the second run
     bool large = false;        // a model of larger data sets, for the file-size limit
     void (*stage)(const Model&) = nullptr;  // in place of the next output time's result files
     std::vector<std::string> inject = {};  // faults the second run is started under
@@ -1331,22 +1345,22 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
       {"binary: stopped in the first zone", binary, 2, 0, false,
        "abco.pm.szplt: the earlier data set, kept (this run stopped before its first output time was complete)\n"
        "abco.olf.szplt: left as an earlier run wrote it (this run stopped before writing to it)",
-       {{"abco.pm.szplt", 2}}, "", false, nanfirst},
+       {{"abco.pm.szplt", 2}}, false, nanfirst},
       {"binary: stopped in the first zone, no earlier data set", binary, 0, 0, false,
        "abco.pm.szplt: not written (this run stopped before its first output time was complete)\n"
        "abco.olf.szplt: not written (this run stopped before writing to it)",
-       {}, "", false, nanfirst},
+       {}, false, nanfirst},
       {"binary: pm's first flush and olf's write fail", binary, 2, 0, false,
        "abco.pm.szplt: output time 0001 of this run (the earlier data set is replaced)\n"
        "abco.olf.szplt: the earlier data set, kept (it could not be written)",
-       {{"abco.pm.szplt", 1}, {"abco.olf.szplt", 2}}, "", false, nullptr,
+       {{"abco.pm.szplt", 1}, {"abco.olf.szplt", 2}}, false, nullptr,
        {"-P", "abco.pm.szplt.szhdr.new", "-P", "abco.olf.szplt.new", "-e", "inject=openat:error=ENOSPC:when=3+"}},
       {"append series stopped inside a zone after a flush", series, 2, 0, false,
        "abco.pm.szplt: output times 0001 to 0003 of the append series; its temporary files hold output times 0001 to "
        "0003 for the next append run\n"
        "abco.olf.szplt: output times 0001 to 0003 of the append series; its temporary files hold output times 0001 "
        "to 0003 for the next append run",
-       {{"abco.pm.szplt", 3}, {"abco.olf.szplt", 3}}, "", false,
+       {{"abco.pm.szplt", 3}, {"abco.olf.szplt", 3}}, false,
        [](const Model& m) {
          m.heads(3, 3);
          m.writer.result_r8("head", "pm", 4, "soon heads", m.pmheads(4));
@@ -1357,7 +1371,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "the next append run stops on them\n"
        "abco.olf.szplt: output times 0001 to 0002 of the append series; its temporary files hold output times 0001 "
        "to 0002 for the next append run",
-       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, "", false, nullptr,
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, false, nullptr,
        {"-P", "abco.pm.szplt.szhdr", "-e", "inject=openat:error=EACCES"}},
       {"append series recorded beyond the suffix width", series, 2, 0, true,
        "abco.pm.szplt: output times 9999 to 10000 (more digits than the 4 of the output file suffix) of the append "
@@ -1366,7 +1380,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "abco.olf.szplt: output times 9999 to 10000 (more digits than the 4 of the output file suffix) of the append "
        "series; its temporary files hold output times 9999 to 10000 (more digits than the 4 of the output file "
        "suffix) for the next append run",
-       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, "", false,
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, false,
        [](const Model& m) {
          for (const char* name : {"abco.pm.szplt.szhdr", "abco.olf.szplt.szhdr"}) {
            testkit::SavedHeader header;
@@ -1380,7 +1394,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "truncate time domain\n0 5\nend\n" + std::string(kDomainBlocks), 0, 0, true,
        "abco.pm.dat: output times 0001 to 0002, 0004 of this run\n"
        "abco.olf.dat: output times 0001 to 0002, 0004 of this run",
-       {{"abco.pm.dat", 3}, {"abco.olf.dat", 3}}, "", false,
+       {{"abco.pm.dat", 3}, {"abco.olf.dat", 3}}, false,
        [](const Model& m) {
          for (int i = 1; i <= 4; ++i) m.heads(i, i == 3 ? 10 : i);
          m.heads(5, 5);
@@ -1389,7 +1403,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
       {"a write fails", "end\n" + std::string(kDomainBlocks), 2, 48000, false,
        "abco.pm.dat: the earlier data set, kept (a write to it failed)\n"
        "abco.olf.dat: left as an earlier run wrote it (this run stopped before writing to it)",
-       {}, "", true},
+       {}, true},
       {"ASCII stopped at 0003", "end\n" + std::string(kDomainBlocks), 3, 0, true,
        "abco.pm.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)\n"
        "abco.olf.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)",
@@ -1403,7 +1417,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "hold output times 0001 to 0003 for the next append run\n"
        "abco.olf.szplt: kept as it was, with 4 output times (this run would have left 3 in it); its temporary files "
        "hold output times 0001 to 0003 for the next append run",
-       {{"abco.pm.szplt", 4}, {"abco.olf.szplt", 4}}, "", false,
+       {{"abco.pm.szplt", 4}, {"abco.olf.szplt", 4}}, false,
        [](const Model& m) {
          for (const char* base : {"abco.pm", "abco.olf"}) {
            ASSERT_EQ(tecTemporariesTakeBack((m.dir / base).c_str(), 2), kTecOk);
@@ -1415,7 +1429,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "hold output times 0001 to 0003 for the next append run\n"
        "abco.olf.szplt: kept as it was, with 4 output times (this run would have left 3 in it); its temporary files "
        "hold output times 0001 to 0003 for the next append run",
-       {{"abco.pm.szplt", 4}, {"abco.olf.szplt", 4}}, "", false,
+       {{"abco.pm.szplt", 4}, {"abco.olf.szplt", 4}}, false,
        [](const Model& m) {
          for (const char* base : {"abco.pm", "abco.olf"}) {
            ASSERT_EQ(tecTemporariesTakeBack((m.dir / base).c_str(), 2), kTecOk);
@@ -1426,7 +1440,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
       {"binary: a header write fails, over one a killed run left", binary, 2, 0, false,
        "abco.pm.szplt: output time 0001 of this run (the earlier data set is replaced)\n"
        "abco.olf.szplt: left as an earlier run wrote it (this run stopped before writing to it)",
-       {{"abco.pm.szplt", 1}, {"abco.olf.szplt", 2}}, "", false,
+       {{"abco.pm.szplt", 1}, {"abco.olf.szplt", 2}}, false,
        [](const Model& m) {
          m.heads(3, 3);
          writefile(m.dir / "abco.olf.szplt.szhdr.new", "left by a killed run");
@@ -1435,13 +1449,13 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
       {"binary: a header cannot take its name", binary, 2, 0, false,
        "abco.pm.szplt: left as an earlier run wrote it (this run stopped before writing to it)\n"
        "abco.olf.szplt: left as an earlier run wrote it (this run stopped before writing to it)",
-       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, "", false, nullptr,
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, false, nullptr,
        {"-P", "abco.pm.szplt.szhdr.new", "-e", "inject=rename:error=EIO"},
        "Failed to open file: abco.pm\nReason: abco.pm.szplt.szhdr: Input/output error\n"},
       {"binary: a data set's write fails, over one a killed run left", binary, 2, 0, false,
        "abco.pm.szplt: the earlier data set, kept (it could not be written)\n"
        "abco.olf.szplt: output times 0001 to 0003 of this run (the earlier data set is replaced)",
-       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 3}}, "", false,
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 3}}, false,
        [](const Model& m) {
          m.heads(3, 3);
          writefile(m.dir / "abco.pm.szplt.new", "left by a killed run");
@@ -1452,15 +1466,17 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "next append run\n"
        "abco.olf.szplt: output time 0001 of the append series; its temporary files hold output time 0001 for the "
        "next append run",
-       {{"abco.olf.szplt", 1}}, "abco.pm.szplt.new", false, [](const Model& m) { m.heads(1, 1); }},
+       {{"abco.olf.szplt", 1}}, false, [](const Model& m) { m.heads(1, 1); },
+       {"-P", "abco.pm.szplt.new", "-e", "inject=openat:error=EISDIR"}},
       {"binary: a write fails", "tecplot binary mode\nend\n" + std::string(kDomainBlocks), 2, 48000, false,
        "abco.pm.szplt: the earlier data set, kept (it could not be written)\n"
        "abco.olf.szplt: output time 0001 of this run (the earlier data set is replaced)",
-       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 1}}, "", true},
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 1}}, true},
       {"binary: the close fails", "tecplot binary mode\nend\n" + std::string(kDomainBlocks), 2, 0, false,
        "abco.pm.szplt: the earlier data set, kept (it could not be written)\n"
        "abco.olf.szplt: output times 0001 to 0003 of this run (the earlier data set is replaced)",
-       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 3}}, "abco.pm.szplt.new"},
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 3}}, false, nullptr,
+       {"-P", "abco.pm.szplt.new", "-e", "inject=openat:error=EISDIR"}},
       {"binary: a special plot's close fails",
        "tecplot binary mode\nend\n" + std::string(kDomainBlocks) +
            "plot pm zone isopach structure\nplot pm depth below ground surface\n",
@@ -1469,7 +1485,8 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "abco.olf.szplt: output times 0001 to 0003 of this run (the earlier data set is replaced)\n"
        "abco.pm_Isopach.szplt: written by this run\n"
        "abco.pm_DepthToSurf.szplt: the earlier file, kept (it could not be written)",
-       {{"abco.pm_DepthToSurf.szplt", 1}}, "abco.pm_DepthToSurf.szplt.new"},
+       {{"abco.pm_DepthToSurf.szplt", 1}}, false, nullptr,
+       {"-P", "abco.pm_DepthToSurf.szplt.new", "-e", "inject=openat:error=EISDIR"}},
       {"append series stopped at 0003", std::string(kAppendControl) + std::string(kDomainBlocks), 2, 0, true,
        "abco.pm.szplt: output times 0001 to 0002 of the append series; its temporary files hold output times 0001 "
        "to 0002 for the next append run\n"
@@ -1481,7 +1498,7 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "abco.pm.dat: output times 0001 to 0002 of this run\n"
        "abco.compare_heads.dat: not written (this run stopped before writing it)\n"
        "abco.compare_heads_scatter.dat: not written (this run stopped before writing it)",
-       {{"abco.pm.dat", 2}}, "", false,
+       {{"abco.pm.dat", 2}}, false,
        [](const Model& m) {
          m.heads(1, 1);
          m.heads(2, 2);
@@ -1531,7 +1548,6 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     } else {
       model.heads(c.times + 1, c.times + 1);
     }
-    if (!c.blocker.empty()) fs::create_directories(model.dir / c.blocker / "x");
     ProcessResult r;
     {
       const rlim_t scatter = before["abco.compare_heads_scatter.dat"].size() - 1;
@@ -1559,9 +1575,8 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     }
     for (const auto& entry : fs::directory_iterator(model.dir.path())) {
       const std::string name = entry.path().filename().string();
-      EXPECT_FALSE(name.ends_with(".tmp") || (name.ends_with(".new") && name != c.blocker)) << entry.path();
+      EXPECT_FALSE(name.ends_with(".tmp") || name.ends_with(".new")) << entry.path();
     }
-    if (!c.blocker.empty()) fs::remove_all(model.dir / c.blocker);
   }
 }
 
@@ -1594,6 +1609,59 @@ TEST(E2eRecovery, LinkedDataSetsStayLinks) {
   }
 }
 
+// Whatever stands at a name under which a run writes a file until it is complete (a link, one to
+// nothing as well, a pipe, an empty directory) is removed with a warning before the run writes
+// anything, and the file is created anew there: nothing is written through it, also where the
+// removal is undone (another process puts the link back) before the file is created.
+TEST(E2eRecovery, StagingNamesAreNeverFollowed) {
+  enum class Kind { link, fifo, directory };
+  struct Case {
+    const char* name;
+    std::string control;
+    const char* staging;
+    Kind kind;
+    const char* file;  // a regular file of the run once it is done
+  };
+  const std::string ascii = "end\n" + std::string(kDomainBlocks);
+  const std::string binary = "tecplot binary mode\n" + ascii;
+  const std::string series = std::string(kAppendControl) + std::string(kDomainBlocks);
+  const std::string compared = "end\nwrite pm domain file\ncompare heads 3d domain\n-1.0E+20  1.0E+20\n"
+                               "-1.0E+20  1.0E+20\n-1.0E+20  1.0E+20\nend\n";
+  const Case cases[] = {
+      {"a binary data set's, a link to nothing", binary, "abco.pm.szplt.new", Kind::link, "abco.pm.szplt"},
+      {"an ASCII data set's, a link", ascii, "abco.pm.dat.tmp", Kind::link, "abco.pm.dat"},
+      {"an ASCII data set's, a pipe", ascii, "abco.pm.dat.tmp", Kind::fifo, "abco.pm.dat"},
+      {"a comparison's, a link", compared, "abco.compare_heads.dat.tmp", Kind::link, "abco.compare_heads.dat"},
+      {"the location cache's, a link", compared, "abco.ObsShape.txt.tmp", Kind::link, "abco.ObsShape.txt"},
+      {"a saved state's in an append run, a link", series, "abco.pm.szplt.szhdr.new", Kind::link,
+       "abco.pm.szplt.szhdr"},
+      {"the append file's, a link", series, "abco.tec_append.tmp", Kind::link, "abco.tec_append"},
+      {"a special plot's saved state, an empty directory", binary + "plot pm zone isopach structure\n",
+       "abco.pm_Isopach.szplt.szhdr.new", Kind::directory, "abco.pm_Isopach.szplt"},
+  };
+  for (const bool undone : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (undone ? ", put back once removed" : ""));
+      Model model;
+      const TempDir outside;
+      model.heads(1, 1.0);
+      writefile(model.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 1.75\n");
+      model.control(c.control);
+      const fs::path staging = model.dir / c.staging;
+      if (c.kind == Kind::link) fs::create_symlink(outside / "target", staging);
+      if (c.kind == Kind::fifo) ::mkfifo(staging.c_str(), 0600);
+      if (c.kind == Kind::directory) fs::create_directory(staging);
+      const ProcessResult r =
+          undone ? model.runinjected({"-P", c.staging, "-e", "inject=unlink:retval=0:when=1"}) : model.run();
+      EXPECT_EQ(r.exitstatus, 0) << r.err;
+      EXPECT_TRUE(has(r.err, std::string(c.staging) + ", the name under which this run writes ")) << r.err;
+      EXPECT_FALSE(fs::exists(outside / "target"));
+      EXPECT_FALSE(fs::exists(fs::symlink_status(staging)));
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(model.dir / c.file)));
+    }
+  }
+}
+
 // A run without a data set says why; a failing open names the file and the system's reason;
 // an append run whose window takes no output time up to the index width is the window error.
 TEST(E2eRecovery, RunsThatWriteNothingSaySo) {
@@ -1610,13 +1678,12 @@ TEST(E2eRecovery, RunsThatWriteNothingSaySo) {
   EXPECT_TRUE(has(model.file("abco.kelpra.eco"), why));
 
   model.control("tecplot binary mode\nend\n" + std::string(kDomainBlocks));
-  fs::create_directory(model.dir / "abco.pm.szplt.szhdr.new");
-  EXPECT_EQ(expectstopped(model, model.run(), kFatal),
+  const ProcessResult failed = model.runinjected({"-P", "abco.pm.szplt.szhdr.new", "-e", "inject=openat:error=EISDIR"});
+  EXPECT_EQ(expectstopped(model, failed, kFatal),
             "Failed to open file: abco.pm\nReason: abco.pm.szplt.szhdr.new: Is a directory\nError number: 4\n\n"
             "What the files of this run now hold:\n"
             "abco.pm.szplt: not written (this run stopped before writing to it)\n"
             "abco.olf.szplt: not written (this run stopped before writing to it)");
-  fs::remove(model.dir / "abco.pm.szplt.szhdr.new");
   fs::remove(model.dir / "abco.pm.szplt.szdat");  // left by the failed open
 
   for (int i = 2; i <= 9999; ++i) model.writer.result_r8("head", "pm", i, "1 heads", model.pmheads(1));
