@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compare/comparisons.hpp"
 #include "compare/location.hpp"
 #include "driver/plotsetup.hpp"
 #include "driver/resume.hpp"
@@ -407,6 +408,7 @@ std::vector<Staging> stagingnames() {
   for (const DataSet& d : plan->datasets) dataset(d.base, d.name);
   for (const Special& s : plan->specials) dataset(s.plot.base, s.name);
   for (const Comparison& c : plan->comparisons) names.push_back({stagedname(c.name), c.name});
+  if (!plan->comparisons.empty()) names.push_back({stagedname(comparedtimesname()), comparedtimesname()});
   if (plot_data.compare_heads_3d_domain) names.push_back({locationcachename() + ".tmp", locationcachename()});
   if (plan->series) names.push_back({stagedname(tecappendfilename()), tecappendfilename()});
   return names;

@@ -1632,6 +1632,7 @@ TEST(E2eRecovery, StagingNamesAreNeverFollowed) {
       {"an ASCII data set's, a link", ascii, "abco.pm.dat.tmp", Kind::link, "abco.pm.dat"},
       {"an ASCII data set's, a pipe", ascii, "abco.pm.dat.tmp", Kind::fifo, "abco.pm.dat"},
       {"a comparison's, a link", compared, "abco.compare_heads.dat.tmp", Kind::link, "abco.compare_heads.dat"},
+      {"the comparison record's, a link", compared, "abco.compare_times.tmp", Kind::link, "abco.compare_times"},
       {"the location cache's, a link", compared, "abco.ObsShape.txt.tmp", Kind::link, "abco.ObsShape.txt"},
       {"a saved state's in an append run, a link", series, "abco.pm.szplt.szhdr.new", Kind::link,
        "abco.pm.szplt.szhdr"},
