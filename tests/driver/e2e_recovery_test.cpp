@@ -453,6 +453,13 @@ void comparing(const Series& m) {
             "-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n");
 }
 
+// The same series gone on to output time 0003, its comparisons written.
+void comparedseries(const Series& m) {
+  comparing(m);
+  m.heads(3, 3.0);
+  EXPECT_EQ(m.run().exitstatus, 0);
+}
+
 // What a run would not continue stops it with exit status 1 before any file of the series
 // changes: each regular file keeps its bytes, each link its target.
 TEST(E2eRecovery, RefusalsChangeNoFile) {
@@ -717,9 +724,7 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        {"-P", "abco.pm.dat", "-e", "inject=pread64:error=EIO"}},
       {"comparison files to be replaced, whose record cannot be changed",
        [](const Series& m) {
-         comparing(m);
-         m.heads(3, 3.0);
-         EXPECT_EQ(m.run().exitstatus, 0);
+         comparedseries(m);
          m.control("end\nwrite pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\n"
                    "-1.0E+20 1.0E+20\nend\n");
        },
@@ -1049,9 +1054,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        "holds no heads", true},
       {"an append run with nothing new, its comparisons up to date",
        [](const Series& m) {
-         comparing(m);
-         m.heads(3, 3.0);
-         EXPECT_EQ(m.run().exitstatus, 0);
+         comparedseries(m);
        },
        0,
        "No comparison is written: no output time was converted in this run; the comparison files of earlier runs are "
@@ -1059,17 +1062,13 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        "read for the comparisons", true},
       {"an append run with nothing new, a comparison file deleted",
        [](const Series& m) {
-         comparing(m);
-         m.heads(3, 3.0);
-         EXPECT_EQ(m.run().exitstatus, 0);
+         comparedseries(m);
          fs::remove(m.dir / "abco.compare_heads.dat");
        },
        0, "Output time 0003, the last of the series, is read for the comparisons", "No comparison is written", true},
       {"an append run with nothing new, its comparisons an output time behind",
        [](const Series& m) {
-         comparing(m);
-         m.heads(3, 3.0);
-         EXPECT_EQ(m.run().exitstatus, 0);
+         comparedseries(m);
          m.appendrun();
          m.heads(4, 4.0);
          EXPECT_EQ(m.run().exitstatus, 0);
@@ -1078,9 +1077,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        0, "Output time 0004, the last of the series, is read for the comparisons", "No comparison is written", true},
       {"an append run with nothing new, its comparisons an output time behind, whose result file is gone",
        [](const Series& m) {
-         comparing(m);
-         m.heads(3, 3.0);
-         EXPECT_EQ(m.run().exitstatus, 0);
+         comparedseries(m);
          m.appendrun();
          m.heads(4, 4.0);
          EXPECT_EQ(m.run().exitstatus, 0);
