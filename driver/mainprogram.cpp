@@ -185,6 +185,14 @@ struct Skipped {
   std::int32_t firstindex = 0, lastindex = 0;
 };
 
+// Stops the run: the time window took none of the output times found, `first` to `last`.
+[[noreturn]] void nooutputtimeinwindow(const std::string& first, const std::string& last) {
+  input_error("No output time lies in the time window of \"truncate time domain\" (" +
+              timetext(plot_data.tmin_trunc) + " to " + timetext(plot_data.tmax_trunc) +
+              ").\nThe output times found run from " + first + " to " + last +
+              ".\nNo data set was written; those of earlier runs are left as they are.");
+}
+
 // A window that took no output time leaves every data set as an earlier run wrote it: a normal
 // exit would make those look current. A continued append run with nothing new is not this case.
 void checkwindowtooktimes(bool started, const Skipped& skipped) {
@@ -550,7 +558,7 @@ void run(int argc, const char* const* argv) {
       forgetrunfiles();
       if (!plot_data.tecappend) return;
       for (DOMAIN* dom : d.plotted()) {
-        if (dom->tecfilehandle != nullptr) (void)tecFileWriterCloseKeep(&dom->tecfilehandle);
+        if (dom->tecfilehandle != nullptr) (void)tecFileWriterCloseAs(&dom->tecfilehandle, TecClose::series);
       }
     }
   } forget{d};

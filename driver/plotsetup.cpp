@@ -258,7 +258,7 @@ void warntemporaryfiles(const std::string& base) {
       setasidetemporaries(base);
     }
   } else if (fileexists(temporaryfiles(base)[0])) {
-    warningmsg("Tecplot szplt temporary files found (" + base + ".szplt.szhdr, etc.)\n"
+    warningmsg("Tecplot szplt temporary files found (" + temporaryfiles(base)[0] + ", etc.)\n"
                "Consider deleting them, otherwise data may be appended.");
   }
 }

@@ -363,11 +363,4 @@ void emptymeshesonly(const std::string& base) {
   }
 }
 
-void nooutputtimeinwindow(const std::string& first, const std::string& last) {
-  input_error("No output time lies in the time window of \"truncate time domain\" (" +
-              timetext(plot_data.tmin_trunc) + " to " + timetext(plot_data.tmax_trunc) +
-              ").\nThe output times found run from " + first + " to " + last +
-              ".\nNo data set was written; those of earlier runs are left as they are.");
-}
-
 }  // namespace kelpra

@@ -26,7 +26,4 @@ bool writtenanew(const std::string& base);
 // written anew from this output time whatever its variables.
 void emptymeshesonly(const std::string& base);
 
-// Stops the run: the time window took none of the output times found, `first` to `last`.
-[[noreturn]] void nooutputtimeinwindow(const std::string& first, const std::string& last);
-
 }  // namespace kelpra

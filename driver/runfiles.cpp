@@ -177,7 +177,9 @@ std::string settledataset(DataSet& d) {
   if (plan->binary) {
     // What the close does is what the line says: an unfinished zone is left out, and a data set
     // without a complete zone is given up.
-    if (dom.tecfilehandle != nullptr) (void)tecFileWriterCloseKeep(&dom.tecfilehandle, plan->series);
+    if (dom.tecfilehandle != nullptr) {
+      (void)tecFileWriterCloseAs(&dom.tecfilehandle, plan->series ? TecClose::series : TecClose::flushonly);
+    }
     dom.tecfilehandle = nullptr;
     const char* idle = "this run stopped before writing to it";
     return plan->series ? seriesline(d, idle) : binaryline(d, idle);
@@ -220,7 +222,7 @@ std::string specialline(const Special& s, bool binary) {
   DOMAIN& dom = *s.plot.dom;
   // Still being written: closed now, which keeps its complete zones; one without any is given up.
   if (dom.tecfilehandle != nullptr && trimview(dom.tecfilename) == s.plot.base) {
-    (void)tecFileWriterCloseStopped(&dom.tecfilehandle);
+    (void)tecFileWriterCloseAs(&dom.tecfilehandle, TecClose::giveup);
     dom.tecfilehandle = nullptr;
   }
   const TecOutcome done = tecDataSetOutcome(s.plot.base.c_str());
@@ -403,7 +405,8 @@ std::vector<Staging> stagingnames() {
       return;
     }
     names.push_back({linktarget(base + ".szplt") + ".new", name});
-    names.push_back({base + ".szplt.szhdr.new", base + ".szplt.szhdr"});
+    const std::string header = temporaryfiles(base)[0];
+    names.push_back({header + ".new", header});
   };
   for (const DataSet& d : plan->datasets) dataset(d.base, d.name);
   for (const Special& s : plan->specials) dataset(s.plot.base, s.name);

@@ -24,11 +24,18 @@
 #include <vector>
 
 #include "plot/tecio_files.hpp"
-#include "plot/tecio_layout.hpp"
+#include "plot/tecio_outcomes.hpp"
+#include "plot/tecio_writer.hpp"
 #include "plot/tecio_saved.hpp"
 #include "support/fileunits.hpp"
 
 namespace kelpra {
+
+std::array<std::string, 2> temporaryfilenames(std::string_view fileName) {
+  std::string final(fileName);
+  if (!final.ends_with(".szplt") || final.size() == 6) final += ".szplt";
+  return {final + ".szhdr", final + ".szdat"};
+}
 
 bool splitnames(std::string_view list, std::vector<std::string>& names) {
   names.clear();
@@ -110,14 +117,10 @@ void widenrange(const T* values, std::size_t n, double& lo, double& hi) {
   hi = std::max(hi, static_cast<double>(most));
 }
 
-// Writes "<base>.szplt" from the complete zones; an incomplete last zone is dropped and
-// reported. A data set without a complete zone is given up and an earlier file stays. The
-// temporary files are removed, or kept for a later run to continue; a file that already holds
-// what kept temporaries hold is left alone, and so is one an earlier run wrote where this run
-// committed nothing to the data set. The file of an append `series` never gives way to one of
-// fewer zones, nor to anything where it cannot be read. A `stopped` run's close gives up a data
-// set without a complete zone even where none is under way. The outcome is recorded either way.
-std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series, bool stopped = false) {
+// Closes the data set the given way (TecClose says what each leaves on disk); an incomplete last
+// zone is dropped and reported by the result. The outcome is recorded either way.
+std::int32_t finish(DataSet& ds, TecClose way) {
+  const bool keeptemporaries = way == TecClose::flushonly || way == TecClose::series;
   const std::size_t complete = ds.zones.size() - (ds.current ? 1 : 0);
   // A resumed data set that committed no zone since (a run stopped before its first flush)
   // still holds what the earlier run's "<base>.szplt" shows.
@@ -129,7 +132,7 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series, bool stopped
   }
   // Without one complete zone the data set holds nothing an earlier file should give way to;
   // only a close asked for a data set of no zone by a run that goes on writes one.
-  if (complete == 0 && (keeptemporaries || ds.current || stopped)) {
+  if (complete == 0 && (keeptemporaries || ds.current || way == TecClose::giveup)) {
     ds.data.release();
     if (!keeptemporaries) {
       std::remove(ds.dataname.c_str());
@@ -153,7 +156,8 @@ std::int32_t finish(DataSet& ds, bool keeptemporaries, bool series, bool stopped
   };
   if (ds.broken || !ds.data.flush()) return fail(kTecIoError);
   if (layoutlength(ds.zones) != datalength) return fail(kTecBadTemporary);
-  if (const std::int32_t refused = series ? mayreplace(ds.finalname, ds.zones) : kTecOk; refused != kTecOk) {
+  if (const std::int32_t refused = way == TecClose::series ? mayreplace(ds.finalname, ds.zones) : kTecOk;
+      refused != kTecOk) {
     ds.data.release();
     return refused;
   }
@@ -182,13 +186,13 @@ struct Registry {
   std::map<std::uintptr_t, std::unique_ptr<DataSet>> open;
   std::uintptr_t last = 0;
 
-  // Data sets still open when the program ends (append mode drops its handles after a flush;
-  // a stopped run leaves them open) are written out as they stand, so that each has a
-  // readable "<base>.szplt"; their temporary files stay for a later run to continue.
+  // The program closes every data set it opens, at its end or as it stops; one still open when
+  // the program ends all the same (a caller that never closed it) is closed flush-only, so that
+  // it has a readable "<base>.szplt" and its temporary files stay as of the last flush.
   ~Registry() {
     for (auto& entry : open) {
       try {
-        finish(*entry.second, true, false);
+        finish(*entry.second, TecClose::flushonly);
       } catch (...) {
         // Nothing more can be done at exit; the temporary files hold the last flush.
       }
@@ -535,9 +539,7 @@ std::int32_t flushimpl(void* fileHandle, std::int32_t numZonesToRetain, const st
   return kTecOk;
 }
 
-// Whether the temporary files stay is the caller's: an append series, and a stopped run's data
-// sets, keep them for a later run.
-std::int32_t closeimpl(void** fileHandle, bool keeptemporaries, bool series, bool stopped = false) {
+std::int32_t closeimpl(void** fileHandle, TecClose way) {
   if (fileHandle == nullptr) return kTecBadHandle;
   auto& open = registry().open;
   const auto it = open.find(reinterpret_cast<std::uintptr_t>(*fileHandle));
@@ -545,7 +547,7 @@ std::int32_t closeimpl(void** fileHandle, bool keeptemporaries, bool series, boo
   const std::unique_ptr<DataSet> owned = std::move(it->second);
   open.erase(it);
   *fileHandle = nullptr;
-  return finish(*owned, keeptemporaries, series, stopped);
+  return finish(*owned, way);
 }
 
 }  // namespace
@@ -622,16 +624,10 @@ std::int32_t tecFileWriterFlush(void* fileHandle, std::int32_t numZonesToRetain,
   return guarded([&] { return flushimpl(fileHandle, numZonesToRetain, zonesToRetain); });
 }
 
-std::int32_t tecFileWriterClose(void** fileHandle) noexcept {
-  return guarded([&] { return closeimpl(fileHandle, false, false); });
-}
+std::int32_t tecFileWriterClose(void** fileHandle) noexcept { return tecFileWriterCloseAs(fileHandle, TecClose::normal); }
 
-std::int32_t tecFileWriterCloseKeep(void** fileHandle, bool series) noexcept {
-  return guarded([&] { return closeimpl(fileHandle, true, series); });
-}
-
-std::int32_t tecFileWriterCloseStopped(void** fileHandle) noexcept {
-  return guarded([&] { return closeimpl(fileHandle, false, false, true); });
+std::int32_t tecFileWriterCloseAs(void** fileHandle, TecClose way) noexcept {
+  return guarded([&] { return closeimpl(fileHandle, way); });
 }
 
 std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporaries) noexcept {

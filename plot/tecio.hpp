@@ -3,19 +3,18 @@
 // under "<base>.szplt".
 //
 // While a data set is open its header state lives in "<base>.szplt.szhdr" and its zone data in
-// "<base>.szplt.szdat"; the close joins them into "<base>.szplt" and removes both. A flush
-// leaves everything needed to go on in those two files, so a later run that opens the same base
-// name with the same variable list continues the data set (append mode drops its handles after
-// a flush instead of closing them); an open with other variables is refused rather than
-// throwing those zones away. A data set still open when the program ends is written to
-// "<base>.szplt" as it stands, its temporary files kept, so every run leaves a readable file;
-// a resumed one not flushed since leaves an existing "<base>.szplt" untouched.
-// "<base>.szplt" is replaced only once its successor is complete.
+// "<base>.szplt.szdat"; the normal close joins them into "<base>.szplt" and removes both. A
+// flush leaves everything needed to go on in those two files, so a later run that opens the
+// same base name with the same variable list continues the data set (an append series is
+// closed flush-only, its temporary files kept: TecClose); an open with other variables is
+// refused rather than throwing those zones away. "<base>.szplt" is replaced only once its
+// successor is complete.
 //
 // Every call returns 0 on success and one of the codes below otherwise; none throws or stops
 // the program, so the caller decides how to report. Texts are zero-terminated.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -99,25 +98,39 @@ std::int32_t tecZoneNodeMapWrite32(void* fileHandle, std::int32_t zone, std::int
 std::int32_t tecFileWriterFlush(void* fileHandle, std::int32_t numZonesToRetain,
                                 const std::int32_t* zonesToRetain) noexcept;
 
-// Writes "<base>.szplt", removes the temporary files and sets the handle to null. A zone left
+// Closes the data set the normal way (TecClose::normal) and sets the handle to null. A zone left
 // incomplete is dropped (and reported by the result); after a write failure the temporary
-// files are kept as of the last flush. A data set whose only zone is incomplete is given up: an
-// earlier "<base>.szplt" stays as it was, and none is made where there was none.
+// files are kept as of the last flush.
 std::int32_t tecFileWriterClose(void** fileHandle) noexcept;
 
 // ---- Beyond the TecIO calls: the temporary files of a data set continued in append mode ----
 
-// Closes the data set as tecFileWriterClose does but keeps its temporary files (as of the last
-// flush) for a later run to continue. "<base>.szplt" is left alone where it already holds the
-// data set or where this run committed nothing to it. The file of an append `series` never
-// gives way to one of fewer zones (kTecFewerZones) nor to anything where it cannot be read
-// (kTecPlacedUnreadable).
-std::int32_t tecFileWriterCloseKeep(void** fileHandle, bool series = true) noexcept;
+// The ways a data set is closed, and what each leaves on disk. Each records its outcome
+// (tecDataSetOutcome).
+enum class TecClose {
+  // tecFileWriterClose's, at the end of a run without append mode: "<base>.szplt" holds the
+  // complete zones (an unfinished last one is left out) and the temporary files are removed. A
+  // data set whose only zone is unfinished is given up: an earlier "<base>.szplt" stays, and
+  // none is made where there was none.
+  normal,
+  // Flush-only: the temporary files stay as of the last flush, for a later run to go on from
+  // (or, where they record a run without append mode, to delete). "<base>.szplt" is written from
+  // the complete zones, but left alone where it already holds them, where this run committed
+  // nothing to the data set it continued, and where no zone is complete. For a data set still
+  // open when the program ends, and the stop of a run without append mode.
+  flushonly,
+  // The close of an append series, at its end and at a stop: flush-only, and "<base>.szplt"
+  // never gives way to one of fewer zones (kTecFewerZones), so an earlier data set of more
+  // output times is kept, nor to anything where it cannot be read (kTecPlacedUnreadable).
+  series,
+  // The give-up of a run that stopped: as the normal close, except that a data set without a
+  // complete zone is given up (its temporary files removed) even where no zone was begun, so an
+  // earlier "<base>.szplt" stays and a data set of no zone never takes its place.
+  giveup,
+};
 
-// Closes the data set of a run that stopped, as tecFileWriterClose does, except that one without
-// a complete zone is given up (its temporary files removed) even where no zone was begun: a run
-// that stopped never puts a data set of no zone in an earlier one's place.
-std::int32_t tecFileWriterCloseStopped(void** fileHandle) noexcept;
+// Closes the data set the given way; tecFileWriterClose is the normal way.
+std::int32_t tecFileWriterCloseAs(void** fileHandle, TecClose way) noexcept;
 
 // Records the output-time index that zone `zone` holds, in the temporary files only (it goes to
 // disk with the next flush). Zone 0 records the index at which the data set was set up; while
@@ -177,6 +190,11 @@ std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporarie
 // none): kTecPlacedUnreadable where it is no data set of the layout this program writes,
 // kTecIoError where a read of it failed (tecLastFailure says why).
 std::int32_t tecDataSetVariables(const char* fileName, bool* exists, std::vector<std::string>* names) noexcept;
+
+// The temporary files of the data set named like tecFileWriterOpen (its base name, with or
+// without ".szplt"): its saved header state "<base>.szplt.szhdr" and its zone data
+// "<base>.szplt.szdat". Every name of them is built here.
+std::array<std::string, 2> temporaryfilenames(std::string_view fileName);
 
 // The names of a variable list as the open takes them: joined by commas, a name that holds a
 // comma itself between double quotes; false where the list is malformed or a name is empty.

@@ -144,18 +144,19 @@ bool validauxname(const char* name) {
   return true;
 }
 
-bool namefiles(const char* fileName, DataSet& ds) {
+bool namefiles(const char* fileName, DataSetContent& ds) {
   std::string base = fileName;
   constexpr std::string_view kExtension = ".szplt";
   if (base.size() > kExtension.size() && base.ends_with(kExtension)) base.resize(base.size() - kExtension.size());
   if (base.empty()) return false;
   ds.finalname = base + std::string(kExtension);
-  ds.headername = ds.finalname + ".szhdr";
-  ds.dataname = ds.finalname + ".szdat";
+  const std::array<std::string, 2> temporaries = temporaryfilenames(base);
+  ds.headername = temporaries[0];
+  ds.dataname = temporaries[1];
   return true;
 }
 
-Bytes buildheader(const DataSet& ds) {
+Bytes buildheader(const DataSetContent& ds) {
   Bytes b;
   b.raw("#!TDV112", 8);
   b.i32(1);  // byte order
@@ -243,7 +244,7 @@ std::vector<std::int64_t> zonestarts(const std::vector<ZoneRecord>& zones) {
   return starts;
 }
 
-std::int64_t finallength(const DataSet& ds) {
+std::int64_t finallength(const DataSetContent& ds) {
   std::int64_t length = static_cast<std::int64_t>(buildheader(ds).size());
   for (const auto& z : ds.zones) length += zonelength(z, false);
   return length;

@@ -25,7 +25,7 @@ constexpr std::int64_t kAlign = 64;
 constexpr std::int64_t kAlignFrom = 64 << 10;
 
 // The state of a data set that the layout is written from: each zone, the slot of each of its
-// variables, the zone whose data is being written, the auxiliary items and the data set itself.
+// variables, the auxiliary items and the data set itself.
 struct VarSlot {
   std::int32_t type = kTecFloat;
   bool cellcentred = false;
@@ -54,65 +54,34 @@ struct ZoneRecord {
   std::int64_t valuecount(std::size_t v) const { return vars[v].cellcentred ? cells : nodes; }
 };
 
-// Progress of the zone whose data is being written.
-struct ZoneWrite {
-  std::int32_t zone = 0;
-  std::int64_t begin = 0;  // data-file offset where the zone starts
-  std::vector<std::int64_t> expected;
-  std::vector<std::int64_t> written;
-  std::vector<std::int64_t> rangeat;  // data-file offset of each variable's min/max pair, -1 none
-  std::vector<double> lo;
-  std::vector<double> hi;
-  std::size_t next = 0;  // first variable not yet complete
-  std::int64_t connexpected = 0;
-  std::int64_t connwritten = 0;
-
-  void skipcomplete() {
-    while (next < expected.size() && written[next] == expected[next]) ++next;
-  }
-  bool complete() const { return next == expected.size() && connwritten == connexpected; }
-};
-
 struct AuxItem {
   std::int32_t var = 0;  // 0 for data-set items
   std::string name;
   std::string value;
 };
 
-struct DataSet {
+// What a data set's layout is written from: its file names, title, variables, auxiliary items and
+// zones. The writer's runtime state of an open data set adds to it (tecio_writer.hpp).
+struct DataSetContent {
   std::string finalname;
   std::string headername;
   std::string dataname;
-  std::string key;  // absolute final name, to refuse a second writer
   std::string title;
   std::int32_t filetype = kTecFileFull;
   std::int32_t defaulttype = kTecFloat;
   std::vector<std::string> names;
   std::vector<AuxItem> aux;
   std::vector<ZoneRecord> zones;
-  std::optional<ZoneWrite> current;
-  DataStream data;
-  bool broken = false;  // a data write failed; only the state of the last flush is trustworthy
-  TecFailure brokenby;  // that write's failure
-  std::string savedstate;  // what the saved-state file holds, as last written or read
-  bool resumed = false;  // continues the temporary files of an earlier run
-  bool flushed = false;  // a flush has committed zones since the open
-  std::int32_t setupindex = 0;  // the output-time index at which the data set was set up
-  bool series = true;  // its temporary files belong to an append series (kept for the next append run)
 
   std::size_t nvar() const { return names.size(); }
-  void breakoff() {
-    broken = true;
-    brokenby = lastfailure();
-  }
 };
 
 std::int32_t nodesperelement(std::int32_t zonetype);
 bool validauxname(const char* name);
 // The data set's file names from its base name, given with or without ".szplt".
-bool namefiles(const char* fileName, DataSet& ds);
+bool namefiles(const char* fileName, DataSetContent& ds);
 
-Bytes buildheader(const DataSet& ds);
+Bytes buildheader(const DataSetContent& ds);
 // The start of a zone's data section; min/max pairs are zero until each variable is complete.
 // `rangeat` receives the data-file offset of each variable's pair (-1 where it has none).
 Bytes zonepreamble(const ZoneRecord& z, std::vector<std::int64_t>& rangeat, std::int64_t begin);
@@ -124,7 +93,7 @@ std::int64_t layoutlength(const std::vector<ZoneRecord>& zones);
 // Offsets of the zones' bytes in the data file: zone k runs from starts[k] to starts[k + 1].
 std::vector<std::int64_t> zonestarts(const std::vector<ZoneRecord>& zones);
 // The length of "<base>.szplt" written from the data set: its header and data without padding.
-std::int64_t finallength(const DataSet& ds);
+std::int64_t finallength(const DataSetContent& ds);
 // Copies the data section, without its padding, from the data file to `out` at `outpos`.
 bool copydata(const std::vector<ZoneRecord>& zones, int in, int out, std::int64_t outpos);
 // Pads the data file to the next multiple of kAlign; `pad` records how much.

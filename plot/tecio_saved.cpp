@@ -1,6 +1,6 @@
-// The saved state of a data set: the ".szhdr" format (version 3; versions 1 and 2 are still
+// The saved state of a data set: the ".szhdr" format (version 4; versions 1 to 3 are still
 // read), zone fingerprints, and the calls on temporary files: reading them, taking a series back
-// to an earlier output time, and putting a data set in place with the outcome recorded.
+// to an earlier output time, and putting a data set in place.
 #include "plot/tecio_saved.hpp"
 
 #include <fcntl.h>
@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "plot/tecio_outcomes.hpp"
 #include "support/fileunits.hpp"
 
 namespace kelpra::tecio {
@@ -167,12 +168,6 @@ Holds holds(const std::string& file, const Bytes& header, std::int64_t length) {
   ::close(fd);
   errno = error;
   return held;
-}
-
-// Records that a file which cannot be read was kept, and why.
-void unreadableoutcome(const std::string& finalname, const Placed& placed) {
-  keptoutcome(finalname, TecPlacement::unreadable, -1, placed.failure);
-  outcomes()[finalname].trouble = placed.trouble;
 }
 
 // Takes the header state into the data set, as its temporary files hold it.
@@ -339,47 +334,6 @@ bool putinplace(const DataSet& ds, bool* unchanged) {
   if (ok && replace) ok = std::rename(target.c_str(), file.c_str()) == 0 || failed(ds.finalname);
   if (!ok && replace) std::remove(target.c_str());
   return ok;
-}
-
-std::map<std::string, TecOutcome>& outcomes() {
-  static std::map<std::string, TecOutcome> recorded;
-  return recorded;
-}
-
-void keptoutcome(const std::string& finalname, TecPlacement placement, std::int64_t placed, TecFailure failure) {
-  TecOutcome& out = outcomes()[finalname];
-  out = {};
-  out.placement = placement;
-  out.placed = placed;
-  out.failure = std::move(failure);
-}
-
-void heldoutcome(const std::string& finalname, TecPlacement placement, const std::vector<ZoneRecord>& zones) {
-  TecOutcome& out = outcomes()[finalname];
-  out = {};
-  out.placement = placement;
-  for (const auto& z : zones) {
-    out.indices.push_back(z.outputindex);
-    out.origins.push_back(z.origin);
-  }
-  out.placed = static_cast<std::int64_t>(zones.size());
-}
-
-std::int32_t mayreplace(const std::string& finalname, const std::vector<ZoneRecord>& zones) {
-  const Placed placed = placedfile(linktarget(finalname));
-  if (!placed.trouble.empty()) {
-    unreadableoutcome(finalname, placed);
-    return kTecPlacedUnreadable;
-  }
-  if (placed.zones > static_cast<std::int64_t>(zones.size())) {
-    keptoutcome(finalname, TecPlacement::morezones, placed.zones, {});
-    for (const auto& z : zones) {
-      outcomes()[finalname].indices.push_back(z.outputindex);
-      outcomes()[finalname].origins.push_back(z.origin);
-    }
-    return kTecFewerZones;
-  }
-  return kTecOk;
 }
 
 std::int32_t readtemporaries(const char* fileName, TecTemporaries* out) {

@@ -1,16 +1,15 @@
 // The saved state of a data set between runs ("<base>.szplt.szhdr"): its format in each of its
-// versions, the fingerprints that tie it to its data file, the outcome each data set's file
-// was left with, and the calls that read temporary files, take a series back or put it in place.
+// versions, the fingerprints that tie it to its data file, and the calls that read temporary
+// files, take a series back or put it in place.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "plot/tecio.hpp"
-#include "plot/tecio_layout.hpp"
+#include "plot/tecio_writer.hpp"
 
 namespace kelpra::tecio {
 
@@ -41,20 +40,6 @@ bool parsestate(std::string_view content, SavedState& st);
 // Writes "<base>.szplt" from the header state and the data file; `unchanged` leaves a file
 // that already holds it alone and says so.
 bool putinplace(const DataSet& ds, bool* unchanged);
-
-// The outcome of each data set's last close or put-in-place, by its file name. Made before the
-// registry (registry() asks for it), whose destructor still closes data sets.
-std::map<std::string, TecOutcome>& outcomes();
-
-// Records a kept file's outcome: `placed` its zones where known.
-void keptoutcome(const std::string& finalname, TecPlacement placement, std::int64_t placed, TecFailure failure);
-
-// Records the zones a file now holds, written or found unchanged.
-void heldoutcome(const std::string& finalname, TecPlacement placement, const std::vector<ZoneRecord>& zones);
-
-// The file of an append series never gives way to one of fewer zones than `zones`, nor to
-// anything where it cannot be read: kTecOk where it may be replaced, else the refusal, recorded.
-std::int32_t mayreplace(const std::string& finalname, const std::vector<ZoneRecord>& zones);
 
 // The calls on the temporary files a data set left, named by its base name.
 std::int32_t readtemporaries(const char* fileName, TecTemporaries* out);

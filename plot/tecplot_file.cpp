@@ -36,7 +36,7 @@ int renamenoreplace(const std::string& from, const std::string& to) {
 }  // namespace
 
 std::array<std::string, 2> temporaryfiles(const std::string& base) {
-  return {base + ".szplt.szhdr", base + ".szplt.szdat"};
+  return temporaryfilenames(base);
 }
 
 std::string temporarynames(const std::string& base) {
@@ -509,7 +509,7 @@ void tecplotfileclose(DOMAIN& dom) {
   }
   // The close writes the data set itself: a failure there loses it, so it stops the run.
   const std::int32_t status =
-      append ? tecFileWriterCloseKeep(&dom.tecfilehandle) : tecFileWriterClose(&dom.tecfilehandle);
+      append ? tecFileWriterCloseAs(&dom.tecfilehandle, TecClose::series) : tecFileWriterClose(&dom.tecfilehandle);
   dom.tecfilehandle = nullptr;
   if (status == kTecFewerZones) fewerzonesrefused(dom.tecfilename);
   if (status == kTecPlacedUnreadable) {
