@@ -218,6 +218,13 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
   if (path.empty()) return kStatusBadFileName;
   std::FILE* fp = nullptr;
   std::string target;
+  // A stream on a file created anew at `name` (createfresh), or nullptr with errno set.
+  const auto freshstream = [](const std::string& name) -> std::FILE* {
+    const int fd = createfresh(name, O_RDWR);
+    std::FILE* stream = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
+    if (fd >= 0 && stream == nullptr) ::close(fd);
+    return stream;
+  };
   errno = 0;
   switch (status) {
     case OpenStatus::unknown:
@@ -237,12 +244,9 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
     case OpenStatus::append:
       fp = std::fopen(path.c_str(), "ab");
       break;
-    case OpenStatus::fresh: {
-      const int fd = createfresh(path, O_RDWR);
-      fp = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
-      if (fd >= 0 && fp == nullptr) ::close(fd);
+    case OpenStatus::fresh:
+      fp = freshstream(path);
       break;
-    }
     case OpenStatus::staged: {
       target = linktarget(path);
       // The file replaced must be a regular file or none: the run would wait on a pipe.
@@ -251,9 +255,7 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
         notesystemerror(EINVAL, path, notaregularfile(path));
         return kStatusOpenFailed;
       }
-      const int fd = createfresh(target + ".tmp", O_RDWR);
-      fp = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
-      if (fd >= 0 && fp == nullptr) ::close(fd);
+      fp = freshstream(target + ".tmp");
       break;
     }
   }
