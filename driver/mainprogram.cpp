@@ -161,13 +161,46 @@ void recordappend(Domains& d) {
   }
 }
 
+// The output times the loop will convert from the current one on, found as the loop finds them
+// (without its messages): up to the first output time without a result file, those the time
+// window takes.
+OutputTimes plannedoutputtimes() {
+  OutputTimes planned;
+  planned.indices.push_back(plot_data.nfile);
+  // The lookups go through the run's time-stamp state, which zone 1 is still to be written with.
+  const std::string timestamp = plot_data.timestamp, timefile = plot_data.time_fname;
+  const bool timefilefound = plot_data.time_file_found;
+  for (std::int32_t i = plot_data.nfile + 1; outputtimeindexfits(i); ++i) {
+    if (!outputtimeexists(i)) {
+      planned.end = i;
+      planned.gap = outputtimeexists(i + 1);
+      break;
+    }
+    if (plot_data.truncate_time_domain) {
+      bool found = false;
+      gettimestamp("." + outputtimeindex(i), found);
+      double t = 0.0;
+      int status = 0;
+      str2r8(trimview(plot_data.timestamp), t, &status);
+      if (status != 0) break;  // the loop stops the run there
+      if (t < plot_data.tmin_trunc || t > plot_data.tmax_trunc) continue;
+    }
+    planned.indices.push_back(i);
+  }
+  plot_data.timestamp = timestamp;
+  plot_data.time_fname = timefile;
+  plot_data.time_file_found = timefilefound;
+  return planned;
+}
+
 // Every domain's variables are known before any data set is touched: a data set that would lose
-// some stops the run with all of them as they were.
+// some, or output times or a zone's own values, stops the run with all of them as they were.
 void setupall(Domains& d) {
   for (DOMAIN* dom : d.plotted()) checkcontinueddataset(*dom);
   initvariables(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) initvariables(*dom, d.pmcopy);
   checkkeptvariables(writtendomains(d));
+  if (!plot_data.frommeshes) checkkeptoutputtimes(writtendomains(d), plannedoutputtimes);
   initzone(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) initzone(*dom, d.pmcopy);
   recordappend(d);

@@ -209,12 +209,13 @@ const Step kCommonReadSteps[] = {
 struct TakenOver {
   bool DOMAIN::*found;
   std::int32_t DOMAIN::*var;
+  std::string_view pmname, name;  // the variable's name in the porous medium's data set and in this one
 };
 constexpr TakenOver kTakenOver[] = {
-    {&D::satfound, &D::satvar},
-    {&D::icesatfound, &D::icesatvar},
-    {&D::freezethawtempfound, &D::freezethawtempvar},
-    {&D::newtonresidfound, &D::newtonresidvar},
+    {&D::satfound, &D::satvar, "Sat", "Saturation"},
+    {&D::icesatfound, &D::icesatvar, "IceSat", "Ice Saturation"},
+    {&D::freezethawtempfound, &D::freezethawtempvar, "Temperature", "Freezing-thawing temperature"},
+    {&D::newtonresidfound, &D::newtonresidvar, "Newton Residual", "Newton residual"},
 };
 
 // The result files whose values the domain's zone of this output time holds: those its handlers
@@ -234,8 +235,17 @@ void notesources(DOMAIN& dom, const DOMAIN& pmcopy) {
 void notesetup(DOMAIN& dom, const DOMAIN& pmcopy) {
   notesources(dom, pmcopy);
   dom.setupnotfound = takefilesnotfound();
+  dom.setupfound = takefilesfound();
   if (dom.coupling == 1 || &dom == &pmcopy) return;
   dom.setupnotfound.insert(dom.setupnotfound.end(), pmcopy.setupnotfound.begin(), pmcopy.setupnotfound.end());
+  for (NotFound file : pmcopy.setupfound) {
+    for (std::string& v : file.variables) {
+      for (const TakenOver& t : kTakenOver) {
+        if (v == t.pmname) v = t.name;
+      }
+    }
+    dom.setupfound.push_back(std::move(file));
+  }
 }
 
 template <std::size_t N>
@@ -395,6 +405,7 @@ void init(DOMAIN& dom, DOMAIN& pmcopy) {
 void initvariables(DOMAIN& dom, DOMAIN& pmcopy) {
   (void)takeresultfilesread();  // only what this domain's handlers read counts for its zone
   (void)takefilesnotfound();
+  (void)takefilesfound();
   if (dom.exists && dom.writefile) {
     truncationmessages(dom);
     if (dom.coupling != 1) {
@@ -411,6 +422,7 @@ void initvariables(DOMAIN& dom, DOMAIN& pmcopy) {
 void readforcomparisons(DOMAIN& dom, DOMAIN& pmcopy) {
   (void)takeresultfilesread();
   (void)takefilesnotfound();
+  (void)takefilesfound();
   if (dom.coupling != 1) {
     initcommontecplot(dom, pmcopy, true);
   } else {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -362,31 +363,159 @@ std::string keptvariables(const DOMAIN& dom) {
          "write it anew without them.";
 }
 
-// Whether an ASCII data set holds more than one zone (one of the meshes alone holds one); true
-// where it cannot be read to tell.
-bool severalzones(const std::string& name) {
+// The ZONE lines of an ASCII data set, its first `upto` of them: it is read only as far as they
+// go. Held::unreadable where a line runs on past any this program writes.
+Held datzonelines(const std::string& name, std::size_t upto, std::vector<std::string>& lines) {
   std::int64_t size = 0;
   const int fd = openregular(name, O_RDONLY, size);
-  if (fd < 0) return true;
+  if (fd < 0) return errno == ENOENT ? Held::absent : errno == EINVAL ? Held::unreadable : Held::failed;
   constexpr std::string_view mark = "\nZONE ";
-  std::string block(std::size_t{1} << 20, '\0');
-  std::string text;
-  int zones = 0;
-  bool failed = false;
-  for (std::int64_t at = 0; at < size && zones < 2;) {
+  constexpr std::size_t kLongest = std::size_t{1} << 20;
+  std::string block(kLongest, '\0');
+  std::string text;  // what is not searched yet
+  Held held = Held::read;
+  int error = 0;
+  for (std::int64_t at = 0; lines.size() < upto;) {
+    const std::size_t p = text.find(mark);
+    const std::size_t end = p == std::string::npos ? p : text.find('\n', p + 1);
+    if (end != std::string::npos) {
+      lines.push_back(text.substr(p + 1, end - p - 1));
+      text.erase(0, end);  // its line feed may begin the next mark
+      continue;
+    }
+    // The tail kept holds no whole mark, or a mark whose line goes on in the next block.
+    text.erase(0, p != std::string::npos ? p : text.size() - std::min(text.size(), mark.size() - 1));
+    if (text.size() > kLongest) {
+      held = Held::unreadable;
+      break;
+    }
+    if (at >= size) {
+      if (p != std::string::npos) lines.push_back(text.substr(1));  // the last line, without its line feed
+      break;
+    }
     const ssize_t n = ::pread(fd, block.data(), block.size(), at);
     if (n <= 0) {
-      failed = true;
+      error = n < 0 ? errno : EIO;  // a file that shrank while it was read fails as well
+      held = Held::failed;
       break;
     }
     at += n;
-    // The tail kept from the block before holds no whole mark, so none is counted twice.
     text.append(block, 0, static_cast<std::size_t>(n));
-    for (std::size_t p = text.find(mark); p != std::string::npos; p = text.find(mark, p + 1)) ++zones;
-    text.erase(0, text.size() - std::min(text.size(), mark.size() - 1));
   }
   ::close(fd);
-  return failed || zones >= 2;
+  errno = error;
+  return held;
+}
+
+// Whether an ASCII data set holds more than one zone (one of the meshes alone holds one); true
+// where it cannot be read to tell.
+bool severalzones(const std::string& name) {
+  std::vector<std::string> lines;
+  return datzonelines(name, 2, lines) != Held::read || lines.size() >= 2;
+}
+
+// Per variable of a ZONE line, whether the zone holds values of its own: not named in its
+// VARSHARELIST. False where the list cannot be read.
+bool zoneownvalues(const std::string& line, std::size_t nvar, std::vector<char>& own) {
+  own.assign(nvar, 1);
+  constexpr std::string_view key = "VARSHARELIST=(";
+  const std::size_t at = line.find(key);
+  if (at == std::string::npos) return true;
+  const std::size_t close = line.find(')', at);
+  if (close == std::string::npos) return false;
+  const std::string list = line.substr(at + key.size(), close - at - key.size());
+  for (std::size_t open = list.find('['); open != std::string::npos; open = list.find('[', open + 1)) {
+    const std::size_t shut = list.find(']', open);
+    if (shut == std::string::npos) return false;
+    for (std::size_t p = open + 1; p < shut;) {
+      std::size_t var = 0;
+      const auto [next, ec] = std::from_chars(list.data() + p, list.data() + shut, var);
+      if (ec != std::errc() || var < 1 || var > nvar) return false;
+      own[var - 1] = 0;
+      p = static_cast<std::size_t>(next - list.data()) + 1;
+    }
+    open = shut;
+  }
+  return true;
+}
+
+// What an earlier data set holds, as far as the output-time check reads it.
+struct EarlierZones {
+  Held held = Held::absent;
+  std::string trouble;             // why it cannot be read, where it cannot
+  std::vector<std::string> names;  // its variables
+  std::int64_t zones = 0;          // its zones, at most the number asked for in ASCII
+  std::vector<std::vector<char>> own;  // per zone read, per variable: values of its own
+};
+
+// Reads the earlier data set of `dom`: how many zones it holds (an ASCII one is counted to
+// `countupto` at most) and, of its first `sharesupto` zones, which variables hold their own values.
+EarlierZones earlierzones(const DOMAIN& dom, std::size_t countupto, std::size_t sharesupto) {
+  EarlierZones e;
+  if (plot_data.tecplot_bin_mode) {
+    bool exists = false;
+    const std::int32_t status = tecDataSetZones(plotbasename(dom).c_str(), static_cast<std::int64_t>(sharesupto),
+                                                &exists, &e.names, &e.zones, &e.own);
+    if (status == kTecIoError) errno = tecLastFailure().error;
+    e.held = status == kTecIoError ? Held::failed : !exists ? Held::absent : status == kTecOk ? Held::read
+                                                                                                : Held::unreadable;
+    if (e.held == Held::unreadable) e.trouble = "it is not a data set of the layout this program writes";
+    return e;
+  }
+  const std::string name = datasetfilename(dom);
+  e.held = datvariables(name, e.names);
+  if (e.held != Held::read) {
+    if (e.held == Held::unreadable) e.trouble = "it holds no VARIABLES line";
+    return e;
+  }
+  std::vector<std::string> lines;
+  e.held = datzonelines(name, std::max(countupto, sharesupto), lines);
+  e.zones = static_cast<std::int64_t>(lines.size());
+  for (std::size_t z = 0; e.held == Held::read && z < std::min(sharesupto, lines.size()); ++z) {
+    if (!zoneownvalues(lines[z], e.names.size(), e.own.emplace_back())) e.held = Held::unreadable;
+  }
+  if (e.held == Held::unreadable) e.trouble = "its ZONE lines cannot be read";
+  return e;
+}
+
+// A zone of the run that would repeat zone 1's values where a result file of its output time
+// is missing.
+struct RepeatingZone {
+  std::size_t zone = 0;  // 1-based
+  std::int32_t index = 0;
+  std::vector<std::string> files, variables;
+};
+
+// The zones of `dom` that would repeat values of zone 1, by the files its set-up found and
+// the output times the run converts: only stats, no result file is read.
+std::vector<RepeatingZone> repeatingzones(const DOMAIN& dom, const OutputTimes& planned) {
+  std::vector<std::string> registered;
+  (void)splitnames(binarytext(dom.varlist), registered);
+  const std::string first = "." + plot_data.nfs;
+  std::vector<RepeatingZone> zones;
+  for (std::size_t k = 1; k < planned.indices.size(); ++k) {
+    RepeatingZone z{k + 1, planned.indices[k], {}, {}};
+    for (const NotFound& found : dom.setupfound) {
+      const std::string later = found.file.substr(0, found.file.size() - first.size()) + "." +
+                                outputtimeindex(z.index);
+      if (fileexists(later)) continue;
+      bool gives = false;
+      for (const std::string& v : found.variables) {
+        if (!contains(registered, v)) continue;
+        gives = true;
+        if (!contains(z.variables, v)) z.variables.push_back(v);
+      }
+      if (gives && !contains(z.files, later)) z.files.push_back(later);
+    }
+    if (!z.files.empty()) zones.push_back(std::move(z));
+  }
+  return zones;
+}
+
+std::string joined(const std::vector<std::string>& items, const char* between = ", ") {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : between) + item;
+  return text;
 }
 
 // A name under which the run writes a file until it is complete, and that file.
@@ -450,6 +579,79 @@ void checknoresult(const std::vector<DOMAIN*>& written) {
               " was found: this run has no output time to convert.\nNo data set was written; those of earlier runs "
               "are left as they are (" + holding + ", which data sets of the meshes alone would replace).\nTo write "
               "the data sets of the meshes alone, move " + holding + " aside.");
+}
+
+void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, OutputTimes (*plan)()) {
+  std::optional<OutputTimes> planned;
+  std::vector<std::string> fewer, lines;  // the data sets that hold more output times, a line on each
+  std::string refused;                    // the refusals of zones
+  const bool series = plot_data.tecappend;
+  const std::string move = series ? "to let the append series write it anew" : "to write it anew";
+  for (const DOMAIN* dom : written) {
+    // A data set an append series continues keeps its zones.
+    if (series && dom->continuesafter > 0) continue;
+    const std::string name = datasetfilename(*dom);
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0 && errno == ENOENT) continue;
+    if (!planned) planned = plan();
+    const std::size_t count = planned->indices.size();
+    const std::vector<RepeatingZone> repeating = repeatingzones(*dom, *planned);
+    if (!planned->gap && repeating.empty()) continue;
+    const EarlierZones earlier =
+        earlierzones(*dom, planned->gap ? count + 1 : 0, repeating.empty() ? 0 : repeating.back().zone);
+    if (earlier.held == Held::absent) continue;
+    if (earlier.held == Held::failed) {
+      notesystemerror(errno, name);
+      fatalerror(withsystemreason("The data set " + name + " could not be read to tell which output times it "
+                                  "holds; this run, which writes it anew, would put less in its place.",
+                                  name) +
+                 "\nNo data set was written.");
+    }
+    const bool unreadable = earlier.held == Held::unreadable;
+    if (planned->gap && (unreadable || earlier.zones > static_cast<std::int64_t>(count))) {
+      fewer.push_back(name);
+      lines.push_back(name + (unreadable ? " (it cannot be read to tell how many it holds: " + earlier.trouble + ")"
+                                         : ""));
+      continue;
+    }
+    for (const RepeatingZone& z : repeating) {
+      if (!unreadable && static_cast<std::int64_t>(z.zone) > earlier.zones) break;
+      std::vector<std::string> lost;
+      for (const std::string& v : z.variables) {
+        const auto at = std::find(earlier.names.begin(), earlier.names.end(), v);
+        if (unreadable) {
+          lost.push_back(v);
+        } else if (at != earlier.names.end()) {
+          const auto var = static_cast<std::size_t>(at - earlier.names.begin());
+          if (earlier.own[z.zone - 1][var] != 0) lost.push_back(v);
+        }
+      }
+      if (lost.empty()) continue;
+      const bool one = z.files.size() == 1;
+      refused += (refused.empty() ? "" : "\n") + std::string(one ? "A result file" : "Result files") +
+                 " of output time " + outputtimeindex(z.index) + (one ? " does" : " do") + " not exist:\n  " +
+                 joined(z.files, "\n  ") + "\nZone " + std::to_string(z.zone) + " of the data set " + name +
+                 " would repeat the values of zone 1 in " + joined(lost) + ", where the earlier data set " +
+                 (unreadable ? "may hold values of its own (" + earlier.trouble + ")" : "holds values of its own") +
+                 ".\nIt is kept as it was. Put the result " + (one ? "file" : "files") + " back, or move it aside " +
+                 move + " with those values repeated.";
+      break;
+    }
+  }
+  if (!fewer.empty()) {
+    const std::string gap = outputtimeindex(planned->end);
+    const bool one = fewer.size() == 1;
+    refused = "Output time " + gap + " has no result file, but output time " + outputtimeindex(planned->end + 1) +
+              " has: this run would end its conversion at output time " + gap + " and write " +
+              outputtimecount(static_cast<std::int64_t>(planned->indices.size())) + " into " +
+              (one ? "a data set that holds" : "data sets that hold") + " more:\n  " + joined(lines, "\n  ") +
+              "\n" + (one ? "It is" : "They are") + " kept as " + (one ? "it was" : "they were") +
+              ". Put the result files of output time " + gap + " back to convert every output time, or move " +
+              joined(fewer) + " aside " + (series ? "to let the append series write " : "to write ") +
+              (one ? "it" : "them") + " anew from the output times before " + gap + "." +
+              (refused.empty() ? "" : "\n" + refused);
+  }
+  if (!refused.empty()) fatalerror(refused + "\nNo data set was written.");
 }
 
 void checkkeptvariables(const std::vector<DOMAIN*>& written) {

@@ -78,6 +78,10 @@ struct DOMAIN {
   // the porous-medium nodes, the porous medium's) looked for and did not find, each with the
   // variables it would have given where the handler names them.
   std::vector<NotFound> setupnotfound;
+  // The result files of the first output time that were found and are read again at every later
+  // one, each with the variables it gives in this data set: a later output time without one
+  // repeats their values of zone 1.
+  std::vector<NotFound> setupfound;
   std::string zonetype;
   std::int32_t nvar = 0;
   std::int32_t ncc = 0;

@@ -635,14 +635,24 @@ std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporarie
 }
 
 std::int32_t tecDataSetVariables(const char* fileName, bool* exists, std::vector<std::string>* names) noexcept {
+  std::int64_t zones = 0;
+  std::vector<std::vector<char>> ownvalues;
+  return tecDataSetZones(fileName, 0, exists, names, &zones, &ownvalues);
+}
+
+std::int32_t tecDataSetZones(const char* fileName, std::int64_t upto, bool* exists, std::vector<std::string>* names,
+                             std::int64_t* zones, std::vector<std::vector<char>>* ownvalues) noexcept {
   return guarded([&] {
     DataSet named;
-    if (exists == nullptr || names == nullptr || fileName == nullptr || !namefiles(fileName, named)) {
+    if (exists == nullptr || names == nullptr || zones == nullptr || ownvalues == nullptr || fileName == nullptr ||
+        !namefiles(fileName, named)) {
       return kTecBadArgument;
     }
-    Placed placed = placedfile(linktarget(named.finalname));
+    Placed placed = placedfile(linktarget(named.finalname), upto);
     *exists = placed.zones >= 0 || !placed.trouble.empty();
     *names = std::move(placed.names);
+    *zones = placed.zones;
+    *ownvalues = std::move(placed.ownvalues);
     if (placed.trouble.empty()) return kTecOk;
     if (placed.failure.error == 0) return kTecPlacedUnreadable;
     lastfailure() = placed.failure;

@@ -190,6 +190,11 @@ std::int32_t tecTemporariesRead(const char* fileName, TecTemporaries* temporarie
 // none): kTecPlacedUnreadable where it is no data set of the layout this program writes,
 // kTecIoError where a read of it failed (tecLastFailure says why).
 std::int32_t tecDataSetVariables(const char* fileName, bool* exists, std::vector<std::string>* names) noexcept;
+// The same, with the number of zones "<base>.szplt" holds and, for each of its first `upto` zones,
+// per variable whether it holds values of its own (1) rather than another zone's (0). The data
+// sections are read only that far.
+std::int32_t tecDataSetZones(const char* fileName, std::int64_t upto, bool* exists, std::vector<std::string>* names,
+                             std::int64_t* zones, std::vector<std::vector<char>>* ownvalues) noexcept;
 
 // The temporary files of the data set named like tecFileWriterOpen (its base name, with or
 // without ".szplt"): its saved header state "<base>.szplt.szhdr" and its zone data

@@ -55,6 +55,18 @@ class FileHead {
     }
     return false;
   }
+  // Passes over `n` bytes, reading none of them.
+  bool skip(std::int64_t n) {
+    const auto inblock = static_cast<std::int64_t>(block_.size() - pos_);
+    if (n <= inblock) {
+      pos_ += static_cast<std::size_t>(n);
+      return true;
+    }
+    at_ += static_cast<std::int64_t>(block_.size()) + (n - inblock);
+    block_.clear();
+    pos_ = 0;
+    return at_ <= size_;
+  }
 
  private:
   bool have(std::size_t n) {
@@ -83,8 +95,9 @@ class FileHead {
 };
 
 // The zones of a header as buildheader writes it, and its variables; -1 where it is not such a
-// header.
-std::int64_t countzones(FileHead& in, std::vector<std::string>& names) {
+// header. `records`, where given, receives each zone's type, node and cell counts and
+// cell-centred variables.
+std::int64_t countzones(FileHead& in, std::vector<std::string>& names, std::vector<ZoneRecord>* records = nullptr) {
   char magic[8] = {};
   std::int32_t word = 0, nvar = 0;
   if (!in.get(magic) || std::memcmp(magic, "#!TDV112", sizeof magic) != 0 || !in.get(word) || !in.get(word) ||
@@ -104,12 +117,22 @@ std::int64_t countzones(FileHead& in, std::vector<std::string>& names) {
     bool ok = true;
     if (marker == kZoneMarker) {
       // Title, parent zone, strand, time, colour, type, cell-centred flags.
+      ZoneRecord z;
+      z.vars.resize(names.size());
       std::int32_t anycells = 0, aux = 0;
-      ok = in.text() && in.get(word) && in.get(word) && in.get(time) && in.get(word) && in.get(word) && in.get(anycells);
-      for (std::int32_t v = 0; ok && anycells == 1 && v < nvar; ++v) ok = in.get(word);
+      ok = in.text() && in.get(word) && in.get(word) && in.get(time) && in.get(word) && in.get(z.type) &&
+           in.get(anycells);
+      for (std::int32_t v = 0; ok && anycells == 1 && v < nvar; ++v) {
+        ok = in.get(word);
+        z.vars[static_cast<std::size_t>(v)].cellcentred = word == 1;
+      }
       // Face neighbours, node and cell counts, cell dimensions, auxiliary data.
-      for (int k = 0; ok && k < 7; ++k) ok = in.get(word);
+      std::int32_t counts[7] = {};
+      for (int k = 0; ok && k < 7; ++k) ok = in.get(counts[k]);
       ok = ok && in.get(aux) && aux == 0;
+      z.nodes = counts[2];
+      z.cells = counts[3];
+      if (records != nullptr) records->push_back(std::move(z));
       ++zones;
     } else if (marker == kDataSetAuxMarker || marker == kVarAuxMarker) {
       ok = (marker == kDataSetAuxMarker || in.get(word)) && in.text() && in.get(word) && in.text();
@@ -118,6 +141,37 @@ std::int64_t countzones(FileHead& in, std::vector<std::string>& names) {
     }
     if (!ok) return -1;
   }
+}
+
+// Reads the data preamble of zone `z` into its variable slots (share: the 1-based zone that
+// holds the values, 0 own) and passes over its values and node lists.
+bool walkzonedata(FileHead& in, ZoneRecord& z) {
+  float marker = 0.0f;
+  std::int32_t any = 0, word = 0;
+  if (!in.get(marker) || marker != kZoneMarker) return false;
+  for (VarSlot& v : z.vars) {
+    if (!in.get(v.type) || (v.type != kTecFloat && v.type != kTecDouble && v.type != kTecInt32)) return false;
+  }
+  for (const bool sharing : {false, true}) {
+    if (!in.get(any)) return false;
+    for (std::size_t v = 0; any == 1 && v < z.vars.size(); ++v) {
+      if (!in.get(word)) return false;
+      if (sharing) {
+        z.vars[v].share = word + 1;
+      } else {
+        z.vars[v].passive = word == 1;
+      }
+    }
+  }
+  if (!in.get(z.connshare)) return false;
+  z.connshare += 1;
+  std::int64_t length = 0;
+  for (std::size_t v = 0; v < z.vars.size(); ++v) {
+    if (z.vars[v].passive || z.vars[v].share > 0) continue;
+    length += 16 + z.valuecount(v) * typesize(z.vars[v].type);  // its range, then its values
+  }
+  if (z.connshare == 0) length += z.cells * nodesperelement(z.type) * 4;
+  return z.nodes >= 0 && z.cells >= 0 && in.skip(length);
 }
 
 }  // namespace
@@ -279,7 +333,7 @@ bool padto(DataStream& data, std::int32_t& pad) {
   return pad == 0 || data.append(kZeros, static_cast<std::size_t>(pad));
 }
 
-Placed placedfile(const std::string& file) {
+Placed placedfile(const std::string& file, std::int64_t sharesupto) {
   Placed p;
   std::int64_t size = 0;
   const int fd = openregular(file, O_RDONLY, size);
@@ -290,8 +344,20 @@ Placed placedfile(const std::string& file) {
     return p;
   }
   FileHead in(fd, size);
-  p.zones = countzones(in, p.names);
+  std::vector<ZoneRecord> zones;
+  p.zones = countzones(in, p.names, sharesupto > 0 ? &zones : nullptr);
+  // The zones' data sections follow the header in order: each is passed over up to the last
+  // one asked for.
+  for (std::size_t k = 0; p.zones >= 0 && static_cast<std::int64_t>(k) < std::min(sharesupto, p.zones); ++k) {
+    if (!walkzonedata(in, zones[k])) {
+      p.zones = -1;
+      break;
+    }
+    std::vector<char>& own = p.ownvalues.emplace_back(zones[k].vars.size(), 0);
+    for (std::size_t v = 0; v < own.size(); ++v) own[v] = !zones[k].vars[v].passive && zones[k].vars[v].share == 0;
+  }
   if (p.zones < 0) {
+    p.ownvalues.clear();
     p.names.clear();
     p.failure = {in.error(), file};
     p.trouble = in.error() != 0 ? std::strerror(in.error()) : "it is not a data set of the layout this program writes";

@@ -104,10 +104,15 @@ bool padto(DataStream& data, std::int32_t& pad);
 struct Placed {
   std::int64_t zones = -1;
   std::vector<std::string> names;  // its variables, where it could be read
+  // Per zone read (placedfile's `sharesupto`), per variable: it holds values of its own rather
+  // than sharing another zone's or being passive.
+  std::vector<std::vector<char>> ownvalues;
   std::string trouble;
   TecFailure failure;
 };
 
-Placed placedfile(const std::string& file);
+// `sharesupto`: of that many first zones, which variables hold values of their own; their data
+// sections are read that far, the header alone otherwise.
+Placed placedfile(const std::string& file, std::int64_t sharesupto = 0);
 
 }  // namespace kelpra::tecio

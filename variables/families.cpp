@@ -1,6 +1,7 @@
 #include "variables/families.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "binfile/readers.hpp"
 #include "plot/modelfiles.hpp"
@@ -55,6 +56,7 @@ bool familyregister(const FamilyTable<T>& f, const FamilyMember& m, DOMAIN& dom,
   bool exists = false;
   checkfileinit(plot_data.filename, exists);
   if (!exists && optional) return false;
+  if (exists) notefoundfile(plot_data.filename, std::array<std::string_view, 1>{m.name});
   std::int32_t& var = slotof(f, m, dom);
   const std::span<T> column = (dom.*f.values).column(m.column);
   std::fill(column.begin(), column.end(), T{});

@@ -95,6 +95,21 @@ void noteleftout(const std::string& name, std::span<const std::string_view> vari
 
 std::vector<NotFound> takefilesnotfound() { return std::exchange(notfound(), {}); }
 
+namespace {
+std::vector<NotFound>& found() {
+  static std::vector<NotFound> files;
+  return files;
+}
+}  // namespace
+
+void notefoundfile(const std::string& file, std::span<const std::string_view> variables) {
+  if (plot_data.nfile != plot_data.nfilestart || variables.empty()) return;
+  if (!std::string_view(file).ends_with("." + plot_data.nfs)) return;
+  found().push_back({file, std::vector<std::string>(variables.begin(), variables.end())});
+}
+
+std::vector<NotFound> takefilesfound() { return std::exchange(found(), {}); }
+
 void checkfileinit(std::string& filename, bool& exists, std::span<const std::string_view> variables) {
   exists = fileexists(filename);
   if (exists) return;

@@ -31,6 +31,12 @@ void checkfileinit(std::string& filename, bool& exists, std::span<const std::str
 // The result files that checkfileinit looked for at the first output time and did not find,
 // since the last call.
 std::vector<NotFound> takefilesnotfound();
+// Notes a result file of the first output time that exists and is read again at every later
+// one, with the variables it gives: a later output time without it repeats their values of
+// zone 1. A file taken in place of another (append mode) is not noted.
+void notefoundfile(const std::string& file, std::span<const std::string_view> variables);
+// The files notefoundfile noted since the last call.
+std::vector<NotFound> takefilesfound();
 
 // The file of quantity root R ("o.head_") for the domain at the current output time:
 // prefix, R, domain name, ".", output-time index. Also stored in plot_data.filename.

@@ -105,6 +105,7 @@ bool quantityfirstfile(const Quantity& q, DOMAIN& dom, std::span<const std::stri
     for (const QuantityMember& m : membersof(q)) names.push_back(m.name);
     names.insert(names.end(), derived.begin(), derived.end());
     checkfileinit(plot_data.filename, avail, names);
+    if (avail && q.found != nullptr && !q.isstatic) notefoundfile(plot_data.filename, names);
   }
   return avail;
 }

@@ -1,5 +1,7 @@
 // Per-species nodal solute results: concentrations (with the solid phase of colloid
 // species), immobile-zone concentrations, sorbed mass and redox capacity.
+#include <array>
+
 #include "plot/readservices.hpp"
 #include "plot/tecplot.hpp"
 #include "support/checkedalloc.hpp"
@@ -59,6 +61,7 @@ void redoxcapacityinit(DOMAIN& dom) {
   if (plot_data.nspeciestot < 1) return;
   checkfileinit(redoxfile(dom), dom.redoxcapacityavail);
   if (!dom.redoxcapacityavail) return;
+  notefoundfile(plot_data.filename, std::array<std::string_view, 1>{"Redox capacity"});
   sizearray(dom.redoxcapacity, dom.nn, "redox capacity array");
   init_var8(dom.nn, plot_data.filename, dom.redoxcapacity, "Redox capacity", dom.redoxcapacityvar, dom.nvar,
             dom.varlist);

@@ -469,6 +469,16 @@ void behindseries(const Series& m) {
   comparing(m);
 }
 
+// Output times 0001 to 0003 written by a run without append mode (`global` its global block),
+// then pm's result file of output time 0002 deleted, and olf's where `both`.
+void thinned(const Series& m, const std::string& global, bool both) {
+  m.heads(3, 3.0);
+  m.control(global + std::string(kDomainBlocks));
+  EXPECT_EQ(m.run().exitstatus, 0);
+  fs::remove(m.writer.resultpath("head", "pm", 2));
+  if (both) fs::remove(m.writer.resultpath("head", "olf", 2));
+}
+
 // What a run would not continue stops it with exit status 1 before any file of the series
 // changes: each regular file keeps its bytes, each link its target.
 TEST(E2eRecovery, RefusalsChangeNoFile) {
@@ -731,6 +741,14 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        },
        "The data set abco.pm.dat could not be read to tell which variables it holds",
        {"-P", "abco.pm.dat", "-e", "inject=pread64:error=EIO"}},
+      {"an ASCII data set that fails to be read in the check of its zones",
+       [](const Series& m) { thinned(m, "end\n", false); },
+       "The data set abco.pm.dat could not be read to tell which output times it holds",
+       {"-P", "abco.pm.dat", "-e", "inject=pread64:error=EIO:when=3"}},
+      {"a binary data set that fails to be read in the check of its output times",
+       [](const Series& m) { thinned(m, "tecplot binary mode\nend\n", true); },
+       "The data set abco.pm.szplt could not be read to tell which output times it holds",
+       {"-P", "abco.pm.szplt", "-e", "inject=pread64:error=EIO:when=2"}},
       {"comparison files to be replaced, whose record cannot be changed",
        [](const Series& m) {
          comparedseries(m);
@@ -1092,6 +1110,98 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          m.heads(3, 3.0);
        },
        0, "", "No comparison is written", true},
+      {"ASCII data sets of three output times written again, the second's result files deleted",
+       [](const Series& m) { thinned(m, "end\n", true); }, 1,
+       "Output time 0002 has no result file, but output time 0003 has: this run would end its conversion at output "
+       "time 0002"},
+      {"binary data sets of three output times written again, the second's result files deleted",
+       [](const Series& m) { thinned(m, "tecplot binary mode\nend\n", true); }, 1,
+       "data sets that hold more:\n  abco.pm.szplt\n  abco.olf.szplt\n"},
+      {"an append series written anew without temporary files, the second's result files deleted",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         removetemporaries(m, {"abco.tec_append", "abco.head_pm.0002", "abco.head_olf.0002"});
+       },
+       1, "move abco.pm.szplt, abco.olf.szplt aside to let the append series write them anew"},
+      {"an ASCII data set whose zone list cannot be read, pm's result file of the second output time deleted",
+       [](const Series& m) {
+         thinned(m, "end\n", false);
+         std::string pm = m.file("abco.pm.dat");
+         pm.replace(pm.find("VARSHARELIST=(["), 15, "VARSHARELIST=([x");
+         writefile(m.dir / "abco.pm.dat", pm);
+       },
+       1, "where the earlier data set may hold values of its own (its ZONE lines cannot be read)"},
+      {"ASCII data sets written again over a gap a second time",
+       [](const Series& m) {
+         thinned(m, "end\n", true);
+         fs::remove(m.dir / "abco.pm.dat");
+         EXPECT_EQ(m.run().exitstatus, 1);  // olf's still holds three output times
+         fs::remove(m.dir / "abco.olf.dat");
+         EXPECT_EQ(m.run().exitstatus, 0);
+       },
+       0, "the conversion ends at output time 0002"},
+      {"ASCII data sets of three output times written again, the third's result files deleted",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, 3));
+       },
+       0, "", "has no result file, but"},
+      {"ASCII data sets written again, pm's result file of the second output time deleted",
+       [](const Series& m) { thinned(m, "end\n", false); }, 1,
+       "  abco.head_pm.0002\nZone 2 of the data set abco.pm.dat would repeat the values of zone 1"},
+      {"binary data sets written again, pm's result file of the second output time deleted",
+       [](const Series& m) { thinned(m, "tecplot binary mode\nend\n", false); }, 1,
+       "  abco.head_pm.0002\nZone 2 of the data set abco.pm.szplt would repeat the values of zone 1"},
+      {"ASCII data sets written again over a missing result file a second time",
+       [](const Series& m) {
+         thinned(m, "end\n", false);
+         fs::remove(m.dir / "abco.pm.dat");
+         EXPECT_EQ(m.run().exitstatus, 0);
+       },
+       0, "Its variables repeat the values of output time 0001 (zone 1) in zone 2 of the pm data set."},
+      {"ASCII data sets of two output times written again over three, pm's result file of the third missing",
+       [](const Series& m) {
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.heads(3, 3.0);
+         fs::remove(m.writer.resultpath("head", "pm", 3));
+       },
+       0, "in zone 3 of the pm data set"},
+      {"binary data sets written again over a missing result file a second time",
+       [](const Series& m) {
+         thinned(m, "tecplot binary mode\nend\n", false);
+         fs::remove(m.dir / "abco.pm.szplt");
+         EXPECT_EQ(m.run().exitstatus, 0);
+       },
+       0, "Its variables repeat the values of output time 0001 (zone 1) in zone 2 of the pm data set."},
+      {"a common-node olf written again, pm's saturations of the second output time deleted",
+       [](const Series& m) {
+         m.writer.olf(m.pm, testkit::SurfaceOptions{.multinode = false});
+         removeseries(m);
+         for (int i = 1; i <= 3; ++i) {
+           m.heads(i, i);
+           m.writer.result_r4("sat", "pm", i, "saturations", std::vector<float>(m.pmheads(1).size(), 0.5f));
+         }
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         fs::remove(m.writer.resultpath("sat", "pm", 2));
+       },
+       1, "Zone 2 of the data set abco.olf.dat would repeat the values of zone 1 in Saturation,"},
+      {"ASCII data sets written again, a concentration of the second output time deleted",
+       [](const Series& m) {
+         m.writer.species({"A"});
+         m.heads(3, 3.0);
+         for (int i = 1; i <= 3; ++i) {
+           m.writer.result_r8("conc", "pm.A", i, "concentrations", std::vector<double>(m.pmheads(1).size(), i));
+         }
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         fs::remove(m.dir / "abco.conc_pm.A.0002");
+       },
+       1, "  abco.conc_pm.A.0002\nZone 2 of the data set abco.pm.dat would repeat the values of zone 1 in A,"},
       {"a quantity read at every output time missing at a later one",
        [](const Series& m) {
          m.control("end\n" + std::string(kDomainBlocks));

@@ -308,6 +308,9 @@ TEST(E2eTimeWindow, SkipsTimesOutsideTheClosedWindow) {
   expectheads(pm.zones[0], model.pmheads(2), &model.pm.z);
   expectheads(pm.zones[1], model.pmheads(3), &model.pm.z);
   EXPECT_EQ(model.dat("abco.olf.dat").zones.size(), 2U);
+  // Again, over its own data sets: the output times it looks ahead at leave zone 1 its time.
+  EXPECT_EQ(model.run().exitstatus, 0);
+  EXPECT_TRUE(model.dat("abco.pm.dat").zones[0].line.starts_with("ZONE T=\"pm\", SOLUTIONTIME=10, "));
 }
 
 // A window that takes no output time is an error that leaves the earlier data sets as they
