@@ -35,6 +35,13 @@ const std::string kStoredTwo = "The append file abco.tec_append names output tim
                                "the temporary files of the data sets end at output time 0003.\n"
                                "The run goes by the temporary files: it continues after output time 0003.\n";
 
+// The append series goes on with a comparison of pm's heads.
+void comparing(const Series& m) {
+  writefile(m.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 3\n");
+  m.control(std::string(kAppendControl) + "write pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n"
+            "-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n");
+}
+
 // Whatever came between, the next append run continues after the last zone of the temporary
 // files, so the data sets hold every time once.
 TEST(E2eRecovery, AppendRunContinuesWhatItsTemporaryFilesHold) {
@@ -67,6 +74,18 @@ TEST(E2eRecovery, AppendRunContinuesWhatItsTemporaryFilesHold) {
          EXPECT_TRUE(has(m.file("abco.kelpra.eco"), warning));
        },
        kStoredTwo.c_str()},
+      {"an append run that could not write the record of its comparisons",
+       [](const Series& m) {
+         comparing(m);
+         // Its lines are written at its close, to a descriptor that the tracer knows by its full path.
+         const std::string record = (m.dir / "abco.compare_times.tmp").string();
+         const ProcessResult r = m.runinjected({"-P", record, "-e", "inject=write:error=ENOSPC"});
+         EXPECT_EQ(r.exitstatus, 0);
+         EXPECT_TRUE(has(r.err, "Failed to write abco.compare_times, the record of the output time each comparison "
+                                "file holds: ")) << r.err;
+         EXPECT_FALSE(m.exists("abco.compare_times"));
+       },
+       ""},
       {"an append run killed while it waits for time 4",
        [](const Series& m) {
          const HeldRun held(m, m.dir / "abco.head_pm.0004");
@@ -444,13 +463,6 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
 void replacewith(const Series& m, const char* name, const fs::path& other) {
   fs::remove(m.dir / name);
   fs::copy_file(other, m.dir / name);
-}
-
-// The append series goes on with a comparison of pm's heads.
-void comparing(const Series& m) {
-  writefile(m.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 3\n");
-  m.control(std::string(kAppendControl) + "write pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n"
-            "-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n");
 }
 
 // The same series gone on to output time 0003, its comparisons written.
@@ -944,6 +956,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
     const char* said;
     const char* unsaid = nullptr;
     bool compared = false;  // the comparison file is written
+    const char* comparison = "abco.compare_heads.dat";  // the file `compared` is of
   };
   const Case cases[] = {
       {"ASCII data sets, their results moved away",
@@ -1090,6 +1103,19 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          fs::remove(m.dir / "abco.compare_heads.dat");
        },
        0, "Output time 0003, the last of the series, is read for the comparisons", "No comparison is written", true},
+      {"an append run with nothing new, the surface water depth comparison's files deleted",
+       [](const Series& m) {
+         writefile(m.dir / "abc.observed_heads_olf", "1\n0.5 0.5 0.25\n");
+         m.control(std::string(kAppendControl) + "write pm domain file\nend\nwrite olf domain file\ncompare surface "
+                   "water depth\n-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\nend\n");
+         m.heads(3, 3.0);
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (const char* name : {"abco.compare_swdepth_olf.dat", "abco.compare_swdepth_scatter_olf.dat"}) {
+           fs::remove(m.dir / name);
+         }
+       },
+       0, "Output time 0003, the last of the series, is read for the comparisons", "is skipped", true,
+       "abco.compare_swdepth_olf.dat"},
       {"an append run with nothing new, its comparisons an output time behind",
        behindseries,
        0, "Output time 0004, the last of the series, is read for the comparisons", "No comparison is written", true},
@@ -1226,7 +1252,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
     if (c.unsaid != nullptr) {
       EXPECT_FALSE(has(r.out + r.err, c.unsaid)) << r.out << r.err;
     }
-    EXPECT_EQ(model.exists("abco.compare_heads.dat"), c.compared);
+    EXPECT_EQ(model.exists(c.comparison), c.compared);
     if (c.status == 0) continue;
     // A run that stops changes none of the data sets and their temporary files.
     std::map<std::string, std::string> after;
@@ -1724,6 +1750,7 @@ TEST(E2eRecovery, StagingNamesAreNeverFollowed) {
     const char* staging;
     Kind kind;
     const char* file;  // a regular file of the run once it is done
+    bool linked = false;  // abco.pm.szplt links to `file`, an earlier run's data set moved there
   };
   const std::string ascii = "end\n" + std::string(kDomainBlocks);
   const std::string binary = "tecplot binary mode\n" + ascii;
@@ -1742,6 +1769,8 @@ TEST(E2eRecovery, StagingNamesAreNeverFollowed) {
       {"the append file's, a link", series, "abco.tec_append.tmp", Kind::link, "abco.tec_append"},
       {"a special plot's saved state, an empty directory", binary + "plot pm zone isopach structure\n",
        "abco.pm_Isopach.szplt.szhdr.new", Kind::directory, "abco.pm_Isopach.szplt"},
+      {"a linked binary data set's, beside its target, an empty directory", binary, "disk/pm.szplt.new",
+       Kind::directory, "disk/pm.szplt", true},
   };
   for (const bool undone : {false, true}) {
     for (const Case& c : cases) {
@@ -1751,6 +1780,12 @@ TEST(E2eRecovery, StagingNamesAreNeverFollowed) {
       model.heads(1, 1.0);
       writefile(model.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 1.75\n");
       model.control(c.control);
+      if (c.linked) {
+        fs::create_directory(model.dir / "disk");
+        ASSERT_EQ(model.run().exitstatus, 0);
+        fs::rename(model.dir / "abco.pm.szplt", model.dir / c.file);
+        fs::create_symlink(c.file, model.dir / "abco.pm.szplt");
+      }
       const fs::path staging = model.dir / c.staging;
       if (c.kind == Kind::link) fs::create_symlink(outside / "target", staging);
       if (c.kind == Kind::fifo) ::mkfifo(staging.c_str(), 0600);

@@ -250,15 +250,18 @@ TEST(StatusText, TableAndUnknownCodes) {
 }
 
 // A stop signal ignored when the run began stays ignored (nohup, a script's background run), and
-// a closing terminal's two SIGHUPs (the kernel's and the shell's) are one request to stop.
+// a closing terminal's two SIGHUPs (the kernel's and the shell's) are one request to stop; another
+// signal after a SIGHUP is a second request.
 TEST(StopSignals, IgnoredOnesStayIgnoredAndAHangUpTwiceIsOneRequest) {
   struct Case {
     bool ignored;  // SIGHUP ignored when the run began
     int sent;      // SIGHUPs sent
-    int status;    // 1: the check does not stop the run, 2: it stops it by SIGHUP
+    int status;    // 1: the check does not stop the run, 2: it stops it by SIGHUP, 128 + N: ended by signal N
     bool again = false;  // one more while the stop is reported
+    int then = 0;        // a signal sent after them
   };
-  for (const Case c : {Case{true, 1, 1}, Case{false, 2, 2}, Case{false, 1, 2, true}}) {
+  for (const Case c : {Case{true, 1, 1}, Case{false, 2, 2}, Case{false, 1, 2, true},
+                       Case{false, 1, 128 + SIGTERM, false, SIGTERM}}) {
     SCOPED_TRACE(c.sent);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -268,6 +271,7 @@ TEST(StopSignals, IgnoredOnesStayIgnoredAndAHangUpTwiceIsOneRequest) {
       if (c.ignored) ::signal(SIGHUP, SIG_IGN);
       catchstopsignals();
       for (int i = 0; i < c.sent; ++i) ::raise(SIGHUP);
+      if (c.then != 0) ::raise(c.then);
       try {
         checkstop();
       } catch (const RunStopped& stop) {
@@ -278,7 +282,7 @@ TEST(StopSignals, IgnoredOnesStayIgnoredAndAHangUpTwiceIsOneRequest) {
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status;
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), c.status) << status;
   }
 }
 
