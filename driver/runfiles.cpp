@@ -372,19 +372,21 @@ Held datzonelines(const std::string& name, std::size_t upto, std::vector<std::st
   constexpr std::string_view mark = "\nZONE ";
   constexpr std::size_t kLongest = std::size_t{1} << 20;
   std::string block(kLongest, '\0');
-  std::string text;  // what is not searched yet
+  std::string text;     // the bytes read and not passed over
+  std::size_t from = 0;  // where the search goes on in them
   Held held = Held::read;
   int error = 0;
   for (std::int64_t at = 0; lines.size() < upto;) {
-    const std::size_t p = text.find(mark);
+    const std::size_t p = text.find(mark, from);
     const std::size_t end = p == std::string::npos ? p : text.find('\n', p + 1);
     if (end != std::string::npos) {
       lines.push_back(text.substr(p + 1, end - p - 1));
-      text.erase(0, end);  // its line feed may begin the next mark
+      from = end;  // its line feed may begin the next mark
       continue;
     }
-    // The tail kept holds no whole mark, or a mark whose line goes on in the next block.
-    text.erase(0, p != std::string::npos ? p : text.size() - std::min(text.size(), mark.size() - 1));
+    // What is kept holds a mark whose line goes on in the next block, or the start of a mark.
+    text.erase(0, p != std::string::npos ? p : std::max(from, text.size() - std::min(text.size(), mark.size() - 1)));
+    from = 0;
     if (text.size() > kLongest) {
       held = Held::unreadable;
       break;
