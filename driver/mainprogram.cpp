@@ -104,23 +104,41 @@ void warnmissingdomains(Domains& d) {
   }
 }
 
+// Whether something stands at the control file's name. Only a check that finds nothing there
+// lets the template be written: any other failure (a flaky network disk, a directory that may
+// not be searched) stops the run, since the user's file may well be there.
+bool controlfilefound(const std::string& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) == 0) return true;
+  if (errno == ENOENT) return false;
+  notesystemerror(errno, name);
+  fatalerror(withsystemreason("It cannot be told whether the plot control file " + name + " exists.", name) +
+             "\nIt is left as it is: no template is written over it.");
+}
+
 void plotcontrol(Domains& d) {
   const std::string controlname = controlfilename();
-  plot_data.plotcontrolfileexists = fileexists(controlname);
+  // A requested template replaces whatever stands there, so only a run that would read the file
+  // must know it is there.
+  plot_data.plotcontrolfileexists =
+      plot_data.makeplotcontrolfile ? fileexists(controlname) : controlfilefound(controlname);
   plot_data.plotcontrolunit = getunit();
   if (!plot_data.plotcontrolfileexists || plot_data.makeplotcontrolfile) {
-    checkfileopen(openownunit(plot_data.plotcontrolunit, controlname, FileForm::formatted, OpenStatus::replace),
-                  controlname);
+    // Unasked for, the template never replaces a file, not even one that appeared after the check.
+    const OpenStatus how = plot_data.makeplotcontrolfile ? OpenStatus::replace : OpenStatus::created;
+    checkfileopen(openownunit(plot_data.plotcontrolunit, controlname, FileForm::formatted, how), controlname);
     writeplotcontrolinit();
     for (DOMAIN* dom : d.controlblocks()) writeplotcontrol(*dom);
     checkfilewrite(writeline(plot_data.plotcontrolunit, "write time series file"), controlname);
     checkfilewrite(writeline(plot_data.plotcontrolunit, "end"), controlname);
   } else {
+    // The control file is opened before its copy is replaced: one that cannot be opened leaves
+    // the last run's copy as it was, too.
+    plot_data.itmp2 = getunit();
+    checkfileopen(openownunit(plot_data.itmp2, controlname, FileForm::formatted, OpenStatus::old), controlname);
     const std::string scratch = "scratch_plot";
     plot_data.itmp = getunit();
     checkfileopen(openownunit(plot_data.itmp, scratch, FileForm::formatted, OpenStatus::replace), scratch);
-    plot_data.itmp2 = getunit();
-    checkfileopen(openownunit(plot_data.itmp2, controlname, FileForm::formatted, OpenStatus::old), controlname);
     strip_comments(plot_data.itmp2, plot_data.itmp);
     freeunit(plot_data.itmp);
     freeunit(plot_data.itmp2);

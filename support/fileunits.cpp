@@ -218,9 +218,8 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
   if (path.empty()) return kStatusBadFileName;
   std::FILE* fp = nullptr;
   std::string target;
-  // A stream on a file created anew at `name` (createfresh), or nullptr with errno set.
-  const auto freshstream = [](const std::string& name) -> std::FILE* {
-    const int fd = createfresh(name, O_RDWR);
+  // A stream on the descriptor of a file just created, or nullptr with errno set.
+  const auto streamon = [](int fd) -> std::FILE* {
     std::FILE* stream = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
     if (fd >= 0 && stream == nullptr) ::close(fd);
     return stream;
@@ -245,7 +244,10 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
       fp = std::fopen(path.c_str(), "ab");
       break;
     case OpenStatus::fresh:
-      fp = freshstream(path);
+      fp = streamon(createfresh(path, O_RDWR));
+      break;
+    case OpenStatus::created:
+      fp = streamon(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
       break;
     case OpenStatus::staged: {
       target = linktarget(path);
@@ -255,7 +257,7 @@ int openunit(int unit, std::string_view name, FileForm form, OpenStatus status) 
         notesystemerror(EINVAL, path, notaregularfile(path));
         return kStatusOpenFailed;
       }
-      fp = freshstream(target + ".tmp");
+      fp = streamon(createfresh(target + ".tmp", O_RDWR));
       break;
     }
   }

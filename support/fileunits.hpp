@@ -40,6 +40,8 @@ enum class OpenStatus {
             // file of the name stays whole until then, also where the run is killed; a file
             // to which a write failed is removed at the close and the earlier one kept
   fresh,    // created anew (see createfresh); read and write
+  created,  // created only where nothing stands at the name, a link to nothing included, and
+            // never over a file that appears there meanwhile (O_EXCL: EEXIST); read and write
 };
 
 // The file a name stands for: the end of its chain of symbolic links, else the name itself.

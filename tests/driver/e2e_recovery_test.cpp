@@ -500,6 +500,7 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
     const char* report;
     std::vector<std::string> inject = {};  // faults the run is started under
     bool input = false;                                           // an input error, not a fatal one
+    bool copykept = false;  // the stop comes before scratch_plot, the last run's copy, is replaced
   };
   const Case cases[] = {
       {"pm a flush ahead of olf, its own result file of that output time gone",
@@ -681,6 +682,15 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
       {"scratch_plot that cannot be read", [](const Series&) {},
        "Error reading abc.plot.control file\nReason: scratch_plot: Input/output error",
        {"-P", "scratch_plot", "-e", "inject=read:error=EIO"}, true},
+      {"a control file whose check fails", [](const Series&) {},
+       "It cannot be told whether the plot control file abc.plot.control exists.\nReason: Input/output error",
+       {"-P", "abc.plot.control", "-e", "inject=newfstatat:error=EIO:when=1"}, false, true},
+      {"a control file that seems missing, but is there when the template would be written", [](const Series&) {},
+       "Failed to open file: abc.plot.control\nReason: File exists",
+       {"-P", "abc.plot.control", "-e", "inject=newfstatat:error=ENOENT:when=1"}, false, true},
+      {"a control file that cannot be opened", [](const Series&) {},
+       "Failed to open file: abc.plot.control\nReason: Permission denied",
+       {"-P", "abc.plot.control", "-e", "inject=openat:error=EACCES"}, false, true},
       {"scratch_plot that cannot be rewound", [](const Series&) {},
        "Error reading abc.plot.control file\nReason: scratch_plot: Input/output error",
        {"-P", "scratch_plot", "-e", "inject=lseek:error=EIO"}, true},
@@ -878,12 +888,14 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        "The data set abco.pm.dat cannot be written: it is a link to nowhere/pm.dat, whose directory nowhere does not "
        "exist."},
   };
-  // Each file of the series: the bytes of a regular file, the target of a link.
-  const auto state = [](const Model& m) {
+  // Each file of the series and the control file (with its copy, where asked): the bytes of a
+  // regular file, the target of a link.
+  const auto state = [](const Model& m, bool copy) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(m.dir.path())) {
       const std::string name = entry.path().filename().string();
-      if (!name.starts_with("abco.") || name.starts_with("abco.head") || name == "abco.kelpra.eco") continue;
+      const bool series = name.starts_with("abco.") && !name.starts_with("abco.head") && name != "abco.kelpra.eco";
+      if (!series && name != "abc.plot.control" && !(copy && name == "scratch_plot")) continue;
       if (entry.is_symlink()) files[name] = "-> " + fs::read_symlink(entry.path()).string();
       if (entry.symlink_status().type() == fs::file_type::regular) files[name] = readfile(entry.path());
     }
@@ -893,11 +905,12 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
     SCOPED_TRACE(c.name);
     Series model;
     c.stage(model);
-    const auto before = state(model);
+    const auto before = state(model, c.copykept);
     const ProcessResult r = !c.inject.empty() ? model.runinjected(c.inject) : model.run();
     const std::string report = expectstopped(model, r, c.input ? kInput : kFatal);
     EXPECT_TRUE(has(report, c.report)) << report;
-    const auto after = state(model);
+    const auto after = state(model, c.copykept);
+    EXPECT_TRUE(before.contains("abc.plot.control"));
     for (const auto& [name, content] : before) {
       EXPECT_TRUE(after.contains(name) && after.at(name) == content) << name;
     }
