@@ -491,6 +491,13 @@ void thinned(const Series& m, const std::string& global, bool both) {
   if (both) fs::remove(m.writer.resultpath("head", "olf", 2));
 }
 
+// The same, pm's data set `dataset` then written again over the missing file once already.
+void thinnedtwice(const Series& m, const std::string& global, const char* dataset) {
+  thinned(m, global, false);
+  fs::remove(m.dir / dataset);
+  EXPECT_EQ(m.run().exitstatus, 0);
+}
+
 // What a run would not continue stops it with exit status 1 before any file of the series
 // changes: each regular file keeps its bytes, each link its target.
 TEST(E2eRecovery, RefusalsChangeNoFile) {
@@ -1195,11 +1202,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        [](const Series& m) { thinned(m, "tecplot binary mode\nend\n", false); }, 1,
        "  abco.head_pm.0002\nZone 2 of the data set abco.pm.szplt would repeat the values of zone 1"},
       {"ASCII data sets written again over a missing result file a second time",
-       [](const Series& m) {
-         thinned(m, "end\n", false);
-         fs::remove(m.dir / "abco.pm.dat");
-         EXPECT_EQ(m.run().exitstatus, 0);
-       },
+       [](const Series& m) { thinnedtwice(m, "end\n", "abco.pm.dat"); },
        0, "Its variables repeat the values of output time 0001 (zone 1) in zone 2 of the pm data set."},
       {"ASCII data sets of two output times written again over three, pm's result file of the third missing",
        [](const Series& m) {
@@ -1210,11 +1213,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        },
        0, "in zone 3 of the pm data set"},
       {"binary data sets written again over a missing result file a second time",
-       [](const Series& m) {
-         thinned(m, "tecplot binary mode\nend\n", false);
-         fs::remove(m.dir / "abco.pm.szplt");
-         EXPECT_EQ(m.run().exitstatus, 0);
-       },
+       [](const Series& m) { thinnedtwice(m, "tecplot binary mode\nend\n", "abco.pm.szplt"); },
        0, "Its variables repeat the values of output time 0001 (zone 1) in zone 2 of the pm data set."},
       {"a common-node olf written again, pm's saturations of the second output time deleted",
        [](const Series& m) {
