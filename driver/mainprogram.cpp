@@ -181,29 +181,34 @@ void recordappend(Domains& d) {
 
 // The output times the loop will convert from the current one on, found as the loop finds them
 // (without its messages): up to the first output time without a result file, those the time
-// window takes.
+// window takes. A gap after them counts only where the window takes the output time after it.
 OutputTimes plannedoutputtimes() {
   OutputTimes planned;
   planned.indices.push_back(plot_data.nfile);
   // The lookups go through the run's time-stamp state, which zone 1 is still to be written with.
   const std::string timestamp = plot_data.timestamp, timefile = plot_data.time_fname;
   const bool timefilefound = plot_data.time_file_found;
+  // 1 the window takes the output time, 0 it passes over it, -1 its time stamp is no number (the
+  // loop stops the run there).
+  const auto taken = [](std::int32_t index) {
+    if (!plot_data.truncate_time_domain) return 1;
+    bool found = false;
+    gettimestamp("." + outputtimeindex(index), found);
+    double t = 0.0;
+    int status = 0;
+    str2r8(trimview(plot_data.timestamp), t, &status);
+    if (status != 0) return -1;
+    return t < plot_data.tmin_trunc || t > plot_data.tmax_trunc ? 0 : 1;
+  };
   for (std::int32_t i = plot_data.nfile + 1; outputtimeindexfits(i); ++i) {
     if (!outputtimeexists(i)) {
       planned.end = i;
-      planned.gap = outputtimeexists(i + 1);
+      planned.gap = outputtimeexists(i + 1) && taken(i + 1) == 1;
       break;
     }
-    if (plot_data.truncate_time_domain) {
-      bool found = false;
-      gettimestamp("." + outputtimeindex(i), found);
-      double t = 0.0;
-      int status = 0;
-      str2r8(trimview(plot_data.timestamp), t, &status);
-      if (status != 0) break;  // the loop stops the run there
-      if (t < plot_data.tmin_trunc || t > plot_data.tmax_trunc) continue;
-    }
-    planned.indices.push_back(i);
+    const int take = taken(i);
+    if (take < 0) break;
+    if (take > 0) planned.indices.push_back(i);
   }
   plot_data.timestamp = timestamp;
   plot_data.time_fname = timefile;

@@ -209,14 +209,34 @@ const Step kCommonReadSteps[] = {
 struct TakenOver {
   bool DOMAIN::*found;
   std::int32_t DOMAIN::*var;
+  std::string_view root;           // the porous medium's result file, as its quantity row names it
   std::string_view pmname, name;  // the variable's name in the porous medium's data set and in this one
 };
 constexpr TakenOver kTakenOver[] = {
-    {&D::satfound, &D::satvar, "Sat", "Saturation"},
-    {&D::icesatfound, &D::icesatvar, "IceSat", "Ice Saturation"},
-    {&D::freezethawtempfound, &D::freezethawtempvar, "Temperature", "Freezing-thawing temperature"},
-    {&D::newtonresidfound, &D::newtonresidvar, "Newton Residual", "Newton residual"},
+    {&D::satfound, &D::satvar, "o.sat_", "Sat", "Saturation"},
+    {&D::icesatfound, &D::icesatvar, "o.ice_sat_", "IceSat", "Ice Saturation"},
+    {&D::freezethawtempfound, &D::freezethawtempvar, "o.freeze_thaw_temp_", "Temperature",
+     "Freezing-thawing temperature"},
+    {&D::newtonresidfound, &D::newtonresidvar, "o.newton_residual_", "Newton Residual", "Newton residual"},
 };
+
+// A porous-medium file found at the first output time as a common-node domain takes it over:
+// with the names its variables have there, and only for the quantities whose values it takes
+// (the heads, those of kTakenOver, the concentrations). False for a file of any other quantity,
+// whose variables a quantity of the domain's own may share by name.
+bool takenover(NotFound& file) {
+  const std::string pm = prefixtext();
+  const auto of = [&](std::string_view root) { return file.file.starts_with(pm + std::string(root) + "pm."); };
+  if (of("o.head_") || of("o.conc_")) return true;
+  for (const TakenOver& t : kTakenOver) {
+    if (!of(t.root)) continue;
+    for (std::string& v : file.variables) {
+      if (v == t.pmname) v = t.name;
+    }
+    return true;
+  }
+  return false;
+}
 
 // The result files whose values the domain's zone of this output time holds: those its handlers
 // read, and in a common-node domain those of the porous medium, whose values it takes over.
@@ -239,12 +259,7 @@ void notesetup(DOMAIN& dom, const DOMAIN& pmcopy) {
   if (dom.coupling == 1 || &dom == &pmcopy) return;
   dom.setupnotfound.insert(dom.setupnotfound.end(), pmcopy.setupnotfound.begin(), pmcopy.setupnotfound.end());
   for (NotFound file : pmcopy.setupfound) {
-    for (std::string& v : file.variables) {
-      for (const TakenOver& t : kTakenOver) {
-        if (v == t.pmname) v = t.name;
-      }
-    }
-    dom.setupfound.push_back(std::move(file));
+    if (takenover(file)) dom.setupfound.push_back(std::move(file));
   }
 }
 

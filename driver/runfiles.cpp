@@ -266,18 +266,28 @@ Held datvariables(const std::string& name, std::vector<std::string>& names) {
   std::int64_t size = 0;
   const int fd = openregular(name, O_RDONLY, size);
   if (fd < 0) return errno == ENOENT ? Held::absent : errno == EINVAL ? Held::unreadable : Held::failed;
-  std::string head(static_cast<std::size_t>(std::min<std::int64_t>(size, 64 << 10)), '\0');
-  const ssize_t n = ::pread(fd, head.data(), head.size(), 0);
-  const int error = n < 0 ? errno : EIO;  // a file that shrank while it was read fails as well
-  ::close(fd);
-  if (n != static_cast<ssize_t>(head.size())) {
-    errno = error;
-    return Held::failed;
+  // The line lies near the start; a data set of thousands of variables has a long one, read on
+  // up to 16 MiB.
+  std::string head;
+  std::size_t at = std::string::npos, end = std::string::npos;
+  for (std::int64_t want = 64 << 10;; want *= 4) {
+    const std::size_t had = head.size();
+    head.resize(static_cast<std::size_t>(std::min<std::int64_t>(size, want)));
+    const ssize_t n = ::pread(fd, head.data() + had, head.size() - had, static_cast<off_t>(had));
+    if (n != static_cast<ssize_t>(head.size() - had)) {
+      const int error = n < 0 ? errno : EIO;  // a file that shrank while it was read fails as well
+      ::close(fd);
+      errno = error;
+      return Held::failed;
+    }
+    at = head.starts_with("VARIABLES = ") ? 0 : head.find("\nVARIABLES = ");
+    end = at == std::string::npos ? at : head.find('\n', at + 1);
+    if (end != std::string::npos || static_cast<std::int64_t>(head.size()) >= size || want >= (16 << 20)) break;
   }
-  const std::size_t at = head.starts_with("VARIABLES = ") ? 0 : head.find("\nVARIABLES = ");
+  ::close(fd);
   if (at == std::string::npos) return Held::unreadable;
   const std::size_t from = head.find('=', at) + 1;
-  const std::string line = head.substr(from, head.find('\n', from) - from);
+  const std::string line = head.substr(from, end == std::string::npos ? end : end - from);
   for (std::size_t open = line.find('"'); open != std::string::npos; open = line.find('"', open + 1)) {
     const std::size_t close = line.find('"', open + 1);
     if (close == std::string::npos) return Held::unreadable;
@@ -458,10 +468,16 @@ EarlierZones earlierzones(const DOMAIN& dom, std::size_t countupto, std::size_t 
     bool exists = false;
     const std::int32_t status = tecDataSetZones(plotbasename(dom).c_str(), static_cast<std::int64_t>(sharesupto),
                                                 &exists, &e.names, &e.zones, &e.own);
-    if (status == kTecIoError) errno = tecLastFailure().error;
-    e.held = status == kTecIoError ? Held::failed : !exists ? Held::absent : status == kTecOk ? Held::read
-                                                                                                : Held::unreadable;
-    if (e.held == Held::unreadable) e.trouble = "it is not a data set of the layout this program writes";
+    // A failure without a system error is the layer's own (memory ran out): it tells nothing.
+    const int error = status == kTecIoError ? tecLastFailure().error : 0;
+    errno = error;
+    e.held = error != 0 ? Held::failed : status == kTecIoError ? Held::unreadable : !exists ? Held::absent
+             : status == kTecOk                                ? Held::read
+                                                               : Held::unreadable;
+    if (e.held == Held::unreadable) {
+      e.trouble = status == kTecIoError ? "it could not be read to its end"
+                                        : "it is not a data set of the layout this program writes";
+    }
     return e;
   }
   const std::string name = datasetfilename(dom);

@@ -95,9 +95,11 @@ class FileHead {
 };
 
 // The zones of a header as buildheader writes it, and its variables; -1 where it is not such a
-// header. `records`, where given, receives each zone's type, node and cell counts and
-// cell-centred variables.
-std::int64_t countzones(FileHead& in, std::vector<std::string>& names, std::vector<ZoneRecord>* records = nullptr) {
+// header. `records`, where given, receives the type, node and cell counts and cell-centred
+// variables of the first `keep` zones (variable slots only where some are cell-centred, so that
+// a header cannot make it hold more than its own bytes).
+std::int64_t countzones(FileHead& in, std::vector<std::string>& names, std::vector<ZoneRecord>* records = nullptr,
+                        std::int64_t keep = 0) {
   char magic[8] = {};
   std::int32_t word = 0, nvar = 0;
   if (!in.get(magic) || std::memcmp(magic, "#!TDV112", sizeof magic) != 0 || !in.get(word) || !in.get(word) ||
@@ -117,14 +119,15 @@ std::int64_t countzones(FileHead& in, std::vector<std::string>& names, std::vect
     bool ok = true;
     if (marker == kZoneMarker) {
       // Title, parent zone, strand, time, colour, type, cell-centred flags.
+      const bool kept = records != nullptr && static_cast<std::int64_t>(records->size()) < keep;
       ZoneRecord z;
-      z.vars.resize(names.size());
       std::int32_t anycells = 0, aux = 0;
       ok = in.text() && in.get(word) && in.get(word) && in.get(time) && in.get(word) && in.get(z.type) &&
            in.get(anycells);
+      if (kept && anycells == 1) z.vars.resize(names.size());
       for (std::int32_t v = 0; ok && anycells == 1 && v < nvar; ++v) {
         ok = in.get(word);
-        z.vars[static_cast<std::size_t>(v)].cellcentred = word == 1;
+        if (kept) z.vars[static_cast<std::size_t>(v)].cellcentred = word == 1;
       }
       // Face neighbours, node and cell counts, cell dimensions, auxiliary data.
       std::int32_t counts[7] = {};
@@ -132,7 +135,7 @@ std::int64_t countzones(FileHead& in, std::vector<std::string>& names, std::vect
       ok = ok && in.get(aux) && aux == 0;
       z.nodes = counts[2];
       z.cells = counts[3];
-      if (records != nullptr) records->push_back(std::move(z));
+      if (kept) records->push_back(std::move(z));
       ++zones;
     } else if (marker == kDataSetAuxMarker || marker == kVarAuxMarker) {
       ok = (marker == kDataSetAuxMarker || in.get(word)) && in.text() && in.get(word) && in.text();
@@ -145,7 +148,8 @@ std::int64_t countzones(FileHead& in, std::vector<std::string>& names, std::vect
 
 // Reads the data preamble of zone `z` into its variable slots (share: the 1-based zone that
 // holds the values, 0 own) and passes over its values and node lists.
-bool walkzonedata(FileHead& in, ZoneRecord& z) {
+bool walkzonedata(FileHead& in, ZoneRecord& z, std::size_t nvar) {
+  z.vars.resize(nvar);
   float marker = 0.0f;
   std::int32_t any = 0, word = 0;
   if (!in.get(marker) || marker != kZoneMarker) return false;
@@ -345,16 +349,17 @@ Placed placedfile(const std::string& file, std::int64_t sharesupto) {
   }
   FileHead in(fd, size);
   std::vector<ZoneRecord> zones;
-  p.zones = countzones(in, p.names, sharesupto > 0 ? &zones : nullptr);
+  p.zones = countzones(in, p.names, &zones, sharesupto);
   // The zones' data sections follow the header in order: each is passed over up to the last
   // one asked for.
-  for (std::size_t k = 0; p.zones >= 0 && static_cast<std::int64_t>(k) < std::min(sharesupto, p.zones); ++k) {
-    if (!walkzonedata(in, zones[k])) {
+  for (std::size_t k = 0; p.zones >= 0 && k < zones.size(); ++k) {
+    if (!walkzonedata(in, zones[k], p.names.size())) {
       p.zones = -1;
       break;
     }
     std::vector<char>& own = p.ownvalues.emplace_back(zones[k].vars.size(), 0);
     for (std::size_t v = 0; v < own.size(); ++v) own[v] = !zones[k].vars[v].passive && zones[k].vars[v].share == 0;
+    std::vector<VarSlot>().swap(zones[k].vars);  // one zone's slots at a time
   }
   if (p.zones < 0) {
     p.ownvalues.clear();

@@ -1198,6 +1198,15 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
       {"ASCII data sets written again, pm's result file of the second output time deleted",
        [](const Series& m) { thinned(m, "end\n", false); }, 1,
        "  abco.head_pm.0002\nZone 2 of the data set abco.pm.dat would repeat the values of zone 1"},
+      {"an ASCII data set whose VARIABLES line runs past 64 KiB, pm's result file of the second output time deleted",
+       [](const Series& m) {
+         thinned(m, "end\n", false);
+         std::string pm = m.file("abco.pm.dat");
+         pm.insert(pm.find('\n', pm.find("VARIABLES = ")), ",\"" + std::string(70000, 'v') + "\"");
+         writefile(m.dir / "abco.pm.dat", pm);
+       },
+       1, "Zone 2 of the data set abco.pm.dat would repeat the values of zone 1 in Head, Pressure Head, Depth2GWT, "
+          "Depth2GWT2D, where the earlier data set holds values of its own."},
       {"binary data sets written again, pm's result file of the second output time deleted",
        [](const Series& m) { thinned(m, "tecplot binary mode\nend\n", false); }, 1,
        "  abco.head_pm.0002\nZone 2 of the data set abco.pm.szplt would repeat the values of zone 1"},
@@ -1215,7 +1224,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
       {"binary data sets written again over a missing result file a second time",
        [](const Series& m) { thinnedtwice(m, "tecplot binary mode\nend\n", "abco.pm.szplt"); },
        0, "Its variables repeat the values of output time 0001 (zone 1) in zone 2 of the pm data set."},
-      {"a common-node olf written again, pm's saturations of the second output time deleted",
+      {"a common-node olf written again, pm's heads and saturations of the second output time deleted",
        [](const Series& m) {
          m.writer.olf(m.pm, testkit::SurfaceOptions{.multinode = false});
          removeseries(m);
@@ -1225,9 +1234,34 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          }
          m.control("end\n" + std::string(kDomainBlocks));
          EXPECT_EQ(m.run().exitstatus, 0);
-         fs::remove(m.writer.resultpath("sat", "pm", 2));
+         for (const char* root : {"sat", "head"}) fs::remove(m.writer.resultpath(root, "pm", 2));
        },
-       1, "Zone 2 of the data set abco.olf.dat would repeat the values of zone 1 in Saturation,"},
+       1, "Zone 2 of the data set abco.olf.dat would repeat the values of zone 1 in Head, Pressure Head, Saturation,"},
+      {"a common-node olf written again, pm's permafrost of the second output time deleted, olf's own there",
+       [](const Series& m) {
+         m.writer.olf(m.pm, testkit::SurfaceOptions{.multinode = false});
+         removeseries(m);
+         for (int i = 1; i <= 3; ++i) {
+           m.heads(i, i);
+           for (const char* d : {"pm", "olf"}) {
+             const std::int32_t cells = m.pm.elements() / (std::string(d) == "pm" ? 1 : m.pm.layers - 1);
+             m.writer.result_r4("permafrost", d, i, "permafrost", std::vector<float>(cells, 0.5f));
+           }
+         }
+         m.control("end\nwrite olf domain file\nend\n");
+         EXPECT_EQ(m.run().exitstatus, 0);
+         fs::remove(m.writer.resultpath("permafrost", "pm", 2));
+       },
+       0, "", "would repeat"},
+      {"ASCII data sets of six output times written again under a time window, a gap after it",
+       [](const Series& m) {
+         for (int i = 3; i <= 6; ++i) m.heads(i, i);
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, 5));
+         m.control("truncate time domain\n0 3.5\nend\n" + std::string(kDomainBlocks));
+       },
+       0, "Output time 0005 has no result file, but output time 0006 has", "would end its conversion"},
       {"ASCII data sets written again, a concentration of the second output time deleted",
        [](const Series& m) {
          m.writer.species({"A"});
