@@ -298,15 +298,21 @@ Held datvariables(const std::string& name, std::vector<std::string>& names) {
 }
 
 // The variables of the data set a run writes, as it stands before the run.
+// How the layer read a binary data set (its `status`, whether the file `exists`). A failure
+// without a system error is the layer's own (memory ran out): it tells nothing.
+Held heldbinary(std::int32_t status, bool exists) {
+  const int error = status == kTecIoError ? tecLastFailure().error : 0;
+  errno = error;
+  if (error != 0) return Held::failed;
+  if (status == kTecIoError || (exists && status != kTecOk)) return Held::unreadable;
+  return exists ? Held::read : Held::absent;
+}
+
 Held heldvariables(const DOMAIN& dom, std::vector<std::string>& names) {
   if (!plot_data.tecplot_bin_mode) return datvariables(datasetfilename(dom), names);
   bool exists = false;
   const std::int32_t status = tecDataSetVariables(plotbasename(dom).c_str(), &exists, &names);
-  if (status == kTecIoError) {
-    errno = tecLastFailure().error;
-    return Held::failed;
-  }
-  return !exists ? Held::absent : status == kTecOk ? Held::read : Held::unreadable;
+  return heldbinary(status, exists);
 }
 
 bool contains(const std::vector<std::string>& names, const std::string& name) {
@@ -468,12 +474,7 @@ EarlierZones earlierzones(const DOMAIN& dom, std::size_t countupto, std::size_t 
     bool exists = false;
     const std::int32_t status = tecDataSetZones(plotbasename(dom).c_str(), static_cast<std::int64_t>(sharesupto),
                                                 &exists, &e.names, &e.zones, &e.own);
-    // A failure without a system error is the layer's own (memory ran out): it tells nothing.
-    const int error = status == kTecIoError ? tecLastFailure().error : 0;
-    errno = error;
-    e.held = error != 0 ? Held::failed : status == kTecIoError ? Held::unreadable : !exists ? Held::absent
-             : status == kTecOk                                ? Held::read
-                                                               : Held::unreadable;
+    e.held = heldbinary(status, exists);
     if (e.held == Held::unreadable) {
       e.trouble = status == kTecIoError ? "it could not be read to its end"
                                         : "it is not a data set of the layout this program writes";

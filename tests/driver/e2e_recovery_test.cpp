@@ -491,6 +491,19 @@ void thinned(const Series& m, const std::string& global, bool both) {
   if (both) fs::remove(m.writer.resultpath("head", "olf", 2));
 }
 
+// A common-node olf over output times 0001 to 0003, each with its heads and the files `more`
+// writes, converted by a run without append mode of the domain blocks `blocks`.
+void commonnode(const Series& m, const std::string& blocks, void (*more)(const Series&, int)) {
+  m.writer.olf(m.pm, testkit::SurfaceOptions{.multinode = false});
+  removeseries(m);
+  for (int i = 1; i <= 3; ++i) {
+    m.heads(i, i);
+    more(m, i);
+  }
+  m.control("end\n" + blocks);
+  EXPECT_EQ(m.run().exitstatus, 0);
+}
+
 // The same, pm's data set `dataset` then written again over the missing file once already.
 void thinnedtwice(const Series& m, const std::string& global, const char* dataset) {
   thinned(m, global, false);
@@ -1226,30 +1239,20 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
        0, "Its variables repeat the values of output time 0001 (zone 1) in zone 2 of the pm data set."},
       {"a common-node olf written again, pm's heads and saturations of the second output time deleted",
        [](const Series& m) {
-         m.writer.olf(m.pm, testkit::SurfaceOptions{.multinode = false});
-         removeseries(m);
-         for (int i = 1; i <= 3; ++i) {
-           m.heads(i, i);
-           m.writer.result_r4("sat", "pm", i, "saturations", std::vector<float>(m.pmheads(1).size(), 0.5f));
-         }
-         m.control("end\n" + std::string(kDomainBlocks));
-         EXPECT_EQ(m.run().exitstatus, 0);
+         commonnode(m, std::string(kDomainBlocks), [](const Series& s, int i) {
+           s.writer.result_r4("sat", "pm", i, "saturations", std::vector<float>(s.pmheads(1).size(), 0.5f));
+         });
          for (const char* root : {"sat", "head"}) fs::remove(m.writer.resultpath(root, "pm", 2));
        },
        1, "Zone 2 of the data set abco.olf.dat would repeat the values of zone 1 in Head, Pressure Head, Saturation,"},
       {"a common-node olf written again, pm's permafrost of the second output time deleted, olf's own there",
        [](const Series& m) {
-         m.writer.olf(m.pm, testkit::SurfaceOptions{.multinode = false});
-         removeseries(m);
-         for (int i = 1; i <= 3; ++i) {
-           m.heads(i, i);
+         commonnode(m, "write olf domain file\nend\n", [](const Series& s, int i) {
            for (const char* d : {"pm", "olf"}) {
-             const std::int32_t cells = m.pm.elements() / (std::string(d) == "pm" ? 1 : m.pm.layers - 1);
-             m.writer.result_r4("permafrost", d, i, "permafrost", std::vector<float>(cells, 0.5f));
+             const std::int32_t cells = s.pm.elements() / (std::string(d) == "pm" ? 1 : s.pm.layers - 1);
+             s.writer.result_r4("permafrost", d, i, "permafrost", std::vector<float>(cells, 0.5f));
            }
-         }
-         m.control("end\nwrite olf domain file\nend\n");
-         EXPECT_EQ(m.run().exitstatus, 0);
+         });
          fs::remove(m.writer.resultpath("permafrost", "pm", 2));
        },
        0, "", "would repeat"},
