@@ -24,6 +24,7 @@
 #include "driver/controlfile.hpp"
 #include "driver/domaincreate.hpp"
 #include "driver/meshfiles.hpp"
+#include "driver/outputtimes.hpp"
 #include "driver/plotsetup.hpp"
 #include "driver/resume.hpp"
 #include "driver/runfiles.hpp"
@@ -179,51 +180,16 @@ void recordappend(Domains& d) {
   }
 }
 
-// The output times the loop will convert from the current one on, found as the loop finds them
-// (without its messages): up to the first output time without a result file, those the time
-// window takes. A gap after them counts only where the window takes the output time after it.
-OutputTimes plannedoutputtimes() {
-  OutputTimes planned;
-  planned.indices.push_back(plot_data.nfile);
-  // The lookups go through the run's time-stamp state, which zone 1 is still to be written with.
-  const std::string timestamp = plot_data.timestamp, timefile = plot_data.time_fname;
-  const bool timefilefound = plot_data.time_file_found;
-  // 1 the window takes the output time, 0 it passes over it, -1 its time stamp is no number (the
-  // loop stops the run there).
-  const auto taken = [](std::int32_t index) {
-    if (!plot_data.truncate_time_domain) return 1;
-    bool found = false;
-    gettimestamp("." + outputtimeindex(index), found);
-    double t = 0.0;
-    int status = 0;
-    str2r8(trimview(plot_data.timestamp), t, &status);
-    if (status != 0) return -1;
-    return t < plot_data.tmin_trunc || t > plot_data.tmax_trunc ? 0 : 1;
-  };
-  for (std::int32_t i = plot_data.nfile + 1; outputtimeindexfits(i); ++i) {
-    if (!outputtimeexists(i)) {
-      planned.end = i;
-      planned.gap = outputtimeexists(i + 1) && taken(i + 1) == 1;
-      break;
-    }
-    const int take = taken(i);
-    if (take < 0) break;
-    if (take > 0) planned.indices.push_back(i);
-  }
-  plot_data.timestamp = timestamp;
-  plot_data.time_fname = timefile;
-  plot_data.time_file_found = timefilefound;
-  return planned;
-}
-
 // Every domain's variables are known before any data set is touched: a data set that would lose
 // some, or output times or a zone's own values, stops the run with all of them as they were.
-void setupall(Domains& d) {
+// `from` is the walk of the output times as it stood before this one.
+void setupall(Domains& d, const OutputTimeWalk& from) {
   for (DOMAIN* dom : d.plotted()) checkcontinueddataset(*dom);
   initvariables(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) initvariables(*dom, d.pmcopy);
+  if (plot_data.frommeshes) checknoresult(writtendomains(d));
   checkkeptvariables(writtendomains(d));
-  if (!plot_data.frommeshes) checkkeptoutputtimes(writtendomains(d), plannedoutputtimes);
+  if (!plot_data.frommeshes) checkkeptoutputtimes(writtendomains(d), [&from] { return plannedoutputtimes(from); });
   initzone(d.pm, d.pmcopy);
   for (DOMAIN* dom : d.others()) initzone(*dom, d.pmcopy);
   recordappend(d);
@@ -268,14 +234,14 @@ void warnnonewtimeinwindow(const Skipped& skipped) {
              " outside it.\nThe data sets are left as they are.");
 }
 
-// The conversion ends at the first output time without a result file; where the next one has
+// The conversion ends at the first output time without a result file; where a later one has
 // them, the output times from there on are not converted, which is worth a word.
-void warnlaterresults() {
-  const std::int32_t next = plot_data.nfile + 1;
-  if (!outputtimeexists(next)) return;
-  warningmsg("Output time " + plot_data.nfs + " has no result file, but output time " + outputtimeindex(next) +
+void warnlaterresults(const OutputTimeWalk& walk) {
+  const std::int32_t later = walk.laterresult(plot_data.nfile, false);
+  if (later == 0) return;
+  warningmsg("Output time " + plot_data.nfs + " has no result file, but output time " + outputtimeindex(later) +
              " has: the conversion ends at output time " + plot_data.nfs + ", and output time " +
-             outputtimeindex(next) + " and those after it are not converted.");
+             outputtimeindex(later) + " and those after it are not converted.");
 }
 
 void outputtimeloop(Domains& d) {
@@ -286,22 +252,27 @@ void outputtimeloop(Domains& d) {
   plot_data.nfile = plot_data.tecappendnfile;
   bool started = false;
   Skipped skipped;
+  OutputTimeWalk walk(plot_data.nfile, plot_data.time_file_found ? plot_data.time_fname : std::string());
   while (true) {
     checkstop();
+    const OutputTimeWalk from = walk;
+    const OutputTimeStep step = walk.next();
+    plot_data.nfile = step.index;
     // An index the width cannot hold would name the file of another output time: the loop
     // ends there, as at a missing file, and the data sets written so far are closed normally.
-    if (!outputtimeindexfits(plot_data.nfile)) {
+    if (step.kind == OutputTimeStep::beyondwidth) {
       warnindexbeyondwidth(plot_data.nfile);
       checkwindowtooktimes(started, skipped);
       return;
     }
     plot_data.nfs = outputtimeindex(plot_data.nfile);
-    bool found = false;
-    gettimestamp("." + plot_data.nfs, found);
+    plot_data.timestamp = step.time;
+    plot_data.time_file_found = !step.file.empty();
+    if (plot_data.time_file_found) plot_data.time_fname = step.file;
     const std::string time(trimview(plot_data.timestamp));
-    if (!found) {
+    if (step.kind == OutputTimeStep::missing) {
       echothenscreen("Warning: No output file found with extension: " + plot_data.nfs);
-      warnlaterresults();
+      warnlaterresults(walk);
       if (plot_data.tecappend && plot_data.tecappendnfile > 1) {
         if (plot_data.nfile == plot_data.nfilestart || (plot_data.truncate_time_domain && !started)) {
           echothenscreen("No more data to append");
@@ -312,45 +283,37 @@ void outputtimeloop(Domains& d) {
       }
       checkwindowtooktimes(started, skipped);
       if (plot_data.nfile == plot_data.nfilestart) {
-        checknoresult(writtendomains(d));
         plot_data.frommeshes = true;
-        setupall(d);
+        setupall(d, from);
         plot_data.frommeshes = false;
       }
       return;
     }
-    if (plot_data.truncate_time_domain) {
-      double t = 0.0;
-      int status = 0;
-      str2r8(time, t, &status);
-      if (status != 0) input_error_stat(status, "Time stamp is not a number: " + time);
-      if (t < plot_data.tmin_trunc || t > plot_data.tmax_trunc) {
-        both("Skip Time " + plot_data.nfs + ": " + time);
-        if (skipped.first.empty()) {
-          skipped.first = time;
-          skipped.firstindex = plot_data.nfile;
-        }
-        skipped.last = time;
-        skipped.lastindex = plot_data.nfile;
-        plot_data.nfile += 1;
-        continue;
+    if (step.kind == OutputTimeStep::badtime) input_error_stat(step.status, "Time stamp is not a number: " + time);
+    if (step.kind == OutputTimeStep::skipped) {
+      both("Skip Time " + plot_data.nfs + ": " + time);
+      if (skipped.first.empty()) {
+        skipped.first = time;
+        skipped.firstindex = plot_data.nfile;
       }
-      if (!started) {
-        started = true;
-        plot_data.nfilestart = plot_data.nfile;
-      }
+      skipped.last = time;
+      skipped.lastindex = plot_data.nfile;
+      continue;
+    }
+    if (plot_data.truncate_time_domain && !started) {
+      started = true;
+      plot_data.nfilestart = plot_data.nfile;
     }
     converted = true;
     lastconverted = plot_data.nfile;
     if (plot_data.nfile == plot_data.nfilestart) {
-      setupall(d);
+      setupall(d, from);
       both("");
       both("Time " + plot_data.nfs + ": " + time);
     } else {
       both("Time " + plot_data.nfs + ": " + time);
       appendall(d);
     }
-    plot_data.nfile += 1;
     plot_data.lasttimestamp = plot_data.timestamp;
   }
 }

@@ -577,6 +577,13 @@ void checknoresult(const std::vector<DOMAIN*>& written) {
   for (const DOMAIN* dom : written) {
     const std::string name = datasetfilename(*dom);
     if (!fileexists(name)) continue;
+    // A data set of the meshes alone holds no variable but those this run, of the meshes alone
+    // as well, registers (a special plot's among them).
+    std::vector<std::string> registered;
+    (void)splitnames(binarytext(dom->varlist), registered);
+    const auto meshesalone = [&registered](const std::vector<std::string>& names) {
+      return std::all_of(names.begin(), names.end(), [&](const std::string& v) { return contains(registered, v); });
+    };
     bool holds = true;  // unless it shows it holds none: what cannot be read may hold any
     if (plot_data.tecplot_bin_mode) {
       const std::string base = plotbasename(*dom);
@@ -586,10 +593,10 @@ void checknoresult(const std::vector<DOMAIN*>& written) {
       // A data set of the meshes alone has one zone; more hold output times whatever their variables
       // (a time-varying "Zone", say).
       holds = !held.placedtrouble.empty() || held.placed > 1 ||
-              (held.placed > 0 && !meshvariablesonly(held.placednames));
+              (held.placed > 0 && !meshesalone(held.placednames));
     } else {
       std::vector<std::string> names;
-      holds = datvariables(name, names) != Held::read || !meshvariablesonly(names) || severalzones(name);
+      holds = datvariables(name, names) != Held::read || !meshesalone(names) || severalzones(name);
     }
     if (holds) holding += (holding.empty() ? "" : ", ") + name;
   }
@@ -600,9 +607,14 @@ void checknoresult(const std::vector<DOMAIN*>& written) {
               "the data sets of the meshes alone, move " + holding + " aside.");
 }
 
-void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, OutputTimes (*plan)()) {
+void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, const std::function<OutputTimes()>& plan) {
   std::optional<OutputTimes> planned;
-  std::vector<std::string> fewer, lines;  // the data sets that hold more output times, a line on each
+  const auto planfor = [&]() -> const OutputTimes& {
+    if (!planned) planned = plan();
+    return *planned;
+  };
+  std::vector<std::string> fewer;         // every file that holds more, data sets first
+  std::vector<std::string> lines, later;  // a line on each data set, on each comparison file
   std::string refused;                    // the refusals of zones
   const bool series = plot_data.tecappend;
   const std::string move = series ? "to let the append series write it anew" : "to write it anew";
@@ -612,12 +624,12 @@ void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, OutputTimes (*pla
     const std::string name = datasetfilename(*dom);
     struct stat st {};
     if (::stat(name.c_str(), &st) != 0 && errno == ENOENT) continue;
-    if (!planned) planned = plan();
-    const std::size_t count = planned->indices.size();
-    const std::vector<RepeatingZone> repeating = repeatingzones(*dom, *planned);
-    if (!planned->gap && repeating.empty()) continue;
-    const EarlierZones earlier =
-        earlierzones(*dom, planned->gap ? count + 1 : 0, repeating.empty() ? 0 : repeating.back().zone);
+    const OutputTimes& p = planfor();
+    const bool gap = p.later != 0;
+    const std::size_t count = p.indices.size();
+    const std::vector<RepeatingZone> repeating = repeatingzones(*dom, p);
+    if (!gap && repeating.empty()) continue;
+    const EarlierZones earlier = earlierzones(*dom, gap ? count + 1 : 0, repeating.empty() ? 0 : repeating.back().zone);
     if (earlier.held == Held::absent) continue;
     if (earlier.held == Held::failed) {
       notesystemerror(errno, name);
@@ -627,7 +639,7 @@ void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, OutputTimes (*pla
                  "\nNo data set was written.");
     }
     const bool unreadable = earlier.held == Held::unreadable;
-    if (planned->gap && (unreadable || earlier.zones > static_cast<std::int64_t>(count))) {
+    if (gap && (unreadable || earlier.zones > static_cast<std::int64_t>(count))) {
       fewer.push_back(name);
       lines.push_back(name + (unreadable ? " (it cannot be read to tell how many it holds: " + earlier.trouble + ")"
                                          : ""));
@@ -657,14 +669,38 @@ void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, OutputTimes (*pla
       break;
     }
   }
+  // A comparison file holds one output time, which the record names: at a gap, one that holds a
+  // later output time than the run's last would be written back to an earlier one. Whether its
+  // data sets still stand plays no part.
+  if (const std::vector<std::string> files = comparisonfiles(); !files.empty()) {
+    const ComparedTimes record = readcomparedtimes();
+    for (const std::string& file : files) {
+      const auto it = record.find(file);
+      if (it == record.end() || !fileexists(file)) continue;
+      const OutputTimes& p = planfor();
+      if (p.later == 0 || p.indices.empty() || it->second <= p.indices.back()) continue;
+      fewer.push_back(file);
+      later.push_back(file + " (output time " + outputtimetext(it->second) + ")");
+    }
+  }
   if (!fewer.empty()) {
-    const std::string gap = outputtimeindex(planned->end);
+    const OutputTimes& p = *planned;
+    const std::string gap = outputtimeindex(p.end);
     const bool one = fewer.size() == 1;
-    refused = "Output time " + gap + " has no result file, but output time " + outputtimeindex(planned->end + 1) +
-              " has: this run would end its conversion at output time " + gap + " and write " +
-              outputtimecount(static_cast<std::int64_t>(planned->indices.size())) + " into " +
-              (one ? "a data set that holds" : "data sets that hold") + " more:\n  " + joined(lines, "\n  ") +
-              "\n" + (one ? "It is" : "They are") + " kept as " + (one ? "it was" : "they were") +
+    std::string what;
+    if (!lines.empty()) {
+      what = " and write " + outputtimecount(static_cast<std::int64_t>(p.indices.size())) + " into " +
+             (lines.size() == 1 ? "a data set that holds" : "data sets that hold") + " more:\n  " +
+             joined(lines, "\n  ");
+    }
+    if (!later.empty()) {
+      what += std::string(lines.empty() ? " and" : "\nand") + " compare output time " +
+              outputtimeindex(p.indices.back()) + " in " + (later.size() == 1 ? "a file that holds" : "files that hold") +
+              " a later one:\n  " + joined(later, "\n  ");
+    }
+    refused = "Output time " + gap + " has no result file, but output time " + outputtimeindex(p.later) +
+              " has: this run would end its conversion at output time " + gap + what + "\n" +
+              (one ? "It is" : "They are") + " kept as " + (one ? "it was" : "they were") +
               ". Put the result files of output time " + gap + " back to convert every output time, or move " +
               joined(fewer) + " aside " + (series ? "to let the append series write " : "to write ") +
               (one ? "it" : "them") + " anew from the output times before " + gap + "." +

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "driver/outputtimes.hpp"
 #include "plot/plotdata.hpp"
 
 namespace kelpra {
@@ -32,9 +34,10 @@ void datasetsclosed();
 std::string settlerunfiles();
 void forgetrunfiles();
 
-// Before the data sets are set up from the meshes alone (the first output time has no result
-// file): stops the run, writing nothing, where a data set it would write (`written`) holds
-// output times, or cannot be read to tell.
+// Once the data sets to be set up from the meshes alone (the first output time has no result
+// file) have their variables registered, before any of them is written: stops the run, writing
+// nothing, where a data set it would write (`written`) holds output times (more than one zone, or
+// a variable this run does not register), or cannot be read to tell.
 void checknoresult(const std::vector<DOMAIN*>& written);
 
 // Once every domain's variables are registered at the first output time and before any data
@@ -44,20 +47,13 @@ void checknoresult(const std::vector<DOMAIN*>& written);
 // is not missing.
 void checkkeptvariables(const std::vector<DOMAIN*>& written);
 
-// The output times a run converts from its first on, as far as their result files go.
-struct OutputTimes {
-  std::vector<std::int32_t> indices;  // those it converts, the first among them
-  std::int32_t end = 0;               // the first without a result file; 0 where the loop ends otherwise
-  bool gap = false;                   // the output time after `end` has result files
-};
-
 // Once every domain's variables are registered at the first output time and before any data
 // set is written: stops the run, writing nothing, where a data set it writes anew (`written`)
 // holds more than the run would put in its place: more output times where the conversion ends
 // at a gap, or own values in a zone that would repeat zone 1's because a result file of its
 // output time is missing. `plan` tells the output times; it is asked, and the earlier data set
 // read (only as far as needed), only where an earlier data set exists.
-void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, OutputTimes (*plan)());
+void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, const std::function<OutputTimes()>& plan);
 
 // Every data set is written to a regular file of its own: a name that leads to a pipe, a device
 // or a directory, links that form a loop or end in a missing directory, and two data sets that

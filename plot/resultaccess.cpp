@@ -1,7 +1,14 @@
 #include "plot/resultaccess.hpp"
 
+#include <dirent.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <unordered_set>
 
 #include "binfile/binfile.hpp"
 #include "plot/plotdata.hpp"
@@ -149,26 +156,38 @@ bool outputtimeexists(std::int32_t index) {
   return !firsttimefile(extensionof(extension)).empty();
 }
 
-void findtimefile(std::string_view extension) {
+std::string timefile(std::string_view extension, std::string_view remembered) {
   const std::string_view ext = extensionof(extension);
-  if (plot_data.time_file_found) {
-    const std::string_view last = trimview(plot_data.time_fname);
+  if (!remembered.empty()) {
+    const std::string_view last = trimview(remembered);
     const std::size_t dot = last.rfind('.');
     if (dot == std::string_view::npos) {
       fatalerror(std::string("File extension not found for file: ") += last);
     }
     std::string name(last.substr(0, dot));
     name += ext;
-    if (fileexists(name)) {
-      plot_data.time_fname = std::move(name);
-      return;
-    }
+    if (fileexists(name)) return name;
   }
-  plot_data.time_file_found = false;
-  if (std::string name = firsttimefile(ext); !name.empty()) {
-    plot_data.time_fname = std::move(name);
-    plot_data.time_file_found = true;
+  return firsttimefile(ext);
+}
+
+std::string timestampin(const std::string& fname) {
+  const BinFileHeader header = parsetnqbinfileheader(readtnqbinfileheader(fname));
+  const std::string_view stamp = trimview(header.timestamp);
+  if (!plot_data.sim_time_conversion) return std::string(stamp.substr(0, std::min(stamp.size(), kTimestampWidth)));
+  double time = 0.0;
+  int status = 0;
+  str2r8(stamp, time, &status);
+  if (status != 0) {
+    input_error_stat(status, "Cannot read the time stamp \"" + std::string(stamp) + "\" of file: " + fname);
   }
+  return timetext(time * plot_data.timeunitfactor + plot_data.addtime);
+}
+
+void findtimefile(std::string_view extension) {
+  std::string name = timefile(extension, plot_data.time_file_found ? std::string_view(plot_data.time_fname) : "");
+  plot_data.time_file_found = !name.empty();
+  if (plot_data.time_file_found) plot_data.time_fname = std::move(name);
 }
 
 void gettimestamp(std::string_view extension, bool& found) {
@@ -177,20 +196,46 @@ void gettimestamp(std::string_view extension, bool& found) {
   findtimefile(extension);
   if (!plot_data.time_file_found) return;
   found = true;
-  const std::string& fname = plot_data.time_fname;
-  const BinFileHeader header = parsetnqbinfileheader(readtnqbinfileheader(fname));
-  const std::string_view stamp = trimview(header.timestamp);
-  if (plot_data.sim_time_conversion) {
-    double time = 0.0;
-    int status = 0;
-    str2r8(stamp, time, &status);
-    if (status != 0) {
-      input_error_stat(status, "Cannot read the time stamp \"" + std::string(stamp) + "\" of file: " + fname);
-    }
-    plot_data.timestamp = timetext(time * plot_data.timeunitfactor + plot_data.addtime);
-  } else {
-    plot_data.timestamp = stamp.substr(0, std::min(stamp.size(), kTimestampWidth));
+  plot_data.timestamp = timestampin(plot_data.time_fname);
+}
+
+std::vector<std::int32_t> outputtimesafter(std::int32_t after, std::string& unlisted) {
+  unlisted.clear();
+  const std::int32_t width = std::clamp(plot_data.outputtimeindexwidth, 1, kIndexDigits);
+  // The name each root's files begin with, by the directory they lie in.
+  std::map<std::string, std::unordered_set<std::string>> stems;
+  const std::string_view prefix = trimview(plot_data.prefix);
+  for (const std::string_view root : timefileroots()) {
+    const std::string stem = candidate(root, prefix, "");
+    if (stem.empty()) continue;
+    const std::size_t slash = stem.rfind('/');
+    stems[slash == std::string::npos ? "." : stem.substr(0, std::max<std::size_t>(slash, 1))].insert(
+        slash == std::string::npos ? stem : stem.substr(slash + 1));
   }
+  std::vector<std::int32_t> found;
+  for (const auto& [directory, names] : stems) {
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr) {
+      // No hmc directory, say, holds no result file.
+      if (errno != ENOENT && errno != ENOTDIR && unlisted.empty()) {
+        unlisted = directory + ": " + std::strerror(errno);
+      }
+      continue;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string_view name(entry->d_name);
+      const std::size_t dot = name.rfind('.');
+      if (dot == std::string_view::npos || name.size() - dot - 1 != static_cast<std::size_t>(width)) continue;
+      std::int64_t index = 0;
+      const auto [end, ec] = std::from_chars(name.data() + dot + 1, name.data() + name.size(), index);
+      if (ec != std::errc() || end != name.data() + name.size() || index <= after || index > INT32_MAX) continue;
+      if (names.count(std::string(name.substr(0, dot))) != 0) found.push_back(static_cast<std::int32_t>(index));
+    }
+    ::closedir(dir);
+  }
+  std::sort(found.begin(), found.end());
+  found.erase(std::unique(found.begin(), found.end()), found.end());
+  return found;
 }
 
 }  // namespace kelpra

@@ -42,14 +42,27 @@ std::string outputtimelist(const std::vector<std::int32_t>& indices, bool joinru
 // then ends normally with what it has written.
 void warnindexbeyondwidth(std::int32_t index);
 
-// Finds a result file whose name ends in the extension (a dot and the index digits): first
-// the remembered file with the new extension, else every root in order. Sets time_fname and
-// time_file_found.
+// The result file whose header gives the time stamp of the output time of `extension` (a dot
+// and the index digits): `remembered` (the file found for the output time before; "" for none)
+// with the new extension where it exists, else the first time-file root's in order; "" where
+// the output time has no result file. Touches no run setting.
+std::string timefile(std::string_view extension, std::string_view remembered);
+// The time stamp in the header of the result file, converted when sim_time_conversion is set.
+std::string timestampin(const std::string& fname);
+
+// timefile for the run: sets time_fname and time_file_found.
 void findtimefile(std::string_view extension);
 
 // Sets timestamp to the time in the header of the file findtimefile finds ("0.0" and found
 // false when there is none), converted when sim_time_conversion is set.
 void gettimestamp(std::string_view extension, bool& found);
+
+// The output times after `after` whose index the width can name and that have a file named as
+// a result file of a time-file root, in increasing order, found with one listing of each
+// directory the result files lie in (the width may allow 10^10 indices, too many to ask for one
+// by one). The names are not checked further: outputtimeexists tells. `unlisted` names a
+// directory that could not be listed, and why ("" where each was listed).
+std::vector<std::int32_t> outputtimesafter(std::int32_t after, std::string& unlisted);
 
 // Free-format text of a time: the shortest form that reads back to the same value.
 std::string timetext(double value);

@@ -504,6 +504,48 @@ void commonnode(const Series& m, const std::string& blocks, void (*more)(const S
   EXPECT_EQ(m.run().exitstatus, 0);
 }
 
+// Output times 0001 to `last`, stamped `times` where given (else each its index), written by a
+// run without append mode (`global` its global block), then the result files of output times
+// `from` to `to` deleted.
+void gapped(const Series& m, const std::string& global, int last, int from, int to,
+            const std::vector<double>& times = {}) {
+  for (int i = 1; i <= last; ++i) m.heads(i, times.empty() ? i : times[static_cast<std::size_t>(i - 1)]);
+  m.control(global + std::string(kDomainBlocks));
+  EXPECT_EQ(m.run().exitstatus, 0);
+  for (int i = from; i <= to; ++i) {
+    for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, i));
+  }
+}
+
+// Output times 0001 to 0004 converted with a comparison of pm's heads (`global` the global
+// block), then the result files of output time 0003 deleted and the control file's global block
+// made `then`; the data sets of that format are deleted.
+void comparedgap(const Series& m, const std::string& global, const std::string& then) {
+  writefile(m.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 3\n");
+  const std::string blocks = "write pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\n"
+                             "-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n";
+  for (int i = 3; i <= 4; ++i) m.heads(i, i);
+  m.control(global + blocks);
+  EXPECT_EQ(m.run().exitstatus, 0);
+  for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, 3));
+  const std::string extension = has(then, "binary") ? ".szplt" : ".dat";
+  for (const char* d : {"abco.pm", "abco.olf"}) fs::remove(m.dir / (d + extension));
+  m.control(then + blocks);
+}
+
+// A model without result files converted twice (`global` the global block) with both special
+// plots on: the data sets of the meshes alone, the same both times.
+void meshesalonetwice(const Series& m, const std::string& global) {
+  removeseries(m);
+  m.control(global + "write pm domain file\nplot pm depth below ground surface\nplot pm zone isopach structure\n"
+                     "end\nwrite olf domain file\nend\n");
+  const std::string name = has(global, "binary") ? "abco.pm.szplt" : "abco.pm.dat";
+  EXPECT_EQ(m.run().exitstatus, 0);
+  const std::string first = withoutdate(m.file(name));
+  EXPECT_EQ(m.run().exitstatus, 0);
+  EXPECT_EQ(withoutdate(m.file(name)), first);
+}
+
 // The same, pm's data set `dataset` then written again over the missing file once already.
 void thinnedtwice(const Series& m, const std::string& global, const char* dataset) {
   thinned(m, global, false);
@@ -1036,6 +1078,11 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          EXPECT_EQ(m.run().exitstatus, 0);
        },
        0, "", "No result file of output time 0001 was found"},
+      {"ASCII data sets of the meshes alone with the special plots on, still without result files",
+       [](const Series& m) { meshesalonetwice(m, "end\n"); }, 0, "", "No result file of output time 0001 was found"},
+      {"binary data sets of the meshes alone with the special plots on, still without result files",
+       [](const Series& m) { meshesalonetwice(m, "tecplot binary mode\nend\n"); }, 0, "",
+       "No result file of output time 0001 was found"},
       {"an append series, \"append\" misspelt, its results deleted after conversion",
        [](const Series& m) {
          m.control("tecplot binary mode\ntecplot binary apend\nend\n" + std::string(kDomainBlocks));
@@ -1176,6 +1223,23 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
       {"binary data sets of three output times written again, the second's result files deleted",
        [](const Series& m) { thinned(m, "tecplot binary mode\nend\n", true); }, 1,
        "data sets that hold more:\n  abco.pm.szplt\n  abco.olf.szplt\n"},
+      {"ASCII data sets of four output times written again, the second's and third's result files deleted",
+       [](const Series& m) { gapped(m, "end\n", 4, 2, 3); }, 1, "but output time 0004 has: this run would end"},
+      {"binary data sets of 100 output times written again, all but the first's and the last's result files deleted",
+       [](const Series& m) { gapped(m, "tecplot binary mode\nend\n", 100, 2, 99); }, 1,
+       "but output time 0100 has: this run would end"},
+      {"ASCII data sets written again under a time window over a gap of two, which takes output time 0006, not 0005",
+       [](const Series& m) {
+         gapped(m, "end\n", 6, 3, 4, {1, 2, 3, 4, 9, 5});
+         m.control("truncate time domain\n0 5.5\nend\n" + std::string(kDomainBlocks));
+       },
+       1, "but output time 0006 has: this run would end"},
+      {"ASCII comparisons of output time 0004, their data sets deleted, output time 0003's result files deleted",
+       [](const Series& m) { comparedgap(m, "end\n", "end\n"); }, 1,
+       "abco.compare_heads_scatter.dat (output time 0004)", nullptr, true},
+      {"binary comparisons of output time 0004, switched to ASCII, output time 0003's result files deleted",
+       [](const Series& m) { comparedgap(m, "tecplot binary mode\nend\n", "end\n"); }, 1,
+       "abco.compare_heads.dat, abco.compare_heads_scatter.dat aside", nullptr, true},
       {"an append series written anew without temporary files, the second's result files deleted",
        [](const Series& m) {
          m.heads(3, 3.0);
@@ -1293,7 +1357,9 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
     std::map<std::string, std::string> before;
     for (const auto& entry : fs::directory_iterator(model.dir.path())) {
       const std::string name = entry.path().filename().string();
-      if (name.starts_with("abco.pm") || name.starts_with("abco.olf")) before[name] = model.file(name);
+      if (name.starts_with("abco.pm") || name.starts_with("abco.olf") || name.starts_with("abco.compare")) {
+        before[name] = model.file(name);
+      }
     }
     const ProcessResult r = model.run();
     EXPECT_EQ(r.exitstatus, c.status) << r.err;
@@ -1303,11 +1369,13 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
     }
     EXPECT_EQ(model.exists(c.comparison), c.compared);
     if (c.status == 0) continue;
-    // A run that stops changes none of the data sets and their temporary files.
+    // A run that stops changes none of the data sets, their temporary files and the comparison files.
     std::map<std::string, std::string> after;
     for (const auto& entry : fs::directory_iterator(model.dir.path())) {
       const std::string name = entry.path().filename().string();
-      if (name.starts_with("abco.pm") || name.starts_with("abco.olf")) after[name] = model.file(name);
+      if (name.starts_with("abco.pm") || name.starts_with("abco.olf") || name.starts_with("abco.compare")) {
+        after[name] = model.file(name);
+      }
     }
     EXPECT_TRUE(after == before);
   }

@@ -1,0 +1,84 @@
+#include "driver/outputtimes.hpp"
+
+#include <utility>
+
+#include "plot/plotdata.hpp"
+#include "plot/resultaccess.hpp"
+#include "support/errors.hpp"
+#include "support/strings.hpp"
+#include "support/textview.hpp"
+
+namespace kelpra {
+
+struct OutputTimeWalk::Listing {
+  bool made = false;
+  std::vector<std::int32_t> indices;  // every output time with a file named as a result file
+};
+
+OutputTimeWalk::OutputTimeWalk(std::int32_t first, std::string remembered)
+    : index_(first), remembered_(std::move(remembered)), listing_(std::make_shared<Listing>()) {}
+
+OutputTimeStep OutputTimeWalk::at(std::int32_t index, bool stamped) const {
+  OutputTimeStep step;
+  step.index = index;
+  if (!outputtimeindexfits(index)) {
+    step.kind = OutputTimeStep::beyondwidth;
+    return step;
+  }
+  step.file = timefile("." + outputtimeindex(index), remembered_);
+  if (step.file.empty()) return step;
+  step.kind = OutputTimeStep::converted;
+  if (!stamped && !plot_data.truncate_time_domain) return step;
+  step.time = timestampin(step.file);
+  if (!plot_data.truncate_time_domain) return step;
+  double t = 0.0;
+  str2r8(trimview(step.time), t, &step.status);
+  if (step.status != 0) {
+    step.kind = OutputTimeStep::badtime;
+  } else if (t < plot_data.tmin_trunc || t > plot_data.tmax_trunc) {
+    step.kind = OutputTimeStep::skipped;  // the window is closed: a time at either bound is taken
+  }
+  return step;
+}
+
+OutputTimeStep OutputTimeWalk::next(bool stamped) {
+  OutputTimeStep step = at(index_, stamped);
+  if (!step.file.empty()) remembered_ = step.file;
+  ++index_;
+  return step;
+}
+
+std::int32_t OutputTimeWalk::laterresult(std::int32_t end, bool windowed) const {
+  if (!listing_->made) {
+    std::string unlisted;
+    listing_->indices = outputtimesafter(0, unlisted);
+    listing_->made = true;
+    if (!unlisted.empty()) {
+      warningmsg("A directory of the result files cannot be listed (" + unlisted + "): output times after one "
+                 "without result files are not looked for.");
+    }
+  }
+  for (const std::int32_t index : listing_->indices) {
+    if (index <= end || !outputtimeexists(index)) continue;
+    if (!windowed) return index;
+    const OutputTimeStep::Kind kind = at(index, false).kind;
+    if (kind == OutputTimeStep::converted || kind == OutputTimeStep::badtime) return index;
+  }
+  return 0;
+}
+
+OutputTimes plannedoutputtimes(OutputTimeWalk walk) {
+  OutputTimes planned;
+  for (OutputTimeStep step = walk.next(false);; step = walk.next(false)) {
+    if (step.kind == OutputTimeStep::skipped) continue;
+    if (step.kind != OutputTimeStep::converted) {
+      if (step.kind == OutputTimeStep::missing) planned.end = step.index;
+      break;
+    }
+    planned.indices.push_back(step.index);
+  }
+  if (planned.end > 0) planned.later = walk.laterresult(planned.end, plot_data.truncate_time_domain);
+  return planned;
+}
+
+}  // namespace kelpra
