@@ -105,6 +105,13 @@ std::string stagedline(const std::string& name, const StagedFile& f, const char*
   return name + ": left as it was (this run's " + stagedname(name) + " could not be closed or take its name)";
 }
 
+// Why an earlier data set that cannot be read to tell how many output times it holds is kept by
+// a run that stopped after completing `completed`.
+std::string unknowncount(const std::string& trouble, std::size_t completed) {
+  return "it cannot be read to tell how many output times it holds (" + trouble + "), and this run completed " +
+         std::to_string(completed);
+}
+
 // A binary data set of a run without append mode, by what its close did. `idle` says why a data
 // set no close reached holds nothing of this run.
 std::string binaryline(const DataSet& d, const char* idle) {
@@ -115,9 +122,12 @@ std::string binaryline(const DataSet& d, const char* idle) {
     case TecPlacement::unchanged: return replaced(d.name, zonelist(done.indices, done.origins), d.earlier);
     case TecPlacement::notattempted:
       return kept(d.name, d.earlier, "data set", "this run stopped before its first output time was complete");
-    case TecPlacement::failed:
+    case TecPlacement::failed: return kept(d.name, d.earlier, "data set", "it could not be written");
     case TecPlacement::morezones:
-    case TecPlacement::unreadable: return kept(d.name, d.earlier, "data set", "it could not be written");
+      return kept(d.name, true, "data set",
+                  "it holds " + outputtimecount(done.placed) + ", more than the " +
+                      std::to_string(done.indices.size()) + " this run completed");
+    case TecPlacement::unreadable: return kept(d.name, true, "data set", unknowncount(done.trouble, done.indices.size()));
     case TecPlacement::none: break;
   }
   return untouched(d.name, d.earlier, idle);
@@ -172,6 +182,8 @@ std::string seriesline(const DataSet& d, const char* idle) {
          "; " + temporaries + (held.header && status == kTecOk ? ", from which it writes the data set again" : "");
 }
 
+std::string fullerearlier(const DOMAIN& dom, std::size_t completed);
+
 // Settles a data set still being written and says what it holds.
 std::string settledataset(DataSet& d) {
   DOMAIN& dom = *d.dom;
@@ -179,7 +191,7 @@ std::string settledataset(DataSet& d) {
     // What the close does is what the line says: an unfinished zone is left out, and a data set
     // without a complete zone is given up.
     if (dom.tecfilehandle != nullptr) {
-      (void)tecFileWriterCloseAs(&dom.tecfilehandle, plan->series ? TecClose::series : TecClose::flushonly);
+      (void)tecFileWriterCloseAs(&dom.tecfilehandle, plan->series ? TecClose::series : TecClose::stopped);
     }
     dom.tecfilehandle = nullptr;
     const char* idle = "this run stopped before writing to it";
@@ -195,6 +207,13 @@ std::string settledataset(DataSet& d) {
     if (!failed && done.empty()) {
       // Not one complete output time: the earlier data set is worth more. Given up below.
       return kept(d.name, staged->earlier, "data set", "this run stopped before its first output time was complete");
+    }
+    // Nor in place of an earlier data set of more output times, or one that cannot be read to
+    // tell: given up below.
+    if (!failed) {
+      if (const std::string fuller = fullerearlier(dom, done.size()); !fuller.empty()) {
+        return kept(d.name, true, "data set", fuller);
+      }
     }
     // A zone left unfinished is cut off, so that the data set ends with a complete zone.
     const RunRecord& wrote = runrecord(dom);
@@ -495,6 +514,22 @@ EarlierZones earlierzones(const DOMAIN& dom, std::size_t countupto, std::size_t 
   }
   if (e.held == Held::unreadable) e.trouble = "its ZONE lines cannot be read";
   return e;
+}
+
+// Why the earlier ASCII data set of `dom` stays in place of the run's own, which a stop left
+// with `completed` output times ("" where the run's own takes its place): it holds more, or it
+// cannot be read to tell. It is read only that far.
+std::string fullerearlier(const DOMAIN& dom, std::size_t completed) {
+  const EarlierZones earlier = earlierzones(dom, completed + 1, 0);
+  const int error = errno;
+  switch (earlier.held) {
+    case Held::absent: return {};
+    case Held::failed: return unknowncount(std::strerror(error), completed);
+    case Held::unreadable: return unknowncount(earlier.trouble, completed);
+    case Held::read: break;
+  }
+  if (earlier.zones <= static_cast<std::int64_t>(completed)) return {};
+  return "it holds more output times than the " + std::to_string(completed) + " this run completed";
 }
 
 // A zone of the run that would repeat zone 1's values where a result file of its output time

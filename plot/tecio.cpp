@@ -120,7 +120,7 @@ void widenrange(const T* values, std::size_t n, double& lo, double& hi) {
 // Closes the data set the given way (TecClose says what each leaves on disk); an incomplete last
 // zone is dropped and reported by the result. The outcome is recorded either way.
 std::int32_t finish(DataSet& ds, TecClose way) {
-  const bool keeptemporaries = way == TecClose::flushonly || way == TecClose::series;
+  const bool keeptemporaries = way == TecClose::flushonly || way == TecClose::series || way == TecClose::stopped;
   const std::size_t complete = ds.zones.size() - (ds.current ? 1 : 0);
   // A resumed data set that committed no zone since (a run stopped before its first flush)
   // still holds what the earlier run's "<base>.szplt" shows.
@@ -156,9 +156,13 @@ std::int32_t finish(DataSet& ds, TecClose way) {
   };
   if (ds.broken || !ds.data.flush()) return fail(kTecIoError);
   if (layoutlength(ds.zones) != datalength) return fail(kTecBadTemporary);
-  if (const std::int32_t refused = way == TecClose::series ? mayreplace(ds.finalname, ds.zones) : kTecOk;
-      refused != kTecOk) {
+  const bool fullerkept = way == TecClose::series || way == TecClose::stopped;
+  if (const std::int32_t refused = fullerkept ? mayreplace(ds.finalname, ds.zones) : kTecOk; refused != kTecOk) {
     ds.data.release();
+    if (way == TecClose::stopped) {
+      std::remove(ds.dataname.c_str());
+      std::remove(ds.headername.c_str());
+    }
     return refused;
   }
   // A close saves first, so that a failing assembly still leaves every complete zone
@@ -187,12 +191,13 @@ struct Registry {
   std::uintptr_t last = 0;
 
   // The program closes every data set it opens, at its end or as it stops; one still open when
-  // the program ends all the same (a caller that never closed it) is closed flush-only, so that
-  // it has a readable "<base>.szplt" and its temporary files stay as of the last flush.
+  // the program ends all the same (a caller that never closed it) is closed as a stop closes it,
+  // so that it has a readable "<base>.szplt" where that holds no more zones, and the temporary
+  // files of a series stay as of the last flush.
   ~Registry() {
     for (auto& entry : open) {
       try {
-        finish(*entry.second, TecClose::flushonly);
+        finish(*entry.second, entry.second->series ? TecClose::series : TecClose::stopped);
       } catch (...) {
         // Nothing more can be done at exit; the temporary files hold the last flush.
       }

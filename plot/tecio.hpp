@@ -123,6 +123,11 @@ enum class TecClose {
   // never gives way to one of fewer zones (kTecFewerZones), so an earlier data set of more
   // output times is kept, nor to anything where it cannot be read (kTecPlacedUnreadable).
   series,
+  // The stop of a run without append mode: flush-only, except that "<base>.szplt" never gives
+  // way to one of fewer zones (kTecFewerZones) nor to anything where it cannot be read
+  // (kTecPlacedUnreadable); a data set kept so is given up, its temporary files removed, since a
+  // run without append mode leaves nothing a later run goes on from.
+  stopped,
   // The give-up of a run that stopped: as the normal close, except that a data set without a
   // complete zone is given up (its temporary files removed) even where no zone was begun, so an
   // earlier "<base>.szplt" stays and a data set of no zone never takes its place.
@@ -235,7 +240,7 @@ enum class TecPlacement : std::int32_t {
 struct TecOutcome {
   TecPlacement placement = TecPlacement::none;
   std::vector<std::int32_t> indices;  // written or unchanged: each zone's output-time index (0 unknown);
-                                      // more zones: those this run would have left in it
+                                      // more zones, unreadable: those this run would have left in it
   std::vector<TecZoneOrigin> origins;  // where the values of each of those zones come from
   std::int64_t placed = -1;           // kept: the zones it holds (-1 none or unknown)
   TecFailure failure;                 // failed: why

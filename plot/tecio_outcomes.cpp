@@ -35,19 +35,21 @@ void heldoutcome(const std::string& finalname, TecPlacement placement, const std
 
 std::int32_t mayreplace(const std::string& finalname, const std::vector<ZoneRecord>& zones) {
   const Placed placed = placedfile(linktarget(finalname));
+  std::int32_t refused = kTecOk;
   if (!placed.trouble.empty()) {
     unreadableoutcome(finalname, placed);
-    return kTecPlacedUnreadable;
-  }
-  if (placed.zones > static_cast<std::int64_t>(zones.size())) {
+    refused = kTecPlacedUnreadable;
+  } else if (placed.zones > static_cast<std::int64_t>(zones.size())) {
     keptoutcome(finalname, TecPlacement::morezones, placed.zones, {});
-    for (const auto& z : zones) {
-      outcomes()[finalname].indices.push_back(z.outputindex);
-      outcomes()[finalname].origins.push_back(z.origin);
-    }
-    return kTecFewerZones;
+    refused = kTecFewerZones;
   }
-  return kTecOk;
+  if (refused == kTecOk) return kTecOk;
+  // What the data set would have left in it, for the reports.
+  for (const auto& z : zones) {
+    outcomes()[finalname].indices.push_back(z.outputindex);
+    outcomes()[finalname].origins.push_back(z.origin);
+  }
+  return refused;
 }
 
 }  // namespace kelpra::tecio

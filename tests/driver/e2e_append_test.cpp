@@ -437,13 +437,16 @@ TEST(E2eAsciiStops, KilledRunLeavesTheEarlierDataSetWhole) {
   EXPECT_FALSE(model.exists("abco.pm.dat.tmp"));
   EXPECT_FALSE(model.exists("abco.olf.dat.tmp"));
   EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 3u);
-  // An error stop puts what was written in place: "pm" holds time 3, "olf" stopped before it.
+  // An error stop puts what was written in place, but never in place of more: "pm" holds time
+  // 3; "olf", stopped before it, keeps the earlier data set of three.
+  const std::string olfthree = model.file("abco.olf.dat");
   const fs::path olf3 = model.dir / "abco.head_olf.0003";
   fs::resize_file(olf3, fs::file_size(olf3) - 8);
   ASSERT_EQ(model.run().exitstatus, 1);
   EXPECT_FALSE(model.exists("abco.pm.dat.tmp"));
+  EXPECT_FALSE(model.exists("abco.olf.dat.tmp"));
   EXPECT_EQ(model.dat("abco.pm.dat").zones.size(), 3u);
-  EXPECT_EQ(model.dat("abco.olf.dat").zones.size(), 2u);
+  EXPECT_EQ(model.file("abco.olf.dat"), olfthree);
 }
 
 }  // namespace

@@ -539,11 +539,17 @@ void meshesalonetwice(const Series& m, const std::string& global) {
   removeseries(m);
   m.control(global + "write pm domain file\nplot pm depth below ground surface\nplot pm zone isopach structure\n"
                      "end\nwrite olf domain file\nend\n");
-  const std::string name = has(global, "binary") ? "abco.pm.szplt" : "abco.pm.dat";
+  // The creation date aside, which a binary data set holds among its values.
+  const auto held = [&m, binary = has(global, "binary")] {
+    if (!binary) return withoutdate(m.file("abco.pm.dat"));
+    std::string variables;
+    for (const std::string& v : readdataset(m.dir / "abco.pm.szplt").variables) variables += v + ",";
+    return variables + std::to_string(readdataset(m.dir / "abco.pm.szplt").zones.size());
+  };
   EXPECT_EQ(m.run().exitstatus, 0);
-  const std::string first = withoutdate(m.file(name));
+  const std::string first = held();
   EXPECT_EQ(m.run().exitstatus, 0);
-  EXPECT_EQ(withoutdate(m.file(name)), first);
+  EXPECT_EQ(held(), first);
 }
 
 // The same, pm's data set `dataset` then written again over the missing file once already.
@@ -1393,6 +1399,7 @@ TEST(E2eRecovery, RunsStoppedBySignalsStopAsAtAnError) {
     int status;
     const char* said;
     const char* next;  // said by the next, complete run
+    bool fuller = false;  // a complete run wrote the data sets of all three output times before
   };
   const std::string blocks(kDomainBlocks);
   const Case cases[] = {
@@ -1410,12 +1417,21 @@ TEST(E2eRecovery, RunsStoppedBySignalsStopAsAtAnError) {
        "abco.pm.szplt: output times 0001 to 0002 of the append series; its temporary files hold output times 0001 to "
        "0002 for the next append run\n",
        "Continuing tecplot file abco.pm after output time 0002"},
+      {"ASCII over a fuller data set, Ctrl-C", "end\n", "SIGINT", 130,
+       "abco.pm.dat: the earlier data set, kept (it holds more output times than the 2 this run completed)\n",
+       "Creating tecplot file abco.pm", true},
+      {"binary over a fuller data set, kill", "tecplot binary mode\nend\n", "SIGTERM", 143,
+       "abco.olf.szplt: the earlier data set, kept (it holds 3 output times, more than the 2 this run completed)\n",
+       "Creating tecplot file abco.pm", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Model model;
     for (int i = 1; i <= 3; ++i) model.heads(i, i);
     model.control(c.control + blocks);
+    if (c.fuller) {
+      ASSERT_EQ(model.run().exitstatus, 0);
+    }
     // The signal comes as the run opens pm's result file of output time 0003.
     const ProcessResult r =
         model.runsignalled({"-P", "abco.head_pm.0003", "-e", std::string("inject=openat:signal=") + c.signal});
@@ -1431,7 +1447,12 @@ TEST(E2eRecovery, RunsStoppedBySignalsStopAsAtAnError) {
     const bool binary = has(c.control, "binary");
     for (const char* name : {"abco.pm", "abco.olf"}) {
       const std::string file = std::string(name) + (binary ? ".szplt" : ".dat");
-      EXPECT_EQ(binary ? readdataset(model.dir / file).zones.size() : model.dat(file).zones.size(), 2U) << file;
+      EXPECT_EQ(binary ? readdataset(model.dir / file).zones.size() : model.dat(file).zones.size(), c.fuller ? 3U : 2U)
+          << file;
+      // What the run wrote in place of a fuller data set is given up, temporary files and all.
+      if (c.fuller) {
+        EXPECT_FALSE(model.exists(file + ".szhdr") || model.exists(file + ".szdat")) << file;
+      }
     }
     // A half written data set a killed run left is deleted by the next run that writes it: beside
     // the link's target, where the data set's name is a link.
@@ -1597,9 +1618,9 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "abco.olf.szplt: not written (this run stopped before writing to it)",
        {}, false, nanfirst},
       {"binary: pm's first flush and olf's write fail", binary, 2, 0, false,
-       "abco.pm.szplt: output time 0001 of this run (the earlier data set is replaced)\n"
-       "abco.olf.szplt: the earlier data set, kept (it could not be written)",
-       {{"abco.pm.szplt", 1}, {"abco.olf.szplt", 2}}, false, nullptr,
+       "abco.pm.szplt: the earlier data set, kept (it holds 2 output times, more than the 1 this run completed)\n"
+       "abco.olf.szplt: the earlier data set, kept (it holds 2 output times, more than the 1 this run completed)",
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, false, nullptr,
        {"-P", "abco.pm.szplt.szhdr.new", "-P", "abco.olf.szplt.new", "-e", "inject=openat:error=ENOSPC:when=3+"}},
       {"append series stopped inside a zone after a flush", series, 2, 0, false,
        "abco.pm.szplt: output times 0001 to 0003 of the append series; its temporary files hold output times 0001 to "
@@ -1651,13 +1672,42 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "abco.olf.dat: left as an earlier run wrote it (this run stopped before writing to it)",
        {}, true},
       {"ASCII stopped at 0003", "end\n" + std::string(kDomainBlocks), 3, 0, true,
+       "abco.pm.dat: the earlier data set, kept (it holds more output times than the 2 this run completed)\n"
+       "abco.olf.dat: the earlier data set, kept (it holds more output times than the 2 this run completed)",
+       {{"abco.pm.dat", 3}, {"abco.olf.dat", 3}}},
+      {"ASCII stopped at 0003 over a data set of two output times", "end\n" + std::string(kDomainBlocks), 2, 0, true,
        "abco.pm.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)\n"
        "abco.olf.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)",
        {{"abco.pm.dat", 2}, {"abco.olf.dat", 2}}},
       {"binary stopped at 0003", "tecplot binary mode\nend\n" + std::string(kDomainBlocks), 3, 0, true,
-       "abco.pm.szplt: output times 0001 to 0002 of this run (the earlier data set is replaced)\n"
+       "abco.pm.szplt: the earlier data set, kept (it holds 3 output times, more than the 2 this run completed)\n"
+       "abco.olf.szplt: the earlier data set, kept (it holds 3 output times, more than the 2 this run completed)",
+       {{"abco.pm.szplt", 3}, {"abco.olf.szplt", 3}}},
+      // The first open is the check of its variables, the second at the stop.
+      {"binary stopped at 0003 over a data set that cannot be opened at the stop", binary, 2, 0, true,
+       "abco.pm.szplt: the earlier data set, kept (it cannot be read to tell how many output times it "
+       "holds (Permission denied), and this run completed 2)\n"
        "abco.olf.szplt: output times 0001 to 0002 of this run (the earlier data set is replaced)",
-       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}},
+       {{"abco.olf.szplt", 2}}, false, nullptr, {"-P", "abco.pm.szplt", "-e", "inject=openat:error=EACCES:when=2+"}},
+      {"ASCII stopped at 0003 over a data set that cannot be opened at the stop", "end\n" + std::string(kDomainBlocks),
+       2, 0, true,
+       "abco.pm.dat: the earlier data set, kept (it cannot be read to tell how many output times it "
+       "holds (Permission denied), and this run completed 2)\n"
+       "abco.olf.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)",
+       {{"abco.olf.dat", 2}}, false, nullptr, {"-P", "abco.pm.dat", "-e", "inject=openat:error=EACCES:when=2+"}},
+      {"ASCII stopped at 0003 over a data set whose ZONE lines cannot be read", "end\n" + std::string(kDomainBlocks),
+       2, 0, true,
+       "abco.pm.dat: the earlier data set, kept (it cannot be read to tell how many output times it holds (its ZONE "
+       "lines cannot be read), and this run completed 2)\n"
+       "abco.olf.dat: output times 0001 to 0002 of this run (the earlier data set is replaced)",
+       {{"abco.pm.dat", 2}, {"abco.olf.dat", 2}}, false,
+       [](const Model& m) {
+         m.heads(3, 3);
+         writefile(m.dir / "abco.head_pm.0003", "garbage that is no result file");
+         std::string pm = m.file("abco.pm.dat");
+         pm.insert(pm.find('\n', pm.find("\nZONE ") + 1), std::string(std::size_t{3} << 20, ' '));
+         writefile(m.dir / "abco.pm.dat", pm);
+       }},
       {"append series stopped where the data sets hold more output times than the series", series, 4, 0, true,
        "abco.pm.szplt: kept as it was, with 4 output times (this run would have left 3 in it); its temporary files "
        "hold output times 0001 to 0003 for the next append run\n"
@@ -1684,9 +1734,9 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        },
        {}, "The data set abco.pm.szplt holds 4 output times; this append run would leave 3 in it.\nIt is kept"},
       {"binary: a header write fails, over one a killed run left", binary, 2, 0, false,
-       "abco.pm.szplt: output time 0001 of this run (the earlier data set is replaced)\n"
+       "abco.pm.szplt: the earlier data set, kept (it holds 2 output times, more than the 1 this run completed)\n"
        "abco.olf.szplt: left as an earlier run wrote it (this run stopped before writing to it)",
-       {{"abco.pm.szplt", 1}, {"abco.olf.szplt", 2}}, false,
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, false,
        [](const Model& m) {
          m.heads(3, 3);
          writefile(m.dir / "abco.olf.szplt.szhdr.new", "left by a killed run");
@@ -1716,8 +1766,8 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        {"-P", "abco.pm.szplt.new", "-e", "inject=openat:error=EISDIR"}},
       {"binary: a write fails", "tecplot binary mode\nend\n" + std::string(kDomainBlocks), 2, 48000, false,
        "abco.pm.szplt: the earlier data set, kept (it could not be written)\n"
-       "abco.olf.szplt: output time 0001 of this run (the earlier data set is replaced)",
-       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 1}}, true},
+       "abco.olf.szplt: the earlier data set, kept (it holds 2 output times, more than the 1 this run completed)",
+       {{"abco.pm.szplt", 2}, {"abco.olf.szplt", 2}}, true},
       {"binary: the close fails", "tecplot binary mode\nend\n" + std::string(kDomainBlocks), 2, 0, false,
        "abco.pm.szplt: the earlier data set, kept (it could not be written)\n"
        "abco.olf.szplt: output times 0001 to 0003 of this run (the earlier data set is replaced)",
@@ -1782,10 +1832,6 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
     if (c.times > 0) {
       ASSERT_EQ(model.run().exitstatus, 0);
     }
-    std::map<std::string, std::string> before;
-    for (const auto& entry : fs::directory_iterator(model.dir.path())) {
-      before[entry.path().filename()] = model.file(entry.path().filename());
-    }
     if (c.stage != nullptr) {
       c.stage(model);
     } else if (c.input) {
@@ -1793,6 +1839,10 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
       writefile(model.dir / "abco.head_pm.0003", "garbage that is no result file");
     } else {
       model.heads(c.times + 1, c.times + 1);
+    }
+    std::map<std::string, std::string> before;
+    for (const auto& entry : fs::directory_iterator(model.dir.path())) {
+      before[entry.path().filename()] = model.file(entry.path().filename());
     }
     ProcessResult r;
     {
