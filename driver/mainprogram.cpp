@@ -107,11 +107,18 @@ void warnmissingdomains(Domains& d) {
 
 // Whether something stands at the control file's name. Only a check that finds nothing there
 // lets the template be written: any other failure (a flaky network disk, a directory that may
-// not be searched) stops the run, since the user's file may well be there.
+// not be searched) stops the run, since the user's file may well be there. A link to nothing
+// stops it too: the template cannot be created at its name, and written through it, it would
+// land wherever the link points.
 bool controlfilefound(const std::string& name) {
   struct stat st {};
   if (::stat(name.c_str(), &st) == 0) return true;
-  if (errno == ENOENT) return false;
+  if (errno == ENOENT) {
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    fatalerror("The plot control file " + name + " is a symbolic link to " + linktarget(name) +
+               ", which does not exist.\nNo template is written through it: restore the file it points to, or "
+               "remove the link to have the template written.");
+  }
   notesystemerror(errno, name);
   fatalerror(withsystemreason("It cannot be told whether the plot control file " + name + " exists.", name) +
              "\nIt is left as it is: no template is written over it.");

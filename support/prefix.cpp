@@ -20,8 +20,9 @@ bool isseparatorblank(char c) { return c == ' ' || c == '\t'; }
 // value ends at a blank, comma, slash or the end of its line; a quoted value runs to its
 // closing quote (over line ends, a doubled quote standing for one). A comma or slash in
 // place of the value leaves it empty. The value is cut to the prefix width. When a slash
-// inside an unquoted word ended the value, cutword receives that word up to the next blank
-// or comma (what the user most likely meant), else "".
+// inside an unquoted word ended the value, cutword receives what was typed from the value's
+// start up to the next comma or the line's end, trailing blanks dropped (what the user most
+// likely meant, blanks of a path included, so that quoting it works), else "".
 int readlistvalue(std::FILE* f, std::string& value, std::string& cutword) {
   value.clear();
   cutword.clear();
@@ -59,8 +60,11 @@ int readlistvalue(std::FILE* f, std::string& value, std::string& cutword) {
         value.push_back(line[p++]);
       }
       // A slash with more of the word after it most likely belongs to a path.
-      const std::size_t start = p - value.size(), end = std::min(line.find_first_of(" \t,", p), line.size());
-      if (p + 1 < end && line[p] == '/') cutword = line.substr(start, end - start);
+      const std::size_t start = p - value.size(), word = std::min(line.find_first_of(" \t,", p), line.size());
+      if (p + 1 < word && line[p] == '/') {
+        cutword = line.substr(start, std::min(line.find(',', p), line.size()) - start);
+        cutword.resize(cutword.find_last_not_of(" \t") + 1);
+      }
     }
     if (value.size() > kPrefixWidth) value.resize(kPrefixWidth);
     value.resize(static_cast<std::size_t>(len_trim(value)));

@@ -759,6 +759,12 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
       {"a control file that cannot be opened", [](const Series&) {},
        "Failed to open file: abc.plot.control\nReason: Permission denied",
        {"-P", "abc.plot.control", "-e", "inject=openat:error=EACCES"}, false, true},
+      {"a control file that is a link to nothing",
+       [](const Series& m) {
+         fs::remove(m.dir / "abc.plot.control");
+         fs::create_symlink("gone.control", m.dir / "abc.plot.control");
+       },
+       "abc.plot.control is a symbolic link to gone.control, which does not exist.", {}, false, true},
       {"scratch_plot that cannot be rewound", [](const Series&) {},
        "Error reading abc.plot.control file\nReason: scratch_plot: Input/output error",
        {"-P", "scratch_plot", "-e", "inject=lseek:error=EIO"}, true},
@@ -957,14 +963,16 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
        "exist."},
   };
   // Each file of the series and the control file (with its copy, where asked): the bytes of a
-  // regular file, the target of a link.
+  // regular file, the target of a link and whether it leads to a file.
   const auto state = [](const Model& m, bool copy) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(m.dir.path())) {
       const std::string name = entry.path().filename().string();
       const bool series = name.starts_with("abco.") && !name.starts_with("abco.head") && name != "abco.kelpra.eco";
       if (!series && name != "abc.plot.control" && !(copy && name == "scratch_plot")) continue;
-      if (entry.is_symlink()) files[name] = "-> " + fs::read_symlink(entry.path()).string();
+      std::error_code loop;  // links that form a loop lead to nothing as well
+      const char* leads = fs::exists(entry.path(), loop) ? "" : " (to nothing)";
+      if (entry.is_symlink()) files[name] = "-> " + fs::read_symlink(entry.path()).string() + leads;
       if (entry.symlink_status().type() == fs::file_type::regular) files[name] = readfile(entry.path());
     }
     return files;

@@ -207,6 +207,15 @@ TEST_F(PrefixTest, PrefixCutAtASlashAsksForQuotes) {
                 "A prefix holding a path must be quoted: '/x/abc'\n" + again + "Unable to find file none.vorn\n" +
                 again);
   EXPECT_EQ(prefix, "../P/abc");
+  // A path with blanks is quoted whole, to the line's end (its trailing blanks dropped), in
+  // batch.pfx and at the prompt, so that typing the hint takes the model.
+  std::filesystem::create_directory("../my model's dir");
+  writefile("../my model's dir/abc.vorn", "");
+  writefile("batch.pfx", "../my model's dir/abc  \n");
+  const std::string hint = "quoted: '../my model''s dir/abc'\n",
+                    out = run("../my model's dir/abc\t\n'../my model''s dir/abc'\n", prefix);
+  EXPECT_NE(out.find(hint), out.rfind(hint)) << out;  // for batch.pfx and for the prompt
+  EXPECT_EQ(prefix, "../my model's dir/abc");
 }
 
 TEST(FileBaseName, PartAfterTheLastSeparator) {
