@@ -12,6 +12,7 @@ namespace kelpra {
 
 struct OutputTimeWalk::Listing {
   bool made = false;
+  bool whole = true;                  // every directory was listed
   std::vector<std::int32_t> indices;  // every output time with a file named as a result file
 };
 
@@ -53,12 +54,16 @@ std::int32_t OutputTimeWalk::laterresult(std::int32_t end, bool windowed) const 
     std::string unlisted;
     listing_->indices = outputtimesafter(0, unlisted);
     listing_->made = true;
-    if (!unlisted.empty()) {
-      warningmsg("A directory of the result files cannot be listed (" + unlisted + "): output times after one "
-                 "without result files are not looked for.");
+    listing_->whole = unlisted.empty();
+    if (!listing_->whole) {
+      warningmsg("A directory of the result files cannot be listed (" + unlisted + "): of the output times after "
+                 "one without result files, only the next one is looked for.");
     }
   }
-  for (const std::int32_t index : listing_->indices) {
+  std::vector<std::int32_t> candidates = listing_->indices;
+  // Without a whole listing, the next output time is still asked for by its name.
+  if (!listing_->whole && outputtimeindexfits(end + 1)) candidates.insert(candidates.begin(), end + 1);
+  for (const std::int32_t index : candidates) {
     if (index <= end || !outputtimeexists(index)) continue;
     if (!windowed) return index;
     const OutputTimeStep::Kind kind = at(index, false).kind;

@@ -222,7 +222,14 @@ std::vector<std::int32_t> outputtimesafter(std::int32_t after, std::string& unli
       }
       continue;
     }
-    while (const dirent* entry = ::readdir(dir)) {
+    for (;;) {
+      errno = 0;
+      const dirent* entry = ::readdir(dir);
+      if (entry == nullptr) {
+        // A listing cut short by a failed read holds too little to tell.
+        if (errno != 0 && unlisted.empty()) unlisted = directory + ": " + std::strerror(errno);
+        break;
+      }
       const std::string_view name(entry->d_name);
       const std::size_t dot = name.rfind('.');
       if (dot == std::string_view::npos || name.size() - dot - 1 != static_cast<std::size_t>(width)) continue;

@@ -434,6 +434,14 @@ TEST(E2eRecovery, AppendSeriesGoesByTheRecordedOutputTimes) {
          m.heads(2, 2.0);
        },
        {1, 2}, ""},
+      // The time stamp of an output time comes from the root whose file gave the one before.
+      {"output time 0003 of pm alone, 0004's olf heads stamped otherwise",
+       [](const Series& m) {
+         m.heads(3, 3.0, true, false);
+         m.heads(4, 4.0);
+         m.writer.result_r8("head", "olf", 4, "99 heads", m.olfheads(4));
+       },
+       {1, 2, 3, 4}, ""},
       {"a title holding a tab",
        [](const Series& m) {
          m.writer.gen({"E2E\tmodel"});
@@ -517,20 +525,26 @@ void gapped(const Series& m, const std::string& global, int last, int from, int 
   }
 }
 
-// Output times 0001 to 0004 converted with a comparison of pm's heads (`global` the global
-// block), then the result files of output time 0003 deleted and the control file's global block
-// made `then`; the data sets of that format are deleted.
-void comparedgap(const Series& m, const std::string& global, const std::string& then) {
+const std::string kComparedBlocks = "write pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n"
+                                    "-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n";
+
+// Output times 0001 to `last` converted with a comparison of pm's heads (`global` the global
+// block).
+void compareduntil(const Series& m, int last, const std::string& global) {
   writefile(m.dir / "abc.observed_heads", "1\n0.5 0.5 0.5 3\n");
-  const std::string blocks = "write pm domain file\ncompare heads 3d domain\n-1.0E+20 1.0E+20\n-1.0E+20 1.0E+20\n"
-                             "-1.0E+20 1.0E+20\nend\nwrite olf domain file\nend\n";
-  for (int i = 3; i <= 4; ++i) m.heads(i, i);
-  m.control(global + blocks);
+  for (int i = 3; i <= last; ++i) m.heads(i, i);
+  m.control(global + kComparedBlocks);
   EXPECT_EQ(m.run().exitstatus, 0);
+}
+
+// Output times 0001 to 0004 so converted, then the result files of output time 0003 deleted and
+// the control file's global block made `then`; the data sets of that format are deleted.
+void comparedgap(const Series& m, const std::string& global, const std::string& then) {
+  compareduntil(m, 4, global);
   for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, 3));
   const std::string extension = has(then, "binary") ? ".szplt" : ".dat";
   for (const char* d : {"abco.pm", "abco.olf"}) fs::remove(m.dir / (d + extension));
-  m.control(then + blocks);
+  m.control(then + kComparedBlocks);
 }
 
 // A model without result files converted twice (`global` the global block) with both special
@@ -571,6 +585,10 @@ TEST(E2eRecovery, RefusalsChangeNoFile) {
     bool copykept = false;  // the stop comes before scratch_plot, the last run's copy, is replaced
   };
   const Case cases[] = {
+      // Without a listing, the output time after the gap is still looked for.
+      {"ASCII data sets over a gap of one, the model's directory cannot be listed",
+       [](const Series& m) { thinned(m, "end\n", true); }, "but output time 0003 has: this run would end",
+       {"-e", "inject=getdents64:error=EIO"}},
       {"pm a flush ahead of olf, its own result file of that output time gone",
        [](const Series& m) {
          const std::string olf = m.file("abco.olf.szplt.szhdr");
@@ -1248,12 +1266,47 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          m.control("truncate time domain\n0 5.5\nend\n" + std::string(kDomainBlocks));
        },
        1, "but output time 0006 has: this run would end"},
+      {"ASCII data sets written again under a time window, a gap before an output time whose time is no number",
+       [](const Series& m) {
+         gapped(m, "end\n", 4, 3, 3);
+         m.writer.result_r8("head", "pm", 4, "soon heads", m.pmheads(4));
+         m.writer.result_r8("head", "olf", 4, "soon heads", m.olfheads(4));
+         m.control("truncate time domain\n0 10\nend\n" + std::string(kDomainBlocks));
+       },
+       1, "but output time 0004 has: this run would end"},
       {"ASCII comparisons of output time 0004, their data sets deleted, output time 0003's result files deleted",
        [](const Series& m) { comparedgap(m, "end\n", "end\n"); }, 1,
        "abco.compare_heads_scatter.dat (output time 0004)", nullptr, true},
       {"binary comparisons of output time 0004, switched to ASCII, output time 0003's result files deleted",
        [](const Series& m) { comparedgap(m, "tecplot binary mode\nend\n", "end\n"); }, 1,
        "abco.compare_heads.dat, abco.compare_heads_scatter.dat aside", nullptr, true},
+      {"ASCII comparisons of output time 0004 moved aside as the refusal of a gap advised",
+       [](const Series& m) {
+         comparedgap(m, "end\n", "end\n");
+         EXPECT_EQ(m.run().exitstatus, 1);
+         for (const char* name : {"abco.compare_heads.dat", "abco.compare_heads_scatter.dat"}) {
+           fs::rename(m.dir / name, m.dir / (std::string(name) + ".aside"));
+         }
+       },
+       0, "", "would end its conversion", true},
+      {"ASCII comparisons of output time 0002, a gap after it",
+       [](const Series& m) {
+         compareduntil(m, 2, "end\n");
+         m.heads(4, 4.0);
+       },
+       0, "Output time 0003 has no result file, but output time 0004 has", "would end its conversion", true},
+      {"ASCII comparisons of output time 0004, its result files deleted",
+       [](const Series& m) {
+         compareduntil(m, 4, "end\n");
+         for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, 4));
+       },
+       0, "", "would end its conversion", true},
+      {"ASCII data sets written again, a directory named as a later result file",
+       [](const Series& m) {
+         gapped(m, "end\n", 3, 2, 3);
+         fs::create_directory(m.dir / "abco.head_pm.0004");
+       },
+       0, "", "would end its conversion"},
       {"an append series written anew without temporary files, the second's result files deleted",
        [](const Series& m) {
          m.heads(3, 3.0);
