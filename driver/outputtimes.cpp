@@ -82,7 +82,9 @@ OutputTimes plannedoutputtimes(OutputTimeWalk walk) {
     }
     planned.indices.push_back(step.index);
   }
-  if (planned.end > 0) planned.later = walk.laterresult(planned.end, plot_data.truncate_time_domain);
+  if (planned.end == 0) return planned;
+  planned.later = walk.laterresult(planned.end, false);
+  planned.gap = planned.later != 0 && walk.laterresult(planned.end, plot_data.truncate_time_domain) != 0;
   return planned;
 }
 

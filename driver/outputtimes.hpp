@@ -31,7 +31,8 @@ struct OutputTimeStep {
 struct OutputTimes {
   std::vector<std::int32_t> indices;  // those it converts, the first among them
   std::int32_t end = 0;               // the first without a result file; 0 where the run ends otherwise
-  std::int32_t later = 0;  // the first after `end` that has result files and the window takes: a gap; 0 none
+  std::int32_t later = 0;  // the first after `end` that has result files; 0 none
+  bool gap = false;        // the time window (where there is one) takes one of those after `end`
 };
 
 class OutputTimeWalk {

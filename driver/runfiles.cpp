@@ -660,7 +660,7 @@ void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, const std::functi
     struct stat st {};
     if (::stat(name.c_str(), &st) != 0 && errno == ENOENT) continue;
     const OutputTimes& p = planfor();
-    const bool gap = p.later != 0;
+    const bool gap = p.gap;
     const std::size_t count = p.indices.size();
     const std::vector<RepeatingZone> repeating = repeatingzones(*dom, p);
     if (!gap && repeating.empty()) continue;
@@ -713,7 +713,7 @@ void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, const std::functi
       const auto it = record.find(file);
       if (it == record.end() || !fileexists(file)) continue;
       const OutputTimes& p = planfor();
-      if (p.later == 0 || p.indices.empty() || it->second <= p.indices.back()) continue;
+      if (!p.gap || p.indices.empty() || it->second <= p.indices.back()) continue;
       fewer.push_back(file);
       later.push_back(file + " (output time " + outputtimetext(it->second) + ")");
     }

@@ -1265,7 +1265,7 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          gapped(m, "end\n", 6, 3, 4, {1, 2, 3, 4, 9, 5});
          m.control("truncate time domain\n0 5.5\nend\n" + std::string(kDomainBlocks));
        },
-       1, "but output time 0006 has: this run would end"},
+       1, "but output time 0005 has: this run would end"},
       {"ASCII data sets written again under a time window, a gap before an output time whose time is no number",
        [](const Series& m) {
          gapped(m, "end\n", 4, 3, 3);
