@@ -573,6 +573,20 @@ void thinnedtwice(const Series& m, const std::string& global, const char* datase
   EXPECT_EQ(m.run().exitstatus, 0);
 }
 
+// Where zone `k`'s mark, the line feed before its ZONE line, lies in an ASCII data set (1-based).
+std::size_t zonemark(const std::string& text, int k) {
+  std::size_t at = std::string::npos;
+  for (int i = 0; i < k; ++i) at = text.find("\nZONE ", at + 1);
+  return at;
+}
+
+// pm's ASCII data set rewritten as `change` says.
+void changepm(const Series& m, void (*change)(std::string&)) {
+  std::string text = m.file("abco.pm.dat");
+  change(text);
+  writefile(m.dir / "abco.pm.dat", text);
+}
+
 // What a run would not continue stops it with exit status 1 before any file of the series
 // changes: each regular file keeps its bytes, each link its target.
 TEST(E2eRecovery, RefusalsChangeNoFile) {
@@ -1416,6 +1430,148 @@ TEST(E2eRecovery, RunsThatConvertLessSayWhyAndReplaceNothing) {
          m.heads(4, 4.0);
        },
        0, "A result file of output time 0003 does not exist:\n  abco.max_depth_olf.0003", "the first this run converts"},
+      {"an ASCII data set of two zones, the second's mark across a 1 MiB read, over a gap of output time 0002",
+       [](const Series& m) {
+         thinned(m, "end\n", true);
+         fs::remove(m.dir / "abco.olf.dat");
+         changepm(m, [](std::string& pm) {
+           pm.resize(zonemark(pm, 3) + 1);
+           const std::size_t second = zonemark(pm, 2);
+           // "\nZONE" the last bytes of the first 1 MiB, its space the first of the next.
+           pm.insert(second, "\n" + std::string((1 << 20) - 6 - second, '#'));
+         });
+       },
+       1, "Output time 0002 has no result file, but output time 0003 has"},
+      {"an ASCII data set cut right after its second ZONE line, over a gap of output time 0002",
+       [](const Series& m) {
+         thinned(m, "end\n", true);
+         fs::remove(m.dir / "abco.olf.dat");
+         changepm(m, [](std::string& pm) { pm.resize(pm.find('\n', zonemark(pm, 2) + 1)); });
+       },
+       1, "Output time 0002 has no result file, but output time 0003 has"},
+      {"ASCII data sets written again over a missing result file a second time, pm's of the third deleted as well",
+       [](const Series& m) {
+         thinnedtwice(m, "end\n", "abco.pm.dat");
+         fs::remove(m.writer.resultpath("head", "pm", 3));
+       },
+       1, "  abco.head_pm.0003\nZone 3 of the data set abco.pm.dat would repeat"},
+      {"binary data sets written again over a missing result file a second time, pm's of the third deleted as well",
+       [](const Series& m) {
+         thinnedtwice(m, "tecplot binary mode\nend\n", "abco.pm.szplt");
+         fs::remove(m.writer.resultpath("head", "pm", 3));
+       },
+       1, "  abco.head_pm.0003\nZone 3 of the data set abco.pm.szplt would repeat"},
+      {"ASCII data sets written again over a missing result file once already, the second zone's share list "
+       "damaged, a gap of output time 0004",
+       [](const Series& m) {
+         thinnedtwice(m, "end\n", "abco.pm.dat");
+         m.heads(5, 5.0);
+         changepm(m, [](std::string& pm) { pm.replace(pm.find("VARSHARELIST=(["), 15, "VARSHARELIST=([x"); });
+       },
+       1, "Output time 0004 has no result file, but output time 0005 has"},
+      {"ASCII data sets of four output times written again under a window that ends at the fourth, the third's "
+       "result files deleted",
+       [](const Series& m) {
+         m.heads(3, 3.0);
+         m.heads(4, 4.0);
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, 3));
+         m.control("truncate time domain\n0 4\nend\n" + std::string(kDomainBlocks));
+       },
+       1, "Output time 0003 has no result file, but output time 0004 has"},
+      {"ASCII data sets of two output times written again under a window that passes over the second, output time "
+       "0003 missing and 0004 in the window",
+       [](const Series& m) {
+         m.heads(2, 9.0);
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         m.heads(4, 4.0);
+         m.control("truncate time domain\n0 5\nend\n" + std::string(kDomainBlocks));
+       },
+       1, "Output time 0003 has no result file, but output time 0004 has"},
+      {"ASCII data sets written again under a window, pm's result file of the second output time deleted, a time "
+       "stamp that is no number before a gap of output time 0004",
+       [](const Series& m) {
+         for (int i = 3; i <= 5; ++i) m.heads(i, i);
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         for (const char* d : {"pm", "olf"}) fs::remove(m.writer.resultpath("head", d, 4));
+         fs::remove(m.writer.resultpath("head", "pm", 2));
+         m.writer.result_r8("head", "pm", 3, "soon heads", m.pmheads(3));
+         m.writer.result_r8("head", "olf", 3, "soon heads", m.olfheads(3));
+         m.control("truncate time domain\n0 9\nend\n" + std::string(kDomainBlocks));
+       },
+       1, "  abco.head_pm.0002\nZone 2 of the data set abco.pm.dat would repeat", "has no result file, but"},
+      {"ASCII data sets written again, the redox capacity of the second output time deleted",
+       [](const Series& m) {
+         m.writer.species({"A"});
+         m.heads(3, 3.0);
+         for (int i = 1; i <= 3; ++i) {
+           m.writer.result_r8("conc", "pm.A-Redox", i, "redox", std::vector<double>(m.pmheads(1).size(), i));
+         }
+         m.control("end\n" + std::string(kDomainBlocks));
+         EXPECT_EQ(m.run().exitstatus, 0);
+         fs::remove(m.dir / "abco.conc_pm.A-Redox.0002");
+       },
+       1, "  abco.conc_pm.A-Redox.0002\nZone 2 of the data set abco.pm.dat would repeat"},
+      {"a common-node olf written again, pm's concentration of the second output time deleted",
+       [](const Series& m) {
+         m.writer.species({"A"});
+         commonnode(m, "write olf domain file\nend\n", [](const Series& s, int i) {
+           s.writer.result_r8("conc", "pm.A", i, "concentrations", std::vector<double>(s.pmheads(1).size(), i));
+         });
+         fs::remove(m.dir / "abco.conc_pm.A.0002");
+       },
+       1, "  abco.conc_pm.A.0002\nZone 2 of the data set abco.olf.dat would repeat"},
+      {"an ASCII data set whose second ZONE line runs several MiB, written over a missing result file once already",
+       [](const Series& m) {
+         thinnedtwice(m, "end\n", "abco.pm.dat");
+         changepm(m, [](std::string& pm) { pm.insert(pm.find('\n', zonemark(pm, 2) + 1), std::string(3 << 20, ' ')); });
+       },
+       1, "Zone 2 of the data set abco.pm.dat would repeat"},
+      {"an ASCII data set of one zone whose ZONE line runs several MiB, over a gap of output time 0002",
+       [](const Series& m) {
+         thinned(m, "end\n", true);
+         fs::remove(m.dir / "abco.olf.dat");
+         changepm(m, [](std::string& pm) {
+           pm.resize(zonemark(pm, 2) + 1);
+           pm.insert(pm.find('\n', zonemark(pm, 1) + 1), std::string(3 << 20, ' '));
+         });
+       },
+       1, "Output time 0002 has no result file, but output time 0003 has"},
+      {"an ASCII data set whose VARIABLES line runs past 256 KiB, written over a missing result file once already",
+       [](const Series& m) {
+         thinnedtwice(m, "end\n", "abco.pm.dat");
+         changepm(m, [](std::string& pm) {
+           pm.insert(pm.find('\n', pm.find("VARIABLES = ")), ",\"" + std::string(300000, 'v') + "\"");
+         });
+       },
+       0, "in zone 2 of the pm data set", "would repeat the values of zone 1 in"},
+      {"ASCII data sets written again over a missing result file once already, the third zone's share list damaged, "
+       "a gap of output time 0004",
+       [](const Series& m) {
+         thinnedtwice(m, "end\n", "abco.pm.dat");
+         m.heads(5, 5.0);
+         changepm(m, [](std::string& pm) { pm.replace(pm.rfind("VARSHARELIST=(["), 15, "VARSHARELIST=([x"); });
+       },
+       0, "Output time 0004 has no result file, but output time 0005 has"},
+      {"binary data sets written again over a missing result file once already, pm's zones running past 64 KiB",
+       [](const Series& m) {
+         removeseries(m);  // for a wider mesh, whose zone 1 holds more than 64 KiB of values
+         const testkit::LayeredMesh pm = m.writer.pm(150, 2, 3);
+         const testkit::LinkedDomain olf = m.writer.olf(pm);
+         for (int i = 1; i <= 3; ++i) {
+           m.writer.result_r8("head", "pm", i, std::to_string(i) + " heads", std::vector<double>(pm.x.size(), 1.0));
+           m.writer.result_r8("head", "olf", i, std::to_string(i) + " heads", std::vector<double>(olf.nodes(), 1.5));
+         }
+         m.binaryrun();
+         EXPECT_EQ(m.run().exitstatus, 0);
+         fs::remove(m.writer.resultpath("head", "pm", 2));
+         fs::remove(m.dir / "abco.pm.szplt");
+         EXPECT_EQ(m.run().exitstatus, 0);
+       },
+       0, "in zone 2 of the pm data set"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
