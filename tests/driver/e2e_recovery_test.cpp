@@ -1884,6 +1884,16 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
          m.heads(5, 5);
          writefile(m.dir / "abco.head_pm.0005", "garbage that is no result file");
        }},
+      {"ASCII stopped at a time stamp that is no number, in a time window",
+       "truncate time domain\n0 5\nend\n" + std::string(kDomainBlocks), 0, 0, true,
+       "abco.pm.dat: output times 0001 to 0002 of this run\nabco.olf.dat: output times 0001 to 0002 of this run",
+       {{"abco.pm.dat", 2}, {"abco.olf.dat", 2}}, false,
+       [](const Model& m) {
+         for (int i = 1; i <= 2; ++i) m.heads(i, i);
+         m.writer.result_r8("head", "pm", 3, "soon heads", m.pmheads(3));
+         m.writer.result_r8("head", "olf", 3, "soon heads", m.olfheads(3));
+       },
+       {}, "Time stamp is not a number: soon"},
       {"a write fails", "end\n" + std::string(kDomainBlocks), 2, 48000, false,
        "abco.pm.dat: the earlier data set, kept (a write to it failed)\n"
        "abco.olf.dat: left as an earlier run wrote it (this run stopped before writing to it)",
