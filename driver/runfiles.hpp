@@ -51,8 +51,10 @@ void checkkeptvariables(const std::vector<DOMAIN*>& written);
 // set is written: stops the run, writing nothing, where a data set it writes anew (`written`)
 // holds more than the run would put in its place: more output times where the conversion ends
 // at a gap, or own values in a zone that would repeat zone 1's because a result file of its
-// output time is missing. `plan` tells the output times; it is asked, and the earlier data set
-// read (only as far as needed), only where an earlier data set exists.
+// output time is missing; nor a comparison or scatter file that the record of compared output
+// times says holds a later output time than the run's last, where the conversion ends at a gap.
+// `plan` tells the output times; it is asked, and the earlier data set read (only as far as
+// needed), only where an earlier data set, or such a comparison file, exists.
 void checkkeptoutputtimes(const std::vector<DOMAIN*>& written, const std::function<OutputTimes()>& plan);
 
 // Every data set is written to a regular file of its own: a name that leads to a pipe, a device

@@ -120,7 +120,7 @@ void widenrange(const T* values, std::size_t n, double& lo, double& hi) {
 // Closes the data set the given way (TecClose says what each leaves on disk); an incomplete last
 // zone is dropped and reported by the result. The outcome is recorded either way.
 std::int32_t finish(DataSet& ds, TecClose way) {
-  const bool keeptemporaries = way == TecClose::flushonly || way == TecClose::series || way == TecClose::stopped;
+  const bool keeptemporaries = way == TecClose::series || way == TecClose::stopped;
   const std::size_t complete = ds.zones.size() - (ds.current ? 1 : 0);
   // A resumed data set that committed no zone since (a run stopped before its first flush)
   // still holds what the earlier run's "<base>.szplt" shows.
@@ -156,8 +156,7 @@ std::int32_t finish(DataSet& ds, TecClose way) {
   };
   if (ds.broken || !ds.data.flush()) return fail(kTecIoError);
   if (layoutlength(ds.zones) != datalength) return fail(kTecBadTemporary);
-  const bool fullerkept = way == TecClose::series || way == TecClose::stopped;
-  if (const std::int32_t refused = fullerkept ? mayreplace(ds.finalname, ds.zones) : kTecOk; refused != kTecOk) {
+  if (const std::int32_t refused = keeptemporaries ? mayreplace(ds.finalname, ds.zones) : kTecOk; refused != kTecOk) {
     ds.data.release();
     if (way == TecClose::stopped) {
       std::remove(ds.dataname.c_str());

@@ -113,20 +113,17 @@ enum class TecClose {
   // data set whose only zone is unfinished is given up: an earlier "<base>.szplt" stays, and
   // none is made where there was none.
   normal,
-  // Flush-only: the temporary files stay as of the last flush, for a later run to go on from
-  // (or, where they record a run without append mode, to delete). "<base>.szplt" is written from
-  // the complete zones, but left alone where it already holds them, where this run committed
-  // nothing to the data set it continued, and where no zone is complete. For a data set still
-  // open when the program ends, and the stop of a run without append mode.
-  flushonly,
-  // The close of an append series, at its end and at a stop: flush-only, and "<base>.szplt"
-  // never gives way to one of fewer zones (kTecFewerZones), so an earlier data set of more
-  // output times is kept, nor to anything where it cannot be read (kTecPlacedUnreadable).
+  // The close of an append series, at its end and at a stop: the temporary files stay as of the
+  // last flush, for a later run to go on from. "<base>.szplt" is written from the complete
+  // zones, but left alone where it already holds them, where this run committed nothing to the
+  // data set it continued, and where no zone is complete; nor does it give way to one of fewer
+  // zones (kTecFewerZones), so an earlier data set of more output times is kept, or to anything
+  // where it cannot be read (kTecPlacedUnreadable).
   series,
-  // The stop of a run without append mode: flush-only, except that "<base>.szplt" never gives
-  // way to one of fewer zones (kTecFewerZones) nor to anything where it cannot be read
-  // (kTecPlacedUnreadable); a data set kept so is given up, its temporary files removed, since a
-  // run without append mode leaves nothing a later run goes on from.
+  // The stop of a run without append mode: as a series' close, its temporary files recording a
+  // run without append mode (for the next run to delete); a data set that gave way to none of
+  // the earlier "<base>.szplt" is given up, its temporary files removed, since they hold nothing
+  // a later run goes on from.
   stopped,
   // The give-up of a run that stopped: as the normal close, except that a data set without a
   // complete zone is given up (its temporary files removed) even where no zone was begun, so an
