@@ -1911,6 +1911,15 @@ TEST(E2eRecovery, StoppedRunsSayWhatEachFileHolds) {
        "abco.olf.szplt: the earlier data set, kept (it holds 3 output times, more than the 2 this run completed)",
        {{"abco.pm.szplt", 3}, {"abco.olf.szplt", 3}}},
       // The first open is the check of its variables, the second at the stop.
+      {"binary stopped at a result file of 0003 cut short", binary, 3, 0, true,
+       "abco.pm.szplt: the earlier data set, kept (it holds 3 output times, more than the 2 this run completed)\n"
+       "abco.olf.szplt: the earlier data set, kept (it holds 3 output times, more than the 2 this run completed)",
+       {{"abco.pm.szplt", 3}, {"abco.olf.szplt", 3}}, false,
+       [](const Model& m) {
+         const fs::path pm3 = m.dir / "abco.head_pm.0003";
+         fs::resize_file(pm3, fs::file_size(pm3) - 8);
+       },
+       {}, "The file ends after"},
       {"binary stopped at 0003 over a data set that cannot be opened at the stop", binary, 2, 0, true,
        "abco.pm.szplt: the earlier data set, kept (it cannot be read to tell how many output times it "
        "holds (Permission denied), and this run completed 2)\n"
