@@ -244,7 +244,7 @@ void warnnonewtimeinwindow(const Skipped& skipped) {
 // The conversion ends at the first output time without a result file; where a later one has
 // them, the output times from there on are not converted, which is worth a word.
 void warnlaterresults(const OutputTimeWalk& walk) {
-  const std::int32_t later = walk.laterresult(plot_data.nfile, false);
+  const std::int32_t later = walk.laterresults(plot_data.nfile).first;
   if (later == 0) return;
   warningmsg("Output time " + plot_data.nfs + " has no result file, but output time " + outputtimeindex(later) +
              " has: the conversion ends at output time " + plot_data.nfs + ", and output time " +

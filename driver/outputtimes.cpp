@@ -49,10 +49,10 @@ OutputTimeStep OutputTimeWalk::next(bool stamped) {
   return step;
 }
 
-std::int32_t OutputTimeWalk::laterresult(std::int32_t end, bool windowed) const {
+OutputTimeWalk::Later OutputTimeWalk::laterresults(std::int32_t end) const {
   if (!listing_->made) {
     std::string unlisted;
-    listing_->indices = outputtimesafter(0, unlisted);
+    listing_->indices = outputtimeslisted(unlisted);
     listing_->made = true;
     listing_->whole = unlisted.empty();
     if (!listing_->whole) {
@@ -63,13 +63,21 @@ std::int32_t OutputTimeWalk::laterresult(std::int32_t end, bool windowed) const 
   std::vector<std::int32_t> candidates = listing_->indices;
   // Without a whole listing, the next output time is still asked for by its name.
   if (!listing_->whole && outputtimeindexfits(end + 1)) candidates.insert(candidates.begin(), end + 1);
+  Later later;
   for (const std::int32_t index : candidates) {
     if (index <= end || !outputtimeexists(index)) continue;
-    if (!windowed) return index;
+    if (later.first == 0) later.first = index;
+    if (!plot_data.truncate_time_domain) {
+      later.taken = true;
+      break;
+    }
     const OutputTimeStep::Kind kind = at(index, false).kind;
-    if (kind == OutputTimeStep::converted || kind == OutputTimeStep::badtime) return index;
+    if (kind == OutputTimeStep::converted || kind == OutputTimeStep::badtime) {
+      later.taken = true;
+      break;
+    }
   }
-  return 0;
+  return later;
 }
 
 OutputTimes plannedoutputtimes(OutputTimeWalk walk) {
@@ -83,8 +91,9 @@ OutputTimes plannedoutputtimes(OutputTimeWalk walk) {
     planned.indices.push_back(step.index);
   }
   if (planned.end == 0) return planned;
-  planned.later = walk.laterresult(planned.end, false);
-  planned.gap = planned.later != 0 && walk.laterresult(planned.end, plot_data.truncate_time_domain) != 0;
+  const OutputTimeWalk::Later later = walk.laterresults(planned.end);
+  planned.later = later.first;
+  planned.gap = later.taken;
   return planned;
 }
 

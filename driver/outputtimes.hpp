@@ -43,10 +43,15 @@ class OutputTimeWalk {
   // The next output time; a walk ends at its first step that is neither converted nor skipped.
   // Its time stamp is read where the time window needs it, or `stamped`.
   OutputTimeStep next(bool stamped = true);
-  // The first output time after `end` that has result files, as one listing of the model's
-  // directories finds them; with `windowed`, the first such one that the time window takes (or
-  // cannot place): a gap loses output times only where the window would convert them. 0 none.
-  std::int32_t laterresult(std::int32_t end, bool windowed) const;
+  // The output times after `end` that have result files, as one listing of the model's
+  // directories finds them: the first of them, and whether the time window (where there is one)
+  // takes any of them or cannot place it; a gap loses output times only where it would convert
+  // them.
+  struct Later {
+    std::int32_t first = 0;  // 0 none
+    bool taken = false;
+  };
+  Later laterresults(std::int32_t end) const;
 
  private:
   struct Listing;

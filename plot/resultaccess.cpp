@@ -199,7 +199,7 @@ void gettimestamp(std::string_view extension, bool& found) {
   plot_data.timestamp = timestampin(plot_data.time_fname);
 }
 
-std::vector<std::int32_t> outputtimesafter(std::int32_t after, std::string& unlisted) {
+std::vector<std::int32_t> outputtimeslisted(std::string& unlisted) {
   unlisted.clear();
   const std::int32_t width = std::clamp(plot_data.outputtimeindexwidth, 1, kIndexDigits);
   // The name each root's files begin with, by the directory they lie in.
@@ -235,7 +235,7 @@ std::vector<std::int32_t> outputtimesafter(std::int32_t after, std::string& unli
       if (dot == std::string_view::npos || name.size() - dot - 1 != static_cast<std::size_t>(width)) continue;
       std::int64_t index = 0;
       const auto [end, ec] = std::from_chars(name.data() + dot + 1, name.data() + name.size(), index);
-      if (ec != std::errc() || end != name.data() + name.size() || index <= after || index > INT32_MAX) continue;
+      if (ec != std::errc() || end != name.data() + name.size() || index < 1 || index > INT32_MAX) continue;
       if (names.count(std::string(name.substr(0, dot))) != 0) found.push_back(static_cast<std::int32_t>(index));
     }
     ::closedir(dir);

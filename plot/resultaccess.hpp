@@ -57,12 +57,12 @@ void findtimefile(std::string_view extension);
 // false when there is none), converted when sim_time_conversion is set.
 void gettimestamp(std::string_view extension, bool& found);
 
-// The output times after `after` whose index the width can name and that have a file named as
-// a result file of a time-file root, in increasing order, found with one listing of each
-// directory the result files lie in (the width may allow 10^10 indices, too many to ask for one
-// by one). The names are not checked further: outputtimeexists tells. `unlisted` names a
-// directory that could not be listed, and why ("" where each was listed).
-std::vector<std::int32_t> outputtimesafter(std::int32_t after, std::string& unlisted);
+// The output times whose index the width can name and that have a file named as a result file
+// of a time-file root, in increasing order, found with one listing of each directory the result
+// files lie in (the width may allow 10^10 indices, too many to ask for one by one). The names
+// are not checked further: outputtimeexists tells. `unlisted` names a directory that could not
+// be listed, and why ("" where each was listed).
+std::vector<std::int32_t> outputtimeslisted(std::string& unlisted);
 
 // Free-format text of a time: the shortest form that reads back to the same value.
 std::string timetext(double value);
